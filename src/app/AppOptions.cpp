@@ -1,0 +1,101 @@
+#include "app/AppOptions.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace app {
+
+QString AppOptions::defaultDataDir()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir(base).filePath(QStringLiteral("histmaint"));
+}
+
+QString AppOptions::usage()
+{
+    return QStringLiteral(
+        "Usage: histmaint [--data DIR | --live FILE --history FILE]\n"
+        "       histmaint --create-demo DIR [--households N] [--seed S]\n"
+        "\n"
+        "  --data DIR          the folder holding register.db and history.db\n"
+        "                      (default: %1; a demo register is made there on first run)\n"
+        "  --live FILE         the live register file (with --history)\n"
+        "  --history FILE      the history file (with --live)\n"
+        "  --create-demo DIR   make a demo register in DIR and stop\n"
+        "  --households N      households in the demo register (default 400)\n"
+        "  --seed S            seed of the demo register (default 1; the same seed gives the same register)\n"
+        "  --help              this text\n")
+        .arg(defaultDataDir());
+}
+
+bool AppOptions::parse(const QStringList &arguments, QString &errorText)
+{
+    auto value = [&](int &i, const QString &option, QString &out) {
+        if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
+            errorText = QStringLiteral("%1 needs a value").arg(option);
+            return false;
+        }
+        out = arguments[++i];
+        return true;
+    };
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        QString v;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            mode = Mode::Help;
+        } else if (a == QLatin1String("--data")) {
+            if (!value(i, a, dataDir))
+                return false;
+        } else if (a == QLatin1String("--live")) {
+            if (!value(i, a, livePath))
+                return false;
+        } else if (a == QLatin1String("--history")) {
+            if (!value(i, a, historyPath))
+                return false;
+        } else if (a == QLatin1String("--create-demo")) {
+            if (!value(i, a, demoDir))
+                return false;
+            mode = Mode::CreateDemo;
+        } else if (a == QLatin1String("--households")) {
+            if (!value(i, a, v))
+                return false;
+            bool ok = false;
+            households = v.toInt(&ok);
+            if (!ok || households < 1) {
+                errorText = QStringLiteral("--households needs a whole number of at least 1, not '%1'").arg(v);
+                return false;
+            }
+        } else if (a == QLatin1String("--seed")) {
+            if (!value(i, a, v))
+                return false;
+            bool ok = false;
+            seed = v.toULongLong(&ok);
+            if (!ok) {
+                errorText = QStringLiteral("--seed needs a whole number, not '%1'").arg(v);
+                return false;
+            }
+        } else {
+            errorText = QStringLiteral("unknown argument: %1").arg(a);
+            return false;
+        }
+    }
+    if (livePath.isEmpty() != historyPath.isEmpty()) {
+        errorText = QStringLiteral("--live and --history go together");
+        return false;
+    }
+    if (!livePath.isEmpty() && !dataDir.isEmpty()) {
+        errorText = QStringLiteral("use either --data or --live with --history, not both");
+        return false;
+    }
+    if (dataDir.isEmpty() && livePath.isEmpty())
+        dataDir = defaultDataDir();
+    if (!dataDir.isEmpty() && livePath.isEmpty()) {
+        livePath = QDir(dataDir).filePath(QStringLiteral("register.db"));
+        historyPath = QDir(dataDir).filePath(QStringLiteral("history.db"));
+    }
+    return true;
+}
+
+} // namespace app

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace app {
+
+// What the command line asks for. parse() fills it and returns false with errorText for
+// arguments it cannot use.
+struct AppOptions
+{
+    enum class Mode { Open, CreateDemo, Help };
+
+    Mode mode = Mode::Open;
+    QString dataDir;        // --data DIR, or the default data directory
+    QString livePath;       // --live FILE
+    QString historyPath;    // --history FILE
+    QString demoDir;        // --create-demo DIR
+    int households = 400;   // --households N
+    std::uint64_t seed = 1; // --seed S
+
+    bool parse(const QStringList &arguments, QString &errorText);
+    static QString usage();
+    static QString defaultDataDir();
+};
+
+} // namespace app

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace rt {
+class Transaction;
+}
+
+namespace host {
+
+// The register's two files: the live register (reached through sqlca, with the history file
+// attached so that unqualified th_ names work there too) and the history database
+// (photosqlca). Every function returns 0, or -1 with errorText saying what is wrong.
+class RegisterDatabases
+{
+public:
+    static QString liveFileName() { return QStringLiteral("register.db"); }
+    static QString historyFileName() { return QStringLiteral("history.db"); }
+
+    // Makes the two files with every table and index. Refuses to touch a file that exists.
+    static int create(const QString &livePath, const QString &historyPath, QString &errorText);
+
+    // Connects both transactions, checks that each file is the register file it should be, and
+    // registers the stored procedures. On failure both are left disconnected.
+    static int connect(const QString &livePath, const QString &historyPath, rt::Transaction &sqlca,
+                       rt::Transaction &photosqlca, QString &errorText);
+
+private:
+    static int createFile(const QString &path, const QString &role, QString &errorText);
+    static int checkRole(rt::Transaction &t, const QString &schema, const QString &role, const QString &path,
+                         QString &errorText);
+};
+
+} // namespace host

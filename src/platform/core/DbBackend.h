@@ -1,0 +1,99 @@
+#pragma once
+
+#include "Value.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace rt {
+
+// The database engine behind a transaction object. Nothing of a particular engine shows here;
+// SqliteConnection implements it, a server backend can follow.
+
+struct DbError
+{
+    int code = 0;         // the engine's own (extended) error code; 0 = none
+    QString text;         // the engine's message, made readable
+};
+
+enum class DbColumnKind { Null, Integer, Real, Text, Blob };
+enum class DbStep { Row, Done, Error };
+
+// One prepared statement. Columns and parameters are 0-based here; the runtime's 1-based
+// numbering is applied by the callers. Owned by whoever prepared it; it must not outlive
+// its connection.
+class DbStatement
+{
+public:
+    virtual ~DbStatement() = default;
+
+    virtual int parameterCount() const = 0;
+    // 0-based index of a named parameter (":name", "@name", "$name"), -1 when absent.
+    virtual int parameterIndex(const QString &name) const = 0;
+    // Binds a value; dates, times and datetimes as their canonical text, decimals as exact text.
+    virtual bool bind(int index, const Value &value) = 0;
+    virtual void clearBindings() = 0;
+
+    virtual DbStep step() = 0;
+    // Ends the current execution and releases any read snapshot it held; bindings stay.
+    virtual void reset() = 0;
+
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int column) const = 0;
+    // The declared type of the column in its table, empty for an expression.
+    virtual QString columnDeclaredType(int column) const = 0;
+    // The table the column comes from, empty for an expression.
+    virtual QString columnTable(int column) const = 0;
+
+    virtual DbColumnKind columnKind(int column) const = 0;
+    virtual std::int64_t columnInt64(int column) const = 0;
+    virtual double columnDouble(int column) const = 0;
+    // UTF-8 text valid until the next step or reset.
+    virtual std::string_view columnUtf8(int column) const = 0;
+    QString columnText(int column) const
+    {
+        const auto v = columnUtf8(column);
+        return QString::fromUtf8(v.data(), qsizetype(v.size()));
+    }
+    // The column as a value of the given type (null stays null; unconvertible text gives a null).
+    Value columnValue(int column, ValueType type) const;
+
+    // True when executing the statement cannot change the database.
+    virtual bool isReadOnly() const = 0;
+    virtual DbError lastError() const = 0;
+};
+
+struct DbOpenOptions
+{
+    QString path;
+    bool create = false;          // create a missing file (only the register's set-up does)
+    QString attachPath;           // optional second file, reached by unqualified names
+    QString attachSchema = QStringLiteral("hist");
+    int busyTimeoutMs = 3000;
+};
+
+class DbConnection
+{
+public:
+    virtual ~DbConnection() = default;
+
+    virtual bool open(const DbOpenOptions &options, DbError &error) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Prepares the first statement of sql; tail receives the offset (in characters) where the
+    // next statement starts, or sql.size(). Null on error (see error).
+    virtual std::unique_ptr<DbStatement> prepare(const QString &sql, int *tail, DbError &error) = 0;
+    // Runs statements that return no rows (transaction control, pragmas).
+    virtual bool exec(const QString &sql, DbError &error) = 0;
+
+    virtual std::int64_t totalChanges() const = 0;
+    virtual std::int64_t lastInsertId() const = 0;
+    // False while a transaction is open.
+    virtual bool autocommit() const = 0;
+    virtual QString backendName() const = 0;
+};
+
+} // namespace rt

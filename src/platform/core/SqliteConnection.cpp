@@ -1,0 +1,273 @@
+#include "SqliteConnection.h"
+
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace rt {
+
+namespace {
+
+class SqliteStatement final : public DbStatement
+{
+public:
+    SqliteStatement(sqlite3 *db, sqlite3_stmt *stmt) : m_db(db), m_stmt(stmt) {}
+    ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
+
+    int parameterCount() const override { return sqlite3_bind_parameter_count(m_stmt); }
+
+    int parameterIndex(const QString &name) const override
+    {
+        const QByteArray n = name.toUtf8();
+        if (int i = sqlite3_bind_parameter_index(m_stmt, n.constData()))
+            return i - 1;
+        // Accept the name without its prefix as well.
+        for (const char *prefix : {":", "@", "$"}) {
+            const QByteArray p = QByteArray(prefix) + n;
+            if (int i = sqlite3_bind_parameter_index(m_stmt, p.constData()))
+                return i - 1;
+        }
+        return -1;
+    }
+
+    bool bind(int index, const Value &value) override
+    {
+        const int i = index + 1;
+        int rc = SQLITE_OK;
+        if (value.isNull()) {
+            rc = sqlite3_bind_null(m_stmt, i);
+        } else {
+            switch (value.type()) {
+            case ValueType::Long: rc = sqlite3_bind_int64(m_stmt, i, value.longValue()); break;
+            case ValueType::Number: rc = sqlite3_bind_double(m_stmt, i, value.number()); break;
+            case ValueType::Boolean: rc = sqlite3_bind_int(m_stmt, i, value.boolean() ? 1 : 0); break;
+            default: {
+                const QByteArray text = value.toText().toUtf8();
+                rc = sqlite3_bind_text(m_stmt, i, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            m_error = SqliteConnection::errorOf(m_db, rc);
+        return rc == SQLITE_OK;
+    }
+
+    void clearBindings() override { sqlite3_clear_bindings(m_stmt); }
+
+    DbStep step() override
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return DbStep::Row;
+        if (rc == SQLITE_DONE)
+            return DbStep::Done;
+        m_error = SqliteConnection::errorOf(m_db, rc);
+        sqlite3_reset(m_stmt);
+        return DbStep::Error;
+    }
+
+    void reset() override { sqlite3_reset(m_stmt); }
+
+    int columnCount() const override { return sqlite3_column_count(m_stmt); }
+    QString columnName(int c) const override { return QString::fromUtf8(sqlite3_column_name(m_stmt, c)); }
+    QString columnDeclaredType(int c) const override
+    {
+        return QString::fromUtf8(sqlite3_column_decltype(m_stmt, c));
+    }
+    QString columnTable(int c) const override
+    {
+        return QString::fromUtf8(sqlite3_column_table_name(m_stmt, c));
+    }
+
+    DbColumnKind columnKind(int c) const override
+    {
+        switch (sqlite3_column_type(m_stmt, c)) {
+        case SQLITE_INTEGER: return DbColumnKind::Integer;
+        case SQLITE_FLOAT: return DbColumnKind::Real;
+        case SQLITE_TEXT: return DbColumnKind::Text;
+        case SQLITE_BLOB: return DbColumnKind::Blob;
+        default: return DbColumnKind::Null;
+        }
+    }
+    std::int64_t columnInt64(int c) const override { return sqlite3_column_int64(m_stmt, c); }
+    double columnDouble(int c) const override { return sqlite3_column_double(m_stmt, c); }
+    std::string_view columnUtf8(int c) const override
+    {
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, c));
+        const int n = sqlite3_column_bytes(m_stmt, c);
+        return p ? std::string_view(p, std::size_t(n)) : std::string_view("", 0);
+    }
+
+    bool isReadOnly() const override { return sqlite3_stmt_readonly(m_stmt) != 0; }
+    DbError lastError() const override { return m_error; }
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_stmt;
+    DbError m_error;
+};
+
+} // namespace
+
+SqliteConnection::~SqliteConnection()
+{
+    close();
+}
+
+DbError SqliteConnection::errorOf(sqlite3 *db, int rc)
+{
+    DbError e;
+    e.code = db ? sqlite3_extended_errcode(db) : rc;
+    if (e.code == 0)
+        e.code = rc;
+    QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    const int primary = e.code & 0xff;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        text += QStringLiteral(" (another connection or program is writing to the register; try again when it has finished)");
+    e.text = text;
+    return e;
+}
+
+bool SqliteConnection::open(const DbOpenOptions &options, DbError &error)
+{
+    close();
+    const QFileInfo main(options.path);
+    if (!options.create && !main.exists()) {
+        error = {SQLITE_CANTOPEN, QStringLiteral("database file not found: %1").arg(options.path)};
+        return false;
+    }
+    if (!options.attachPath.isEmpty() && !options.create && !QFileInfo::exists(options.attachPath)) {
+        error = {SQLITE_CANTOPEN, QStringLiteral("database file not found: %1").arg(options.attachPath)};
+        return false;
+    }
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (options.create)
+        flags |= SQLITE_OPEN_CREATE;
+    const QByteArray path = options.path.toUtf8();
+    const int rc = sqlite3_open_v2(path.constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        error = errorOf(m_db, rc);
+        error.text = QStringLiteral("cannot open %1: %2").arg(options.path, error.text);
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    if (sqlite3_db_readonly(m_db, "main") == 1) {
+        error = {SQLITE_READONLY, QStringLiteral("database file is read-only: %1").arg(options.path)};
+        close();
+        return false;
+    }
+    if (!configure(options, error)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
+{
+    sqlite3_busy_timeout(m_db, options.busyTimeoutMs);
+    // Reading the schema proves the file is a database at all.
+    if (!exec(QStringLiteral("SELECT count(*) FROM main.sqlite_master"), error)) {
+        error.text = QStringLiteral("%1: %2").arg(options.path, error.text);
+        return false;
+    }
+    QStringList schemas{QStringLiteral("main")};
+    if (!options.attachPath.isEmpty()) {
+        std::unique_ptr<DbStatement> attach
+            = prepare(QStringLiteral("ATTACH DATABASE ?1 AS \"%1\"").arg(options.attachSchema), nullptr, error);
+        if (!attach)
+            return false;
+        attach->bind(0, Value(options.attachPath));
+        if (attach->step() == DbStep::Error) {
+            error = attach->lastError();
+            error.text = QStringLiteral("cannot attach %1: %2").arg(options.attachPath, error.text);
+            return false;
+        }
+        attach.reset();
+        if (sqlite3_db_readonly(m_db, options.attachSchema.toUtf8().constData()) == 1) {
+            error = {SQLITE_READONLY, QStringLiteral("database file is read-only: %1").arg(options.attachPath)};
+            return false;
+        }
+        if (!exec(QStringLiteral("SELECT count(*) FROM \"%1\".sqlite_master").arg(options.attachSchema), error)) {
+            error.text = QStringLiteral("%1: %2").arg(options.attachPath, error.text);
+            return false;
+        }
+        schemas << options.attachSchema;
+    }
+    for (const QString &schema : schemas) {
+        // WAL lets a grid read while the other connection writes; FULL makes every commit
+        // durable before the next step (a recovered live row must survive the history delete
+        // that follows it).
+        if (!exec(QStringLiteral("PRAGMA \"%1\".journal_mode=WAL").arg(schema), error)
+            || !exec(QStringLiteral("PRAGMA \"%1\".synchronous=FULL").arg(schema), error))
+            return false;
+    }
+    return exec(QStringLiteral("PRAGMA foreign_keys=ON"), error);
+}
+
+void SqliteConnection::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+std::unique_ptr<DbStatement> SqliteConnection::prepare(const QString &sql, int *tail, DbError &error)
+{
+    if (!m_db) {
+        error = {SQLITE_MISUSE, QStringLiteral("not connected")};
+        return nullptr;
+    }
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    const char *rest = nullptr;
+    const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &rest);
+    if (rc != SQLITE_OK) {
+        error = errorOf(m_db, rc);
+        return nullptr;
+    }
+    if (tail) {
+        const qsizetype consumed = rest ? rest - utf8.constData() : utf8.size();
+        *tail = int(QString::fromUtf8(utf8.constData(), consumed).size());
+    }
+    if (!stmt) { // only blanks or comments
+        error = {};
+        return nullptr;
+    }
+    return std::make_unique<SqliteStatement>(m_db, stmt);
+}
+
+bool SqliteConnection::exec(const QString &sql, DbError &error)
+{
+    if (!m_db) {
+        error = {SQLITE_MISUSE, QStringLiteral("not connected")};
+        return false;
+    }
+    char *message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK) {
+        error = errorOf(m_db, rc);
+        return false;
+    }
+    return true;
+}
+
+std::int64_t SqliteConnection::totalChanges() const
+{
+    return m_db ? sqlite3_total_changes64(m_db) : 0;
+}
+
+std::int64_t SqliteConnection::lastInsertId() const
+{
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
+
+bool SqliteConnection::autocommit() const
+{
+    return !m_db || sqlite3_get_autocommit(m_db) != 0;
+}
+
+} // namespace rt

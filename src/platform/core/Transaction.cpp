@@ -1,0 +1,367 @@
+#include "Transaction.h"
+
+#include "SqliteConnection.h"
+
+#include <QRegularExpression>
+
+namespace rt {
+
+namespace {
+
+constexpr int CacheLimit = 64;
+
+} // namespace
+
+Transaction::Transaction(QString name) : m_name(std::move(name)) {}
+
+Transaction::~Transaction()
+{
+    disconnect();
+}
+
+int Transaction::connect()
+{
+    disconnect();
+    if (DBMS.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0) {
+        setError(-1, QStringLiteral("unsupported DBMS: %1").arg(DBMS));
+        return -1;
+    }
+    auto connection = std::make_unique<SqliteConnection>();
+    DbOpenOptions options;
+    options.path = Database;
+    options.create = AutoCreate;
+    options.attachPath = AttachDatabase;
+    options.attachSchema = AttachSchema;
+    options.busyTimeoutMs = BusyTimeoutMs;
+    DbError error;
+    if (!connection->open(options, error)) {
+        setError(error);
+        return -1;
+    }
+    m_connection = std::move(connection);
+    setResult(0);
+    return 0;
+}
+
+int Transaction::disconnect()
+{
+    m_cache.clear();
+    if (m_connection) {
+        if (!m_connection->autocommit()) {
+            DbError ignored;
+            m_connection->exec(QStringLiteral("ROLLBACK"), ignored);
+        }
+        m_connection->close();
+        m_connection.reset();
+    }
+    setResult(0);
+    return 0;
+}
+
+bool Transaction::isConnected() const
+{
+    return m_connection && m_connection->isOpen();
+}
+
+bool Transaction::inTransaction() const
+{
+    return m_connection && !m_connection->autocommit();
+}
+
+void Transaction::setResult(long sqlCode, std::int64_t rows)
+{
+    m_sqlCode = sqlCode;
+    m_sqlNRows = rows;
+    if (sqlCode != -1) {
+        m_sqlErrText.clear();
+        m_sqlDbCode = 0;
+    }
+}
+
+void Transaction::setError(const DbError &error)
+{
+    setError(error.code == 0 ? -1 : error.code, error.text);
+}
+
+void Transaction::setError(long dbCode, const QString &text)
+{
+    m_sqlCode = -1;
+    m_sqlNRows = 0;
+    m_sqlDbCode = dbCode;
+    m_sqlErrText = text;
+}
+
+std::unique_ptr<DbStatement> Transaction::prepare(const QString &sql)
+{
+    if (!isConnected()) {
+        setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
+        return nullptr;
+    }
+    DbError error;
+    int tail = 0;
+    auto stmt = m_connection->prepare(sql, &tail, error);
+    if (!stmt) {
+        setError(error.code == 0 ? DbError{-1, QStringLiteral("no SQL statement to run")} : error);
+        return nullptr;
+    }
+    if (!sql.mid(tail).trimmed().remove(QLatin1Char(';')).trimmed().isEmpty()) {
+        setError(-1, QStringLiteral("only one SQL statement is allowed here"));
+        return nullptr;
+    }
+    setResult(0);
+    return stmt;
+}
+
+DbStatement *Transaction::cached(const QString &sql)
+{
+    auto it = m_cache.find(sql);
+    if (it != m_cache.end())
+        return it->get();
+    auto stmt = prepare(sql);
+    if (!stmt)
+        return nullptr;
+    if (m_cache.size() >= CacheLimit)
+        m_cache.clear();
+    DbStatement *raw = stmt.get();
+    m_cache.insert(sql, std::shared_ptr<DbStatement>(std::move(stmt)));
+    return raw;
+}
+
+bool Transaction::bindAll(DbStatement &stmt, const QList<Value> &params)
+{
+    stmt.clearBindings();
+    if (params.size() > stmt.parameterCount()) {
+        setError(-1, QStringLiteral("%1 values given for %2 parameters").arg(params.size()).arg(stmt.parameterCount()));
+        return false;
+    }
+    for (int i = 0; i < params.size(); ++i) {
+        if (!stmt.bind(i, params[i])) {
+            setError(stmt.lastError());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Transaction::beginWrite()
+{
+    if (!isConnected()) {
+        setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
+        return false;
+    }
+    if (!m_connection->autocommit())
+        return true;
+    // Deferred: with the history file attached, an immediate begin would write-lock it too.
+    DbError error;
+    if (!m_connection->exec(QStringLiteral("BEGIN"), error)) {
+        setError(error);
+        return false;
+    }
+    return true;
+}
+
+bool Transaction::isDml(const QString &sql)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*(?:with\\b.*?\\)\\s*)?(delete|update|insert|replace)\\b"),
+                                       QRegularExpression::CaseInsensitiveOption
+                                           | QRegularExpression::DotMatchesEverythingOption);
+    return re.match(sql).hasMatch();
+}
+
+int Transaction::runWriting(DbStatement &stmt, bool dml)
+{
+    const std::int64_t before = m_connection->totalChanges();
+    DbStep step;
+    while ((step = stmt.step()) == DbStep::Row) {
+    }
+    stmt.reset();
+    if (step == DbStep::Error) {
+        setError(stmt.lastError());
+        return -1;
+    }
+    const std::int64_t changed = m_connection->totalChanges() - before;
+    setResult(dml && changed == 0 ? 100 : 0, changed);
+    return m_sqlCode;
+}
+
+int Transaction::selectInto(const QString &sql, const QList<Value> &params, QList<Value> &into)
+{
+    DbStatement *stmt = cached(sql);
+    if (!stmt || !bindAll(*stmt, params))
+        return -1;
+    if (!stmt->isReadOnly() && !beginWrite())
+        return -1;
+    const DbStep first = stmt->step();
+    if (first == DbStep::Error) {
+        setError(stmt->lastError());
+        return -1;
+    }
+    if (first == DbStep::Done) {
+        stmt->reset();
+        setResult(100);
+        return 100;
+    }
+    QList<Value> row;
+    for (int c = 0; c < stmt->columnCount(); ++c) {
+        const ValueType type = c < into.size() ? into[c].type() : ValueType::String;
+        if (c < into.size()) {
+            row.append(stmt->columnValue(c, type));
+        } else {
+            switch (stmt->columnKind(c)) {
+            case DbColumnKind::Integer: row.append(Value(stmt->columnInt64(c))); break;
+            case DbColumnKind::Real: row.append(Value(stmt->columnDouble(c))); break;
+            case DbColumnKind::Null: row.append(Value::null(ValueType::String)); break;
+            default: row.append(Value(stmt->columnText(c))); break;
+            }
+        }
+    }
+    const DbStep second = stmt->step();
+    stmt->reset();
+    if (second == DbStep::Row) {
+        setError(-1, QStringLiteral("SELECT INTO found more than one row"));
+        return -1;
+    }
+    if (second == DbStep::Error) {
+        setError(stmt->lastError());
+        return -1;
+    }
+    into = row;
+    setResult(0, 1);
+    return 0;
+}
+
+int Transaction::execute(const QString &sql, const QList<Value> &params)
+{
+    DbStatement *stmt = cached(sql);
+    if (!stmt || !bindAll(*stmt, params))
+        return -1;
+    if (!stmt->isReadOnly() && !beginWrite())
+        return -1;
+    return runWriting(*stmt, isDml(sql));
+}
+
+int Transaction::executeImmediate(const QString &sql)
+{
+    if (!isConnected()) {
+        setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
+        return -1;
+    }
+    QString rest = sql;
+    std::int64_t rows = 0;
+    bool anyDml = false;
+    bool ranAny = false;
+    while (!rest.trimmed().isEmpty()) {
+        DbError error;
+        int tail = 0;
+        auto stmt = m_connection->prepare(rest, &tail, error);
+        if (!stmt) {
+            if (error.code != 0) {
+                setError(error);
+                return -1;
+            }
+            break; // only comments left
+        }
+        if (!stmt->isReadOnly() && !beginWrite())
+            return -1;
+        const QString text = rest.left(tail);
+        const bool dml = isDml(text);
+        anyDml = anyDml || dml;
+        if (runWriting(*stmt, dml) == -1)
+            return -1;
+        rows += m_sqlNRows;
+        ranAny = true;
+        rest = rest.mid(tail);
+    }
+    if (!ranAny) {
+        setError(-1, QStringLiteral("no SQL statement to run"));
+        return -1;
+    }
+    setResult(anyDml && rows == 0 ? 100 : 0, rows);
+    return m_sqlCode;
+}
+
+int Transaction::executeProcedure(const QString &procedure, const ProcedureArgs &args)
+{
+    const auto it = m_procedures.constFind(procedure.toLower());
+    if (it == m_procedures.constEnd()) {
+        setError(-1, QStringLiteral("procedure not found: %1").arg(procedure));
+        return -1;
+    }
+    if (!beginWrite())
+        return -1;
+    DbError error;
+    if (!m_connection->exec(QStringLiteral("SAVEPOINT proc_call"), error)) {
+        setError(error);
+        return -1;
+    }
+    QString errorText;
+    const std::int64_t before = m_connection->totalChanges();
+    const int rc = (*it)(*this, args, errorText);
+    if (rc == -1) {
+        DbError ignored;
+        m_connection->exec(QStringLiteral("ROLLBACK TO proc_call"), ignored);
+        m_connection->exec(QStringLiteral("RELEASE proc_call"), ignored);
+        setError(m_sqlDbCode != 0 && m_sqlCode == -1 ? m_sqlDbCode : -1,
+                 errorText.isEmpty() ? QStringLiteral("procedure %1 failed").arg(procedure) : errorText);
+        return -1;
+    }
+    if (!m_connection->exec(QStringLiteral("RELEASE proc_call"), error)) {
+        setError(error);
+        return -1;
+    }
+    setResult(0, m_connection->totalChanges() - before);
+    return 0;
+}
+
+int Transaction::commit()
+{
+    if (!isConnected()) {
+        setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
+        return -1;
+    }
+    if (m_connection->autocommit()) {
+        setResult(0);
+        return 0;
+    }
+    DbError error;
+    if (!m_connection->exec(QStringLiteral("COMMIT"), error)) {
+        setError(error);
+        return -1;
+    }
+    setResult(0);
+    return 0;
+}
+
+int Transaction::rollback()
+{
+    if (!isConnected()) {
+        setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
+        return -1;
+    }
+    // Statements still stepping would keep the rollback from ending the transaction.
+    for (auto &stmt : m_cache)
+        stmt->reset();
+    if (m_connection->autocommit()) {
+        setResult(0);
+        return 0;
+    }
+    DbError error;
+    if (!m_connection->exec(QStringLiteral("ROLLBACK"), error)) {
+        setError(error);
+        return -1;
+    }
+    setResult(0);
+    return 0;
+}
+
+void Transaction::registerProcedure(const QString &name, Procedure procedure)
+{
+    m_procedures.insert(name.toLower(), std::move(procedure));
+}
+
+bool Transaction::hasProcedure(const QString &name) const
+{
+    return m_procedures.contains(name.toLower());
+}
+
+} // namespace rt

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "DbBackend.h"
+#include "ProcedureArgs.h"
+#include "Value.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace rt {
+
+class Transaction;
+
+// A stored procedure registered with a transaction. It runs inside the caller's transaction
+// through the transaction's own embedded SQL and returns 0 on success or -1 with errorText
+// set; the caller commits or rolls back.
+using Procedure = std::function<int(Transaction &trans, const ProcedureArgs &args, QString &errorText)>;
+
+// A transaction object: one connection to the database and the result of the last operation.
+//
+// Manual commit: the first statement that writes (DML, a procedure, EXECUTE IMMEDIATE of a
+// writing statement) after connect, COMMIT or ROLLBACK opens a transaction, and only Commit or
+// Rollback ends it. Reads outside a write transaction hold no snapshot.
+//
+// After every operation SQLCode() is 0 (success), 100 (no row: SELECT INTO without a row, a
+// fetch past the last row, a DELETE/UPDATE/INSERT that changed nothing) or -1 (error, with
+// SQLErrText() and SQLDBCode()). Values are always bound, never spliced into the SQL text.
+class Transaction
+{
+public:
+    explicit Transaction(QString name = QStringLiteral("sqlca"));
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    // Connection properties, read by connect().
+    QString DBMS = QStringLiteral("SQLite");
+    QString Database;                       // the database file
+    QString AttachDatabase;                 // optional second file (its tables answer unqualified names)
+    QString AttachSchema = QStringLiteral("hist");
+    bool AutoCreate = false;                // create missing files (set-up only)
+    int BusyTimeoutMs = 3000;               // how long a write waits for another connection's lock
+
+    const QString &name() const { return m_name; }
+
+    int connect();
+    // Ends the connection; an open transaction is rolled back, never committed.
+    int disconnect();
+    bool isConnected() const;
+
+    long SQLCode() const { return m_sqlCode; }
+    const QString &SQLErrText() const { return m_sqlErrText; }
+    long SQLDBCode() const { return m_sqlDbCode; }
+    std::int64_t SQLNRows() const { return m_sqlNRows; }
+
+    // SELECT … INTO: exactly one row. The values arrive converted to the types of the entries
+    // already in `into` (further columns keep their natural type). No row: 100, into unchanged;
+    // several rows: -1, into unchanged.
+    int selectInto(const QString &sql, const QList<Value> &params, QList<Value> &into);
+    // One DELETE, UPDATE or INSERT (or any single statement) with bound values.
+    int execute(const QString &sql, const QList<Value> &params = {});
+    // EXECUTE IMMEDIATE: the statements of a text, one after the other, nothing bound.
+    int executeImmediate(const QString &sql);
+    // Runs a registered procedure inside the current transaction. A failing procedure leaves
+    // none of its own changes behind (it runs under a savepoint), whatever the caller does next.
+    int executeProcedure(const QString &procedure, const ProcedureArgs &args);
+    int commit();
+    int rollback();
+    bool inTransaction() const;
+
+    void registerProcedure(const QString &name, Procedure procedure);
+    bool hasProcedure(const QString &name) const;
+
+    // For the runtime's other layers (cursors, DataWindows): prepares one statement, or null
+    // with SQLCode -1 and the error set.
+    std::unique_ptr<DbStatement> prepare(const QString &sql);
+    // Opens a write transaction unless one is open; false (SQLCode -1) when it cannot.
+    bool beginWrite();
+    void setResult(long sqlCode, std::int64_t rows = 0);
+    void setError(const DbError &error);
+    void setError(long dbCode, const QString &text);
+    DbConnection *connection() const { return m_connection.get(); }
+
+private:
+    DbStatement *cached(const QString &sql);
+    bool bindAll(DbStatement &stmt, const QList<Value> &params);
+    int runWriting(DbStatement &stmt, bool dml);
+    static bool isDml(const QString &sql);
+
+    QString m_name;
+    std::unique_ptr<DbConnection> m_connection;
+    QHash<QString, std::shared_ptr<DbStatement>> m_cache;
+    QHash<QString, Procedure> m_procedures;
+
+    long m_sqlCode = 0;
+    QString m_sqlErrText;
+    long m_sqlDbCode = 0;
+    std::int64_t m_sqlNRows = 0;
+};
+
+} // namespace rt
