@@ -422,9 +422,12 @@ std::int64_t DemoSummary::totalHistoryRows() const
 QString DemoSummary::describe() const
 {
     QString out = QStringLiteral("Live register:   %1\nHistory file:    %2\n").arg(livePath, historyPath);
-    out += QStringLiteral("%1  %2  %3\n").arg(QStringLiteral("table"), -24).arg(QStringLiteral("live rows"), 10).arg(QStringLiteral("history rows"), 13);
+    out += QStringLiteral("%1  %2  %3\n")
+               .arg(QStringLiteral("history table"), -24)
+               .arg(QStringLiteral("history rows"), 13)
+               .arg(QStringLiteral("live rows"), 10);
     for (int i = 0; i < liveRows.size() && i < historyRows.size(); ++i)
-        out += QStringLiteral("%1  %2  %3\n").arg(liveRows[i].first, -24).arg(liveRows[i].second, 10).arg(historyRows[i].second, 13);
+        out += QStringLiteral("%1  %2  %3\n").arg(historyRows[i].first, -24).arg(historyRows[i].second, 13).arg(liveRows[i].second, 10);
     out += QStringLiteral("History rows in all: %1\n").arg(totalHistoryRows());
     return out;
 }
