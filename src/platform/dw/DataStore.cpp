@@ -1,0 +1,552 @@
+#include "DataStore.h"
+
+#include "DwExpression.h"
+#include "DwLibrary.h"
+#include "DwProperties.h"
+#include "DwSorter.h"
+#include "DwUpdater.h"
+#include "platform/core/Transaction.h"
+
+#include <algorithm>
+
+namespace rt {
+
+DataStore::DataStore() : m_store(std::make_unique<RowStore>()) {}
+
+DataStore::~DataStore() = default;
+
+int DataStore::SetDataObject(const QString &name, const DwLibrary *library)
+{
+    const DwLibrary *lib = library ? library : DwLibrary::defaultLibrary();
+    QString error;
+    std::optional<DwDefinition> def;
+    if (lib)
+        def = lib->find(name, error);
+    else
+        error = QStringLiteral("no DataWindow library is loaded");
+    if (!def) {
+        m_lastError = QStringLiteral("DataWindow object %1 not found: %2").arg(name, error);
+        setDefinition(DwDefinition(), name);
+        return -1;
+    }
+    setDefinition(*def, name);
+    return 1;
+}
+
+int DataStore::Create(const QString &syntax, QString &errors)
+{
+    const auto def = DwDefinition::fromJson(syntax.toUtf8(), errors);
+    if (!def)
+        return -1;
+    errors.clear();
+    setDefinition(*def, def->name());
+    return 1;
+}
+
+void DataStore::setDefinition(const DwDefinition &definition, const QString &dataObject)
+{
+    notify([](DataStoreObserver *o) { o->beginReset(); });
+    m_def = definition;
+    m_dataObject = dataObject;
+    m_sort.clear();
+    m_filterText.clear();
+    rebuildStore();
+    notify([](DataStoreObserver *o) { o->endReset(); });
+}
+
+void DataStore::rebuildStore()
+{
+    QList<DwColumnType> types;
+    for (int c = 0; c < m_def.columnCount(); ++c)
+        types << m_def.columnType(c);
+    m_store = std::make_unique<RowStore>(types);
+    m_primary.clear();
+    m_delete.clear();
+    m_filter.clear();
+    m_currentRow = 0;
+}
+
+int DataStore::SetTransObject(Transaction *transaction)
+{
+    m_transaction = transaction;
+    return transaction ? 1 : -1;
+}
+
+long DataStore::Retrieve(const QList<Value> &arguments)
+{
+    if (!m_transaction) {
+        m_lastError = QStringLiteral("Retrieve: no transaction object");
+        return -1;
+    }
+    const QString select = m_def.select();
+    auto stmt = m_transaction->prepare(select);
+    if (!stmt) {
+        m_lastError = m_transaction->SQLErrText();
+        return -1;
+    }
+    for (int i = 0; i < arguments.size() && i < stmt->parameterCount(); ++i)
+        stmt->bind(i, arguments[i]);
+    // Result columns to definition columns, by name; unnamed ones by position.
+    const int resultColumns = stmt->columnCount();
+    std::vector<int> target(std::size_t(resultColumns), -1);
+    for (int r = 0; r < resultColumns; ++r) {
+        int c = m_def.findColumn(stmt->columnName(r));
+        if (c < 0 && r < m_def.columnCount() && m_def.findColumn(QStringLiteral("#%1").arg(r + 1)) >= 0
+            && stmt->columnName(r).isEmpty())
+            c = r;
+        target[std::size_t(r)] = c;
+    }
+
+    notify([](DataStoreObserver *o) { o->beginReset(); });
+    rebuildStore();
+    RowStore &store = *m_store;
+    long rows = 0;
+    bool failed = false;
+    for (;;) {
+        const DbStep step = stmt->step();
+        if (step == DbStep::Done)
+            break;
+        if (step == DbStep::Error) {
+            m_transaction->setError(stmt->lastError());
+            failed = true;
+            break;
+        }
+        const RowStore::Slot s = store.newRow();
+        store.setStatus(s, DwItemStatus::NotModified);
+        for (int r = 0; r < resultColumns; ++r) {
+            const int c = target[std::size_t(r)];
+            if (c < 0)
+                continue;
+            const DbColumnKind kind = stmt->columnKind(r);
+            if (kind == DbColumnKind::Null)
+                continue;
+            const DwColumnType &type = store.type(c);
+            switch (type.valueType) {
+            case ValueType::String: store.putText(s, c, stmt->columnUtf8(r)); break;
+            case ValueType::Long:
+            case ValueType::Boolean:
+                if (kind == DbColumnKind::Integer)
+                    store.putInt(s, c, stmt->columnInt64(r));
+                else
+                    store.setValue(s, c, stmt->columnValue(r, type.valueType));
+                break;
+            case ValueType::Number:
+                if (kind == DbColumnKind::Integer || kind == DbColumnKind::Real)
+                    store.putDouble(s, c, stmt->columnDouble(r));
+                else
+                    store.setValue(s, c, stmt->columnValue(r, ValueType::Number));
+                break;
+            case ValueType::Decimal: {
+                std::int64_t v = 0;
+                if (kind == DbColumnKind::Text && RowStore::parseDecimal(stmt->columnUtf8(r), type.size, v))
+                    store.putInt(s, c, v);
+                else
+                    store.setValue(s, c, stmt->columnValue(r, ValueType::Decimal));
+                break;
+            }
+            case ValueType::Date:
+            case ValueType::DateTime:
+            case ValueType::Time: {
+                std::int64_t v = 0;
+                const auto text = stmt->columnUtf8(r);
+                const bool ok = type.valueType == ValueType::Date       ? RowStore::parseDate(text, v)
+                                : type.valueType == ValueType::DateTime ? RowStore::parseDateTime(text, v)
+                                                                        : RowStore::parseTime(text, v);
+                if (ok)
+                    store.putInt(s, c, v); // a date column also takes the date part of a datetime text
+                break;
+            }
+            }
+        }
+        m_primary.append(s);
+        ++rows;
+        if (m_progress && rows % 16384 == 0 && !m_progress(rows)) {
+            m_transaction->setError(-1, QStringLiteral("retrieval cancelled"));
+            failed = true;
+            break;
+        }
+    }
+    // Release the statement's read snapshot at once: a retrieved grid must not pin the file.
+    stmt->reset();
+    stmt.reset();
+    if (!failed)
+        m_transaction->setResult(rows == 0 ? 100 : 0, rows);
+    if (!failed && !m_filterText.isEmpty())
+        Filter();
+    if (!failed && !m_sort.isEmpty())
+        DwSorter::sort(m_def, *m_store, m_primary.slots(), m_sort);
+    m_currentRow = RowCount() > 0 ? 1 : 0;
+    notify([](DataStoreObserver *o) { o->endReset(); });
+    notify([this](DataStoreObserver *o) { o->currentRowChanged(m_currentRow); });
+    if (failed) {
+        m_lastError = m_transaction->SQLErrText();
+        return -1;
+    }
+    return RowCount();
+}
+
+int DataStore::Reset()
+{
+    notify([](DataStoreObserver *o) { o->beginReset(); });
+    rebuildStore();
+    notify([](DataStoreObserver *o) { o->endReset(); });
+    return 1;
+}
+
+SlotList &DataStore::buffer(DwBuffer b)
+{
+    return b == DwBuffer::Primary ? m_primary : (b == DwBuffer::Delete ? m_delete : m_filter);
+}
+
+const SlotList &DataStore::buffer(DwBuffer b) const
+{
+    return b == DwBuffer::Primary ? m_primary : (b == DwBuffer::Delete ? m_delete : m_filter);
+}
+
+bool DataStore::slotOf(long row, DwBuffer b, RowStore::Slot &slot) const
+{
+    SlotList &list = const_cast<DataStore *>(this)->buffer(b);
+    if (row < 1 || std::size_t(row) > list.size())
+        return false;
+    slot = list.at(std::size_t(row - 1));
+    return true;
+}
+
+int DataStore::columnIndex(const DwCol &column) const
+{
+    if (column.name.isEmpty())
+        return column.number >= 1 && column.number <= m_def.columnCount() ? column.number - 1 : -1;
+    return m_def.findColumn(column.name);
+}
+
+long DataStore::InsertRow(long beforeRow)
+{
+    if (beforeRow < 0 || beforeRow > RowCount() + 1)
+        return -1;
+    const long at = beforeRow == 0 ? RowCount() + 1 : beforeRow;
+    notify([at](DataStoreObserver *o) { o->beginInsertRows(at, 1); });
+    const RowStore::Slot s = m_store->newRow();
+    m_primary.insert(std::size_t(at - 1), s);
+    notify([](DataStoreObserver *o) { o->endInsertRows(); });
+    return at;
+}
+
+int DataStore::DeleteRow(long row)
+{
+    if (row == 0)
+        row = m_currentRow;
+    RowStore::Slot s;
+    if (!slotOf(row, DwBuffer::Primary, s))
+        return -1;
+    notify([row](DataStoreObserver *o) { o->beginRemoveRows(row, 1); });
+    m_primary.removeAt(std::size_t(row - 1));
+    const DwItemStatus st = m_store->status(s);
+    if (st != DwItemStatus::New && st != DwItemStatus::NewModified)
+        m_delete.append(s);
+    if (m_currentRow > RowCount())
+        m_currentRow = RowCount();
+    notify([](DataStoreObserver *o) { o->endRemoveRows(); });
+    return 1;
+}
+
+int DataStore::RowsCopy(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to)
+{
+    const SlotList &source = buffer(from);
+    if (startRow < 1 || endRow < startRow || std::size_t(startRow) > source.size())
+        return -1;
+    endRow = std::min<long>(endRow, long(source.size()));
+    std::vector<RowStore::Slot> slots;
+    for (long r = startRow; r <= endRow; ++r) {
+        RowStore::Slot s;
+        slotOf(r, from, s);
+        slots.push_back(s);
+    }
+    // Columns meet by name, so source and target may order them differently.
+    std::vector<int> map(std::size_t(target.m_def.columnCount()), -1);
+    for (int c = 0; c < target.m_def.columnCount(); ++c)
+        map[std::size_t(c)] = m_def.findColumn(target.m_def.column(c).name());
+    SlotList &dest = target.buffer(to);
+    const long count = long(slots.size());
+    long at = beforeRow < 1 || std::size_t(beforeRow) > dest.size() ? long(dest.size()) + 1 : beforeRow;
+    if (to == DwBuffer::Primary)
+        target.notify([at, count](DataStoreObserver *o) { o->beginInsertRows(at, count); });
+    for (const RowStore::Slot s : slots) {
+        const RowStore::Slot t = target.m_store->newRow();
+        for (int c = 0; c < target.m_def.columnCount(); ++c) {
+            const int fc = map[std::size_t(c)];
+            if (fc < 0)
+                continue;
+            target.m_store->copyCell(t, c, *m_store, s, fc);
+            target.m_store->setModified(t, c, !target.m_store->isNull(t, c));
+        }
+        target.m_store->setStatus(t, DwItemStatus::NewModified);
+        dest.insert(std::size_t(at - 1), t);
+        ++at;
+    }
+    if (to == DwBuffer::Primary)
+        target.notify([](DataStoreObserver *o) { o->endInsertRows(); });
+    return 1;
+}
+
+Value DataStore::itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const
+{
+    RowStore::Slot s;
+    const int c = columnIndex(column);
+    if (c < 0 || !slotOf(row, buffer, s))
+        return Value::null(type);
+    const Value v = m_store->value(s, c);
+    return v.type() == type ? v : v.convertedTo(type);
+}
+
+QString DataStore::GetItemString(long row, const DwCol &column, DwBuffer buffer) const
+{
+    return itemAs(row, column, buffer, ValueType::String).string();
+}
+
+Value DataStore::GetItemNumber(long row, const DwCol &column, DwBuffer buffer) const
+{
+    return itemAs(row, column, buffer, ValueType::Number);
+}
+
+Value DataStore::GetItemDecimal(long row, const DwCol &column, DwBuffer buffer) const
+{
+    return itemAs(row, column, buffer, ValueType::Decimal);
+}
+
+Value DataStore::GetItemDate(long row, const DwCol &column, DwBuffer buffer) const
+{
+    return itemAs(row, column, buffer, ValueType::Date);
+}
+
+Value DataStore::GetItemDateTime(long row, const DwCol &column, DwBuffer buffer) const
+{
+    return itemAs(row, column, buffer, ValueType::DateTime);
+}
+
+Value DataStore::GetItemTime(long row, const DwCol &column, DwBuffer buffer) const
+{
+    return itemAs(row, column, buffer, ValueType::Time);
+}
+
+Value DataStore::GetItem(long row, const DwCol &column, DwBuffer buffer) const
+{
+    RowStore::Slot s;
+    const int c = columnIndex(column);
+    if (c < 0 || !slotOf(row, buffer, s))
+        return Value();
+    return m_store->value(s, c);
+}
+
+int DataStore::SetItem(long row, const DwCol &column, const Value &value)
+{
+    RowStore::Slot s;
+    const int c = columnIndex(column);
+    if (c < 0 || !slotOf(row, DwBuffer::Primary, s))
+        return -1;
+    if (!m_store->setValue(s, c, value))
+        return -1;
+    m_store->setModified(s, c, true);
+    const DwItemStatus st = m_store->status(s);
+    if (st == DwItemStatus::New)
+        m_store->setStatus(s, DwItemStatus::NewModified);
+    else if (st == DwItemStatus::NotModified)
+        m_store->setStatus(s, DwItemStatus::DataModified);
+    notify([row, c](DataStoreObserver *o) { o->itemChanged(row, c + 1); });
+    return 1;
+}
+
+DwItemStatus DataStore::GetItemStatus(long row, int column, DwBuffer buffer) const
+{
+    RowStore::Slot s;
+    if (!slotOf(row, buffer, s))
+        return DwItemStatus::NotModified;
+    if (column == 0)
+        return m_store->status(s);
+    if (column < 1 || column > m_def.columnCount())
+        return DwItemStatus::NotModified;
+    return m_store->isModified(s, column - 1) ? DwItemStatus::DataModified : DwItemStatus::NotModified;
+}
+
+int DataStore::SetItemStatus(long row, int column, DwBuffer buffer, DwItemStatus to)
+{
+    RowStore::Slot s;
+    if (!slotOf(row, buffer, s))
+        return -1;
+    RowStore &st = *m_store;
+    if (column != 0) {
+        if (column < 1 || column > m_def.columnCount())
+            return -1;
+        if (to == DwItemStatus::DataModified) {
+            st.setModified(s, column - 1, true);
+            if (st.status(s) == DwItemStatus::NotModified)
+                st.setStatus(s, DwItemStatus::DataModified);
+            else if (st.status(s) == DwItemStatus::New)
+                st.setStatus(s, DwItemStatus::NewModified);
+        } else if (to == DwItemStatus::NotModified) {
+            st.setModified(s, column - 1, false);
+        } else {
+            return -1;
+        }
+        return 1;
+    }
+    const DwItemStatus from = st.status(s);
+    if (from == to)
+        return 1;
+    DwItemStatus result = to;
+    switch (from) {
+    case DwItemStatus::New:
+        if (to == DwItemStatus::NotModified)
+            return -1; // a new row cannot become an unmodified one
+        break;
+    case DwItemStatus::NewModified:
+        if (to == DwItemStatus::New)
+            return -1;
+        if (to == DwItemStatus::NotModified)
+            result = DwItemStatus::New;
+        break;
+    case DwItemStatus::DataModified:
+        if (to == DwItemStatus::New)
+            result = DwItemStatus::NewModified;
+        break;
+    case DwItemStatus::NotModified:
+        break;
+    }
+    st.setStatus(s, result);
+    if (result == DwItemStatus::NotModified || result == DwItemStatus::New)
+        st.clearModified(s);
+    return 1;
+}
+
+int DataStore::SetRow(long row)
+{
+    if (row < 1 || row > RowCount())
+        return -1;
+    if (row != m_currentRow) {
+        m_currentRow = row;
+        notify([row](DataStoreObserver *o) { o->currentRowChanged(row); });
+    }
+    return 1;
+}
+
+int DataStore::ScrollToRow(long row)
+{
+    if (RowCount() == 0)
+        return -1;
+    return SetRow(std::clamp<long>(row, 1, RowCount()));
+}
+
+int DataStore::SetSQLSelect(const QString &select)
+{
+    m_def.setProp(QStringLiteral("table.select"), select);
+    notify([](DataStoreObserver *o) { o->propertiesChanged(); });
+    return 1;
+}
+
+int DataStore::SetSort(const QString &format)
+{
+    QString error;
+    if (!format.trimmed().isEmpty() && !DwSorter::validate(m_def, format, error)) {
+        m_lastError = error;
+        return -1;
+    }
+    m_sort = format;
+    return 1;
+}
+
+int DataStore::Sort()
+{
+    if (m_sort.trimmed().isEmpty())
+        return 1;
+    notify([](DataStoreObserver *o) { o->beginReset(); });
+    const bool ok = DwSorter::sort(m_def, *m_store, m_primary.slots(), m_sort);
+    notify([](DataStoreObserver *o) { o->endReset(); });
+    return ok ? 1 : -1;
+}
+
+int DataStore::SetFilter(const QString &expression)
+{
+    QString error;
+    if (!expression.trimmed().isEmpty() && !DwExpression::parse(expression, m_def, error)) {
+        m_lastError = error;
+        return -1;
+    }
+    m_filterText = expression;
+    return 1;
+}
+
+int DataStore::Filter()
+{
+    std::unique_ptr<DwExpression> expression;
+    if (!m_filterText.trimmed().isEmpty()) {
+        QString error;
+        expression = DwExpression::parse(m_filterText, m_def, error);
+        if (!expression) {
+            m_lastError = error;
+            return -1;
+        }
+    }
+    notify([](DataStoreObserver *o) { o->beginReset(); });
+    std::vector<RowStore::Slot> all = m_primary.slots();
+    const auto &filtered = m_filter.slots();
+    all.insert(all.end(), filtered.begin(), filtered.end());
+    m_primary.clear();
+    m_filter.clear();
+    for (const RowStore::Slot s : all) {
+        const bool keep = !expression || expression->matches([this, s](int c) { return m_store->value(s, c); });
+        (keep ? m_primary : m_filter).append(s);
+    }
+    m_currentRow = RowCount() > 0 ? std::clamp<long>(m_currentRow, 1, RowCount()) : 0;
+    notify([](DataStoreObserver *o) { o->endReset(); });
+    return 1;
+}
+
+QString DataStore::Describe(const QString &expression) const
+{
+    return DwProperties::describe(m_def, expression);
+}
+
+QString DataStore::Modify(const QString &expression)
+{
+    const QString error = DwProperties::modify(m_def, expression);
+    if (error.isEmpty())
+        notify([](DataStoreObserver *o) { o->propertiesChanged(); });
+    return error;
+}
+
+int DataStore::Update()
+{
+    return DwUpdater(*this).run();
+}
+
+void DataStore::reportDbError(long code, const QString &text, const QString &sql, DwBuffer buffer, long row)
+{
+    m_lastError = text;
+    if (m_dbError)
+        m_dbError(code, text, sql, buffer, row);
+}
+
+void DataStore::resetUpdateFlags()
+{
+    m_delete.clear();
+    for (const RowStore::Slot s : m_primary.slots()) {
+        m_store->setStatus(s, DwItemStatus::NotModified);
+        m_store->clearModified(s);
+    }
+    for (const RowStore::Slot s : m_filter.slots()) {
+        m_store->setStatus(s, DwItemStatus::NotModified);
+        m_store->clearModified(s);
+    }
+}
+
+void DataStore::addObserver(DataStoreObserver *observer)
+{
+    if (std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void DataStore::removeObserver(DataStoreObserver *observer)
+{
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
+}
+
+} // namespace rt

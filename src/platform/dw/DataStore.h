@@ -1,0 +1,153 @@
+#pragma once
+
+#include "DataStoreObserver.h"
+#include "DwDefinition.h"
+#include "RowStore.h"
+#include "SlotList.h"
+#include "platform/core/Value.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace rt {
+
+class DwExpression;
+class DwLibrary;
+class Transaction;
+
+enum class DwBuffer { Primary, Delete, Filter };
+
+// A column given by number (1-based) or by name (case-insensitive).
+struct DwCol
+{
+    DwCol(int number) : number(number) {}
+    DwCol(const QString &name) : name(name) {}
+    DwCol(const char *name) : name(QString::fromUtf8(name)) {}
+    int number = 0;
+    QString name;
+};
+
+// A DataWindow object's rows and the operations on them, without any presentation: the engine
+// behind DataStores and the visual DataWindow control.
+//
+// Rows are 1-based; a row or column out of range gives -1 (or a null value), never a crash.
+// Row status follows the runtime's transitions (InsertRow New!, SetItem on New! NewModified!,
+// on NotModified! DataModified!, RowsCopy copies NewModified!, retrieved rows NotModified!).
+class DataStore
+{
+public:
+    DataStore();
+    ~DataStore();
+    DataStore(const DataStore &) = delete;
+    DataStore &operator=(const DataStore &) = delete;
+
+    // The DataWindow object, looked up by name in the library (the process-wide default one
+    // when none is given). An unknown name leaves the DataStore empty and returns -1.
+    int SetDataObject(const QString &name, const DwLibrary *library = nullptr);
+    QString DataObject() const { return m_dataObject; }
+    // A definition from its text form; errors receives the reason on failure (-1).
+    int Create(const QString &syntax, QString &errors);
+    void setDefinition(const DwDefinition &definition, const QString &dataObject = QString());
+    const DwDefinition &definition() const { return m_def; }
+
+    int SetTransObject(Transaction *transaction);
+    Transaction *transaction() const { return m_transaction; }
+
+    // Rows retrieved, or -1 (the transaction's SQLCode and SQLErrText tell why). The optional
+    // progress callback is called every few thousand rows; returning false cancels (-1).
+    long Retrieve(const QList<Value> &arguments = {});
+    void setRetrieveProgress(std::function<bool(long rows)> progress) { m_progress = std::move(progress); }
+    int Reset();
+
+    long RowCount() const { return long(m_primary.size()); }
+    long DeletedCount() const { return long(m_delete.size()); }
+    long FilteredCount() const { return long(m_filter.size()); }
+    long InsertRow(long beforeRow);
+    // Moves the row (0: the current row) to the delete buffer; New! rows are dropped. 1 or -1.
+    int DeleteRow(long row);
+    int RowsCopy(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to);
+
+    QString GetItemString(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
+    Value GetItemNumber(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
+    Value GetItemDecimal(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
+    Value GetItemDate(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
+    Value GetItemDateTime(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
+    Value GetItemTime(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
+    // The item in its column's own type.
+    Value GetItem(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
+    // Converts by the column's type; an unknown column, a bad row or an unconvertible value
+    // returns -1 and changes nothing.
+    int SetItem(long row, const DwCol &column, const Value &value);
+
+    // Column 0 is the row's own status.
+    DwItemStatus GetItemStatus(long row, int column, DwBuffer buffer) const;
+    int SetItemStatus(long row, int column, DwBuffer buffer, DwItemStatus status);
+
+    long GetRow() const { return m_currentRow; }
+    int SetRow(long row);
+    int ScrollToRow(long row);
+
+    QString GetSQLSelect() const { return m_def.select(); }
+    int SetSQLSelect(const QString &select);
+
+    // "name A, #2 D": columns ascending (A) or descending (D). Stable; nulls first.
+    int SetSort(const QString &format);
+    int Sort();
+    // A filter expression (see DwExpression); "" shows every row again.
+    int SetFilter(const QString &expression);
+    int Filter();
+
+    QString Describe(const QString &expression) const;
+    QString Modify(const QString &expression);
+
+    // Writes the changes to the update table: DELETEs for the delete buffer, then UPDATEs and
+    // INSERTs, values bound, rows found by the key columns. 1: flags reset, delete buffer
+    // cleared. -1: nothing reset; the dberror handler got the database code and text. The
+    // caller commits or rolls back.
+    int Update();
+    using DbErrorHandler = std::function<void(long code, const QString &text, const QString &sql, DwBuffer buffer, long row)>;
+    void setDbErrorHandler(DbErrorHandler handler) { m_dbError = std::move(handler); }
+
+    const QString &lastError() const { return m_lastError; }
+
+    void addObserver(DataStoreObserver *observer);
+    void removeObserver(DataStoreObserver *observer);
+
+    // For the engine's helpers and views.
+    RowStore &store() { return *m_store; }
+    const RowStore &store() const { return *m_store; }
+    SlotList &buffer(DwBuffer buffer);
+    const SlotList &buffer(DwBuffer buffer) const;
+    int columnIndex(const DwCol &column) const; // 0-based, -1 when unknown
+    void reportDbError(long code, const QString &text, const QString &sql, DwBuffer buffer, long row);
+    // Rows after a successful update: NotModified!, flags clear, delete buffer empty.
+    void resetUpdateFlags();
+
+private:
+    bool slotOf(long row, DwBuffer buffer, RowStore::Slot &slot) const;
+    Value itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const;
+    void rebuildStore();
+    template<typename F>
+    void notify(F f)
+    {
+        for (DataStoreObserver *o : m_observers)
+            f(o);
+    }
+
+    DwDefinition m_def;
+    QString m_dataObject;
+    Transaction *m_transaction = nullptr;
+    std::unique_ptr<RowStore> m_store;
+    mutable SlotList m_primary, m_delete, m_filter;
+    long m_currentRow = 0;
+    QString m_sort;
+    QString m_filterText;
+    std::function<bool(long)> m_progress;
+    DbErrorHandler m_dbError;
+    QString m_lastError;
+    std::vector<DataStoreObserver *> m_observers;
+};
+
+} // namespace rt
