@@ -1,0 +1,180 @@
+#include "Fixtures.h"
+
+#include "platform/core/Transaction.h"
+#include "platform/dw/DataStore.h"
+#include "platform/dw/SyntaxFromSql.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace rt;
+
+class RetrieveUpdateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        t.Database = QDir(dir.path()).filePath(QStringLiteral("h.db"));
+        t.AutoCreate = true;
+        ASSERT_EQ(t.connect(), 0);
+        ASSERT_EQ(t.executeImmediate(QStringLiteral(
+                      "CREATE TABLE th_demo (hisid INTEGER PRIMARY KEY AUTOINCREMENT, RprNo VARCHAR(14) UNIQUE, "
+                      "hostname VARCHAR(20) DEFAULT '无名', amount DECIMAL_TEXT(18,2), SaveTime DATETIME);"
+                      "INSERT INTO th_demo (RprNo, hostname, amount, SaveTime) VALUES "
+                      "('R1', '王伟', '1.10', '2024-01-02 03:04:05.000006'),"
+                      "('R2', '李娜', '-0.05', '2024-01-02 00:00:00'),"
+                      "('R3', NULL, NULL, NULL)")),
+                  0)
+            << t.SQLErrText().toStdString();
+        ASSERT_EQ(t.commit(), 0);
+        ds.setDefinition(sampleDefinition());
+        ds.SetTransObject(&t);
+        ds.setDbErrorHandler([this](long code, const QString &text, const QString &sql, DwBuffer, long row) {
+            errors << text;
+            lastCode = code;
+            lastSql = sql;
+            lastRow = row;
+        });
+    }
+
+    long count()
+    {
+        QList<Value> n{Value::null(ValueType::Long)};
+        t.selectInto(QStringLiteral("SELECT count(*) FROM th_demo"), {}, n);
+        return long(n[0].longValue());
+    }
+
+    QTemporaryDir dir;
+    Transaction t{QStringLiteral("photosqlca")};
+    DataStore ds;
+    QStringList errors;
+    long lastCode = 0;
+    QString lastSql;
+    long lastRow = 0;
+};
+
+TEST_F(RetrieveUpdateTest, RetrieveKeepsExactValuesAndMakesTheFirstRowCurrent)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    EXPECT_EQ(ds.GetRow(), 1);
+    EXPECT_EQ(ds.GetItemDecimal(1, "amount").toText(), QStringLiteral("1.10"));
+    EXPECT_EQ(ds.GetItemDecimal(2, "amount").toText(), QStringLiteral("-0.05"));
+    EXPECT_EQ(ds.GetItemDateTime(1, "SaveTime").dateTime().toCanonical(), QStringLiteral("2024-01-02 03:04:05.000006"));
+    EXPECT_TRUE(ds.GetItemString(3, "hostname").isNull());
+    EXPECT_TRUE(ds.GetItemDateTime(3, "SaveTime").isNull());
+    EXPECT_EQ(ds.GetItemString(2, "hostname"), QStringLiteral("李娜"));
+    EXPECT_EQ(ds.GetItemStatus(1, 0, DwBuffer::Primary), DwItemStatus::NotModified);
+    EXPECT_FALSE(t.inTransaction()) << "a retrieve opens no transaction";
+    // The grid holds no read snapshot: another connection can write and checkpoint at once.
+    Transaction other;
+    other.Database = t.Database;
+    ASSERT_EQ(other.connect(), 0);
+    EXPECT_EQ(other.executeImmediate(QStringLiteral("DELETE FROM th_demo WHERE RprNo = 'R3'")), 0);
+    EXPECT_EQ(other.commit(), 0);
+    EXPECT_EQ(other.executeImmediate(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")), 0);
+    EXPECT_EQ(ds.Retrieve(), 2);
+}
+
+TEST_F(RetrieveUpdateTest, ModifiedSelectIsWhatTheNextRetrieveRuns)
+{
+    EXPECT_EQ(ds.Modify(QStringLiteral("datawindow.table.select='SELECT hisid, RprNo, hostname, amount, SaveTime FROM "
+                                       "th_demo where hostname = ~'王伟~''")),
+              QString());
+    EXPECT_EQ(ds.Retrieve(), 1);
+    EXPECT_EQ(ds.GetItemString(1, "RprNo"), QStringLiteral("R1"));
+    ds.SetSQLSelect(QStringLiteral("SELECT * FROM no_such_table"));
+    EXPECT_EQ(ds.Retrieve(), -1);
+    EXPECT_EQ(t.SQLCode(), -1);
+    EXPECT_TRUE(t.SQLErrText().contains(QStringLiteral("no_such_table")));
+}
+
+TEST_F(RetrieveUpdateTest, UpdateDeletesUpdatesAndInsertsThenResetsFlags)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    ds.DeleteRow(2);
+    ds.SetItem(1, "hostname", Value(QStringLiteral("王伟伟")));
+    const long row = ds.InsertRow(0);
+    ds.SetItem(row, "RprNo", Value(QStringLiteral("R'4")));
+    ds.SetItem(row, "amount", Value(Decimal(12345678901234567, 2)));
+    ASSERT_EQ(ds.Update(), 1) << errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(t.inTransaction()) << "Update leaves the commit to the caller";
+    ASSERT_EQ(t.commit(), 0);
+    EXPECT_EQ(ds.DeletedCount(), 0);
+    EXPECT_EQ(ds.GetItemStatus(row, 0, DwBuffer::Primary), DwItemStatus::NotModified);
+    EXPECT_GT(ds.GetItemNumber(row, "hisid").number(), 3) << "the identity is read back";
+
+    QList<Value> r{Value::null(ValueType::String), Value::null(ValueType::Decimal)};
+    ASSERT_EQ(t.selectInto(QStringLiteral("SELECT hostname, amount FROM th_demo WHERE RprNo = ?"), {QStringLiteral("R'4")}, r), 0);
+    EXPECT_EQ(r[0].string(), QString::fromUtf8("无名")) << "a column never set keeps the table's default";
+    EXPECT_EQ(r[1].toText(), QStringLiteral("123456789012345.67"));
+    ASSERT_EQ(t.selectInto(QStringLiteral("SELECT hostname FROM th_demo WHERE RprNo = 'R1'"), {}, r), 0);
+    EXPECT_EQ(r[0].string(), QStringLiteral("王伟伟"));
+    EXPECT_EQ(count(), 3);
+    EXPECT_EQ(ds.Update(), 1) << "nothing left to write";
+}
+
+TEST_F(RetrieveUpdateTest, ConstraintViolationKeepsEverythingAndRaisesDbError)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    ds.DeleteRow(3);
+    const long row = ds.InsertRow(0);
+    ds.SetItem(row, "RprNo", Value(QStringLiteral("R1"))); // duplicate
+    EXPECT_EQ(ds.Update(), -1);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_NE(lastCode, 0);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("UNIQUE"))) << errors[0].toStdString();
+    EXPECT_TRUE(lastSql.startsWith(QStringLiteral("INSERT")));
+    EXPECT_EQ(lastRow, row);
+    EXPECT_EQ(t.SQLCode(), -1);
+    EXPECT_EQ(ds.DeletedCount(), 1) << "nothing reset";
+    EXPECT_EQ(ds.GetItemStatus(row, 0, DwBuffer::Primary), DwItemStatus::NewModified);
+    t.rollback();
+    EXPECT_EQ(count(), 3) << "the delete that went first is rolled back by the caller";
+}
+
+TEST_F(RetrieveUpdateTest, DeletingARowAlreadyGoneIsAFailure)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    t.executeImmediate(QStringLiteral("DELETE FROM th_demo WHERE RprNo = 'R2'"));
+    t.commit();
+    ds.DeleteRow(2);
+    EXPECT_EQ(ds.Update(), -1);
+    EXPECT_EQ(errors.size(), 1);
+}
+
+TEST_F(RetrieveUpdateTest, SyntaxFromSqlAndCreate)
+{
+    QString errors1;
+    const QString syntax = SyntaxFromSql::build(t, QStringLiteral("select * from th_demo where RprNo = 'R1'"),
+                                                QStringLiteral("style(type=grid)"), errors1);
+    ASSERT_TRUE(errors1.isEmpty()) << errors1.toStdString();
+    DataStore lds;
+    QString errors2;
+    ASSERT_EQ(lds.Create(syntax, errors2), 1) << errors2.toStdString();
+    EXPECT_TRUE(errors2.isEmpty());
+    EXPECT_EQ(lds.Describe(QStringLiteral("datawindow.column.count")), QStringLiteral("5"));
+    EXPECT_EQ(lds.Describe(QStringLiteral("#4.coltype")), QStringLiteral("decimal(2)"));
+    EXPECT_EQ(lds.Describe(QStringLiteral("#5.coltype")), QStringLiteral("datetime"));
+    EXPECT_EQ(lds.Describe(QStringLiteral("#2.name")), QStringLiteral("RprNo"));
+    EXPECT_EQ(lds.Describe(QStringLiteral("datawindow.table.updatetable")), QStringLiteral("th_demo"));
+    EXPECT_EQ(lds.Describe(QStringLiteral("hisid.key")), QStringLiteral("yes"));
+    lds.SetTransObject(&t);
+    ASSERT_EQ(lds.Retrieve(), 1);
+    EXPECT_EQ(lds.GetItemDecimal(1, "amount").toText(), QStringLiteral("1.10"));
+    lds.DeleteRow(1);
+    EXPECT_EQ(lds.Update(), 1);
+    t.commit();
+    EXPECT_EQ(count(), 2);
+
+    QString bad;
+    EXPECT_TRUE(SyntaxFromSql::build(t, QStringLiteral("select * from nowhere"), QStringLiteral("style(type=grid)"), bad).isEmpty());
+    EXPECT_TRUE(bad.contains(QStringLiteral("nowhere")));
+    EXPECT_EQ(lds.Create(QStringLiteral("not a definition"), bad), -1);
+    EXPECT_FALSE(bad.isEmpty());
+    EXPECT_EQ(SyntaxFromSql::runtimeType(QStringLiteral("VARCHAR(16)")), QStringLiteral("char(16)"));
+    EXPECT_EQ(SyntaxFromSql::runtimeType(QStringLiteral("INTEGER")), QStringLiteral("long"));
+    EXPECT_EQ(SyntaxFromSql::runtimeType(QStringLiteral("DATE")), QStringLiteral("date"));
+    EXPECT_EQ(SyntaxFromSql::runtimeType(QStringLiteral("TIME")), QStringLiteral("time"));
+    EXPECT_EQ(SyntaxFromSql::runtimeType(QStringLiteral("REAL")), QStringLiteral("number"));
+}
