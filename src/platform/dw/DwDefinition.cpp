@@ -58,12 +58,15 @@ bool DwDefinition::addObject(const DwObjectDef &object)
 
 int DwDefinition::findColumn(const QString &nameOrNumber) const
 {
-    const QString s = nameOrNumber.trimmed();
+    const QString &s = nameOrNumber;
     if (s.startsWith(QLatin1Char('#'))) {
         bool ok = false;
         const int n = s.mid(1).toInt(&ok);
         return ok && n >= 1 && n <= columnCount() ? n - 1 : -1;
     }
+    const auto exact = m_columnByExactName.constFind(s);
+    if (exact != m_columnByExactName.constEnd())
+        return *exact;
     const auto it = m_byName.constFind(s.toLower());
     if (it == m_byName.constEnd() || m_objects[*it].kind() != DwObjectKind::Column)
         return -1;
@@ -94,10 +97,12 @@ void DwDefinition::reindex()
     m_columns.clear();
     m_types.clear();
     m_byName.clear();
+    m_columnByExactName.clear();
     for (int i = 0; i < m_objects.size(); ++i) {
         DwObjectDef &o = m_objects[i];
         m_byName.insert(o.name().toLower(), i);
         if (o.kind() == DwObjectKind::Column) {
+            m_columnByExactName.insert(o.name(), int(m_columns.size()));
             m_columns << i;
             m_types << DwColumnType::parse(o.prop(QStringLiteral("coltype"))).value_or(DwColumnType());
             o.setProp(QStringLiteral("id"), QString::number(m_columns.size()));

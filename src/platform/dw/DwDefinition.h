@@ -62,6 +62,7 @@ private:
     QList<int> m_columns;           // index into m_objects per column
     QList<DwColumnType> m_types;    // per column
     QHash<QString, int> m_byName;   // lower-case name -> index into m_objects
+    QHash<QString, int> m_columnByExactName; // name as written -> column, to spare a lower-casing per lookup
 };
 
 QString styleName(DwStyle style);

@@ -50,13 +50,13 @@ bool parseFormat(const DwDefinition &def, const QString &format, QList<SortColum
 // One sort key, read once per row before sorting so the comparisons touch no row storage.
 struct Key
 {
-    const char *text = nullptr;
-    std::uint32_t size = 0;
-    bool null = true;
     union {
+        const char *text;
         std::int64_t i;
         double d;
     };
+    std::uint32_t size = 0;
+    std::uint32_t null = 1;
     Key() : i(0) {}
 };
 
@@ -84,6 +84,7 @@ struct Entry
 {
     Key keys[N];
     RowStore::Slot slot;
+    std::uint32_t position; // breaks ties, which makes the sort stable
 };
 
 template<int N>
@@ -94,6 +95,7 @@ void sortEntries(const RowStore &store, std::vector<RowStore::Slot> &slots, cons
     for (std::size_t r = 0; r < slots.size(); ++r) {
         Entry<N> &e = entries[r];
         e.slot = slots[r];
+        e.position = std::uint32_t(r);
         for (int k = 0; k < N; ++k) {
             const int c = columns[k].column;
             Key &key = e.keys[k];
@@ -111,7 +113,7 @@ void sortEntries(const RowStore &store, std::vector<RowStore::Slot> &slots, cons
             }
         }
     }
-    std::stable_sort(entries.begin(), entries.end(), [&](const Entry<N> &a, const Entry<N> &b) {
+    std::sort(entries.begin(), entries.end(), [&](const Entry<N> &a, const Entry<N> &b) {
         for (int k = 0; k < N; ++k) {
             int c = compareKey(a.keys[k], b.keys[k], kinds[k]);
             if (columns[k].descending)
@@ -119,7 +121,7 @@ void sortEntries(const RowStore &store, std::vector<RowStore::Slot> &slots, cons
             if (c != 0)
                 return c < 0;
         }
-        return false;
+        return a.position < b.position;
     });
     for (std::size_t r = 0; r < slots.size(); ++r)
         slots[r] = entries[r].slot;

@@ -17,4 +17,10 @@ public:
     static QString runtimeType(const QString &declaredType);
 };
 
+// The runtime's spelling: transaction.SyntaxFromSQL(select, presentation, errors).
+inline QString SyntaxFromSQL(Transaction &transaction, const QString &select, const QString &presentation, QString &errors)
+{
+    return SyntaxFromSql::build(transaction, select, presentation, errors);
+}
+
 } // namespace rt
