@@ -37,8 +37,9 @@ TEST_F(DwLibraryTest, EveryCategoryHasItsObjectsSpelledAsTheModuleUsesThem)
         EXPECT_TRUE(library.contains(c.historyGrid)) << c.historyGrid.toStdString();
         EXPECT_TRUE(library.contains(c.historyGrid + QStringLiteral("_f"))) << c.historyGrid.toStdString();
         EXPECT_TRUE(library.contains(c.singleRowTarget)) << c.singleRowTarget.toStdString();
-        if (c.inCascade())
+        if (c.inCascade()) {
             EXPECT_TRUE(library.names().contains(c.cascadeTarget)) << c.cascadeTarget.toStdString();
+        }
     }
 }
 
@@ -94,9 +95,10 @@ TEST_F(DwLibraryTest, TargetsReportIdentityExactlyWhereTheLiveTableGeneratesIt)
         DataStore ds;
         ds.setDefinition(object(QStringLiteral("tc_") + t.stem));
         EXPECT_EQ(ds.Describe(QStringLiteral("datawindow.table.updatetable")), t.liveTable);
-        if (t.hasOrderNo())
+        if (t.hasOrderNo()) {
             EXPECT_EQ(ds.Describe(QStringLiteral("orderno.identity")), t.orderNoIsIdentity() ? QStringLiteral("yes") : QStringLiteral("no"))
                 << t.stem.toStdString();
+        }
     }
 }
 
