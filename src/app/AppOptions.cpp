@@ -16,7 +16,8 @@ QString AppOptions::defaultDataDir()
 QString AppOptions::usage()
 {
     return QStringLiteral(
-        "Usage: histmaint [--data DIR | --live FILE --history FILE]\n"
+        "Usage: histmaint [--data DIR | --live FILE --history FILE] [--layouts DIR]\n"
+        "       histmaint [--data DIR] --screenshot FILE [--category BUTTON]\n"
         "       histmaint --create-demo DIR [--households N] [--seed S]\n"
         "\n"
         "  --data DIR          the folder holding register.db and history.db\n"
@@ -26,6 +27,10 @@ QString AppOptions::usage()
         "  --create-demo DIR   make a demo register in DIR and stop\n"
         "  --households N      households in the demo register (default 400)\n"
         "  --seed S            seed of the demo register (default 1; the same seed gives the same register)\n"
+        "  --screenshot FILE   draw the history maintenance window offscreen into a PNG file and stop\n"
+        "  --category BUTTON   with --screenshot: click this category button first (p_rprinfo, p_personinfo,\n"
+        "                      p_eldinfo, p_children, p_womaninfo, p_oowpersoninfo, p_minlivingprotect)\n"
+        "  --layouts DIR       DataWindow objects (<name>.json) that replace the built-in ones\n"
         "  --help              this text\n")
         .arg(defaultDataDir());
 }
@@ -58,6 +63,15 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
             if (!value(i, a, demoDir))
                 return false;
             mode = Mode::CreateDemo;
+        } else if (a == QLatin1String("--screenshot")) {
+            if (!value(i, a, screenshot))
+                return false;
+        } else if (a == QLatin1String("--category")) {
+            if (!value(i, a, category))
+                return false;
+        } else if (a == QLatin1String("--layouts")) {
+            if (!value(i, a, layouts))
+                return false;
         } else if (a == QLatin1String("--households")) {
             if (!value(i, a, v))
                 return false;
@@ -80,6 +94,10 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
             errorText = QStringLiteral("unknown argument: %1").arg(a);
             return false;
         }
+    }
+    if (!category.isEmpty() && screenshot.isEmpty()) {
+        errorText = QStringLiteral("--category goes with --screenshot");
+        return false;
     }
     if (livePath.isEmpty() != historyPath.isEmpty()) {
         errorText = QStringLiteral("--live and --history go together");

@@ -19,6 +19,9 @@ struct AppOptions
     QString demoDir;        // --create-demo DIR
     int households = 400;   // --households N
     std::uint64_t seed = 1; // --seed S
+    QString screenshot;     // --screenshot FILE
+    QString category;       // --category BUTTON (with --screenshot)
+    QString layouts;        // --layouts DIR: DataWindow objects that replace the built-in ones
 
     bool parse(const QStringList &arguments, QString &errorText);
     static QString usage();

@@ -1,14 +1,23 @@
 #include "app/AppOptions.h"
 #include "host/DemoRegister.h"
+#include "host/HostDwLibrary.h"
 #include "host/RegisterDatabases.h"
-#include "host/SchemaCatalogue.h"
-#include "platform/core/SqlQuote.h"
-#include "platform/core/Transaction.h"
+#include "host/ui/Globals.h"
+#include "host/ui/uo_button.h"
+#include "host/ui/w_main.h"
+#include "platform/dw/DwLibrary.h"
+#include "platform/ui/QtOperatorDialogs.h"
+#include "platform/ui/Windows.h"
+#include "shell/HistoryModule.h"
+#include "shell/w_histmanage.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QTextStream>
+#include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -43,41 +52,85 @@ int createDemo(const QString &dir, const app::AppOptions &options)
     return 0;
 }
 
-int openRegister(const app::AppOptions &options)
+bool haveDisplay()
 {
-    const bool liveExists = QFileInfo::exists(options.livePath);
-    const bool historyExists = QFileInfo::exists(options.historyPath);
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Tells the operator of a failure: on the terminal, and in a box when there is a screen.
+int fail(const QString &text, bool gui)
+{
+    err() << "histmaint: " << text << Qt::endl;
+    if (gui && qApp)
+        QMessageBox::critical(nullptr, QString::fromUtf8("历史信息维护"), text);
+    return 2;
+}
+
+int runGui(const app::AppOptions &options)
+{
+    const bool shot = !options.screenshot.isEmpty();
+    const bool gui = !shot;
+    // First run: a demo register in the default data directory, and the operator is told.
+    const bool liveExists = QFileInfo::exists(options.livePath), historyExists = QFileInfo::exists(options.historyPath);
+    QString firstRun;
     if (!liveExists && !historyExists && !options.dataDir.isEmpty()) {
-        out() << "No register in " << options.dataDir << " yet: making a demo register there.\n";
         if (createDemo(options.dataDir, options) != 0)
             return 1;
+        firstRun = QString::fromUtf8("在 %1 中没有找到人口信息库，已为您建立了一个演示库。").arg(options.dataDir);
     }
-    rt::Transaction sqlca(QStringLiteral("sqlca")), photosqlca(QStringLiteral("photosqlca"));
+    host::Globals &g = host::g();
+    g.dataDirectory = options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir;
     QString error;
-    if (host::RegisterDatabases::connect(options.livePath, options.historyPath, sqlca, photosqlca, error) != 0) {
-        err() << "histmaint: cannot open the register: " << error << Qt::endl;
-        return 2;
+    if (host::RegisterDatabases::connect(options.livePath, options.historyPath, g.sqlca, g.photosqlca, error) != 0)
+        return fail(QString::fromUtf8("无法打开人口信息库：%1").arg(error), gui);
+    static rt::DwLibrary library;
+    if (!host::HostDwLibrary::load(library, options.layouts, error))
+        return fail(error, gui);
+    rt::DwLibrary::setDefaultLibrary(&library);
+    hm::HistoryModule::registerWindows();
+
+    auto *mainWindow = new host::w_main();
+    g.w_main = mainWindow;
+    mainWindow->Show();
+    mainWindow->runOpen();
+    if (!firstRun.isEmpty())
+        mainWindow->setStatusText(firstRun);
+
+    auto *module = new hm::w_histmanage();
+    rt::ui::Windows::Open(module);
+    if (shot) {
+        QApplication::processEvents();
+        if (!options.category.isEmpty()) {
+            host::uo_button *button = module->categoryButton(options.category);
+            if (!button)
+                return fail(QStringLiteral("no category button named %1").arg(options.category), false);
+            button->click();
+            QApplication::processEvents();
+        }
+        QApplication::processEvents();
+        if (!module->grab().save(options.screenshot, "PNG"))
+            return fail(QStringLiteral("cannot write %1").arg(options.screenshot), false);
+        out() << "Wrote " << options.screenshot << Qt::endl;
+        return 0;
     }
-    out() << "Register opened:\n  live    " << options.livePath << "\n  history " << options.historyPath << "\n";
-    for (const host::TableDef &t : host::SchemaCatalogue::tables()) {
-        QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
-        photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM %1").arg(rt::sqlIdentifier(t.historyTable)), {}, n);
-        out() << "  " << QStringLiteral("%1").arg(t.historyTable, -24) << n[0].longValue() << " history rows ("
-              << t.caption << ")\n";
-    }
-    out() << Qt::flush;
-    return 0;
+    if (!firstRun.isEmpty())
+        QTimer::singleShot(0, module, [firstRun]() { rt::ui::MessageBox(QString::fromUtf8("提示"), firstRun); });
+    // Closing the module shows the host's window again; closing that ends the program.
+    QObject::connect(mainWindow, &rt::ui::PbWindow::closed, qApp, &QApplication::quit);
+    return QApplication::exec();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("histmaint"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     app::AppOptions options;
     QString error;
-    if (!options.parse(QCoreApplication::arguments(), error)) {
+    if (!options.parse(arguments, error)) {
         err() << "histmaint: " << error << "\n\n" << app::AppOptions::usage() << Qt::flush;
         return 64;
     }
@@ -85,10 +138,24 @@ int main(int argc, char **argv)
     case app::AppOptions::Mode::Help:
         out() << app::AppOptions::usage() << Qt::flush;
         return 0;
-    case app::AppOptions::Mode::CreateDemo:
+    case app::AppOptions::Mode::CreateDemo: {
+        QCoreApplication application(argc, argv);
         return createDemo(options.demoDir, options);
+    }
     case app::AppOptions::Mode::Open:
         break;
     }
-    return openRegister(options);
+    if (!options.screenshot.isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    else if (!haveDisplay()) {
+        err() << "histmaint: there is no display to show the windows on.\n"
+                 "  Run it on a desktop, or under a virtual display:  xvfb-run -a histmaint\n"
+                 "  or draw the window into a picture:               histmaint --screenshot window.png\n"
+              << Qt::flush;
+        return 2;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("histmaint"));
+    QApplication::setApplicationDisplayName(QString::fromUtf8("历史信息维护"));
+    return runGui(options);
 }

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/dw/DataStore.h"
+
+#include <QWidget>
+
+namespace rt::ui {
+
+// The visual DataWindow control: a widget over an engine DataStore it owns. The presentation
+// (grid, form or drawing) follows the object's style; the operations are the DataStore's.
+class DataWindowControl : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit DataWindowControl(QWidget *parent = nullptr);
+    ~DataWindowControl() override;
+
+    rt::DataStore &dataStore() { return m_ds; }
+    const rt::DataStore &dataStore() const { return m_ds; }
+
+    // Position and size in units.
+    void setUnitsGeometry(int x, int y, int width, int height);
+    int X() const;
+    int Y() const;
+    int Width() const;
+    int Height() const;
+    void setX(int x);
+    void setY(int y);
+    void setWidth(int width);
+    void setHeight(int height);
+
+    int SetDataObject(const QString &name) { return m_ds.SetDataObject(name); }
+    QString DataObject() const { return m_ds.DataObject(); }
+    int Create(const QString &syntax, QString &errors) { return m_ds.Create(syntax, errors); }
+    int SetTransObject(rt::Transaction *t) { return m_ds.SetTransObject(t); }
+    long Retrieve() { return m_ds.Retrieve(); }
+    int Reset() { return m_ds.Reset(); }
+    long RowCount() const { return m_ds.RowCount(); }
+    long InsertRow(long before) { return m_ds.InsertRow(before); }
+    int DeleteRow(long row) { return m_ds.DeleteRow(row); }
+    int RowsCopy(long start, long end, rt::DwBuffer from, rt::DataStore &target, long before, rt::DwBuffer to)
+    {
+        return m_ds.RowsCopy(start, end, from, target, before, to);
+    }
+    QString GetItemString(long row, const rt::DwCol &col) const { return m_ds.GetItemString(row, col); }
+    rt::Value GetItemNumber(long row, const rt::DwCol &col) const { return m_ds.GetItemNumber(row, col); }
+    rt::Value GetItemDecimal(long row, const rt::DwCol &col) const { return m_ds.GetItemDecimal(row, col); }
+    rt::Value GetItemDate(long row, const rt::DwCol &col) const { return m_ds.GetItemDate(row, col); }
+    rt::Value GetItemDateTime(long row, const rt::DwCol &col) const { return m_ds.GetItemDateTime(row, col); }
+    rt::Value GetItemTime(long row, const rt::DwCol &col) const { return m_ds.GetItemTime(row, col); }
+    int SetItem(long row, const rt::DwCol &col, const rt::Value &v) { return m_ds.SetItem(row, col, v); }
+    rt::DwItemStatus GetItemStatus(long row, int col, rt::DwBuffer b) const { return m_ds.GetItemStatus(row, col, b); }
+    int SetItemStatus(long row, int col, rt::DwBuffer b, rt::DwItemStatus s) { return m_ds.SetItemStatus(row, col, b, s); }
+    long GetRow() const { return m_ds.GetRow(); }
+    int SetRow(long row) { return m_ds.SetRow(row); }
+    int ScrollToRow(long row) { return m_ds.ScrollToRow(row); }
+    QString GetSQLSelect() const { return m_ds.GetSQLSelect(); }
+    int SetSQLSelect(const QString &s) { return m_ds.SetSQLSelect(s); }
+    QString Describe(const QString &e) const { return m_ds.Describe(e); }
+    QString Modify(const QString &e) { return m_ds.Modify(e); }
+    int Update() { return m_ds.Update(); }
+    int SetSort(const QString &f) { return m_ds.SetSort(f); }
+    int Sort() { return m_ds.Sort(); }
+    int SetFilter(const QString &f) { return m_ds.SetFilter(f); }
+    int Filter() { return m_ds.Filter(); }
+    void SetRedraw(bool on);
+
+    // Row selection (highlight), independent of the current row.
+    int SelectRow(long row, bool select);
+    bool IsSelected(long row) const;
+    // The column of the last click, 0 when it was not on a column.
+    int GetClickedColumn() const { return m_clickedColumn; }
+    void setClickedColumn(int column) { m_clickedColumn = column; }
+
+Q_SIGNALS:
+    // The control's notifications; dwo is the name of the object under the pointer ("" for none).
+    void clicked(int xpos, int ypos, long row, const QString &dwo);
+    void doubleclicked(int xpos, int ypos, long row, const QString &dwo);
+    void rbuttondown(int xpos, int ypos, long row, const QString &dwo);
+    void mouseMove(int xpos, int ypos, long row, const QString &dwo);
+    void lbuttonUp(int xpos, int ypos, long row, const QString &dwo);
+    void rowfocuschanged(long currentrow);
+    void keyDown(int key, Qt::KeyboardModifiers modifiers);
+    void dberror(long code, const QString &text, const QString &sql, long row);
+    void selectionChanged();
+
+private:
+    rt::DataStore m_ds;
+    std::vector<bool> m_selected;
+    int m_clickedColumn = 0;
+};
+
+} // namespace rt::ui

@@ -1,0 +1,60 @@
+#include "PbTabPage.h"
+
+#include "ColorLong.h"
+#include "PbTab.h"
+#include "Units.h"
+
+namespace rt::ui {
+
+PbTabPage::PbTabPage(const QString &className, QWidget *parent) : QWidget(parent), m_className(className)
+{
+    setObjectName(className);
+    setAutoFillBackground(true);
+}
+
+void PbTabPage::setText(const QString &text)
+{
+    m_text = text;
+    if (PbTab *t = tab())
+        t->pageTextChanged(this);
+}
+
+void PbTabPage::setColors(long textColor, long backColor)
+{
+    m_textColor = textColor;
+    m_backColor = backColor;
+    QPalette pal = palette();
+    const QColor back = ColorLong::toColor(backColor, pal);
+    if (back.isValid())
+        pal.setColor(QPalette::Window, back);
+    const QColor text = ColorLong::toColor(textColor, pal);
+    if (text.isValid())
+        pal.setColor(QPalette::WindowText, text);
+    setPalette(pal);
+}
+
+void PbTabPage::setUnitsSize(int width, int height)
+{
+    resize(Units::toPixelsX(width), Units::toPixelsY(height));
+}
+
+int PbTabPage::UnitsWidth() const
+{
+    return Units::fromPixelsX(width());
+}
+
+int PbTabPage::UnitsHeight() const
+{
+    return Units::fromPixelsY(height());
+}
+
+PbTab *PbTabPage::tab() const
+{
+    for (QWidget *p = parentWidget(); p; p = p->parentWidget()) {
+        if (auto *t = qobject_cast<PbTab *>(p))
+            return t;
+    }
+    return nullptr;
+}
+
+} // namespace rt::ui

@@ -1,0 +1,179 @@
+#include "shell/w_histmanage.h"
+
+#include "host/ui/Globals.h"
+#include "host/ui/uo_button.h"
+#include "model/ModuleWindows.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/LateBinding.h"
+#include "platform/ui/PbPicture.h"
+#include "platform/ui/Windows.h"
+#include "sheets/w_hisexplore.h"
+#include "shell/m_hismain.h"
+#include "toolbar/uo_toolbar_his.h"
+#include "toolbar/uo_transparent_st.h"
+
+#include <QMdiArea>
+
+namespace hm {
+
+namespace {
+
+// A category button: the host's clicked script, then the sheet request with its fixed name.
+class CategoryButton : public host::uo_button
+{
+public:
+    CategoryButton(QWidget *parent, w_histmanage *window, QString sheetName)
+        : host::uo_button(parent), m_window(window), m_sheetName(std::move(sheetName))
+    {
+    }
+
+protected:
+    void onClicked() override
+    {
+        host::uo_button::onClicked();
+        rt::ui::LateBinding::triggerEvent(m_window, "ue_opensheet", m_sheetName);
+    }
+    // ue_lbuttondown / ue_lbuttonup: no script, not even the ancestor's.
+    void onLeftButtonDown() override {}
+    void onLeftButtonUp() override {}
+
+private:
+    w_histmanage *m_window;
+    QString m_sheetName;
+};
+
+} // namespace
+
+w_histmanage::w_histmanage(QWidget *parent) : rt::ui::MdiFrame(QStringLiteral("w_histmanage"), parent)
+{
+    setTitle(QString::fromUtf8("历史信息维护"));
+    setIconName(QStringLiteral("bmp\\bag.ico"));
+    setBackColor(67108864);
+    setMenu(new m_hismain(this));
+    setMdiBackColor(268435456);
+
+    // Creation order; earlier controls lie on top of later ones (the labels and buttons over
+    // the strip).
+    QList<QWidget *> order;
+    order << mdi_1;
+    order << (st_rprinfo = addLabel("st_rprinfo", "户籍信息", 360));
+    order << (p_rprinfo = addCategory("p_rprinfo", "p_rprinfo", "bmp\\GE_Rpr.bmp", 208, false));
+    order << (st_minprotect = addLabel("st_minprotect", "低保人员信息", 2064));
+    order << (p_minlivingprotect = addCategory("p_minlivingprotect", "p_minlivingprotect", "bmp\\SV_MinLivingProtect.bmp",
+                                               1912, true));
+    order << (st_lostjobperson = addLabel("st_lostjobperson", "失业人员信息", 1780));
+    order << (p_oowpersoninfo = addCategory("p_oowpersoninfo", "p_oowpersoninfo", "bmp\\SV_OOWPersonInfo.bmp", 1628, false));
+    order << (st_womaninfo = addLabel("st_womaninfo", "育龄妇女信息", 1496));
+    order << (p_womaninfo = addCategory("p_womaninfo", "p_womaninfo", "bmp\\MH_AdultWomanInfo.bmp", 1344, false));
+    order << (st_childreninfo = addLabel("st_childreninfo", "儿童信息", 1212));
+    order << (p_children = addCategory("p_children", "p_Children", "bmp\\SV_Children.bmp", 1060, false));
+    order << (st_eldinfo = addLabel("st_eldinfo", "老年人信息", 928));
+    order << (p_eldinfo = addCategory("p_eldinfo", "p_eldinfo", "bmp\\SV_ElderInfo.bmp", 776, false));
+    order << (st_personinfo = addLabel("st_personinfo", "个人信息", 644));
+    order << (p_personinfo = addCategory("p_personinfo", "p_personinfo", "bmp\\GE_PersonInfo.bmp", 492, false));
+    p_speedbar = new rt::ui::PbPicture(client());
+    p_speedbar->setObjectName(QStringLiteral("p_speedbar"));
+    p_speedbar->setPictureName(QStringLiteral("bmp\\bg.jpg"));
+    p_speedbar->setBorder(true);
+    rt::ui::Controls::place(p_speedbar, 0, 176, 494, 2000);
+    order << p_speedbar;
+    dw_maintoolbar = new uo_toolbar_his(client());
+    dw_maintoolbar->setWidth(4352);
+    order << dw_maintoolbar;
+    for (auto it = order.crbegin(); it != order.crend(); ++it)
+        (*it)->raise();
+
+    setUnitsSize(3378, 2512);
+}
+
+w_histmanage::~w_histmanage() = default;
+
+uo_transparent_st *w_histmanage::addLabel(const char *name, const char *text, int y)
+{
+    auto *label = new uo_transparent_st(client());
+    label->setObjectName(QString::fromLatin1(name));
+    label->setText(QString::fromUtf8(text));
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    rt::ui::Controls::setFont(label, QString::fromUtf8("宋体"), 9);
+    rt::ui::Controls::place(label, 41, y, 421, 72);
+    return label;
+}
+
+host::uo_button *w_histmanage::addCategory(const char *name, const char *sheetName, const char *picture, int y, bool stretch)
+{
+    auto *button = new CategoryButton(client(), this, QString::fromLatin1(sheetName));
+    button->setObjectName(QString::fromLatin1(name));
+    rt::ui::Controls::place(button, 160, y, 178, 144);
+    // Six pictures show at their image's own size; the last is drawn into its box.
+    button->setOriginalSize(!stretch);
+    button->setPictureName(QString::fromLatin1(picture));
+    return button;
+}
+
+host::uo_button *w_histmanage::categoryButton(const QString &name) const
+{
+    for (host::uo_button *b : {p_rprinfo, p_personinfo, p_eldinfo, p_children, p_womaninfo, p_oowpersoninfo,
+                               p_minlivingprotect}) {
+        if (b->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return b;
+    }
+    return nullptr;
+}
+
+void w_histmanage::onOpen()
+{
+    model::ModuleWindows::w_histmanage() = this;
+    rt::ui::LateBinding::triggerEvent(this, "ue_postopen");
+    if (host::g().w_main)
+        host::g().w_main->Hide();
+    host::g().gs_querystr = QString(QLatin1String(""));
+}
+
+void w_histmanage::ue_postopen()
+{
+    SetRedraw(false);
+    auto *sheet = new hm::w_hisexplore();
+    rt::ui::Windows::OpenSheet(sheet, this, true);
+    w_hisexplore = sheet;
+    sheet->Move(0, 0);
+    sheet->Resize(mdiUnitsWidth(), mdiUnitsHeight());
+    SetRedraw(true);
+}
+
+void w_histmanage::onResize(int, int newWidth, int newHeight)
+{
+    SetRedraw(false);
+    const int toolbarBottom = dw_maintoolbar->Y() + dw_maintoolbar->Height();
+    dw_maintoolbar->setUnitsGeometry(0, 0, newWidth, dw_maintoolbar->Height());
+    rt::ui::Controls::place(p_speedbar, 0, toolbarBottom + 2, rt::ui::Controls::unitsWidth(p_speedbar),
+                            newHeight - toolbarBottom);
+    const int mdiX = rt::ui::Controls::unitsX(p_speedbar) + rt::ui::Controls::unitsWidth(p_speedbar) + 2;
+    placeMdi(mdiX, rt::ui::Controls::unitsY(p_speedbar), newWidth - mdiX - 2, newHeight - toolbarBottom);
+    SetRedraw(true);
+}
+
+void w_histmanage::ue_opensheet(const QString &as_sheetname)
+{
+    if (!rt::ui::IsValid(w_histabsheet)) {
+        // The history tab sheet is made by its class name, so the shell needs no link to it.
+        QPointer<rt::ui::PbWindow> opened = rt::ui::Windows::createByName(QStringLiteral("w_histabsheet"));
+        if (!opened) {
+            rt::ui::Windows::OpenByName(QStringLiteral("w_histabsheet"), QString()); // reports the missing window
+            return;
+        }
+        rt::ui::Windows::OpenSheet(opened, this);
+        w_histabsheet = opened;
+    }
+    rt::ui::LateBinding::callFunction(w_histabsheet.data(), "wf_open", as_sheetname.toLower());
+}
+
+void w_histmanage::onClose()
+{
+    host::g().gs_querystr = QString(QLatin1String(""));
+    if (host::g().w_main)
+        host::g().w_main->Show();
+    if (model::ModuleWindows::w_histmanage() == this)
+        model::ModuleWindows::w_histmanage() = nullptr;
+}
+
+} // namespace hm
