@@ -5,7 +5,7 @@
 
 namespace app {
 
-QString AppOptions::defaultDataDir()
+QString AppOptions::defaultDataDirPath()
 {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
@@ -32,7 +32,7 @@ QString AppOptions::usage()
         "                      p_eldinfo, p_children, p_womaninfo, p_oowpersoninfo, p_minlivingprotect)\n"
         "  --layouts DIR       DataWindow objects (<name>.json) that replace the built-in ones\n"
         "  --help              this text\n")
-        .arg(defaultDataDir());
+        .arg(defaultDataDirPath());
 }
 
 bool AppOptions::parse(const QStringList &arguments, QString &errorText)
@@ -107,8 +107,10 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
         errorText = QStringLiteral("use either --data or --live with --history, not both");
         return false;
     }
-    if (dataDir.isEmpty() && livePath.isEmpty())
-        dataDir = defaultDataDir();
+    if (dataDir.isEmpty() && livePath.isEmpty()) {
+        dataDir = defaultDataDirPath();
+        defaultDataDir = true;
+    }
     if (!dataDir.isEmpty() && livePath.isEmpty()) {
         livePath = QDir(dataDir).filePath(QStringLiteral("register.db"));
         historyPath = QDir(dataDir).filePath(QStringLiteral("history.db"));

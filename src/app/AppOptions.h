@@ -14,6 +14,7 @@ struct AppOptions
 
     Mode mode = Mode::Open;
     QString dataDir;        // --data DIR, or the default data directory
+    bool defaultDataDir = false; // no --data, --live or --history given
     QString livePath;       // --live FILE
     QString historyPath;    // --history FILE
     QString demoDir;        // --create-demo DIR
@@ -25,7 +26,7 @@ struct AppOptions
 
     bool parse(const QStringList &arguments, QString &errorText);
     static QString usage();
-    static QString defaultDataDir();
+    static QString defaultDataDirPath();
 };
 
 } // namespace app

@@ -74,7 +74,11 @@ int runGui(const app::AppOptions &options)
     // First run: a demo register in the default data directory, and the operator is told.
     const bool liveExists = QFileInfo::exists(options.livePath), historyExists = QFileInfo::exists(options.historyPath);
     QString firstRun;
-    if (!liveExists && !historyExists && !options.dataDir.isEmpty()) {
+    if (!liveExists && !historyExists && !options.defaultDataDir)
+        return fail(QString::fromUtf8("%1 中没有人口信息库（register.db 与 history.db）。可以用 histmaint --create-demo %1 建立演示库。")
+                        .arg(options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir),
+                    gui);
+    if (!liveExists && !historyExists) {
         if (createDemo(options.dataDir, options) != 0)
             return 1;
         firstRun = QString::fromUtf8("在 %1 中没有找到人口信息库，已为您建立了一个演示库。").arg(options.dataDir);

@@ -39,16 +39,20 @@ int MdiFrame::mdiUnitsHeight() const
 
 PbWindow *MdiFrame::GetActiveSheet() const
 {
-    QMdiSubWindow *sub = mdi_1->currentSubWindow();
-    if (!sub) {
-        const auto history = mdi_1->subWindowList(QMdiArea::ActivationHistoryOrder);
-        for (auto it = history.crbegin(); it != history.crend() && !sub; ++it) {
-            if ((*it)->isVisible())
-                sub = *it;
-        }
+    auto usable = [](QMdiSubWindow *sub) -> PbWindow * {
+        auto *w = sub ? qobject_cast<PbWindow *>(sub->widget()) : nullptr;
+        return w && !w->isClosed() && !sub->isHidden() ? w : nullptr;
+    };
+    if (PbWindow *w = usable(mdi_1->currentSubWindow()))
+        return w;
+    // Without window focus (or right after the active sheet closed) Qt may have no current
+    // sub-window: the most recently active sheet still open is the active one.
+    const auto history = mdi_1->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = history.crbegin(); it != history.crend(); ++it) {
+        if (PbWindow *w = usable(*it))
+            return w;
     }
-    auto *w = sub ? qobject_cast<PbWindow *>(sub->widget()) : nullptr;
-    return w && !w->isClosed() ? w : nullptr;
+    return nullptr;
 }
 
 QList<PbWindow *> MdiFrame::sheets() const

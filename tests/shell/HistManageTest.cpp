@@ -1,0 +1,212 @@
+#include "ScriptedOperatorDialogs.h"
+
+#include "host/ui/Globals.h"
+#include "host/ui/uo_button.h"
+#include "host/ui/w_main.h"
+#include "model/ModuleWindows.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/PbPicture.h"
+#include "platform/ui/Units.h"
+#include "platform/ui/Windows.h"
+#include "sheets/w_hisexplore.h"
+#include "shell/w_histmanage.h"
+#include "toolbar/uo_toolbar_his.h"
+#include "toolbar/uo_transparent_st.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <gtest/gtest.h>
+
+using rt::ui::Controls;
+
+namespace {
+
+// Stands in for the history tab sheet: records the keys wf_open receives.
+class SheetDouble : public rt::ui::PbWindow
+{
+    Q_OBJECT
+public:
+    SheetDouble() : rt::ui::PbWindow(QStringLiteral("w_histabsheet"), Kind::Sheet) { ++created; }
+    Q_INVOKABLE void wf_open(const QString &key) { keys << key; }
+    static inline int created = 0;
+    static inline QStringList keys;
+};
+
+// Units survive a round trip through pixels to within a pixel's width.
+constexpr int Slack = 5;
+
+} // namespace
+
+class HistManageTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SheetDouble::created = 0;
+        SheetDouble::keys.clear();
+        rt::ui::Windows::registerClass(QStringLiteral("w_histabsheet"), []() -> rt::ui::PbWindow * { return new SheetDouble; });
+        mainWindow = new host::w_main;
+        host::g().w_main = mainWindow;
+        mainWindow->Show();
+        host::g().gs_querystr = QStringLiteral("personname like '%王%'");
+        window = new hm::w_histmanage;
+        rt::ui::Windows::Open(window);
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        rt::ui::Windows::Close(window);
+        rt::ui::Windows::Close(mainWindow);
+        rt::ui::Windows::unregisterClass(QStringLiteral("w_histabsheet"));
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    ScriptedOperatorDialogs op;
+    QPointer<host::w_main> mainWindow;
+    QPointer<hm::w_histmanage> window;
+};
+
+TEST_F(HistManageTest, OpensAsDefinedHidingTheHostWindow)
+{
+    EXPECT_EQ(window->Title(), QString::fromUtf8("历史信息维护"));
+    EXPECT_NEAR(window->UnitsWidth(), 3378, Slack);
+    EXPECT_NEAR(window->UnitsHeight(), 2512, Slack);
+    EXPECT_FALSE(mainWindow->isVisible()) << "the host's main window is hidden";
+    EXPECT_EQ(host::g().gs_querystr, QString());
+    EXPECT_FALSE(host::g().gs_querystr.isNull());
+    EXPECT_EQ(model::ModuleWindows::w_histmanage(), window.data());
+    EXPECT_TRUE(window->menuBar()->actions().isEmpty()) << "m_hismain offers nothing";
+    // The background sheet fills the MDI client.
+    ASSERT_TRUE(rt::ui::IsValid(window->w_hisexplore));
+    auto *explore = static_cast<hm::w_hisexplore *>(window->w_hisexplore.data());
+    EXPECT_EQ(window->GetActiveSheet(), explore);
+    EXPECT_NEAR(explore->UnitsWidth(), window->mdiUnitsWidth(), Slack);
+    EXPECT_NEAR(explore->UnitsHeight(), window->mdiUnitsHeight(), Slack);
+    EXPECT_EQ(explore->p_1->geometry(), explore->client()->rect()) << "the picture covers the client area";
+}
+
+TEST_F(HistManageTest, CategoryButtonsAndLabelsSitWhereDesigned)
+{
+    struct Expected
+    {
+        const char *button;
+        int y;
+        const char *label;
+        const char *text;
+    };
+    const Expected table[] = {{"p_rprinfo", 208, "st_rprinfo", "户籍信息"},
+                              {"p_personinfo", 492, "st_personinfo", "个人信息"},
+                              {"p_eldinfo", 776, "st_eldinfo", "老年人信息"},
+                              {"p_children", 1060, "st_childreninfo", "儿童信息"},
+                              {"p_womaninfo", 1344, "st_womaninfo", "育龄妇女信息"},
+                              {"p_oowpersoninfo", 1628, "st_lostjobperson", "失业人员信息"},
+                              {"p_minlivingprotect", 1912, "st_minprotect", "低保人员信息"}};
+    for (const Expected &e : table) {
+        auto *b = window->findChild<host::uo_button *>(QString::fromLatin1(e.button));
+        ASSERT_NE(b, nullptr) << e.button;
+        EXPECT_NEAR(Controls::unitsX(b), 160, Slack) << e.button;
+        EXPECT_NEAR(Controls::unitsY(b), e.y, Slack) << e.button;
+        EXPECT_TRUE(b->hasPicture()) << e.button;
+        EXPECT_EQ(b->originalSize(), QLatin1String(e.button) != QLatin1String("p_minlivingprotect")) << e.button;
+        auto *l = window->findChild<hm::uo_transparent_st *>(QString::fromLatin1(e.label));
+        ASSERT_NE(l, nullptr) << e.label;
+        EXPECT_EQ(l->text(), QString::fromUtf8(e.text));
+        EXPECT_NEAR(Controls::unitsX(l), 41, Slack);
+        EXPECT_EQ(l->BackColor(), 536870912) << "transparent";
+        // Label and button lie over the strip.
+        EXPECT_GT(window->client()->children().indexOf(b), window->client()->children().indexOf(window->p_speedbar))
+            << "drawn after (over) the strip";
+    }
+}
+
+TEST_F(HistManageTest, ResizeLaysOutToolbarStripAndClient)
+{
+    window->resize(rt::ui::Units::toPixelsX(4000), rt::ui::Units::toPixelsY(3000) + window->menuBar()->height());
+    QApplication::processEvents();
+    const int w = window->UnitsWidth(), h = window->UnitsHeight();
+    EXPECT_EQ(window->dw_maintoolbar->X(), 0);
+    EXPECT_NEAR(window->dw_maintoolbar->Width(), w, Slack);
+    const int toolbarBottom = window->dw_maintoolbar->Y() + window->dw_maintoolbar->Height();
+    EXPECT_NEAR(toolbarBottom, 176, Slack);
+    EXPECT_EQ(Controls::unitsX(window->p_speedbar), 0);
+    EXPECT_NEAR(Controls::unitsY(window->p_speedbar), toolbarBottom + 2, Slack);
+    EXPECT_NEAR(Controls::unitsHeight(window->p_speedbar), h - toolbarBottom, Slack);
+    const int mdiX = Controls::unitsX(window->mdi_1);
+    EXPECT_NEAR(mdiX, Controls::unitsX(window->p_speedbar) + Controls::unitsWidth(window->p_speedbar) + 2, Slack);
+    EXPECT_NEAR(window->mdiUnitsWidth(), w - mdiX - 2, Slack);
+    EXPECT_NEAR(window->mdiUnitsHeight(), h - toolbarBottom, Slack);
+    // The category buttons keep their design positions.
+    EXPECT_NEAR(Controls::unitsY(window->p_rprinfo), 208, Slack);
+}
+
+TEST_F(HistManageTest, CategoryClicksReachOneSheetWithLowerCasedNames)
+{
+    window->p_children->click();
+    window->p_eldinfo->click();
+    window->p_eldinfo->click();
+    EXPECT_EQ(SheetDouble::created, 1) << "one history sheet, reused";
+    EXPECT_EQ(SheetDouble::keys, (QStringList{QStringLiteral("p_children"), QStringLiteral("p_eldinfo"),
+                                              QStringLiteral("p_eldinfo")}));
+    EXPECT_EQ(window->GetActiveSheet()->ClassName(), QStringLiteral("w_histabsheet"));
+    // A sheet closed by the operator is opened anew by the next click.
+    rt::ui::Windows::Close(window->w_histabsheet);
+    window->p_rprinfo->click();
+    EXPECT_EQ(SheetDouble::created, 2);
+    EXPECT_EQ(SheetDouble::keys.last(), QStringLiteral("p_rprinfo"));
+    EXPECT_TRUE(op.errors.isEmpty());
+}
+
+TEST_F(HistManageTest, WithoutAHistorySheetClassTheClickIsARuntimeError)
+{
+    rt::ui::Windows::unregisterClass(QStringLiteral("w_histabsheet"));
+    window->p_rprinfo->click();
+    ASSERT_EQ(op.errors.size(), 1);
+    EXPECT_TRUE(op.errors[0].contains(QStringLiteral("w_histabsheet")));
+}
+
+TEST_F(HistManageTest, ClosingShowsTheHostWindowAndClearsTheQuery)
+{
+    host::g().gs_querystr = QStringLiteral("x");
+    EXPECT_EQ(rt::ui::Windows::Close(window), 1);
+    EXPECT_TRUE(mainWindow->isVisible());
+    EXPECT_EQ(host::g().gs_querystr, QString());
+    EXPECT_FALSE(rt::ui::IsValid(model::ModuleWindows::w_histmanage()));
+}
+
+TEST(BackgroundSheet, PictureFollowsTheSizeAndKeepsItsOwnWithoutAFrame)
+{
+    model::ModuleWindows::w_histmanage() = nullptr;
+    auto *sheet = new hm::w_hisexplore;
+    rt::ui::Windows::Open(sheet);
+    EXPECT_EQ(sheet->X(), 0);
+    EXPECT_EQ(sheet->Y(), 0);
+    EXPECT_NEAR(sheet->UnitsWidth(), 3141, Slack) << "no main window: the defined size stays";
+    EXPECT_NEAR(sheet->UnitsHeight(), 2076, Slack);
+    sheet->Resize(2000, 1500);
+    QApplication::processEvents();
+    EXPECT_EQ(sheet->p_1->pos(), QPoint(0, 0));
+    EXPECT_EQ(sheet->p_1->size(), sheet->client()->size());
+    EXPECT_NEAR(Controls::unitsWidth(sheet->p_1), 2000, Slack);
+    EXPECT_NEAR(Controls::unitsHeight(sheet->p_1), 1500, Slack);
+    EXPECT_TRUE(sheet->p_1->hasPicture());
+    EXPECT_EQ(sheet->p_1->pixmap().size(), QSize(915, 651));
+    rt::ui::Windows::Close(sheet);
+}
+
+TEST(TransparentText, APaintPassDuringAPassDoesNothing)
+{
+    hm::uo_transparent_st st;
+    st.show();
+    st.ib_painting = true;
+    EXPECT_EQ(st.ue_paint(0), 0);
+    EXPECT_TRUE(st.isVisible());
+    EXPECT_TRUE(st.ib_painting) << "the running pass is left alone";
+    st.ib_painting = false;
+    EXPECT_EQ(st.ue_paint(0), 0);
+    EXPECT_TRUE(st.isVisible());
+    EXPECT_FALSE(st.ib_painting);
+}
+
+#include "HistManageTest.moc"
