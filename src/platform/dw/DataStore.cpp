@@ -185,6 +185,15 @@ long DataStore::Retrieve(const QList<Value> &arguments)
     return RowCount();
 }
 
+void DataStore::bulkLoad(const std::function<void(RowStore &, SlotList &)> &load)
+{
+    notify([](DataStoreObserver *o) { o->beginReset(); });
+    load(*m_store, m_primary);
+    if (m_currentRow == 0 && RowCount() > 0)
+        m_currentRow = 1;
+    notify([](DataStoreObserver *o) { o->endReset(); });
+}
+
 int DataStore::Reset()
 {
     notify([](DataStoreObserver *o) { o->beginReset(); });

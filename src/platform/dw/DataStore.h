@@ -115,6 +115,10 @@ public:
     void addObserver(DataStoreObserver *observer);
     void removeObserver(DataStoreObserver *observer);
 
+    // Fills the buffers directly (a loader that needs no SQL, benchmarks, tests); views are told
+    // of it as of a retrieve. Rows added keep the status the loader gives them.
+    void bulkLoad(const std::function<void(RowStore &store, SlotList &primary)> &load);
+
     // For the engine's helpers and views.
     RowStore &store() { return *m_store; }
     const RowStore &store() const { return *m_store; }

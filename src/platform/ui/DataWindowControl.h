@@ -1,14 +1,20 @@
 #pragma once
 
 #include "platform/dw/DataStore.h"
+#include "platform/dw/DataStoreObserver.h"
 
 #include <QWidget>
 
+class QLabel;
+
 namespace rt::ui {
+
+class DwGridView;
+class DwTableModel;
 
 // The visual DataWindow control: a widget over an engine DataStore it owns. The presentation
 // (grid, form or drawing) follows the object's style; the operations are the DataStore's.
-class DataWindowControl : public QWidget
+class DataWindowControl : public QWidget, private rt::DataStoreObserver
 {
     Q_OBJECT
 public:
@@ -29,11 +35,12 @@ public:
     void setWidth(int width);
     void setHeight(int height);
 
-    int SetDataObject(const QString &name) { return m_ds.SetDataObject(name); }
+    int SetDataObject(const QString &name);
     QString DataObject() const { return m_ds.DataObject(); }
-    int Create(const QString &syntax, QString &errors) { return m_ds.Create(syntax, errors); }
+    int Create(const QString &syntax, QString &errors);
     int SetTransObject(rt::Transaction *t) { return m_ds.SetTransObject(t); }
-    long Retrieve() { return m_ds.Retrieve(); }
+    // Shows that it is working: a busy cursor, and a row count for anything longer than a moment.
+    long Retrieve();
     int Reset() { return m_ds.Reset(); }
     long RowCount() const { return m_ds.RowCount(); }
     long InsertRow(long before) { return m_ds.InsertRow(before); }
@@ -72,6 +79,21 @@ public:
     int GetClickedColumn() const { return m_clickedColumn; }
     void setClickedColumn(int column) { m_clickedColumn = column; }
 
+    // Prints through the system's printing (without a dialog); 1 or -1.
+    int Print();
+    // Saves the rows: "csv" (UTF-8 with a byte-order mark) or "pdf" (the printed form). 1 or -1
+    // with lastError().
+    int SaveAs(const QString &file, const QString &type);
+    // Asks for a file and saves there; returns the SaveAs result, 0 when the operator cancels.
+    Q_INVOKABLE int saveAsWithDialog();
+    QString title() const;
+    const QString &lastError() const { return m_lastError; }
+
+    // The presentation in use: the grid view (null for forms and drawings), the model.
+    DwGridView *gridView() const { return m_grid; }
+    QWidget *presentation() const { return m_view; }
+    DwTableModel *model() const { return m_model; }
+
 Q_SIGNALS:
     // The control's notifications; dwo is the name of the object under the pointer ("" for none).
     void clicked(int xpos, int ypos, long row, const QString &dwo);
@@ -84,10 +106,24 @@ Q_SIGNALS:
     void dberror(long code, const QString &text, const QString &sql, long row);
     void selectionChanged();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void rebuildPresentation();
+    void endReset() override;
+    void propertiesChanged() override;
+    void currentRowChanged(long row) override;
+
     rt::DataStore m_ds;
-    std::vector<bool> m_selected;
+    DwTableModel *m_model = nullptr;
+    QWidget *m_view = nullptr;
+    DwGridView *m_grid = nullptr;
+    rt::DwStyle m_style = rt::DwStyle::Grid;
+    bool m_haveView = false;
+    QLabel *m_busy = nullptr;
     int m_clickedColumn = 0;
+    QString m_lastError;
 };
 
 } // namespace rt::ui

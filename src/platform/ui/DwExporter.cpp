@@ -1,0 +1,53 @@
+#include "DwExporter.h"
+
+#include "platform/dw/DataStore.h"
+
+#include <QSaveFile>
+#include <QStringList>
+
+namespace rt::ui {
+
+QString DwExporter::csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
+        && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString out = text;
+    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+bool DwExporter::saveCsv(const rt::DataStore &store, const QString &path, QString &errorText)
+{
+    // Written to a temporary file and moved into place: a failed export leaves no half file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        errorText = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const rt::DwDefinition &def = store.definition();
+    QList<int> columns;
+    QStringList header;
+    for (int c = 0; c < def.columnCount(); ++c) {
+        if (def.column(c).intProp(QStringLiteral("visible"), 1) == 0)
+            continue;
+        columns << c;
+        const rt::DwObjectDef *caption = def.object(def.column(c).name() + QStringLiteral("_t"));
+        header << csvField(caption ? caption->prop(QStringLiteral("text")).remove(QString::fromUtf8("：")) : def.column(c).name());
+    }
+    file.write("\xEF\xBB\xBF");
+    file.write(header.join(QLatin1Char(',')).toUtf8() + "\r\n");
+    for (long r = 1; r <= store.RowCount(); ++r) {
+        QStringList fields;
+        for (int c : columns)
+            fields << csvField(store.GetItem(r, c + 1).toText());
+        file.write(fields.join(QLatin1Char(',')).toUtf8() + "\r\n");
+    }
+    if (!file.commit()) {
+        errorText = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace rt::ui

@@ -1,0 +1,179 @@
+#include "DwPrintRenderer.h"
+
+#include "DwObjectPainter.h"
+#include "DwValueFormat.h"
+#include "FontMap.h"
+#include "Units.h"
+#include "platform/dw/DataStore.h"
+
+#include <QGuiApplication>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPalette>
+
+namespace rt::ui {
+
+DwPrintRenderer::DwPrintRenderer(const rt::DataStore &store, QString title) : m_ds(store), m_title(std::move(title)) {}
+
+void DwPrintRenderer::layout(const QSize &page, int dpi)
+{
+    m_page = page;
+    m_dpi = std::max(1, dpi);
+    m_pages.clear();
+    m_columns.clear();
+    const rt::DwDefinition &def = m_ds.definition();
+    const double s = scale();
+    m_margin = int(24 * s);
+    m_titleHeight = int(40 * s);
+    m_footerHeight = int(28 * s);
+    const int detail = def.prop(QStringLiteral("detail.height")).toInt();
+    const int header = def.prop(QStringLiteral("header.height")).toInt();
+    m_rowHeight = int(Units::toPixelsY(detail > 0 ? detail : 76) * s);
+    m_headerHeight = int(Units::toPixelsY(header > 0 ? header : 88) * s);
+    const long rows = m_ds.RowCount();
+
+    if (def.style != rt::DwStyle::Grid) {
+        if (m_currentRowOnly) {
+            const long r = m_ds.GetRow() > 0 ? m_ds.GetRow() : 1;
+            m_pages.append({r, r, 0, -1});
+        } else {
+            for (long r = 1; r <= std::max<long>(rows, 1); ++r)
+                m_pages.append({r, r, 0, -1});
+        }
+        return;
+    }
+    for (int c = 0; c < def.columnCount(); ++c) {
+        if (def.column(c).intProp(QStringLiteral("visible"), 1) != 0)
+            m_columns << c;
+    }
+    // Columns that fit across one page, then the next group, and so on.
+    QList<std::pair<int, int>> groups;
+    const int usable = std::max(1, m_page.width() - 2 * m_margin);
+    int start = 0, width = 0;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const int w = int(Units::toPixelsX(def.column(m_columns[i]).intProp(QStringLiteral("width"), 300)) * s);
+        if (i > start && width + w > usable) {
+            groups.append({start, i - 1});
+            start = i;
+            width = 0;
+        }
+        width += w;
+    }
+    if (!m_columns.isEmpty())
+        groups.append({start, int(m_columns.size()) - 1});
+    const int bodyHeight = m_page.height() - 2 * m_margin - m_titleHeight - m_headerHeight - m_footerHeight;
+    const long perPage = std::max<long>(1, bodyHeight / std::max(1, m_rowHeight));
+    for (long first = 1; first <= std::max<long>(rows, 1); first += perPage) {
+        for (const auto &g : groups)
+            m_pages.append({first, std::min(rows, first + perPage - 1), g.first, g.second});
+        if (groups.isEmpty())
+            m_pages.append({first, std::min(rows, first + perPage - 1), 0, -1});
+    }
+}
+
+void DwPrintRenderer::paintFooter(QPainter &p, int number) const
+{
+    p.setPen(Qt::black);
+    p.setFont(FontMap::font(QString::fromUtf8("宋体"), 9));
+    const QRect footer(m_margin, m_page.height() - m_margin - m_footerHeight, m_page.width() - 2 * m_margin, m_footerHeight);
+    p.drawText(footer, Qt::AlignCenter, QString::fromUtf8("第 %1 页，共 %2 页").arg(number).arg(pageCount()));
+}
+
+void DwPrintRenderer::paintGridPage(QPainter &p, const Page &page, int number) const
+{
+    const rt::DwDefinition &def = m_ds.definition();
+    const double s = scale();
+    const QPalette pal = QGuiApplication::palette();
+    p.setPen(Qt::black);
+    QFont titleFont = FontMap::font(QString::fromUtf8("宋体"), 14, true);
+    p.setFont(titleFont);
+    p.drawText(QRect(m_margin, m_margin, m_page.width() - 2 * m_margin, m_titleHeight), Qt::AlignCenter, m_title);
+    int x = m_margin;
+    const int headerTop = m_margin + m_titleHeight;
+    for (int i = page.firstColumn; i <= page.lastColumn; ++i) {
+        const rt::DwObjectDef &col = def.column(m_columns[i]);
+        const int w = int(Units::toPixelsX(col.intProp(QStringLiteral("width"), 300)) * s);
+        const QRect head(x, headerTop, w, m_headerHeight);
+        if (const rt::DwObjectDef *caption = def.object(col.name() + QStringLiteral("_t")))
+            DwObjectPainter::drawTextBox(p, head, caption->prop(QStringLiteral("text")), *caption, pal, 1.0);
+        else
+            p.drawText(head, Qt::AlignCenter, col.name());
+        p.setPen(Qt::black);
+        p.drawRect(head.adjusted(0, 0, -1, -1));
+        int y = headerTop + m_headerHeight;
+        for (long r = page.firstRow; r <= page.lastRow; ++r) {
+            const QRect cell(x, y, w, m_rowHeight);
+            p.setPen(QColor(0xC0, 0xC0, 0xC0));
+            p.drawRect(cell.adjusted(0, 0, -1, -1));
+            p.setPen(Qt::black);
+            p.setFont(FontMap::font(col.prop(QStringLiteral("font.face")).isEmpty() ? QString::fromUtf8("宋体")
+                                                                                  : col.prop(QStringLiteral("font.face")),
+                                    9));
+            p.drawText(cell.adjusted(int(3 * s), 0, -int(3 * s), 0), int(DwObjectPainter::alignmentOf(col)),
+                       DwValueFormat::display(m_ds.GetItem(r, m_columns[i] + 1), col));
+            y += m_rowHeight;
+        }
+        x += w;
+    }
+    paintFooter(p, number);
+}
+
+void DwPrintRenderer::paintFormPage(QPainter &p, const Page &page, int number) const
+{
+    const rt::DwDefinition &def = m_ds.definition();
+    const QPalette pal = QGuiApplication::palette();
+    p.setPen(Qt::black);
+    p.setFont(FontMap::font(QString::fromUtf8("宋体"), 14, true));
+    p.drawText(QRect(m_margin, m_margin, m_page.width() - 2 * m_margin, m_titleHeight), Qt::AlignCenter, m_title);
+    p.save();
+    p.translate(m_margin, m_margin + m_titleHeight);
+    p.scale(scale(), scale());
+    for (const rt::DwObjectDef &o : def.objects()) {
+        if (o.intProp(QStringLiteral("visible"), 1) == 0)
+            continue;
+        const QRect box = DwObjectPainter::boxOf(o);
+        switch (o.kind()) {
+        case rt::DwObjectKind::Text: DwObjectPainter::drawTextBox(p, box, o.prop(QStringLiteral("text")), o, pal); break;
+        case rt::DwObjectKind::Column:
+            DwObjectPainter::drawTextBox(p, box, DwValueFormat::display(m_ds.GetItem(page.firstRow, def.findColumn(o.name()) + 1), o),
+                                         o, pal);
+            break;
+        case rt::DwObjectKind::Bitmap: DwObjectPainter::drawPicture(p, box, o); break;
+        case rt::DwObjectKind::Line: DwObjectPainter::drawLine(p, o, pal); break;
+        default: break;
+        }
+    }
+    p.restore();
+    paintFooter(p, number);
+}
+
+void DwPrintRenderer::paintPage(QPainter &painter, int index) const
+{
+    if (index < 0 || index >= m_pages.size())
+        return;
+    if (m_ds.definition().style == rt::DwStyle::Grid)
+        paintGridPage(painter, m_pages[index], index + 1);
+    else
+        paintFormPage(painter, m_pages[index], index + 1);
+}
+
+bool DwPrintRenderer::render(QPagedPaintDevice &device, QString &errorText)
+{
+    layout(QSize(device.width(), device.height()), device.logicalDpiX());
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        errorText = QStringLiteral("cannot start printing");
+        return false;
+    }
+    for (int i = 0; i < pageCount(); ++i) {
+        if (i > 0 && !device.newPage()) {
+            errorText = QStringLiteral("cannot start page %1").arg(i + 1);
+            return false;
+        }
+        paintPage(painter, i);
+    }
+    painter.end();
+    return true;
+}
+
+} // namespace rt::ui
