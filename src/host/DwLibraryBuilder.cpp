@@ -23,7 +23,7 @@ QString num(int v)
 int typeWidth(const ColumnDef &c)
 {
     switch (c.type) {
-    case ColumnType::Char: return std::clamp(c.size * 36, 200, 1200);
+    case ColumnType::Char: return std::clamp(c.size * 40, 200, 1200);
     case ColumnType::Date: return 320;
     case ColumnType::DateTime: return 560;
     case ColumnType::Time: return 240;

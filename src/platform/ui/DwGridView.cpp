@@ -3,6 +3,7 @@
 #include "DataWindowControl.h"
 #include "DwHeaderView.h"
 #include "DwTableModel.h"
+#include "FontMap.h"
 #include "Units.h"
 
 #include <QKeyEvent>
@@ -33,6 +34,12 @@ DwGridView::DwGridView(DataWindowControl *control, DwTableModel *model)
 void DwGridView::applyDefinition()
 {
     const rt::DwDefinition &def = m_control->dataStore().definition();
+    // The grid's text font is its columns' font (they share one in every object here).
+    if (def.columnCount() > 0) {
+        const rt::DwObjectDef &first = def.column(0);
+        const QString face = first.prop(QStringLiteral("font.face"));
+        setFont(FontMap::font(face.isEmpty() ? QString::fromUtf8("宋体") : face, first.intProp(QStringLiteral("font.height"), -9)));
+    }
     const int rowHeight = def.prop(QStringLiteral("detail.height")).toInt();
     verticalHeader()->setDefaultSectionSize(std::max(16, Units::toPixelsY(rowHeight > 0 ? rowHeight : 76)));
     const int headerHeight = def.prop(QStringLiteral("header.height")).toInt();
