@@ -161,7 +161,8 @@ void w_histmanage::ue_opensheet(const QString &as_sheetname)
             rt::ui::Windows::OpenByName(QStringLiteral("w_histabsheet"), QString()); // reports the missing window
             return;
         }
-        rt::ui::Windows::OpenSheet(opened, this);
+        // The sheet fills the client area and lays itself out from its size.
+        rt::ui::Windows::OpenSheet(opened, this, true, true);
         w_histabsheet = opened;
     }
     rt::ui::LateBinding::callFunction(w_histabsheet.data(), "wf_open", as_sheetname.toLower());

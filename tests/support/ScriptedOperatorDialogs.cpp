@@ -2,7 +2,9 @@
 
 #include "platform/ui/PbWindow.h"
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QMenu>
 
 ScriptedOperatorDialogs::ScriptedOperatorDialogs()
 {
@@ -55,6 +57,20 @@ void ScriptedOperatorDialogs::responseWindowOpened(rt::ui::PbWindow *window)
     }
     auto hook = m_hooks.takeFirst();
     hook(window);
+}
+
+QAction *ScriptedOperatorDialogs::popupMenu(QMenu &menu, const QPoint &)
+{
+    QList<MenuItemState> states;
+    for (QAction *a : menu.actions())
+        states << MenuItemState{a->objectName(), a->text(), a->isEnabled(), a->isSeparator()};
+    menus << states;
+    const QString choice = m_menuChoices.isEmpty() ? QString() : m_menuChoices.takeFirst();
+    for (QAction *a : menu.actions()) {
+        if (!choice.isEmpty() && a->objectName() == choice)
+            return a->isEnabled() ? a : nullptr;
+    }
+    return nullptr;
 }
 
 void ScriptedOperatorDialogs::runtimeError(const QString &text)

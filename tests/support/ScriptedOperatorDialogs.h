@@ -30,6 +30,17 @@ public:
     // Runs once, on the next response window that opens.
     void onNextResponseWindow(std::function<void(rt::ui::PbWindow *)> hook) { m_hooks << std::move(hook); }
 
+    // The next pop-up menu chooses the action of this item name ("" chooses nothing).
+    void chooseMenuItem(const QString &name) { m_menuChoices << name; }
+    struct MenuItemState
+    {
+        QString name;
+        QString text;
+        bool enabled;
+        bool separator;
+    };
+    QList<QList<MenuItemState>> menus; // every pop-up, item by item
+
     QList<Box> boxes;
     QStringList errors;         // run-time errors
     QStringList helps;          // "file|keyword"
@@ -42,9 +53,11 @@ public:
     bool yield() override;
     void responseWindowOpened(rt::ui::PbWindow *window) override;
     void runtimeError(const QString &text) override;
+    QAction *popupMenu(QMenu &menu, const QPoint &globalPosition) override;
 
 private:
     QList<int> m_answers;
+    QStringList m_menuChoices;
     QList<std::pair<long, bool>> m_colors;
     QList<std::function<void(rt::ui::PbWindow *)>> m_hooks;
 };

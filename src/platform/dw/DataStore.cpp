@@ -517,6 +517,7 @@ QString DataStore::Describe(const QString &expression) const
 QString DataStore::Modify(const QString &expression)
 {
     const QString error = DwProperties::modify(m_def, expression);
+    notify([&](DataStoreObserver *o) { o->modifyCalled(expression, error); });
     if (error.isEmpty())
         notify([](DataStoreObserver *o) { o->propertiesChanged(); });
     return error;

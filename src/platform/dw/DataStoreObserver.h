@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace rt {
 
 // Told of changes to a DataStore's primary buffer and definition, so that a view can follow.
@@ -17,6 +19,8 @@ public:
     virtual void itemChanged(long /*row*/, int /*column*/) {}
     // A Modify changed the definition (a property, the select, read-only).
     virtual void propertiesChanged() {}
+    // Every Modify, with its expression as sent and its answer ("" = done).
+    virtual void modifyCalled(const QString & /*expression*/, const QString & /*answer*/) {}
     virtual void currentRowChanged(long /*row*/) {}
 };
 

@@ -66,13 +66,16 @@ QList<PbWindow *> MdiFrame::sheets() const
     return out;
 }
 
-void MdiFrame::openSheet(PbWindow *sheet, bool frameless)
+void MdiFrame::openSheet(PbWindow *sheet, bool frameless, bool maximized)
 {
     sheet->setParentFrame(this);
     QMdiSubWindow *sub = mdi_1->addSubWindow(sheet, frameless ? Qt::FramelessWindowHint : Qt::SubWindow);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sheet->show();
-    sub->show();
+    if (maximized)
+        sub->showMaximized();
+    else
+        sub->show();
     mdi_1->setActiveSubWindow(sub);
     sheet->runOpen();
 }

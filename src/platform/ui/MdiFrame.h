@@ -25,7 +25,7 @@ public:
     Q_INVOKABLE rt::ui::PbWindow *GetActiveSheet() const;
     QList<PbWindow *> sheets() const;
     // Opens a window as a sheet (the frame takes ownership) and runs its open event.
-    void openSheet(PbWindow *sheet, bool frameless);
+    void openSheet(PbWindow *sheet, bool frameless, bool maximized = false);
 };
 
 } // namespace rt::ui

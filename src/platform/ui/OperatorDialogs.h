@@ -3,6 +3,10 @@
 #include <QString>
 #include <cstdint>
 
+class QAction;
+class QMenu;
+class QPoint;
+
 namespace rt::ui {
 
 class PbWindow;
@@ -31,6 +35,8 @@ public:
     virtual void responseWindowOpened(PbWindow *window) = 0;
     // A run-time error of the program (a missing function or window): told to the operator.
     virtual void runtimeError(const QString &text) = 0;
+    // Pops up a menu at a screen position; the chosen action, or null.
+    virtual QAction *popupMenu(QMenu &menu, const QPoint &globalPosition) = 0;
 
     static OperatorDialogs &instance();
     // Installs a service (not owned); null restores the Qt dialogs.

@@ -1,5 +1,6 @@
 #include "PbMenu.h"
 
+#include "OperatorDialogs.h"
 #include "PbWindow.h"
 #include "Units.h"
 
@@ -112,15 +113,22 @@ void PbMenu::fillMenuBar(QMenuBar *bar)
 
 int PbMenu::PopMenu(PbMenuItem *item, int x, int y)
 {
+    return PopMenu(item, parentWindow(), x, y);
+}
+
+int PbMenu::PopMenu(PbMenuItem *item, PbWindow *window, int x, int y)
+{
     if (!item)
         return -1;
     QMenu menu;
     item->fillMenu(&menu);
     QPoint at(Units::toPixelsX(x), Units::toPixelsY(y));
-    if (PbWindow *w = parentWindow())
-        at = w->client()->mapToGlobal(at);
+    if (window)
+        at = window->client()->mapToGlobal(at);
     m_popup = &menu;
-    menu.exec(at);
+    // The chosen action triggers its item through the connection fillMenu made.
+    if (QAction *chosen = OperatorDialogs::instance().popupMenu(menu, at))
+        chosen->trigger();
     m_popup = nullptr;
     return 1;
 }

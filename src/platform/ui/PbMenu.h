@@ -72,6 +72,8 @@ public:
     // Pops up an item's sub-items at a position in units over the window (the window's
     // PointerX/PointerY); returns when the operator has chosen or dismissed.
     int PopMenu(PbMenuItem *item, int x, int y);
+    // The same with the position taken over another window (the host's main window).
+    int PopMenu(PbMenuItem *item, PbWindow *window, int x, int y);
     // The Qt menu of the last PopMenu, while it is open (for tests that choose an item).
     QMenu *openPopup() const { return m_popup; }
 

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -140,6 +141,11 @@ bool QtOperatorDialogs::yield()
     QCoreApplication::sendPostedEvents();
     QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
     return dispatcher && dispatcher->processEvents(QEventLoop::AllEvents);
+}
+
+QAction *QtOperatorDialogs::popupMenu(QMenu &menu, const QPoint &globalPosition)
+{
+    return menu.exec(globalPosition);
 }
 
 void QtOperatorDialogs::runtimeError(const QString &text)

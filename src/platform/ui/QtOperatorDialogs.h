@@ -14,6 +14,7 @@ public:
     bool yield() override;
     void responseWindowOpened(PbWindow *) override {}
     void runtimeError(const QString &text) override;
+    QAction *popupMenu(QMenu &menu, const QPoint &globalPosition) override;
 
     // Where showHelp finds its pages: file name -> HTML resource or folder (set by the host).
     static void setHelpRoot(const QString &root);

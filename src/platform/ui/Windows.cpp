@@ -88,11 +88,11 @@ int Windows::OpenByName(const QString &className, const QString &parm, QObject *
     return OpenWithParm(window, parm);
 }
 
-int Windows::OpenSheet(PbWindow *sheet, MdiFrame *frame, bool frameless)
+int Windows::OpenSheet(PbWindow *sheet, MdiFrame *frame, bool frameless, bool maximized)
 {
     if (!sheet || !frame || frame->isClosed())
         return -1;
-    frame->openSheet(sheet, frameless);
+    frame->openSheet(sheet, frameless, maximized);
     return 1;
 }
 

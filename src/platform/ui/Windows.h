@@ -22,7 +22,7 @@ public:
     // Opens a window class by name (see registerClass); a missing class is a run-time error
     // told to the operator, and the result is -1.
     static int OpenByName(const QString &className, const QString &parm, QObject *objectParm = nullptr);
-    static int OpenSheet(PbWindow *sheet, MdiFrame *frame, bool frameless = false);
+    static int OpenSheet(PbWindow *sheet, MdiFrame *frame, bool frameless = false, bool maximized = false);
     static int Close(PbWindow *window);
     static int CloseWithReturn(PbWindow *window, const QString &answer);
 

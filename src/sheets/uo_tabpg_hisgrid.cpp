@@ -1,0 +1,120 @@
+#include "sheets/uo_tabpg_hisgrid.h"
+
+#include "host/ui/Globals.h"
+#include "platform/core/Functions.h"
+#include "platform/ui/LateBinding.h"
+#include "platform/ui/Message.h"
+#include "platform/ui/Units.h"
+#include "platform/ui/Windows.h"
+#include "record/m_hisgridrbutton.h"
+
+#include <QResizeEvent>
+
+namespace hm {
+
+using namespace rt::fn;
+
+uo_tabpg_hisgrid::uo_tabpg_hisgrid() : host::uo_tabpg_datawindow(QStringLiteral("uo_tabpg_hisgrid")) {}
+
+void uo_tabpg_hisgrid::dw_1_constructor()
+{
+    dw_1->SetDataObject(rt::ui::Message::instance().StringParm);
+    dw_1->SetTransObject(&host::g().photosqlca);
+    is_sql = dw_1->Describe(QStringLiteral("DataWindow.Table.Select"));
+    is_sql = dw_1->Describe(QStringLiteral("datawindow.Table.Select"));
+    dw_1->Modify(QStringLiteral("Datawindow.ReadOnly=true"));
+    QStringList names;
+    wf_getobjects(dw_1, names, QStringLiteral("text"), QStringLiteral("header"), true);
+    for (const QString &n : names) {
+        dw_1->Modify(n + QStringLiteral(".Border = '0'"));
+        dw_1->Modify(n + QStringLiteral(".Background.Color = '16777215'"));
+        dw_1->Modify(n + QStringLiteral(".Background.Mode") + QLatin1Char('\t') + QStringLiteral(" = '1'"));
+    }
+    host::gf_dwinit(dw_1);
+}
+
+int uo_tabpg_hisgrid::wf_getobjects(rt::ui::DataWindowControl *adw, QStringList &as_objlist, const QString &as_objtype,
+                                    const QString &as_band, bool ab_visibleonly)
+{
+    if (!adw)
+        return 0;
+    const QString ls_objstring = adw->Describe(QStringLiteral("Datawindow.Objects"));
+    int li_count = 0;
+    auto test = [&](const QString &ls_objholder) {
+        const bool typeOk = adw->Describe(ls_objholder + QStringLiteral(".type")) == as_objtype || as_objtype == QLatin1String("*");
+        const bool bandOk = adw->Describe(ls_objholder + QStringLiteral(".band")) == as_band || as_band == QLatin1String("*");
+        const bool visibleOk = adw->Describe(ls_objholder + QStringLiteral(".visible")) == QLatin1String("1") || !ab_visibleonly;
+        if (typeOk && bandOk && visibleOk) {
+            ++li_count;
+            if (as_objlist.size() < li_count)
+                as_objlist.append(ls_objholder);
+            else
+                as_objlist[li_count - 1] = ls_objholder;
+        }
+    };
+    std::int64_t li_start = 1;
+    std::int64_t li_tab = Pos(ls_objstring, QStringLiteral("\t"), li_start);
+    while (li_tab > 0) {
+        test(Mid(ls_objstring, li_start, li_tab - li_start));
+        li_start = li_tab + 1;
+        li_tab = Pos(ls_objstring, QStringLiteral("\t"), li_start);
+    }
+    test(Mid(ls_objstring, li_start, Len(ls_objstring)));
+    return li_count;
+}
+
+void uo_tabpg_hisgrid::dw_1_rowfocuschanged(long currentrow)
+{
+    host::uo_tabpg_datawindow::dw_1_rowfocuschanged(currentrow);
+    dw_1->SelectRow(0, false);
+    dw_1->SelectRow(currentrow, true);
+}
+
+void uo_tabpg_hisgrid::ue_enter()
+{
+    const long ll_row = dw_1->GetRow();
+    if (ll_row < 1)
+        return;
+    rt::ui::Windows::OpenByName(QStringLiteral("w_hismodify"), dw_1->DataObject());
+}
+
+void uo_tabpg_hisgrid::dw_1_rbuttondown(int, int, long, const QString &)
+{
+    // A new menu for every right click; it is not destroyed by the page (it goes with the page).
+    auto *lm_popmenu = new m_hisgridrbutton(this);
+    rt::ui::LateBinding::callFunction(lm_popmenu, "mf_setdw", dw_1);
+    const int ll_currentcolumn = dw_1->GetClickedColumn();
+    if (ll_currentcolumn > 0) {
+        const QString ls_color = dw_1->Describe(QStringLiteral("#") + QString::number(ll_currentcolumn) + QStringLiteral(".Color"));
+        const std::int64_t ll_color = Long(ls_color);
+        if (ll_color == 33554432)
+            lm_popmenu->m_nocolor->setEnabled(false);
+    } else {
+        lm_popmenu->m_alignleft->setEnabled(false);
+        lm_popmenu->m_aligncenter->setEnabled(false);
+        lm_popmenu->m_alignright->setEnabled(false);
+        lm_popmenu->m_color->setEnabled(false);
+        lm_popmenu->m_nocolor->setEnabled(false);
+    }
+    rt::ui::PbWindow *mainWindow = host::g().w_main;
+    lm_popmenu->PopMenu(lm_popmenu->m_gridmenu, mainWindow, mainWindow ? mainWindow->PointerX() : 0,
+                        mainWindow ? mainWindow->PointerY() : 0);
+}
+
+void uo_tabpg_hisgrid::resizeEvent(QResizeEvent *event)
+{
+    host::uo_tabpg_datawindow::resizeEvent(event);
+    // The grid stays 5 units inside its page whenever the tab control lays the page out.
+    dw_1->setWidth(UnitsWidth() - 5);
+    dw_1->setHeight(UnitsHeight() - 5);
+}
+
+void uo_tabpg_hisgrid::ue_keydown(int, int) {}
+void uo_tabpg_hisgrid::ue_refreshtab() {}
+void uo_tabpg_hisgrid::ue_saveas() {}
+void uo_tabpg_hisgrid::ue_setautocolumn(long) {}
+void uo_tabpg_hisgrid::ue_rowcountchanged() {}
+void uo_tabpg_hisgrid::ue_retrieve() {}
+void uo_tabpg_hisgrid::ue_dwnkey(int, int) {}
+
+} // namespace hm
