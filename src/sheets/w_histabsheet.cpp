@@ -80,6 +80,10 @@ void w_histabsheet::wf_open(const QString &as_menuid)
             luo_grid->setText(T);
             luo_grid->ii_issingle = 0;
             luo_grid->dw_1->SetDataObject(D);
+            // A history grid stays read-only whatever object it shows (the page's one-time
+            // set-up is not repeated for the new object, and without this the reused grid
+            // would no longer be).
+            luo_grid->dw_1->Modify(QStringLiteral("Datawindow.ReadOnly=true"));
             retrieve(luo_grid);
             luo_grid->dw_1->SetRedraw(true);
             if (as_menuid == QLatin1String("p_children"))
