@@ -37,7 +37,8 @@ DataWindowControl::~DataWindowControl()
 
 void DataWindowControl::rebuildPresentation()
 {
-    const rt::DwStyle style = m_ds.definition().style;
+    // A control without an object (or with an empty one) shows nothing rather than an empty grid.
+    const rt::DwStyle style = m_ds.definition().objectCount() == 0 ? rt::DwStyle::Drawing : m_ds.definition().style;
     if (m_haveView && style == m_style) {
         if (m_grid)
             m_grid->applyDefinition();
