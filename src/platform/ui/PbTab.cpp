@@ -1,6 +1,6 @@
 #include "PbTab.h"
 
-#include "ColorLong.h"
+#include "Controls.h"
 #include "Units.h"
 
 #include <QTabBar>
@@ -101,14 +101,7 @@ void PbTab::setUnitsGeometry(int x, int y, int width, int height)
 
 void PbTab::setColors(long textColor, long backColor)
 {
-    QPalette pal = palette();
-    const QColor back = ColorLong::toColor(backColor, pal);
-    if (back.isValid())
-        pal.setColor(QPalette::Window, back);
-    const QColor text = ColorLong::toColor(textColor, pal);
-    if (text.isValid())
-        pal.setColor(QPalette::WindowText, text);
-    setPalette(pal);
+    Controls::setColors(this, textColor, backColor);
 }
 
 void PbTab::pageTextChanged(PbTabPage *page)

@@ -1,6 +1,6 @@
 #include "PbTabPage.h"
 
-#include "ColorLong.h"
+#include "Controls.h"
 #include "PbTab.h"
 #include "Units.h"
 
@@ -23,14 +23,7 @@ void PbTabPage::setColors(long textColor, long backColor)
 {
     m_textColor = textColor;
     m_backColor = backColor;
-    QPalette pal = palette();
-    const QColor back = ColorLong::toColor(backColor, pal);
-    if (back.isValid())
-        pal.setColor(QPalette::Window, back);
-    const QColor text = ColorLong::toColor(textColor, pal);
-    if (text.isValid())
-        pal.setColor(QPalette::WindowText, text);
-    setPalette(pal);
+    Controls::setColors(this, textColor, backColor);
 }
 
 void PbTabPage::setUnitsSize(int width, int height)
