@@ -1,0 +1,101 @@
+#include "ScriptedOperatorDialogs.h"
+
+#include "host/ui/Globals.h"
+#include "host/ui/uo_button.h"
+#include "host/ui/uo_tab.h"
+#include "host/ui/uo_tabpg_datawindow.h"
+#include "host/ui/w_main.h"
+#include "platform/ui/PbMenu.h"
+#include "platform/ui/Windows.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Page : public host::uo_tabpg_datawindow
+{
+public:
+    Page() : host::uo_tabpg_datawindow(QStringLiteral("uo_page")) {}
+    int enters = 0;
+    void ue_enter() override { ++enters; }
+};
+
+class Counting : public host::uo_button
+{
+public:
+    int clicks = 0;
+
+protected:
+    void onClicked() override
+    {
+        host::uo_button::onClicked();
+        ++clicks;
+    }
+};
+
+} // namespace
+
+TEST(HostPage, EnterAndDoubleClickRaiseUeEnterAndThePageInViewIsKnown)
+{
+    host::uo_tab tab;
+    Page *a = new Page;
+    Page *b = new Page;
+    tab.OpenTab(a);
+    tab.OpenTab(b);
+    tab.resize(400, 300);
+    tab.show();
+    QApplication::processEvents();
+    EXPECT_EQ(host::g().guo_tabpg_now, a);
+    tab.SelectTab(2);
+    QApplication::processEvents();
+    EXPECT_EQ(host::g().guo_tabpg_now, b);
+    Q_EMIT b->dw_1->keyDown(Qt::Key_Return, Qt::NoModifier);
+    Q_EMIT b->dw_1->keyDown(Qt::Key_Enter, Qt::NoModifier);
+    Q_EMIT b->dw_1->keyDown(Qt::Key_A, Qt::NoModifier);
+    Q_EMIT b->dw_1->doubleclicked(0, 0, 1, QStringLiteral("hostname"));
+    EXPECT_EQ(b->enters, 3);
+    EXPECT_EQ(a->enters, 0);
+}
+
+TEST(HostButton, DisabledButtonsDoNotClick)
+{
+    Counting button;
+    button.click();
+    EXPECT_EQ(button.clicks, 1);
+    button.uf_setenabled(false);
+    EXPECT_FALSE(button.isButtonEnabled());
+    button.click();
+    EXPECT_EQ(button.clicks, 1);
+    button.uf_setenabled(true);
+    button.resize(40, 40);
+    button.show();
+    QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    EXPECT_EQ(button.clicks, 2);
+}
+
+TEST(HostMain, MenuOpensTheModuleAndTheStatusLineNamesTheData)
+{
+    ScriptedOperatorDialogs op;
+    host::g().dataDirectory = QStringLiteral("/srv/register");
+    auto *w = new host::w_main;
+    rt::ui::Windows::Open(w);
+    EXPECT_TRUE(w->statusBar()->currentMessage().contains(QStringLiteral("/srv/register")));
+    int opened = 0;
+    rt::ui::Windows::registerClass(QStringLiteral("w_histmanage"), [&]() -> rt::ui::PbWindow * {
+        ++opened;
+        return new rt::ui::PbWindow(QStringLiteral("w_histmanage"), rt::ui::PbWindow::Kind::Main);
+    });
+    rt::ui::PbMenuItem *item = w->menu()->item(QStringLiteral("m_histmanage"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->Text(), QString::fromUtf8("历史信息维护(&H)"));
+    item->trigger();
+    EXPECT_EQ(opened, 1);
+    rt::ui::Windows::unregisterClass(QStringLiteral("w_histmanage"));
+    item->trigger();
+    EXPECT_EQ(op.errors.size(), 1) << "without the module the menu reports the missing window";
+    rt::ui::Windows::Close(w);
+}
