@@ -86,16 +86,12 @@ long DataStore::Retrieve(const QList<Value> &arguments)
     }
     for (int i = 0; i < arguments.size() && i < stmt->parameterCount(); ++i)
         stmt->bind(i, arguments[i]);
-    // Result columns to definition columns, by name; unnamed ones by position.
+    // Result columns meet the definition's columns by name (a Modify of the select may list
+    // them in another order); a result column without a match is not kept.
     const int resultColumns = stmt->columnCount();
     std::vector<int> target(std::size_t(resultColumns), -1);
-    for (int r = 0; r < resultColumns; ++r) {
-        int c = m_def.findColumn(stmt->columnName(r));
-        if (c < 0 && r < m_def.columnCount() && m_def.findColumn(QStringLiteral("#%1").arg(r + 1)) >= 0
-            && stmt->columnName(r).isEmpty())
-            c = r;
-        target[std::size_t(r)] = c;
-    }
+    for (int r = 0; r < resultColumns; ++r)
+        target[std::size_t(r)] = m_def.findColumn(stmt->columnName(r));
 
     notify([](DataStoreObserver *o) { o->beginReset(); });
     rebuildStore();

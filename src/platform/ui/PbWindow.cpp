@@ -146,9 +146,9 @@ void PbWindow::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     if (m_closed)
         return;
-    // The client area is laid out by the layout; report its size once it is known.
-    const int menuHeight = m_menuBar ? m_menuBar->height() : 0;
-    onResize(0, Units::fromPixelsX(event->size().width()), Units::fromPixelsY(event->size().height() - menuHeight));
+    // The layout has already fitted the client area (between the menu bar and any status line)
+    // to the new size: that is the size the window's script lays its controls out in.
+    onResize(0, Units::fromPixelsX(m_client->width()), Units::fromPixelsY(m_client->height()));
 }
 
 int PbWindow::Close()
