@@ -265,3 +265,19 @@ TEST(TransactionConnect, AttachedFileAnswersUnqualifiedNames)
     EXPECT_EQ(missing.connect(), -1);
     EXPECT_FALSE(QFile::exists(missing.AttachDatabase));
 }
+
+TEST_F(TransactionTest, ExecuteImmediateRunsEveryStatementOfItsText)
+{
+    EXPECT_EQ(t.executeImmediate(QStringLiteral("INSERT INTO person (no) VALUES ('a'); INSERT INTO person (no) VALUES ('b;c');"
+                                                " -- a comment\n UPDATE person SET name = 'x'")),
+              0);
+    EXPECT_EQ(t.SQLNRows(), 4) << "two inserts and two updated rows";
+    EXPECT_EQ(t.executeImmediate(QStringLiteral("CREATE TABLE extra (k TEXT)")), 0) << "a statement that is no DML is no 100";
+    EXPECT_EQ(t.executeImmediate(QStringLiteral("UPDATE person SET name = 'y' WHERE no = 'none'; DELETE FROM extra")), 100);
+    // A failing statement stops the text; what went before is the caller's to roll back.
+    EXPECT_EQ(t.executeImmediate(QStringLiteral("INSERT INTO person (no) VALUES ('c'); INSERT INTO nowhere VALUES (1)")), -1);
+    EXPECT_EQ(t.rollback(), 0);
+    EXPECT_EQ(count(t), 0);
+    EXPECT_EQ(t.commit(), 0) << "nothing open: commit is a no-op";
+    EXPECT_EQ(t.rollback(), 0);
+}

@@ -211,3 +211,47 @@ TEST(DataStore, BackwardPruneOfAMillionRowsIsLinearAndExact)
     EXPECT_EQ(long(ds.GetItemNumber(2, "hisid").number()), 2);
     EXPECT_EQ(long(ds.GetItemNumber(3, "hisid").number()), 4);
 }
+
+TEST(DataStore, FilteredRowsAreKeptAndComeBack)
+{
+    DataStore ds;
+    ds.setDefinition(sampleDefinition());
+    for (int i = 1; i <= 4; ++i) {
+        ds.InsertRow(0);
+        ds.SetItem(i, "RprNo", Value(QStringLiteral("R%1").arg(i)));
+    }
+    ds.SetFilter(QStringLiteral("RprNo <> 'R2'"));
+    ds.Filter();
+    EXPECT_EQ(ds.RowCount(), 3);
+    EXPECT_EQ(ds.FilteredCount(), 1);
+    EXPECT_EQ(ds.GetItemString(1, "RprNo", DwBuffer::Filter), QStringLiteral("R2"));
+    EXPECT_EQ(ds.GetItemStatus(1, 0, DwBuffer::Filter), DwItemStatus::NewModified);
+    // Column-level status: a column can be marked changed and unchanged again.
+    EXPECT_EQ(ds.SetItemStatus(1, 3, DwBuffer::Primary, DwItemStatus::DataModified), 1);
+    EXPECT_EQ(ds.GetItemStatus(1, 3, DwBuffer::Primary), DwItemStatus::DataModified);
+    EXPECT_EQ(ds.SetItemStatus(1, 3, DwBuffer::Primary, DwItemStatus::NotModified), 1);
+    EXPECT_EQ(ds.GetItemStatus(1, 3, DwBuffer::Primary), DwItemStatus::NotModified);
+    EXPECT_EQ(ds.SetItemStatus(1, 9, DwBuffer::Primary, DwItemStatus::DataModified), -1);
+    ds.SetFilter(QString());
+    ds.Filter();
+    EXPECT_EQ(ds.RowCount(), 4);
+    EXPECT_EQ(ds.FilteredCount(), 0);
+}
+
+TEST(DataStore, RowsCopyFromTheDeleteBufferAndOntoItself)
+{
+    DataStore ds;
+    ds.setDefinition(sampleDefinition());
+    ds.InsertRow(0);
+    ds.SetItem(1, "RprNo", Value(QStringLiteral("R1")));
+    ds.SetItemStatus(1, 0, DwBuffer::Primary, DwItemStatus::DataModified);
+    ds.SetItemStatus(1, 0, DwBuffer::Primary, DwItemStatus::NotModified);
+    ds.DeleteRow(1);
+    ASSERT_EQ(ds.DeletedCount(), 1);
+    EXPECT_EQ(ds.RowsCopy(1, 1, DwBuffer::Delete, ds, 1, DwBuffer::Primary), 1);
+    EXPECT_EQ(ds.RowCount(), 1);
+    EXPECT_EQ(ds.GetItemString(1, "RprNo"), QStringLiteral("R1"));
+    EXPECT_EQ(ds.RowsCopy(1, 1, DwBuffer::Primary, ds, 999999, DwBuffer::Primary), 1) << "a row copied onto its own buffer";
+    EXPECT_EQ(ds.RowCount(), 2);
+    EXPECT_EQ(ds.GetItemStatus(2, 0, DwBuffer::Primary), DwItemStatus::NewModified);
+}

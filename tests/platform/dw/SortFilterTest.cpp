@@ -103,3 +103,15 @@ TEST_F(SortFilterTest, BadFiltersAreRefused)
         EXPECT_EQ(ds.SetFilter(QString::fromUtf8(bad)), -1) << bad;
     EXPECT_EQ(ds.RowCount(), 5);
 }
+
+TEST_F(SortFilterTest, NullsNeverMatchAComparisonButIsNullFindsThem)
+{
+    ASSERT_EQ(ds.SetFilter(QStringLiteral("hostname <> 'x'")), 1);
+    ds.Filter();
+    EXPECT_EQ(ds.RowCount(), 4) << "the row without a name is neither equal nor unequal";
+    ds.SetFilter(QStringLiteral("not hostname = '王伟' and not isnull(hostname)"));
+    ds.Filter();
+    QList<long> kept = order();
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (QList<long>{2, 5}));
+}
