@@ -170,3 +170,24 @@ TEST(IdCardNumber, CheckCharacterFollowsTheStandard)
     EXPECT_FALSE(host::IdCardNumber::isMale(QStringLiteral("11010519491231002X")));
     EXPECT_EQ(host::IdCardNumber::checkCharacter(QStringLiteral("1101051949123100")), QChar());
 }
+
+TEST(DemoRegister, HouseholdsForARowCountAndAnotherDayGivesAnotherRegister)
+{
+    EXPECT_EQ(host::DemoRegister::householdsForHistoryRows(1), 1);
+    EXPECT_EQ(host::DemoRegister::householdsForHistoryRows(14), 1);
+    EXPECT_EQ(host::DemoRegister::householdsForHistoryRows(1'000'000), 71'429);
+    // The register is made relative to its day: the same seed on another day moves the dates.
+    QTemporaryDir a, b;
+    host::DemoOptions o;
+    o.households = 5;
+    o.seed = 2;
+    o.referenceDate = QDate(2026, 1, 1);
+    host::DemoSummary sa, sb;
+    QString error;
+    ASSERT_EQ(host::DemoRegister::create(a.path(), o, sa, error), 0);
+    o.referenceDate = QDate(2027, 1, 1);
+    ASSERT_EQ(host::DemoRegister::create(b.path(), o, sb, error), 0);
+    EXPECT_EQ(sa.totalHistoryRows(), sb.totalHistoryRows()) << "the same households and snapshots";
+    EXPECT_EQ(host::DemoRegister::create(a.path(), o, sa, error), -1) << "never over an existing register";
+    EXPECT_TRUE(error.contains(QStringLiteral("already exists")));
+}

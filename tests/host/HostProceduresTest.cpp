@@ -193,3 +193,28 @@ TEST_F(HostProceduresTest, DelRprScopeRejectsBadArgumentsAndChangesNothing)
     EXPECT_EQ(count(photosqlca, RPR), 3);
     EXPECT_EQ(count(photosqlca, PERSON), 5);
 }
+
+TEST_F(HostProceduresTest, JustifyDelPersonTakesTheLaterOfTwoSnapshotsSavedAtTheSameMoment)
+{
+    person(QStringLiteral("P15"), QStringLiteral("R1"), QStringLiteral("2025-05-05 08:00:00"), QStringLiteral("1"));
+    person(QStringLiteral("P15"), QStringLiteral("R1"), QStringLiteral("2025-05-05 08:00:00"), QStringLiteral("6"));
+    DeclaredProcedure dp(sqlca, QStringLiteral("proc_JustifyDelPerson @as_personno = :p"));
+    ASSERT_EQ(dp.execute({{QStringLiteral("p"), QStringLiteral("P15")}}), 0);
+    sqlca.commit();
+    EXPECT_EQ(count(sqlca, QStringLiteral("ge_personinfo"), QStringLiteral("PersonNo = 'P15'")), 1)
+        << "the snapshot written last (higher hisid) decides";
+}
+
+TEST_F(HostProceduresTest, ProceduresLeaveOtherKeysAloneWhateverTheKeyHolds)
+{
+    for (const char *key : {"P1' OR '1'='1", "P1; DELETE FROM th_ge_company", "%", ""}) {
+        DeclaredProcedure tp(photosqlca, QStringLiteral("proc_delperson @s_personno = :k"));
+        EXPECT_EQ(tp.execute({{QStringLiteral("k"), QString::fromUtf8(key)}}), 0) << key;
+    }
+    photosqlca.commit();
+    EXPECT_EQ(count(photosqlca, PERSON), 5);
+    EXPECT_EQ(count(photosqlca, COMPANY), 2);
+    DeclaredProcedure missing(photosqlca, QStringLiteral("proc_delperson"));
+    EXPECT_EQ(missing.execute(), 0) << "no key: nothing matches";
+    EXPECT_EQ(count(photosqlca, PERSON), 5);
+}

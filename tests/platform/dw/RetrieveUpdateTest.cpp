@@ -178,3 +178,60 @@ TEST_F(RetrieveUpdateTest, SyntaxFromSqlAndCreate)
     EXPECT_EQ(SyntaxFromSql::runtimeType(QStringLiteral("TIME")), QStringLiteral("time"));
     EXPECT_EQ(SyntaxFromSql::runtimeType(QStringLiteral("REAL")), QStringLiteral("number"));
 }
+
+TEST_F(RetrieveUpdateTest, UpdateWritesOnlyTheColumnsThatChanged)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    // Another connection changes a different column of the same row meanwhile.
+    Transaction other;
+    other.Database = t.Database;
+    ASSERT_EQ(other.connect(), 0);
+    ASSERT_EQ(other.executeImmediate(QStringLiteral("UPDATE th_demo SET amount = '9.99' WHERE RprNo = 'R1'")), 0);
+    ASSERT_EQ(other.commit(), 0);
+    ds.SetItem(1, "hostname", Value(QStringLiteral("王五")));
+    ASSERT_EQ(ds.Update(), 1);
+    t.commit();
+    QList<Value> r{Value::null(ValueType::String), Value::null(ValueType::Decimal)};
+    ASSERT_EQ(t.selectInto(QStringLiteral("SELECT hostname, amount FROM th_demo WHERE RprNo = 'R1'"), {}, r), 0);
+    EXPECT_EQ(r[0].string(), QStringLiteral("王五"));
+    EXPECT_EQ(r[1].toText(), QStringLiteral("9.99")) << "the other connection's change survives";
+}
+
+TEST_F(RetrieveUpdateTest, UpdateWithoutTableOrKeyFailsClearly)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    ds.Modify(QStringLiteral("hisid.key = no"));
+    ds.DeleteRow(1);
+    EXPECT_EQ(ds.Update(), -1);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("key"))) << errors[0].toStdString();
+    ds.Modify(QStringLiteral("datawindow.table.updatetable = ''"));
+    EXPECT_EQ(ds.Update(), -1);
+    EXPECT_EQ(errors.size(), 2);
+    EXPECT_EQ(count(), 3) << "nothing was written";
+    DataStore unbound;
+    unbound.setDefinition(sampleDefinition());
+    unbound.InsertRow(0);
+    unbound.SetItem(1, "RprNo", Value(QStringLiteral("x")));
+    EXPECT_EQ(unbound.Update(), -1);
+    EXPECT_EQ(unbound.Retrieve(), -1);
+    EXPECT_FALSE(unbound.lastError().isEmpty());
+}
+
+TEST_F(RetrieveUpdateTest, SyntaxOfAnExpressionOrAJoinHasNoUpdateTable)
+{
+    QString errors1;
+    const QString syntax = SyntaxFromSql::build(t, QStringLiteral("SELECT count(*) AS n, max(SaveTime) AS latest FROM th_demo"),
+                                                QStringLiteral("style(type=grid)"), errors1);
+    ASSERT_TRUE(errors1.isEmpty()) << errors1.toStdString();
+    DataStore lds;
+    ASSERT_EQ(lds.Create(syntax, errors1), 1);
+    EXPECT_EQ(lds.Describe(QStringLiteral("datawindow.table.updatetable")), QStringLiteral("?"));
+    EXPECT_EQ(lds.Describe(QStringLiteral("n.coltype")), QStringLiteral("char(255)"));
+    lds.SetTransObject(&t);
+    ASSERT_EQ(lds.Retrieve(), 1);
+    EXPECT_EQ(lds.GetItemString(1, "n"), QStringLiteral("3"));
+    QString bad;
+    EXPECT_TRUE(SyntaxFromSql::build(t, QStringLiteral("select 1"), QStringLiteral("style(type=pie)"), bad).isEmpty());
+    EXPECT_FALSE(bad.isEmpty());
+}

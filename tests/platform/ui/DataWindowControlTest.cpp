@@ -300,3 +300,22 @@ TEST(Control, FormShowsTheCurrentRowAtItsLayout)
     const QImage shot = dw.grab().toImage();
     EXPECT_FALSE(shot.isNull());
 }
+
+TEST_F(ControlTest, ABurstOfDeletionsReachesTheViewAsOneReset)
+{
+    fill(dw.dataStore(), 500);
+    QSignalSpy resets(dw.model(), &QAbstractItemModel::modelReset);
+    QSignalSpy removed(dw.model(), &QAbstractItemModel::rowsRemoved);
+    dw.SelectRow(2, true);
+    for (long r = dw.RowCount(); r >= 1; r -= 2)
+        dw.DeleteRow(r);
+    EXPECT_TRUE(dw.model()->inBurst());
+    QApplication::processEvents();
+    EXPECT_FALSE(dw.model()->inBurst());
+    EXPECT_EQ(resets.size(), 1);
+    EXPECT_LE(removed.size(), DwTableModel::BurstThreshold);
+    EXPECT_EQ(dw.model()->rowCount(), 260) << "520 rows, every other one deleted";
+    EXPECT_EQ(dw.RowCount(), 260);
+    EXPECT_FALSE(dw.IsSelected(2)) << "a reset clears the highlight";
+    EXPECT_EQ(dw.model()->data(dw.model()->index(0, 1)).toString(), QStringLiteral("32010200000001"));
+}

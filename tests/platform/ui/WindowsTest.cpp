@@ -217,4 +217,26 @@ TEST(Conversions, UnitsColoursAndPictures)
     EXPECT_EQ(ColorLong::fromColor(QColor(128, 0, 0)), 128);
 }
 
+TEST(Windows, AnObjectParameterTravelsInPowerObjectParm)
+{
+    ScriptedOperatorDialogs op;
+    QObject grid;
+    grid.setObjectName(QStringLiteral("dw_1"));
+    QPointer<QObject> seen;
+    op.onNextResponseWindow([&](PbWindow *w) {
+        seen = Message::instance().PowerObjectParm;
+        w->Close();
+    });
+    Windows::OpenWithParm(new Prompt, &grid);
+    EXPECT_EQ(seen.data(), &grid);
+    // Open without a parameter leaves no stale answer behind.
+    Message::instance().StringParm = QStringLiteral("old");
+    op.onNextResponseWindow([](PbWindow *w) { w->Close(); });
+    Windows::Open(new Prompt);
+    EXPECT_EQ(Message::instance().StringParm, QString());
+    // An unscripted response window is closed by the scripted operator and reported.
+    Windows::Open(new Prompt);
+    EXPECT_EQ(op.errors.size(), 1);
+}
+
 #include "WindowsTest.moc"
