@@ -109,3 +109,39 @@ TEST(NumberFunctions, LongAndRgb)
     EXPECT_EQ(RGB(255, 255, 255), 16777215);
     EXPECT_EQ(RGB(0, 0, 255), 16711680);
 }
+
+TEST(StringFunctions, PositionsCountCharactersAfterSurrogatePairs)
+{
+    const QString s = u("𠀋户籍𠀋信息");
+    EXPECT_EQ(Len(s), 6);
+    EXPECT_EQ(Pos(s, u("信息")), 5);
+    EXPECT_EQ(Mid(s, 4, 1), u("𠀋"));
+    EXPECT_EQ(Replace(s, 4, 1, u("-")), u("𠀋户籍-信息"));
+    EXPECT_EQ(Pos(s, u("户"), 3), 0);
+    EXPECT_EQ(Pos(u("aaa"), u("aa"), 2), 2);
+}
+
+TEST(DateFunctions, ImpossiblePartsGiveNullDates)
+{
+    EXPECT_TRUE(IsNull(fn::Date(2023, 2, 29)));
+    EXPECT_FALSE(IsNull(fn::Date(2024, 2, 29)));
+    EXPECT_TRUE(IsNull(RelativeDate(QDate(), 5)));
+    EXPECT_TRUE(String(Value(fn::Date(2023, 2, 29)), QStringLiteral("yyyy-mm-dd")).isNull());
+}
+
+class NumberFormat : public ::testing::TestWithParam<std::tuple<double, const char *, const char *>>
+{
+};
+
+TEST_P(NumberFormat, Formats)
+{
+    const auto [value, format, text] = GetParam();
+    EXPECT_EQ(String(Value(value), QString::fromLatin1(format)), QString::fromLatin1(text));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NumberFormat,
+                         ::testing::Values(std::make_tuple(0.0, "#,##0.00", "0.00"), std::make_tuple(999.995, "0.00", "1000.00"),
+                                           std::make_tuple(-1234.5, "#,##0.0", "-1,234.5"),
+                                           std::make_tuple(1234567.0, "#,##0", "1,234,567"),
+                                           std::make_tuple(0.25, "#.##", ".25"), std::make_tuple(-0.001, "0.00", "0.00"),
+                                           std::make_tuple(12.0, "0.0#", "12.0")));

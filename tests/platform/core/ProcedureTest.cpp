@@ -110,3 +110,16 @@ TEST_F(ProcedureTest, UnknownProcedureAndMissingHostValue)
     EXPECT_TRUE(t.SQLErrText().contains(QStringLiteral("missing")));
     EXPECT_EQ(rows(), 0);
 }
+
+TEST_F(ProcedureTest, ConstantsOfEveryKindReachTheProcedure)
+{
+    DeclaredProcedure p(t, QStringLiteral("proc_log @s_value = \"say \"\"hi\"\"\", @n = 2.5, @neg = -3, @none = null"));
+    ASSERT_TRUE(p.isValid()) << p.declarationError().toStdString();
+    EXPECT_EQ(p.execute(), 0);
+    EXPECT_EQ(seen.value(QStringLiteral("s_value")).string(), QStringLiteral("say \"hi\""));
+    EXPECT_DOUBLE_EQ(seen.value(QStringLiteral("n")).number(), 2.5);
+    EXPECT_EQ(seen.value(QStringLiteral("neg")).longValue(), -3);
+    EXPECT_TRUE(seen.value(QStringLiteral("none")).isNull());
+    EXPECT_FALSE(seen.contains(QStringLiteral("other")));
+    t.rollback();
+}

@@ -115,3 +115,19 @@ TEST_F(SortFilterTest, NullsNeverMatchAComparisonButIsNullFindsThem)
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, (QList<long>{2, 5}));
 }
+
+TEST_F(SortFilterTest, LikeEscapesAndKeywordsInAnyCase)
+{
+    ds.SetItem(2, "hostname", Value(QStringLiteral("O'Brien")));
+    ASSERT_EQ(ds.SetFilter(QStringLiteral("hostname = 'O~'Brien' OR RprNo LIKE 'R_' AND amount > 9")), 1) << ds.lastError().toStdString();
+    ds.Filter();
+    QList<long> kept = order();
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (QList<long>{1, 2})) << "and binds tighter than or";
+    ds.SetFilter(QStringLiteral("upper(RprNo) like 'r%'"));
+    ds.Filter();
+    EXPECT_EQ(ds.RowCount(), 5) << "like ignores case";
+    ds.SetFilter(QStringLiteral("trim(' R1 ') = RprNo"));
+    ds.Filter();
+    EXPECT_EQ(ds.RowCount(), 2);
+}
