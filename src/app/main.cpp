@@ -89,7 +89,7 @@ int runGui(const app::AppOptions &options)
     if (host::RegisterDatabases::connect(options.livePath, options.historyPath, g.sqlca, g.photosqlca, error) != 0)
         return fail(QString::fromUtf8("无法打开人口信息库：%1").arg(error), gui);
     static rt::DwLibrary library;
-    if (!host::HostDwLibrary::load(library, options.layouts, error))
+    if (!host::HostDwLibrary::load(library, options.layouts, error) || !hm::HistoryModule::registerObjects(library, error))
         return fail(error, gui);
     rt::DwLibrary::setDefaultLibrary(&library);
     hm::HistoryModule::registerWindows();

@@ -3,6 +3,7 @@
 #include "platform/ui/Windows.h"
 #include "sheets/w_histabsheet.h"
 #include "shell/w_histmanage.h"
+#include "toolbar/ToolbarObjects.h"
 
 namespace hm {
 
@@ -10,6 +11,11 @@ void HistoryModule::registerWindows()
 {
     rt::ui::Windows::registerClass(QStringLiteral("w_histmanage"), []() -> rt::ui::PbWindow * { return new w_histmanage(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_histabsheet"), []() -> rt::ui::PbWindow * { return new w_histabsheet(); });
+}
+
+bool HistoryModule::registerObjects(rt::DwLibrary &library, QString &errorText)
+{
+    return ToolbarObjects::addTo(library, errorText);
 }
 
 } // namespace hm

@@ -1,5 +1,11 @@
 #pragma once
 
+#include <QString>
+
+namespace rt {
+class DwLibrary;
+}
+
 namespace hm {
 
 // Makes the module's windows known to the runtime by class name (the host opens w_histmanage
@@ -8,6 +14,8 @@ class HistoryModule
 {
 public:
     static void registerWindows();
+    // Adds the module's own DataWindow objects (the toolbar's drawing) to the library.
+    static bool registerObjects(rt::DwLibrary &library, QString &errorText);
 };
 
 } // namespace hm

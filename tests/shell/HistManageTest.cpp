@@ -11,7 +11,10 @@
 #include "sheets/w_hisexplore.h"
 #include "shell/w_histmanage.h"
 #include "toolbar/uo_toolbar_his.h"
+#include "toolbar/ToolbarObjects.h"
 #include "toolbar/uo_transparent_st.h"
+
+#include "platform/dw/DwLibrary.h"
 
 #include <QApplication>
 #include <QMdiArea>
@@ -210,3 +213,40 @@ TEST(TransparentText, APaintPassDuringAPassDoesNothing)
 }
 
 #include "HistManageTest.moc"
+
+TEST(ToolbarDrawing, ElevenButtonsWithCaptionsAndHiddenFrameLines)
+{
+    rt::DwLibrary library;
+    QString error;
+    ASSERT_TRUE(hm::ToolbarObjects::addTo(library, error)) << error.toStdString();
+    rt::DataStore ds;
+    ASSERT_EQ(ds.SetDataObject(QStringLiteral("d_toolright_his"), &library), 1);
+    EXPECT_EQ(ds.definition().style, rt::DwStyle::Drawing);
+    EXPECT_EQ(ds.Describe(QStringLiteral("datawindow.column.count")), QStringLiteral("0"));
+    const struct
+    {
+        const char *word;
+        int x;
+        const char *picture;
+        const char *caption;
+    } buttons[] = {{"retrieve", 32, "bmp\\retrieve.bmp", "数据检索"}, {"recoverdata", 293, "bmp\\add.bmp", "恢复数据"},
+                   {"batchdel", 567, "bmp\\modify.bmp", "批量删除"},   {"del", 823, "bmp\\del.bmp", "删除"},
+                   {"setshow", 1074, "bmp\\sorter.bmp", "显示定制"},   {"query", 1330, "bmp\\manage.bmp", "查询"},
+                   {"sort", 1586, "bmp\\help.bmp", "排序"},            {"print", 1842, "bmp\\setshow.bmp", "打印"},
+                   {"help", 2117, "bmp\\filter.bmp", "帮助"},          {"close", 2373, "bmp\\close.bmp", "关闭"},
+                   {"exit", 2629, "bmp\\exit.bmp", "返回"}};
+    for (const auto &b : buttons) {
+        const QString p = QStringLiteral("p_") + QString::fromLatin1(b.word);
+        const QString t = QStringLiteral("t_") + QString::fromLatin1(b.word);
+        EXPECT_EQ(ds.Describe(p + QStringLiteral(".x")), QString::number(b.x)) << b.word;
+        EXPECT_EQ(ds.Describe(p + QStringLiteral(".y ") + p + QStringLiteral(".height")), QStringLiteral("8\n152"));
+        EXPECT_EQ(ds.Describe(p + QStringLiteral(".filename")), QString::fromLatin1(b.picture));
+        EXPECT_EQ(ds.Describe(p + QStringLiteral(".tag")), QStringLiteral("1"));
+        EXPECT_EQ(ds.Describe(t + QStringLiteral(".text")), QString::fromUtf8(b.caption));
+    }
+    EXPECT_EQ(ds.Describe(QStringLiteral("p_del.width")), QStringLiteral("238"));
+    for (const char *line : {"l_h1", "l_h2", "l_v1", "l_v2"})
+        EXPECT_EQ(ds.Describe(QString::fromLatin1(line) + QStringLiteral(".visible")), QStringLiteral("0")) << line;
+    EXPECT_EQ(ds.Describe(QStringLiteral("l_h2.pen.color")), QStringLiteral("134217745"));
+    EXPECT_EQ(ds.Describe(QStringLiteral("l_6.x1 l_8.x1")), QStringLiteral("549\n2098"));
+}
