@@ -20,6 +20,14 @@ QString num(int v)
     return QString::number(v);
 }
 
+void setBox(DwObjectDef &o, int x, int y, int width, int height)
+{
+    o.setProp(QStringLiteral("x"), num(x));
+    o.setProp(QStringLiteral("y"), num(y));
+    o.setProp(QStringLiteral("width"), num(width));
+    o.setProp(QStringLiteral("height"), num(height));
+}
+
 int typeWidth(const ColumnDef &c)
 {
     switch (c.type) {
@@ -99,15 +107,9 @@ DwDefinition historyGrid(const TableDef &t)
         const bool surrogate = c.name == TableDef::surrogateKey();
         DwObjectDef col = column(c, t.historyTable, surrogate, surrogate);
         const int width = std::max(typeWidth(c), int(c.caption.size()) * 64 + 40);
-        col.setProp(QStringLiteral("x"), num(x));
-        col.setProp(QStringLiteral("y"), QStringLiteral("4"));
-        col.setProp(QStringLiteral("width"), num(width));
-        col.setProp(QStringLiteral("height"), QStringLiteral("68"));
+        setBox(col, x, 4, width, 68);
         DwObjectDef head = caption(c, c.caption);
-        head.setProp(QStringLiteral("x"), num(x));
-        head.setProp(QStringLiteral("y"), QStringLiteral("4"));
-        head.setProp(QStringLiteral("width"), num(width));
-        head.setProp(QStringLiteral("height"), QStringLiteral("80"));
+        setBox(head, x, 4, width, 80);
         if (surrogate) {
             col.setProp(QStringLiteral("visible"), QStringLiteral("0"));
             head.setProp(QStringLiteral("visible"), QStringLiteral("0"));
@@ -142,23 +144,14 @@ DwDefinition historyForm(const TableDef &t)
         if (surrogate) {
             col.setProp(QStringLiteral("visible"), QStringLiteral("0"));
             label.setProp(QStringLiteral("visible"), QStringLiteral("0"));
-            col.setProp(QStringLiteral("x"), QStringLiteral("0"));
-            col.setProp(QStringLiteral("y"), QStringLiteral("0"));
-            col.setProp(QStringLiteral("width"), QStringLiteral("0"));
-            col.setProp(QStringLiteral("height"), QStringLiteral("0"));
+            setBox(col, 0, 0, 0, 0);
         } else {
             // Two columns of fields: caption on the left of each field.
             const int across = field % 2, down = field / 2;
             const int captionX = across == 0 ? 37 : 1230;
             const int y = 40 + down * 100;
-            label.setProp(QStringLiteral("x"), num(captionX));
-            label.setProp(QStringLiteral("y"), num(y + 8));
-            label.setProp(QStringLiteral("width"), QStringLiteral("480"));
-            label.setProp(QStringLiteral("height"), QStringLiteral("64"));
-            col.setProp(QStringLiteral("x"), num(captionX + 500));
-            col.setProp(QStringLiteral("y"), num(y));
-            col.setProp(QStringLiteral("width"), QStringLiteral("640"));
-            col.setProp(QStringLiteral("height"), QStringLiteral("76"));
+            setBox(label, captionX, y + 8, 480, 64);
+            setBox(col, captionX + 500, y, 640, 76);
             ++field;
         }
         d.addObject(col);
@@ -177,10 +170,7 @@ DwDefinition liveTarget(const TableDef &t)
     for (const ColumnDef &c : t.liveColumns) {
         const bool key = c.name.compare(t.keyColumn, Qt::CaseInsensitive) == 0;
         DwObjectDef col = column(c, t.liveTable, key, c.identity);
-        col.setProp(QStringLiteral("x"), num(x));
-        col.setProp(QStringLiteral("y"), QStringLiteral("4"));
-        col.setProp(QStringLiteral("width"), num(typeWidth(c)));
-        col.setProp(QStringLiteral("height"), QStringLiteral("68"));
+        setBox(col, x, 4, typeWidth(c), 68);
         x += typeWidth(c) + 9;
         d.addObject(col);
         d.addObject(caption(c, c.caption));
