@@ -1,6 +1,15 @@
 #include "toolbar/uo_toolbar_his.h"
 
+#include "host/ui/Globals.h"
+#include "platform/core/Functions.h"
+#include "platform/ui/LateBinding.h"
+#include "platform/ui/MdiFrame.h"
+#include "platform/ui/OperatorDialogs.h"
+#include "platform/ui/Windows.h"
+
 namespace hm {
+
+using rt::ui::LateBinding;
 
 uo_toolbar_his::uo_toolbar_his(QWidget *parent) : rt::ui::DataWindowControl(parent)
 {
@@ -8,6 +17,165 @@ uo_toolbar_his::uo_toolbar_his(QWidget *parent) : rt::ui::DataWindowControl(pare
     setUnitsGeometry(0, 0, 3337, 176);
     setAutoFillBackground(true);
     SetDataObject(QStringLiteral("d_toolright_his"));
+    connect(this, &rt::ui::DataWindowControl::clicked, this, &uo_toolbar_his::clicked_event);
+    connect(this, &rt::ui::DataWindowControl::mouseMove, this, &uo_toolbar_his::ue_dwnmousemove);
+    connect(this, &rt::ui::DataWindowControl::lbuttonUp, this, &uo_toolbar_his::ue_dwnlbuttonup);
+}
+
+QString uo_toolbar_his::buttonKey(const QString &name)
+{
+    if (name.startsWith(QLatin1String("p_")) || name.startsWith(QLatin1String("t_")))
+        return QStringLiteral("p_") + rt::fn::Mid(name, 3);
+    return QString();
+}
+
+QString uo_toolbar_his::escapeCondition(const QString &sql)
+{
+    QString out = sql;
+    std::int64_t at = rt::fn::Pos(out, QStringLiteral("where"));
+    if (at <= 0)
+        return out;
+    at = rt::fn::Pos(out, QStringLiteral("'"), at);
+    while (at > 0) {
+        out = rt::fn::Replace(out, at, 1, QStringLiteral("~'"));
+        at = rt::fn::Pos(out, QStringLiteral("'"), at + 2);
+    }
+    return out;
+}
+
+rt::ui::PbWindow *uo_toolbar_his::mainWindow() const
+{
+    for (QWidget *w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto *window = qobject_cast<rt::ui::PbWindow *>(w))
+            return window;
+    }
+    return nullptr;
+}
+
+void uo_toolbar_his::drawFrame(const QString &o, Look look)
+{
+    const int X = int(rt::fn::Long(Describe(o + QStringLiteral(".x"))));
+    const int Y = int(rt::fn::Long(Describe(o + QStringLiteral(".y"))));
+    const int W = int(rt::fn::Long(Describe(o + QStringLiteral(".width"))));
+    const int H = int(rt::fn::Long(Describe(o + QStringLiteral(".height"))));
+    // The hover frame has l_h1 (white) on top; the pressed one exchanges the roles of the pairs.
+    const bool hover = look == Look::Hover;
+    const QString top = hover ? QStringLiteral("l_h1") : QStringLiteral("l_h2");
+    const QString bottom = hover ? QStringLiteral("l_h2") : QStringLiteral("l_h1");
+    const QString left = hover ? QStringLiteral("l_v1") : QStringLiteral("l_v2");
+    const QString right = hover ? QStringLiteral("l_v2") : QStringLiteral("l_v1");
+    const int x1 = X, x2 = X + W + 1, y1 = Y - 1, y2 = Y + H + 1;
+    SetRedraw(false);
+    Modify(QStringLiteral("%1.x1=%2 %1.x2=%3 %1.y1=%4 %1.y2=%4").arg(top).arg(x1).arg(x2).arg(y1));
+    Modify(QStringLiteral("%1.x1=%2 %1.x2=%3 %1.y1=%4 %1.y2=%4").arg(bottom).arg(x1).arg(x2).arg(y2));
+    Modify(QStringLiteral("%1.x1=%2 %1.x2=%2 %1.y1=%3 %1.y2=%4").arg(left).arg(x1).arg(y1).arg(y2));
+    Modify(QStringLiteral("%1.x1=%2 %1.x2=%2 %1.y1=%3 %1.y2=%4").arg(right).arg(x2).arg(y1).arg(y2));
+    Modify(QStringLiteral("l_v1.visible=1 l_v2.visible=1 l_h1.visible=1 l_h2.visible=1"));
+    SetRedraw(true);
+}
+
+void uo_toolbar_his::hideFrame()
+{
+    Modify(QStringLiteral("l_v1.visible=0 l_v2.visible=0 l_h1.visible=0 l_h2.visible=0"));
+}
+
+void uo_toolbar_his::clicked_event(int, int, long, const QString &dwo)
+{
+    is_object = buttonKey(dwo);
+    if (is_object.isEmpty())
+        return;
+    if (Describe(is_object + QStringLiteral(".tag")) == QLatin1String("0"))
+        return; // a disabled button shows no pressed look
+    drawFrame(is_object, Look::Pressed);
+}
+
+void uo_toolbar_his::ue_dwnmousemove(int, int, long, const QString &dwo)
+{
+    const QString key = buttonKey(dwo);
+    if (key.isEmpty()) {
+        is_object.clear();
+        hideFrame();
+        return;
+    }
+    if (key == is_object)
+        return; // the frame is rebuilt only when the tracked button changes
+    is_object = key;
+    drawFrame(key, Look::Hover);
+}
+
+void uo_toolbar_his::ue_dwnlbuttonup(int xpos, int ypos, long row, const QString &dwo)
+{
+    const QString key = buttonKey(dwo);
+    if (!key.isEmpty() && key != is_object) {
+        ue_dwnmousemove(xpos, ypos, row, dwo);
+        return;
+    }
+    hideFrame();
+    if (is_object.isEmpty())
+        return;
+    // A button marked disabled runs nothing (the operator sees it greyed out).
+    if (Describe(is_object + QStringLiteral(".tag")) == QLatin1String("0"))
+        return;
+    rt::ui::PbWindow *main = mainWindow();
+    bool sheetReady = true;
+    rt::ui::PbWindow *sheet = nullptr;
+    rt::ui::DataWindowControl *grid = nullptr;
+    QString sql;
+    if (!main || !LateBinding::callFunctionR(main, "GetActiveSheet", sheet) || !rt::ui::IsValid(sheet))
+        sheetReady = false;
+    else if (sheet->ClassName() != QLatin1String("w_histabsheet"))
+        sheetReady = false;
+    else {
+        LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);
+        LateBinding::callFunctionR(sheet, "wf_getcurrentsql", sql);
+    }
+    const QString &o = is_object;
+    if (o == QLatin1String("p_retrieve")) {
+        if (sheetReady && grid)
+            retrieveWithSheetSql(grid, sql);
+    } else if (o == QLatin1String("p_recoverdata")) {
+        LateBinding::triggerEvent(main, "ue_recovery");
+    } else if (o == QLatin1String("p_batchdel")) {
+        LateBinding::triggerEvent(main, "ue_del", 2);
+    } else if (o == QLatin1String("p_del")) {
+        LateBinding::triggerEvent(main, "ue_del", 1);
+    } else if (o == QLatin1String("p_setshow") || o == QLatin1String("p_query") || o == QLatin1String("p_sort")
+               || o == QLatin1String("p_print")) {
+        static const QHash<QString, QString> windows{{QStringLiteral("p_setshow"), QStringLiteral("w_setshow_his")},
+                                                     {QStringLiteral("p_query"), QStringLiteral("w_filter_his")},
+                                                     {QStringLiteral("p_sort"), QStringLiteral("w_datawindow_sort")},
+                                                     {QStringLiteral("p_print"), QStringLiteral("w_print_preview")}};
+        if (sheetReady && grid)
+            rt::ui::Windows::OpenByName(windows.value(o), QString(), grid);
+    } else if (o == QLatin1String("p_help")) {
+        rt::ui::ShowHelp(QStringLiteral("Quenmark.chm"), QString::fromUtf8("历史信息维护"));
+    } else if (o == QLatin1String("p_close")) {
+        if (sheetReady)
+            rt::ui::Windows::Close(sheet);
+    } else if (o == QLatin1String("p_exit")) {
+        rt::ui::Windows::Close(main);
+    }
+}
+
+void uo_toolbar_his::retrieveWithSheetSql(rt::ui::DataWindowControl *grid, const QString &sql)
+{
+    grid->Modify(QStringLiteral("datawindow.table.select='") + escapeCondition(sql) + QStringLiteral("'"));
+    grid->SetTransObject(&host::g().photosqlca);
+    grid->Retrieve();
+}
+
+void uo_toolbar_his::uf_setenabled(const QString &as_object, bool ab_enabled)
+{
+    const QString w = rt::fn::Mid(as_object, 3);
+    if (ab_enabled) {
+        Modify(as_object + QStringLiteral(".FileName = 'bmp\\") + w + QStringLiteral(".bmp'"));
+        Modify(as_object + QStringLiteral(".tag = '1'"));
+        Modify(QStringLiteral("t_") + w + QStringLiteral(".color = ") + QString::number(rt::fn::RGB(0, 0, 0)));
+    } else {
+        Modify(as_object + QStringLiteral(".FileName = 'bmp\\") + w + QStringLiteral("2.bmp'"));
+        Modify(as_object + QStringLiteral(".tag = '0'"));
+        Modify(QStringLiteral("t_") + w + QStringLiteral(".color = ") + QString::number(rt::fn::RGB(164, 165, 165)));
+    }
 }
 
 } // namespace hm

@@ -2,16 +2,42 @@
 
 #include "platform/ui/DataWindowControl.h"
 
+namespace rt::ui {
+class PbWindow;
+}
+
 namespace hm {
 
-// The command toolbar of the history maintenance window: a DataWindow control that shows the
-// drawing d_toolright_his (3337 × 176 units, no border). is_object names the tracked button.
+// The command toolbar of the history maintenance window: a DataWindow control showing the
+// drawing d_toolright_his (3337 × 176 units, no border). A button is a picture "p_<word>" with
+// its caption "t_<word>"; is_object names the tracked button (in its "p_" form, "" for none).
+// Hovering frames the button raised, pressing frames it sunken, and releasing over the tracked
+// button runs its command on the window that holds the toolbar.
 class uo_toolbar_his : public rt::ui::DataWindowControl
 {
     Q_OBJECT
 public:
     explicit uo_toolbar_his(QWidget *parent = nullptr);
     QString is_object;
+
+    Q_INVOKABLE void clicked_event(int xpos, int ypos, long row, const QString &dwo);
+    Q_INVOKABLE void ue_dwnmousemove(int xpos, int ypos, long row, const QString &dwo);
+    Q_INVOKABLE void ue_dwnlbuttonup(int xpos, int ypos, long row, const QString &dwo);
+    Q_INVOKABLE void uf_setenabled(const QString &as_object, bool ab_enabled);
+
+    // The button key of a drawing object: "p_" + the name from its third character for "p_…"
+    // and "t_…" objects, "" for any other.
+    static QString buttonKey(const QString &objectName);
+    // The Modify expression that escapes the quotes of a select's condition for a quoted
+    // property value (quotes from the first "where" on become ~').
+    static QString escapeCondition(const QString &sql);
+
+private:
+    enum class Look { Hover, Pressed };
+    void drawFrame(const QString &button, Look look);
+    void hideFrame();
+    void retrieveWithSheetSql(rt::ui::DataWindowControl *grid, const QString &sql);
+    rt::ui::PbWindow *mainWindow() const;
 };
 
 } // namespace hm
