@@ -3,6 +3,7 @@
 #include "host/HostDwLibrary.h"
 #include "host/RegisterDatabases.h"
 #include "host/ui/Globals.h"
+#include "host/ui/HostWindows.h"
 #include "host/ui/uo_button.h"
 #include "host/ui/w_main.h"
 #include "platform/dw/DwLibrary.h"
@@ -92,6 +93,7 @@ int runGui(const app::AppOptions &options)
     if (!host::HostDwLibrary::load(library, options.layouts, error) || !hm::HistoryModule::registerObjects(library, error))
         return fail(error, gui);
     rt::DwLibrary::setDefaultLibrary(&library);
+    host::HostWindows::registerWindows();
     hm::HistoryModule::registerWindows();
 
     auto *mainWindow = new host::w_main();

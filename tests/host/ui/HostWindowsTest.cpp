@@ -1,6 +1,9 @@
 #include "ScriptedOperatorDialogs.h"
 
 #include "host/ui/Globals.h"
+#include "host/ui/HostWindows.h"
+#include "host/ui/w_print_preview.h"
+#include "platform/ui/DataWindowControl.h"
 #include "host/ui/uo_button.h"
 #include "host/ui/uo_tab.h"
 #include "host/ui/uo_tabpg_datawindow.h"
@@ -9,6 +12,8 @@
 #include "platform/ui/Windows.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -98,4 +103,39 @@ TEST(HostMain, MenuOpensTheModuleAndTheStatusLineNamesTheData)
     item->trigger();
     EXPECT_EQ(op.errors.size(), 1) << "without the module the menu reports the missing window";
     rt::ui::Windows::Close(w);
+}
+
+TEST(PrintPreview, ShowsThePagesOfTheGridItIsGiven)
+{
+    ScriptedOperatorDialogs op;
+    host::HostWindows::registerWindows();
+    rt::ui::DataWindowControl grid;
+    QString errors;
+    ASSERT_EQ(grid.Create(QStringLiteral(R"json({"style": "grid", "title": "户籍历史", "objects": [
+        {"type": "column", "name": "a", "coltype": "char(10)", "width": 600},
+        {"type": "text", "name": "a_t", "band": "header", "text": "户号"}]})json"),
+                          errors),
+              1);
+    for (int i = 0; i < 120; ++i) {
+        const long r = grid.InsertRow(0);
+        grid.SetItem(r, "a", rt::Value(QStringLiteral("R%1").arg(i)));
+    }
+    int pages = 0;
+    QString title;
+    QTemporaryDir dir;
+    int saved = 0;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *preview = qobject_cast<host::w_print_preview *>(w);
+        ASSERT_NE(preview, nullptr);
+        EXPECT_EQ(preview->datawindow(), &grid);
+        pages = preview->pageCount();
+        title = preview->Title();
+        saved = preview->savePdf(QDir(dir.path()).filePath(QStringLiteral("p.pdf")));
+        w->Close();
+    });
+    EXPECT_EQ(rt::ui::Windows::OpenByName(QStringLiteral("w_print_preview"), QString(), &grid), 1);
+    EXPECT_GT(pages, 1);
+    EXPECT_TRUE(title.contains(QString::fromUtf8("户籍历史")));
+    EXPECT_EQ(saved, 1);
+    EXPECT_TRUE(op.errors.isEmpty());
 }
