@@ -8,7 +8,9 @@
 #include "platform/ui/PbPicture.h"
 #include "platform/ui/Windows.h"
 #include "sheets/w_hisexplore.h"
+#include "shell/HistoryDeletion.h"
 #include "shell/m_hismain.h"
+#include "platform/ui/DataWindowControl.h"
 #include "toolbar/uo_toolbar_his.h"
 #include "toolbar/uo_transparent_st.h"
 
@@ -166,6 +168,22 @@ void w_histmanage::ue_opensheet(const QString &as_sheetname)
         w_histabsheet = opened;
     }
     rt::ui::LateBinding::callFunction(w_histabsheet.data(), "wf_open", as_sheetname.toLower());
+}
+
+void w_histmanage::ue_del(int ai_flag)
+{
+    rt::ui::PbWindow *lw_sheet = GetActiveSheet();
+    if (!rt::ui::IsValid(lw_sheet) || lw_sheet->ClassName() != QLatin1String("w_histabsheet"))
+        return;
+    rt::ui::DataWindowControl *ldw_datawindow = nullptr;
+    rt::ui::LateBinding::callFunctionR(lw_sheet, "wf_getcurrentdw", ldw_datawindow);
+    if (ai_flag == 2) {
+        rt::ui::Windows::OpenByName(QStringLiteral("w_hisdelprompt"), QString());
+        return;
+    }
+    if (ai_flag != 1 || !ldw_datawindow)
+        return;
+    HistoryDeletion::deleteCurrentRow(ldw_datawindow);
 }
 
 void w_histmanage::onClose()

@@ -293,6 +293,24 @@ int DataStore::RowsCopy(long startRow, long endRow, DwBuffer from, DataStore &ta
     return 1;
 }
 
+int DataStore::RowsDiscard(long startRow, long endRow, DwBuffer b)
+{
+    SlotList &list = buffer(b);
+    if (startRow < 1 || endRow < startRow || std::size_t(endRow) > list.size())
+        return -1;
+    const long count = endRow - startRow + 1;
+    if (b == DwBuffer::Primary)
+        notify([startRow, count](DataStoreObserver *o) { o->beginRemoveRows(startRow, count); });
+    for (long r = endRow; r >= startRow; --r)
+        list.removeAt(std::size_t(r - 1));
+    if (b == DwBuffer::Primary) {
+        if (m_currentRow > RowCount())
+            m_currentRow = RowCount();
+        notify([](DataStoreObserver *o) { o->endRemoveRows(); });
+    }
+    return 1;
+}
+
 Value DataStore::itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const
 {
     RowStore::Slot s;

@@ -68,6 +68,8 @@ public:
     // Moves the row (0: the current row) to the delete buffer; New! rows are dropped. 1 or -1.
     int DeleteRow(long row);
     int RowsCopy(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to);
+    // Drops rows from a buffer without writing anything for them. 1 or -1.
+    int RowsDiscard(long startRow, long endRow, DwBuffer buffer);
 
     QString GetItemString(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
     Value GetItemNumber(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;

@@ -49,6 +49,8 @@ public:
     {
         return m_ds.RowsCopy(start, end, from, target, before, to);
     }
+    int RowsDiscard(long start, long end, rt::DwBuffer buffer) { return m_ds.RowsDiscard(start, end, buffer); }
+    long DeletedCount() const { return m_ds.DeletedCount(); }
     QString GetItemString(long row, const rt::DwCol &col) const { return m_ds.GetItemString(row, col); }
     rt::Value GetItemNumber(long row, const rt::DwCol &col) const { return m_ds.GetItemNumber(row, col); }
     rt::Value GetItemDecimal(long row, const rt::DwCol &col) const { return m_ds.GetItemDecimal(row, col); }

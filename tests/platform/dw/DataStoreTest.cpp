@@ -255,3 +255,18 @@ TEST(DataStore, RowsCopyFromTheDeleteBufferAndOntoItself)
     EXPECT_EQ(ds.RowCount(), 2);
     EXPECT_EQ(ds.GetItemStatus(2, 0, DwBuffer::Primary), DwItemStatus::NewModified);
 }
+
+TEST(DataStore, RowsDiscardDropsRowsWithoutKeepingThemForUpdate)
+{
+    DataStore ds;
+    ds.setDefinition(sampleDefinition());
+    for (int i = 0; i < 3; ++i)
+        rowIn(ds, DwItemStatus::NotModified);
+    ds.DeleteRow(1);
+    EXPECT_EQ(ds.RowsDiscard(1, 1, DwBuffer::Delete), 1);
+    EXPECT_EQ(ds.DeletedCount(), 0);
+    EXPECT_EQ(ds.RowsDiscard(1, 2, DwBuffer::Primary), 1);
+    EXPECT_EQ(ds.RowCount(), 0);
+    EXPECT_EQ(ds.DeletedCount(), 0) << "discarded rows are not deleted rows";
+    EXPECT_EQ(ds.RowsDiscard(1, 1, DwBuffer::Primary), -1);
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "ScriptedOperatorDialogs.h"
+
+#include "host/DemoRegister.h"
+#include "host/HostDwLibrary.h"
+#include "host/RegisterDatabases.h"
+#include "host/ui/Globals.h"
+#include "host/ui/uo_button.h"
+#include "host/ui/w_main.h"
+#include "platform/dw/DwLibrary.h"
+#include "platform/ui/DataWindowControl.h"
+#include "platform/ui/Message.h"
+#include "platform/ui/Units.h"
+#include "platform/ui/Windows.h"
+#include "sheets/HisTab.h"
+#include "sheets/uo_tabpg_hisgrid.h"
+#include "sheets/uo_tabpg_histab.h"
+#include "sheets/w_histabsheet.h"
+#include "shell/HistoryModule.h"
+#include "shell/w_histmanage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using rt::Value;
+
+constexpr int Slack = 5;
+
+// Records every Modify a DataStore receives, as sent.
+class ModifyLog : public rt::DataStoreObserver
+{
+public:
+    explicit ModifyLog(rt::DataStore &ds) : m_ds(ds) { ds.addObserver(this); }
+    ~ModifyLog() override { m_ds.removeObserver(this); }
+    void modifyCalled(const QString &expression, const QString &) override { expressions << expression; }
+    QStringList expressions;
+
+private:
+    rt::DataStore &m_ds;
+};
+
+// Stands in for the record window, which comes with its own issue.
+class RecordDouble : public rt::ui::PbWindow
+{
+public:
+    RecordDouble() : rt::ui::PbWindow(QStringLiteral("w_hismodify"), Kind::Response) {}
+    static inline QStringList parms;
+
+protected:
+    void onOpen() override { parms << rt::ui::Message::instance().StringParm; }
+};
+
+// A small register made for the test, the library, the frame with the sheet.
+class ModuleFixture : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = new QTemporaryDir;
+        host::DemoOptions options;
+        options.households = 40;
+        options.seed = 5;
+        host::DemoSummary summary;
+        QString error;
+        ASSERT_EQ(host::DemoRegister::create(dir->path(), options, summary, error), 0) << error.toStdString();
+        library = new rt::DwLibrary;
+        ASSERT_TRUE(host::HostDwLibrary::load(*library, QString(), error)) << error.toStdString();
+        rt::DwLibrary::setDefaultLibrary(library);
+        hm::HistoryModule::registerWindows();
+    }
+    static void TearDownTestSuite()
+    {
+        rt::DwLibrary::setDefaultLibrary(nullptr);
+        delete library;
+        delete dir;
+    }
+
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_EQ(host::RegisterDatabases::connect(QDir(dir->path()).filePath(QStringLiteral("register.db")),
+                                                   QDir(dir->path()).filePath(QStringLiteral("history.db")),
+                                                   host::g().sqlca, host::g().photosqlca, error),
+                  0)
+            << error.toStdString();
+        RecordDouble::parms.clear();
+        mainWindow = new host::w_main;
+        host::g().w_main = mainWindow;
+        mainWindow->Show();
+        frame = new hm::w_histmanage;
+        rt::ui::Windows::Open(frame);
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        rt::ui::Windows::Close(frame);
+        rt::ui::Windows::Close(mainWindow);
+        rt::ui::Windows::unregisterClass(QStringLiteral("w_hismodify"));
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        host::g().sqlca.disconnect();
+        host::g().photosqlca.disconnect();
+    }
+
+    hm::w_histabsheet *sheet() { return qobject_cast<hm::w_histabsheet *>(frame->w_histabsheet.data()); }
+    hm::uo_tabpg_hisgrid *singlePage() { return qobject_cast<hm::uo_tabpg_hisgrid *>(sheet()->tab_1->Control().value(0)); }
+    hm::uo_tabpg_histab *personalPage() { return qobject_cast<hm::uo_tabpg_histab *>(sheet()->tab_1->Control().value(0)); }
+    long historyRows(const QString &table)
+    {
+        QList<Value> n{Value::null(rt::ValueType::Long)};
+        host::g().photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM %1").arg(table), {}, n);
+        return long(n[0].longValue());
+    }
+    void click(const char *button)
+    {
+        frame->categoryButton(QString::fromLatin1(button))->click();
+        QApplication::processEvents();
+    }
+
+    static inline QTemporaryDir *dir = nullptr;
+    static inline rt::DwLibrary *library = nullptr;
+    ScriptedOperatorDialogs op;
+    QPointer<host::w_main> mainWindow;
+    QPointer<hm::w_histmanage> frame;
+};
+
