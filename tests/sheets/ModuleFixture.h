@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ModifyLog.h"
 #include "ScriptedOperatorDialogs.h"
 
 #include "host/DemoRegister.h"
@@ -29,18 +30,6 @@ using rt::Value;
 
 constexpr int Slack = 5;
 
-// Records every Modify a DataStore receives, as sent.
-class ModifyLog : public rt::DataStoreObserver
-{
-public:
-    explicit ModifyLog(rt::DataStore &ds) : m_ds(ds) { ds.addObserver(this); }
-    ~ModifyLog() override { m_ds.removeObserver(this); }
-    void modifyCalled(const QString &expression, const QString &) override { expressions << expression; }
-    QStringList expressions;
-
-private:
-    rt::DataStore &m_ds;
-};
 
 // Stands in for the record window, which comes with its own issue.
 class RecordDouble : public rt::ui::PbWindow

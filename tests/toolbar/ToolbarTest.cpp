@@ -1,3 +1,4 @@
+#include "ModifyLog.h"
 #include "ScriptedOperatorDialogs.h"
 
 #include "host/ui/Globals.h"
@@ -20,18 +21,6 @@ using hm::uo_toolbar_his;
 
 namespace {
 
-// Records the Modify expressions a DataStore receives.
-class ModifyLog : public rt::DataStoreObserver
-{
-public:
-    explicit ModifyLog(rt::DataStore &ds) : m_ds(ds) { ds.addObserver(this); }
-    ~ModifyLog() override { m_ds.removeObserver(this); }
-    void modifyCalled(const QString &expression, const QString &) override { expressions << expression; }
-    QStringList expressions;
-
-private:
-    rt::DataStore &m_ds;
-};
 
 // A frame holding the toolbar, with the events the toolbar raises, and a sheet to act on.
 class Frame : public rt::ui::MdiFrame
