@@ -25,8 +25,9 @@ TEST_P(AppOptionsParse, AcceptsWhatItDocumentsAndExplainsTheRest)
     QStringList args{QStringLiteral("histmaint")};
     args << GetParam().arguments;
     EXPECT_EQ(o.parse(args, error), GetParam().ok) << error.toStdString();
-    if (!GetParam().ok)
+    if (!GetParam().ok) {
         EXPECT_TRUE(error.contains(QString::fromUtf8(GetParam().error))) << error.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -25,8 +25,9 @@ TEST_P(ParseDecimal, ScalesAndRoundsToTheColumn)
 {
     std::int64_t m = 0;
     EXPECT_EQ(RowStore::parseDecimal(GetParam().text, GetParam().scale, m), GetParam().ok);
-    if (GetParam().ok)
+    if (GetParam().ok) {
         EXPECT_EQ(m, GetParam().mantissa);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ParseDecimal,
