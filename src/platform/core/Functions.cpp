@@ -55,7 +55,7 @@ QString pad(int value, int width)
 
 // Date/time pattern: runs of the same letter are one token; "mm" right after an hour token
 // (or right before a seconds token) means minutes.
-QString formatDateTime(QDate date, const rt::Time &time, bool hasTime, const QString &format)
+QString formatDateTime(QDate date, const rt::Time &time, const QString &format)
 {
     QString out;
     bool lastWasHour = false;
@@ -95,7 +95,6 @@ QString formatDateTime(QDate date, const rt::Time &time, bool hasTime, const QSt
             lastWasHour = false;
         i += n;
     }
-    Q_UNUSED(hasTime);
     return out;
 }
 
@@ -159,10 +158,10 @@ QString String(const Value &value, const QString &format)
     if (format.isEmpty())
         return value.toText();
     switch (value.type()) {
-    case ValueType::Date: return formatDateTime(value.date(), rt::Time(), false, format);
-    case ValueType::Time: return formatDateTime(QDate(), value.time(), true, format);
+    case ValueType::Date: return formatDateTime(value.date(), rt::Time(), format);
+    case ValueType::Time: return formatDateTime(QDate(), value.time(), format);
     case ValueType::DateTime:
-        return formatDateTime(value.dateTime().date(), value.dateTime().time(), true, format);
+        return formatDateTime(value.dateTime().date(), value.dateTime().time(), format);
     case ValueType::Long: return formatNumber(double(value.longValue()), format);
     case ValueType::Number: return formatNumber(value.number(), format);
     case ValueType::Decimal: return formatNumber(value.decimal().toDouble(), format);
