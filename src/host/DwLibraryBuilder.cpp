@@ -92,14 +92,21 @@ QString selectOf(const QList<ColumnDef> &columns, const QString &table)
     return QStringLiteral("SELECT %1 FROM %2").arg(names.join(QStringLiteral(", ")), table);
 }
 
-DwDefinition historyGrid(const TableDef &t)
+// An object over the history table: its select, update table and title.
+DwDefinition historyObject(const TableDef &t, rt::DwStyle style)
 {
     DwDefinition d;
-    d.style = rt::DwStyle::Grid;
-    const QList<ColumnDef> columns = t.historyColumns();
-    d.setProp(QStringLiteral("table.select"), selectOf(columns, t.historyTable));
+    d.style = style;
+    d.setProp(QStringLiteral("table.select"), selectOf(t.historyColumns(), t.historyTable));
     d.setProp(QStringLiteral("table.updatetable"), t.historyTable);
     d.setProp(QStringLiteral("title"), t.caption);
+    return d;
+}
+
+DwDefinition historyGrid(const TableDef &t)
+{
+    DwDefinition d = historyObject(t, rt::DwStyle::Grid);
+    const QList<ColumnDef> columns = t.historyColumns();
     d.setProp(QStringLiteral("header.height"), QStringLiteral("88"));
     d.setProp(QStringLiteral("detail.height"), QStringLiteral("76"));
     int x = 9;
@@ -124,12 +131,8 @@ DwDefinition historyGrid(const TableDef &t)
 
 DwDefinition historyForm(const TableDef &t)
 {
-    DwDefinition d;
-    d.style = rt::DwStyle::Form;
+    DwDefinition d = historyObject(t, rt::DwStyle::Form);
     const QList<ColumnDef> columns = t.historyColumns();
-    d.setProp(QStringLiteral("table.select"), selectOf(columns, t.historyTable));
-    d.setProp(QStringLiteral("table.updatetable"), t.historyTable);
-    d.setProp(QStringLiteral("title"), t.caption);
     int field = 0;
     for (const ColumnDef &c : columns) {
         const bool surrogate = c.name == TableDef::surrogateKey();

@@ -68,8 +68,7 @@ void w_histabsheet::wf_open(const QString &as_menuid)
             luo_grid = tab_1->OpenTabWithParm<uo_tabpg_hisgrid>(D, 0);
             luo_grid->setText(T);
             luo_grid->ii_issingle = 0;
-            luo_grid->setUnitsSize(tab_1->width() ? rt::ui::Units::fromPixelsX(tab_1->width()) : 0,
-                                   tab_1->height() ? rt::ui::Units::fromPixelsY(tab_1->height()) : 0);
+            luo_grid->setUnitsSize(tab_1->UnitsWidth(), tab_1->UnitsHeight());
             luo_grid->dw_1->setUnitsGeometry(0, 0, luo_grid->UnitsWidth(), luo_grid->UnitsHeight());
             retrieve(luo_grid);
             if (as_menuid == QLatin1String("p_children"))
@@ -97,14 +96,13 @@ void w_histabsheet::wf_open(const QString &as_menuid)
             auto *luo_tab = new uo_tabpg_histab();
             tab_1->OpenTab(luo_tab, 0);
             luo_tab->setText(QString::fromUtf8("个人信息"));
-            luo_tab->setUnitsSize(rt::ui::Units::fromPixelsX(tab_1->width()), rt::ui::Units::fromPixelsY(tab_1->height()));
+            luo_tab->setUnitsSize(tab_1->UnitsWidth(), tab_1->UnitsHeight());
             luo_tab->tab_1->setUnitsGeometry(0, 0, luo_tab->UnitsWidth(), luo_tab->UnitsHeight());
             uo_tabpg_hisgrid *last = nullptr;
             for (const model::Category *c : model::CategoryTable::gridsOfButton(as_menuid)) {
                 auto *page = luo_tab->tab_1->OpenTabWithParm<uo_tabpg_hisgrid>(c->historyGrid, 0);
                 page->setText(c->tabText);
-                page->setUnitsSize(rt::ui::Units::fromPixelsX(luo_tab->tab_1->width()),
-                                   rt::ui::Units::fromPixelsY(luo_tab->tab_1->height()));
+                page->setUnitsSize(luo_tab->tab_1->UnitsWidth(), luo_tab->tab_1->UnitsHeight());
                 page->dw_1->setUnitsGeometry(0, 0, page->UnitsWidth(), page->UnitsHeight());
                 retrieve(page);
                 last = page;
@@ -126,7 +124,7 @@ int w_histabsheet::wf_resize(int width, int height)
     tab_1->setUnitsGeometry(rt::ui::Units::fromPixelsX(tab_1->x()), rt::ui::Units::fromPixelsY(tab_1->y()), width - 10,
                             height - 10);
     tab_1->SelectTab(tab_1->SelectedTab());
-    const int tabWidth = rt::ui::Units::fromPixelsX(tab_1->width()), tabHeight = rt::ui::Units::fromPixelsY(tab_1->height());
+    const int tabWidth = tab_1->UnitsWidth(), tabHeight = tab_1->UnitsHeight();
     for (rt::ui::PbTabPage *page : tab_1->Control()) {
         if (auto *grid = qobject_cast<uo_tabpg_hisgrid *>(page)) {
             grid->dw_1->setWidth(grid->UnitsWidth() - 5);

@@ -60,11 +60,6 @@ void uo_tabpg_datawindow::showEvent(QShowEvent *event)
     g().guo_tabpg_now = this;
 }
 
-void uo_tabpg_datawindow::resizeEvent(QResizeEvent *event)
-{
-    rt::ui::PbTabPage::resizeEvent(event);
-}
-
 void gf_dwinit(rt::ui::DataWindowControl *)
 {
     // The host sets no grid defaults of its own: the library objects carry their look.

@@ -37,7 +37,6 @@ protected:
     virtual void dw_1_rowfocuschanged(long currentrow);
     virtual void dw_1_rbuttondown(int xpos, int ypos, long row, const QString &dwo);
     void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 };
 
 // The host's grid initialisation, called once on every new history grid.

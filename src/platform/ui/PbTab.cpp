@@ -99,6 +99,16 @@ void PbTab::setUnitsGeometry(int x, int y, int width, int height)
     setGeometry(Units::toPixels(x, y, width, height));
 }
 
+int PbTab::UnitsWidth() const
+{
+    return Units::fromPixelsX(width());
+}
+
+int PbTab::UnitsHeight() const
+{
+    return Units::fromPixelsY(height());
+}
+
 void PbTab::setColors(long textColor, long backColor)
 {
     Controls::setColors(this, textColor, backColor);

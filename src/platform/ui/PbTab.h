@@ -34,6 +34,8 @@ public:
     int pageCount() const { return count(); }
 
     void setUnitsGeometry(int x, int y, int width, int height);
+    int UnitsWidth() const;
+    int UnitsHeight() const;
     void setColors(long textColor, long backColor);
 
     void pageTextChanged(PbTabPage *page);
