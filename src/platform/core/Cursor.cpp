@@ -35,7 +35,12 @@ int Cursor::open(const QList<Value> &params)
             return -1;
         }
     }
+    if (m_transaction.injectedFault(m_sql)) {
+        m_stmt.reset();
+        return -1;
+    }
     m_open = true;
+    m_atEnd = false;
     m_transaction.setResult(0);
     return 0;
 }
@@ -46,8 +51,14 @@ int Cursor::fetch(QList<Value> &into)
         m_transaction.setError(-1, QStringLiteral("cursor is not open"));
         return -1;
     }
+    if (m_atEnd) {
+        m_transaction.setResult(100);
+        return 100;
+    }
     switch (m_stmt->step()) {
     case DbStep::Done:
+        m_atEnd = true;
+        m_stmt->reset(); // let go of the read snapshot now, not at close
         m_transaction.setResult(100);
         return 100;
     case DbStep::Error:
@@ -72,6 +83,7 @@ int Cursor::close()
     }
     m_stmt.reset();
     m_open = false;
+    m_atEnd = false;
     m_transaction.setResult(0);
     return 0;
 }

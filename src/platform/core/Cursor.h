@@ -24,7 +24,8 @@ public:
     Cursor &operator=(const Cursor &) = delete;
 
     int open(const QList<Value> &params = {});
-    // Values arrive converted to the types of the entries already in `into`.
+    // Values arrive converted to the types of the entries already in `into`. Once past the
+    // last row, every further fetch gives 100 until the cursor is closed and opened again.
     int fetch(QList<Value> &into);
     int close();
     bool isOpen() const { return m_open; }
@@ -34,6 +35,7 @@ private:
     QString m_sql;
     std::unique_ptr<DbStatement> m_stmt;
     bool m_open = false;
+    bool m_atEnd = false; // stepping a finished statement again would start it over
 };
 
 } // namespace rt

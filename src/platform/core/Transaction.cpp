@@ -186,6 +186,8 @@ int Transaction::runWriting(DbStatement &stmt, bool dml)
 
 int Transaction::selectInto(const QString &sql, const QList<Value> &params, QList<Value> &into)
 {
+    if (injectedFault(sql))
+        return -1;
     DbStatement *stmt = cached(sql);
     if (!stmt || !bindAll(*stmt, params))
         return -1;
@@ -232,6 +234,8 @@ int Transaction::selectInto(const QString &sql, const QList<Value> &params, QLis
 
 int Transaction::execute(const QString &sql, const QList<Value> &params)
 {
+    if (injectedFault(sql))
+        return -1;
     DbStatement *stmt = cached(sql);
     if (!stmt || !bindAll(*stmt, params))
         return -1;
@@ -264,6 +268,8 @@ int Transaction::executeImmediate(const QString &sql)
         if (!stmt->isReadOnly() && !beginWrite())
             return -1;
         const QString text = rest.left(tail);
+        if (injectedFault(text))
+            return -1;
         const bool dml = isDml(text);
         anyDml = anyDml || dml;
         if (runWriting(*stmt, dml) == -1)
@@ -287,6 +293,8 @@ int Transaction::executeProcedure(const QString &procedure, const ProcedureArgs 
         setError(-1, QStringLiteral("procedure not found: %1").arg(procedure));
         return -1;
     }
+    if (injectedFault(QStringLiteral("EXECUTE ") + procedure))
+        return -1;
     if (!beginWrite())
         return -1;
     DbError error;
@@ -319,6 +327,8 @@ int Transaction::commit()
         setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
         return -1;
     }
+    if (fire(InjectedFault::On::Commit, QString()))
+        return -1;
     if (m_connection->autocommit()) {
         setResult(0);
         return 0;
@@ -352,6 +362,28 @@ int Transaction::rollback()
     }
     setResult(0);
     return 0;
+}
+
+void Transaction::injectFault(const InjectedFault &fault)
+{
+    m_faults.push_back({fault, 0});
+}
+
+bool Transaction::fire(InjectedFault::On on, const QString &sql)
+{
+    for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
+        const InjectedFault &f = it->fault;
+        if (f.on != on || (on == InjectedFault::On::Statement && !f.sqlContains.isEmpty()
+                           && !sql.contains(f.sqlContains, Qt::CaseInsensitive)))
+            continue;
+        if (++it->seen < f.nth)
+            continue;
+        const InjectedFault fired = f;
+        m_faults.erase(it);
+        setError(fired.code, fired.text);
+        return true;
+    }
+    return false;
 }
 
 void Transaction::registerProcedure(const QString &name, Procedure procedure)

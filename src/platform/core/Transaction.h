@@ -9,10 +9,28 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace rt {
 
 class Transaction;
+
+// A failure to inject into a transaction, for tests of what the program does when the database
+// fails at a given step. The chosen operation does not run and reports the error code and text
+// given, as the engine would: a failed COMMIT leaves the transaction open, as SQLite does when
+// it cannot commit.
+struct InjectedFault
+{
+    enum class On { Statement, Commit };
+    On on = On::Statement;
+    // Which one fails, 1-based, counted from when the fault is armed.
+    int nth = 1;
+    // Statements only: count only statements whose text contains this (any case); empty = all.
+    // A procedure call counts as "EXECUTE <name>", a DataWindow's retrieve by its select.
+    QString sqlContains;
+    int code = 13; // SQLite's SQLITE_FULL
+    QString text = QStringLiteral("database or disk is full");
+};
 
 // A stored procedure registered with a transaction. It runs inside the caller's transaction
 // through the transaction's own embedded SQL and returns 0 on success or -1 with errorText
@@ -71,6 +89,14 @@ public:
     int rollback();
     bool inTransaction() const;
 
+    // Test hooks. Each armed fault fires once; several may be armed at a time.
+    void injectFault(const InjectedFault &fault);
+    void clearInjectedFaults() { m_faults.clear(); }
+    int injectedFaultsPending() const { return int(m_faults.size()); }
+    // For the runtime's other layers (cursors, DataWindows) before they run a statement: true,
+    // with SQLCode -1 and the fault's error set, when this statement is to fail.
+    bool injectedFault(const QString &sql) { return fire(InjectedFault::On::Statement, sql); }
+
     void registerProcedure(const QString &name, Procedure procedure);
     bool hasProcedure(const QString &name) const;
 
@@ -89,6 +115,14 @@ private:
     bool bindAll(DbStatement &stmt, const QList<Value> &params);
     int runWriting(DbStatement &stmt, bool dml);
     static bool isDml(const QString &sql);
+    bool fire(InjectedFault::On on, const QString &sql);
+
+    struct ArmedFault
+    {
+        InjectedFault fault;
+        int seen = 0;
+    };
+    std::vector<ArmedFault> m_faults;
 
     QString m_name;
     std::unique_ptr<DbConnection> m_connection;

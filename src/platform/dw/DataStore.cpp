@@ -60,6 +60,7 @@ void DataStore::rebuildStore()
     for (int c = 0; c < m_def.columnCount(); ++c)
         types << m_def.columnType(c);
     m_store = std::make_unique<RowStore>(types);
+    m_originals.clear();
     m_primary.clear();
     m_delete.clear();
     m_filter.clear();
@@ -79,6 +80,10 @@ long DataStore::Retrieve(const QList<Value> &arguments)
         return -1;
     }
     const QString select = m_def.select();
+    if (m_transaction->injectedFault(select)) {
+        m_lastError = m_transaction->SQLErrText();
+        return -1;
+    }
     auto stmt = m_transaction->prepare(select);
     if (!stmt) {
         m_lastError = m_transaction->SQLErrText();
@@ -293,6 +298,48 @@ int DataStore::RowsCopy(long startRow, long endRow, DwBuffer from, DataStore &ta
     return 1;
 }
 
+int DataStore::RowsMove(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to)
+{
+    SlotList &source = buffer(from);
+    if (startRow < 1 || endRow < startRow || std::size_t(startRow) > source.size())
+        return -1;
+    endRow = std::min<long>(endRow, long(source.size()));
+    if (&target != this) {
+        if (RowsCopy(startRow, endRow, from, target, beforeRow, to) != 1)
+            return -1;
+        return RowsDiscard(startRow, endRow, from);
+    }
+    if (from == to)
+        return 1;
+    std::vector<RowStore::Slot> slots;
+    for (long r = startRow; r <= endRow; ++r)
+        slots.push_back(source.at(std::size_t(r - 1)));
+    RowsDiscard(startRow, endRow, from);
+    if (to == DwBuffer::Delete) {
+        slots.erase(std::remove_if(slots.begin(), slots.end(),
+                                   [this](RowStore::Slot s) {
+                                       const DwItemStatus st = m_store->status(s);
+                                       return st == DwItemStatus::New || st == DwItemStatus::NewModified;
+                                   }),
+                    slots.end());
+    }
+    SlotList &dest = buffer(to);
+    const long count = long(slots.size());
+    long at = beforeRow < 1 || std::size_t(beforeRow) > dest.size() ? long(dest.size()) + 1 : beforeRow;
+    if (count == 0)
+        return 1;
+    if (to == DwBuffer::Primary)
+        notify([at, count](DataStoreObserver *o) { o->beginInsertRows(at, count); });
+    for (const RowStore::Slot s : slots)
+        dest.insert(std::size_t(at++ - 1), s);
+    if (to == DwBuffer::Primary) {
+        if (m_currentRow == 0)
+            m_currentRow = 1;
+        notify([](DataStoreObserver *o) { o->endInsertRows(); });
+    }
+    return 1;
+}
+
 int DataStore::RowsDiscard(long startRow, long endRow, DwBuffer b)
 {
     SlotList &list = buffer(b);
@@ -351,13 +398,21 @@ Value DataStore::GetItemTime(long row, const DwCol &column, DwBuffer buffer) con
     return itemAs(row, column, buffer, ValueType::Time);
 }
 
-Value DataStore::GetItem(long row, const DwCol &column, DwBuffer buffer) const
+Value DataStore::GetItem(long row, const DwCol &column, DwBuffer buffer, bool original) const
 {
     RowStore::Slot s;
     const int c = columnIndex(column);
     if (c < 0 || !slotOf(row, buffer, s))
         return Value();
-    return m_store->value(s, c);
+    return original ? originalValue(s, c) : m_store->value(s, c);
+}
+
+Value DataStore::originalValue(RowStore::Slot slot, int column) const
+{
+    const auto it = m_originals.find(slot);
+    if (it == m_originals.end() || std::size_t(column) >= it->second.size())
+        return m_store->value(slot, column);
+    return it->second[std::size_t(column)];
 }
 
 int DataStore::SetItem(long row, const DwCol &column, const Value &value)
@@ -366,10 +421,21 @@ int DataStore::SetItem(long row, const DwCol &column, const Value &value)
     const int c = columnIndex(column);
     if (c < 0 || !slotOf(row, DwBuffer::Primary, s))
         return -1;
+    const DwItemStatus st = m_store->status(s);
+    // A row that exists in the database keeps what it had there: Update finds it by that.
+    std::vector<Value> before;
+    const bool keepOriginal = (st == DwItemStatus::NotModified || st == DwItemStatus::DataModified)
+                              && m_originals.find(s) == m_originals.end();
+    if (keepOriginal) {
+        before.reserve(std::size_t(m_def.columnCount()));
+        for (int k = 0; k < m_def.columnCount(); ++k)
+            before.push_back(m_store->value(s, k));
+    }
     if (!m_store->setValue(s, c, value))
         return -1;
+    if (keepOriginal)
+        m_originals.emplace(s, std::move(before));
     m_store->setModified(s, c, true);
-    const DwItemStatus st = m_store->status(s);
     if (st == DwItemStatus::New)
         m_store->setStatus(s, DwItemStatus::NewModified);
     else if (st == DwItemStatus::NotModified)
@@ -537,9 +603,23 @@ QString DataStore::Modify(const QString &expression)
     return error;
 }
 
-int DataStore::Update()
+int DataStore::Update(bool /*accept*/, bool resetFlags)
 {
-    return DwUpdater(*this).run();
+    return DwUpdater(*this).run(resetFlags);
+}
+
+int DataStore::ResetUpdate()
+{
+    std::vector<RowStore::Slot> modified;
+    for (SlotList *list : {&m_primary, &m_filter}) {
+        for (const RowStore::Slot s : list->slots()) {
+            const DwItemStatus st = m_store->status(s);
+            if (st == DwItemStatus::DataModified || st == DwItemStatus::NewModified)
+                modified.push_back(s);
+        }
+    }
+    resetUpdateFlags(modified);
+    return 1;
 }
 
 void DataStore::reportDbError(long code, const QString &text, const QString &sql, DwBuffer buffer, long row)
@@ -549,16 +629,15 @@ void DataStore::reportDbError(long code, const QString &text, const QString &sql
         m_dbError(code, text, sql, buffer, row);
 }
 
-void DataStore::resetUpdateFlags()
+void DataStore::resetUpdateFlags(const std::vector<RowStore::Slot> &written)
 {
+    for (const RowStore::Slot s : m_delete.slots())
+        m_originals.erase(s);
     m_delete.clear();
-    for (const RowStore::Slot s : m_primary.slots()) {
+    for (const RowStore::Slot s : written) {
         m_store->setStatus(s, DwItemStatus::NotModified);
         m_store->clearModified(s);
-    }
-    for (const RowStore::Slot s : m_filter.slots()) {
-        m_store->setStatus(s, DwItemStatus::NotModified);
-        m_store->clearModified(s);
+        m_originals.erase(s);
     }
 }
 

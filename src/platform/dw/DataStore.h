@@ -9,6 +9,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace rt {
@@ -68,6 +69,11 @@ public:
     // Moves the row (0: the current row) to the delete buffer; New! rows are dropped. 1 or -1.
     int DeleteRow(long row);
     int RowsCopy(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to);
+    // Moves rows between buffers. Within the same DataStore the rows keep their status and
+    // original values, so a row moved back from the delete buffer is as it was before DeleteRow
+    // (New! rows moved into the delete buffer are dropped, as DeleteRow drops them). Into another
+    // DataStore the rows arrive NewModified! and leave this one without a trace. 1 or -1.
+    int RowsMove(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to);
     // Drops rows from a buffer without writing anything for them. 1 or -1.
     int RowsDiscard(long startRow, long endRow, DwBuffer buffer);
 
@@ -77,8 +83,9 @@ public:
     Value GetItemDate(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
     Value GetItemDateTime(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
     Value GetItemTime(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
-    // The item in its column's own type.
-    Value GetItem(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
+    // The item in its column's own type; with original, the value as it was retrieved (or as
+    // the last successful update wrote it), whatever SetItem did since.
+    Value GetItem(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary, bool original = false) const;
     // Converts by the column's type; an unknown column, a bad row or an unconvertible value
     // returns -1 and changes nothing.
     int SetItem(long row, const DwCol &column, const Value &value);
@@ -105,10 +112,16 @@ public:
     QString Modify(const QString &expression);
 
     // Writes the changes to the update table: DELETEs for the delete buffer, then UPDATEs and
-    // INSERTs, values bound, rows found by the key columns. 1: flags reset, delete buffer
-    // cleared. -1: nothing reset; the dberror handler got the database code and text. The
-    // caller commits or rolls back.
-    int Update();
+    // INSERTs of the modified and new rows of the primary and filter buffers, values bound, rows
+    // found by their key columns' original values. 1: with resetFlags the rows written lose
+    // their flags and the delete buffer is cleared; without it everything stays as it was, for
+    // ResetUpdate once the caller's commit has held. -1: nothing reset; the dberror handler got
+    // the database code and text. The caller commits or rolls back. (accept is the runtime's
+    // "accept the edit in progress"; this engine has no edit in progress.)
+    int Update(bool accept = true, bool resetFlags = true);
+    // After an Update without reset: the modified rows become NotModified!, originals are the
+    // current values, the delete buffer is emptied. New! rows stay New!. 1.
+    int ResetUpdate();
     using DbErrorHandler = std::function<void(long code, const QString &text, const QString &sql, DwBuffer buffer, long row)>;
     void setDbErrorHandler(DbErrorHandler handler) { m_dbError = std::move(handler); }
 
@@ -128,13 +141,17 @@ public:
     const SlotList &buffer(DwBuffer buffer) const;
     int columnIndex(const DwCol &column) const; // 0-based, -1 when unknown
     void reportDbError(long code, const QString &text, const QString &sql, DwBuffer buffer, long row);
-    // Rows after a successful update: NotModified!, flags clear, delete buffer empty.
-    void resetUpdateFlags();
+    // The rows written by a successful update: NotModified!, flags clear, the written values
+    // become the originals; the delete buffer is emptied.
+    void resetUpdateFlags(const std::vector<RowStore::Slot> &written);
+    // The value a column had when the row was retrieved or last written.
+    Value originalValue(RowStore::Slot slot, int column) const;
 
 private:
     bool slotOf(long row, DwBuffer buffer, RowStore::Slot &slot) const;
     Value itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const;
     void rebuildStore();
+    void markWritten(RowStore::Slot slot);
     template<typename F>
     void notify(F f)
     {
@@ -147,6 +164,9 @@ private:
     Transaction *m_transaction = nullptr;
     std::unique_ptr<RowStore> m_store;
     mutable SlotList m_primary, m_delete, m_filter;
+    // Original values of the rows changed since they were read or written (sparse: most rows
+    // never change, and a retrieved million-row grid must not hold two copies).
+    std::unordered_map<RowStore::Slot, std::vector<Value>> m_originals;
     long m_currentRow = 0;
     QString m_sort;
     QString m_filterText;

@@ -40,7 +40,8 @@ QString DwUpdater::whereKey(RowStore::Slot slot, QList<Value> &params) const
     const DwDefinition &def = m_ds.definition();
     QStringList parts;
     for (int k : m_keys) {
-        const Value v = m_ds.store().value(slot, k);
+        // As the row was read: an edited key must not choose another row.
+        const Value v = m_ds.originalValue(slot, k);
         if (v.isNull()) {
             parts << sqlIdentifier(dbColumn(def.column(k))) + QStringLiteral(" IS NULL");
         } else {
@@ -64,7 +65,7 @@ bool DwUpdater::deleteRow(RowStore::Slot slot, long row)
     return true;
 }
 
-bool DwUpdater::updateRow(RowStore::Slot slot, long row)
+bool DwUpdater::updateRow(RowStore::Slot slot, DwBuffer buffer, long row)
 {
     const DwDefinition &def = m_ds.definition();
     const RowStore &store = m_ds.store();
@@ -84,14 +85,14 @@ bool DwUpdater::updateRow(RowStore::Slot slot, long row)
                             .arg(sqlIdentifier(m_table), sets.join(QStringLiteral(", ")), whereKey(slot, params));
     const int rc = m_ds.transaction()->execute(sql, params);
     if (rc == -1)
-        return fail(QString(), sql, DwBuffer::Primary, row);
+        return fail(QString(), sql, buffer, row);
     if (rc == 100)
         return fail(QStringLiteral("the row to update is no longer in %1 (changed or deleted elsewhere)").arg(m_table),
-                    sql, DwBuffer::Primary, row);
+                    sql, buffer, row);
     return true;
 }
 
-bool DwUpdater::insertRow(RowStore::Slot slot, long row)
+bool DwUpdater::insertRow(RowStore::Slot slot, DwBuffer buffer, long row)
 {
     const DwDefinition &def = m_ds.definition();
     RowStore &store = m_ds.store();
@@ -104,8 +105,8 @@ bool DwUpdater::insertRow(RowStore::Slot slot, long row)
             identity = c;
             continue; // the database numbers it
         }
-        // Only what was set: a column left alone keeps the table's default.
-        if (!updatable(col) || !store.isModified(slot, c) || store.isNull(slot, c))
+        // Whatever was set, a null too; a column never set keeps the table's default.
+        if (!updatable(col) || !store.isModified(slot, c))
             continue;
         columns << sqlIdentifier(dbColumn(col));
         marks << QStringLiteral("?");
@@ -117,13 +118,13 @@ bool DwUpdater::insertRow(RowStore::Slot slot, long row)
                                   .arg(sqlIdentifier(m_table), columns.join(QStringLiteral(", ")),
                                        marks.join(QStringLiteral(", ")));
     if (m_ds.transaction()->execute(sql, params) == -1)
-        return fail(QString(), sql, DwBuffer::Primary, row);
+        return fail(QString(), sql, buffer, row);
     if (identity >= 0)
         store.putInt(slot, identity, m_ds.transaction()->connection()->lastInsertId());
     return true;
 }
 
-int DwUpdater::run()
+int DwUpdater::run(bool resetFlags)
 {
     Transaction *t = m_ds.transaction();
     if (!t || !t->isConnected()) {
@@ -133,17 +134,29 @@ int DwUpdater::run()
     const DwDefinition &def = m_ds.definition();
     m_table = def.updateTable();
     m_keys = def.keyColumns();
-    SlotList &primary = m_ds.buffer(DwBuffer::Primary);
     SlotList &deleted = m_ds.buffer(DwBuffer::Delete);
     const RowStore &store = m_ds.store();
+    // Rows to write come from the primary and the filter buffer: a row hidden by a filter
+    // keeps its change.
+    struct Pending
+    {
+        RowStore::Slot slot;
+        DwBuffer buffer;
+        long row;
+        bool insert;
+    };
+    std::vector<Pending> pending;
     bool needsKey = !deleted.empty();
-    bool anyChange = needsKey;
-    for (const RowStore::Slot s : primary.slots()) {
-        const DwItemStatus st = store.status(s);
-        needsKey = needsKey || st == DwItemStatus::DataModified;
-        anyChange = anyChange || st == DwItemStatus::DataModified || st == DwItemStatus::NewModified;
+    for (const DwBuffer b : {DwBuffer::Primary, DwBuffer::Filter}) {
+        const std::vector<RowStore::Slot> &slots = m_ds.buffer(b).slots();
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            const DwItemStatus st = store.status(slots[i]);
+            if (st == DwItemStatus::DataModified || st == DwItemStatus::NewModified)
+                pending.push_back({slots[i], b, long(i + 1), st == DwItemStatus::NewModified});
+            needsKey = needsKey || st == DwItemStatus::DataModified;
+        }
     }
-    if (!anyChange)
+    if (deleted.empty() && pending.empty())
         return 1;
     if (m_table.isEmpty()) {
         fail(QStringLiteral("the DataWindow has no update table"), QString(), DwBuffer::Primary, 0);
@@ -158,15 +171,15 @@ int DwUpdater::run()
         if (!deleteRow(gone[i], long(i + 1)))
             return -1;
     }
-    const std::vector<RowStore::Slot> rows = primary.slots();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const DwItemStatus st = store.status(rows[i]);
-        if (st == DwItemStatus::DataModified && !updateRow(rows[i], long(i + 1)))
+    std::vector<RowStore::Slot> written;
+    written.reserve(pending.size());
+    for (const Pending &p : pending) {
+        if (!(p.insert ? insertRow(p.slot, p.buffer, p.row) : updateRow(p.slot, p.buffer, p.row)))
             return -1;
-        if (st == DwItemStatus::NewModified && !insertRow(rows[i], long(i + 1)))
-            return -1;
+        written.push_back(p.slot);
     }
-    m_ds.resetUpdateFlags();
+    if (resetFlags)
+        m_ds.resetUpdateFlags(written);
     return 1;
 }
 

@@ -9,13 +9,13 @@ class DwUpdater
 {
 public:
     explicit DwUpdater(DataStore &store) : m_ds(store) {}
-    int run();
+    int run(bool resetFlags);
 
 private:
     bool fail(const QString &text, const QString &sql, DwBuffer buffer, long row, long code = -1);
     bool deleteRow(RowStore::Slot slot, long row);
-    bool updateRow(RowStore::Slot slot, long row);
-    bool insertRow(RowStore::Slot slot, long row);
+    bool updateRow(RowStore::Slot slot, DwBuffer buffer, long row);
+    bool insertRow(RowStore::Slot slot, DwBuffer buffer, long row);
     // "k1 = ? AND k2 = ?" with the key values appended to params.
     QString whereKey(RowStore::Slot slot, QList<Value> &params) const;
 

@@ -49,9 +49,17 @@ public:
     {
         return m_ds.RowsCopy(start, end, from, target, before, to);
     }
+    int RowsMove(long start, long end, rt::DwBuffer from, rt::DataStore &target, long before, rt::DwBuffer to)
+    {
+        return m_ds.RowsMove(start, end, from, target, before, to);
+    }
     int RowsDiscard(long start, long end, rt::DwBuffer buffer) { return m_ds.RowsDiscard(start, end, buffer); }
     long DeletedCount() const { return m_ds.DeletedCount(); }
     QString GetItemString(long row, const rt::DwCol &col) const { return m_ds.GetItemString(row, col); }
+    rt::Value GetItem(long row, const rt::DwCol &col, rt::DwBuffer b = rt::DwBuffer::Primary, bool original = false) const
+    {
+        return m_ds.GetItem(row, col, b, original);
+    }
     rt::Value GetItemNumber(long row, const rt::DwCol &col) const { return m_ds.GetItemNumber(row, col); }
     rt::Value GetItemDecimal(long row, const rt::DwCol &col) const { return m_ds.GetItemDecimal(row, col); }
     rt::Value GetItemDate(long row, const rt::DwCol &col) const { return m_ds.GetItemDate(row, col); }
@@ -67,7 +75,8 @@ public:
     int SetSQLSelect(const QString &s) { return m_ds.SetSQLSelect(s); }
     QString Describe(const QString &e) const { return m_ds.Describe(e); }
     QString Modify(const QString &e) { return m_ds.Modify(e); }
-    int Update() { return m_ds.Update(); }
+    int Update(bool accept = true, bool resetFlags = true) { return m_ds.Update(accept, resetFlags); }
+    int ResetUpdate() { return m_ds.ResetUpdate(); }
     int SetSort(const QString &f) { return m_ds.SetSort(f); }
     int Sort() { return m_ds.Sort(); }
     int SetFilter(const QString &f) { return m_ds.SetFilter(f); }

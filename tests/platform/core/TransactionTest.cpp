@@ -83,8 +83,17 @@ TEST_F(TransactionTest, CursorFetchesUntilOneHundred)
         names << row[0].string();
     EXPECT_EQ(t.SQLCode(), 100);
     EXPECT_EQ(names, QStringList({QStringLiteral("张2"), QStringLiteral("张3")}));
+    // A cursor that reached its end stays there: it must not start over at the first row.
+    EXPECT_EQ(cur.fetch(row), 100);
+    EXPECT_EQ(cur.fetch(row), 100);
+    EXPECT_EQ(t.SQLCode(), 100);
     EXPECT_EQ(cur.close(), 0);
     EXPECT_EQ(cur.close(), -1);
+    ASSERT_EQ(cur.open({3}), 0) << "reopened, it reads again";
+    EXPECT_EQ(cur.fetch(row), 0);
+    EXPECT_EQ(row[0].string(), QStringLiteral("张3"));
+    EXPECT_EQ(cur.fetch(row), 100);
+    cur.close();
     Cursor bad(t, QStringLiteral("SELECT nothing FROM nowhere"));
     EXPECT_EQ(bad.open(), -1);
 }
@@ -280,4 +289,61 @@ TEST_F(TransactionTest, ExecuteImmediateRunsEveryStatementOfItsText)
     EXPECT_EQ(count(t), 0);
     EXPECT_EQ(t.commit(), 0) << "nothing open: commit is a no-op";
     EXPECT_EQ(t.rollback(), 0);
+}
+
+// The hook the "nothing lost" tests of the module stand on: a chosen statement or COMMIT fails
+// with the engine's own error code, and nothing else changes.
+TEST_F(TransactionTest, InjectedFaultsFailTheChosenStatementOrCommit)
+{
+    InjectedFault second;
+    second.nth = 2;
+    t.injectFault(second);
+    EXPECT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('1')")), 0);
+    EXPECT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('2')")), -1);
+    EXPECT_EQ(t.SQLDBCode(), 13);
+    EXPECT_EQ(t.SQLErrText(), QStringLiteral("database or disk is full"));
+    EXPECT_EQ(t.injectedFaultsPending(), 0) << "a fault fires once";
+    EXPECT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('3')")), 0);
+    EXPECT_EQ(t.commit(), 0);
+    EXPECT_EQ(count(t), 2) << "the failed statement did not run";
+
+    // Only statements naming a table count when the fault says so.
+    InjectedFault onDelete;
+    onDelete.sqlContains = QStringLiteral("delete from person");
+    onDelete.code = 10;
+    onDelete.text = QStringLiteral("disk I/O error");
+    t.injectFault(onDelete);
+    QList<Value> n{Value::null(ValueType::Long)};
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT count(*) FROM person"), {}, n), 0);
+    EXPECT_EQ(t.executeImmediate(QStringLiteral("UPDATE person SET name = 'x'; DELETE FROM person WHERE no = '1'")), -1);
+    EXPECT_EQ(t.SQLDBCode(), 10);
+    EXPECT_EQ(t.rollback(), 0);
+
+    // A failed COMMIT leaves the transaction open; the rollback that follows undoes the work.
+    InjectedFault commit;
+    commit.on = InjectedFault::On::Commit;
+    t.injectFault(commit);
+    EXPECT_EQ(t.execute(QStringLiteral("DELETE FROM person WHERE no = '1'")), 0);
+    EXPECT_EQ(t.commit(), -1);
+    EXPECT_EQ(t.SQLCode(), -1);
+    EXPECT_TRUE(t.inTransaction());
+    EXPECT_EQ(t.rollback(), 0);
+    EXPECT_EQ(count(t), 2);
+
+    // Cursors and procedures fail the same way.
+    InjectedFault any;
+    t.injectFault(any);
+    Cursor cur(t, QStringLiteral("SELECT no FROM person"));
+    EXPECT_EQ(cur.open(), -1);
+    EXPECT_FALSE(cur.isOpen());
+    t.registerProcedure(QStringLiteral("proc_touch"), [](Transaction &on, const ProcedureArgs &, QString &) {
+        return on.execute(QStringLiteral("DELETE FROM person")) == -1 ? -1 : 0;
+    });
+    InjectedFault proc;
+    proc.sqlContains = QStringLiteral("EXECUTE proc_touch");
+    t.injectFault(proc);
+    EXPECT_EQ(t.executeProcedure(QStringLiteral("proc_touch"), {}), -1);
+    EXPECT_EQ(t.SQLDBCode(), 13);
+    t.clearInjectedFaults();
+    EXPECT_EQ(count(t), 2);
 }

@@ -235,3 +235,127 @@ TEST_F(RetrieveUpdateTest, SyntaxOfAnExpressionOrAJoinHasNoUpdateTable)
     EXPECT_TRUE(SyntaxFromSql::build(t, QStringLiteral("select 1"), QStringLiteral("style(type=pie)"), bad).isEmpty());
     EXPECT_FALSE(bad.isEmpty());
 }
+
+// What Update must write when rows were filtered, keys edited or nulls set: each case once lost
+// or misdirected a change while Update still answered 1.
+class UpdateWritesEveryChangeTest : public RetrieveUpdateTest
+{
+protected:
+    QString hostnameOf(const QString &rprno)
+    {
+        QList<Value> r{Value::null(ValueType::String)};
+        if (t.selectInto(QStringLiteral("SELECT hostname FROM th_demo WHERE RprNo = ?"), {rprno}, r) != 0)
+            return QStringLiteral("<no row>");
+        return r[0].isNull() ? QStringLiteral("<null>") : r[0].string();
+    }
+    // Rows are found by their RprNo instead of the surrogate key.
+    void keyByRprNo()
+    {
+        ASSERT_EQ(ds.Modify(QStringLiteral("hisid.key = no RprNo.key = yes")), QString());
+    }
+};
+
+TEST_F(UpdateWritesEveryChangeTest, RowsHiddenByAFilterAreWrittenToo)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    ds.SetItem(1, "hostname", Value(QStringLiteral("改过")));
+    const long row = ds.InsertRow(0);
+    ds.SetItem(row, "RprNo", Value(QStringLiteral("R9")));
+    ASSERT_EQ(ds.SetFilter(QStringLiteral("RprNo = 'R2'")), 1);
+    ASSERT_EQ(ds.Filter(), 1);
+    ASSERT_EQ(ds.RowCount(), 1);
+    ASSERT_EQ(ds.FilteredCount(), 3);
+    ASSERT_EQ(ds.Update(), 1) << errors.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(t.commit(), 0);
+    EXPECT_EQ(hostnameOf(QStringLiteral("R1")), QString::fromUtf8("改过")) << "the edit of a filtered row is kept";
+    EXPECT_EQ(hostnameOf(QStringLiteral("R9")), QString::fromUtf8("无名")) << "a new filtered row is inserted";
+    for (long r = 1; r <= ds.FilteredCount(); ++r)
+        EXPECT_EQ(ds.GetItemStatus(r, 0, DwBuffer::Filter), DwItemStatus::NotModified);
+    EXPECT_EQ(ds.Update(), 1);
+    EXPECT_EQ(count(), 4) << "nothing is written twice";
+}
+
+TEST_F(UpdateWritesEveryChangeTest, OnlyTheRowsWrittenLoseTheirFlags)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    ds.SetItem(1, "hostname", Value(QStringLiteral("甲")));
+    const long untouched = ds.InsertRow(0); // New!: nothing to write yet
+    ASSERT_EQ(ds.Update(), 1);
+    ASSERT_EQ(t.commit(), 0);
+    EXPECT_EQ(ds.GetItemStatus(untouched, 0, DwBuffer::Primary), DwItemStatus::New)
+        << "a row that was not written stays new, so that it is inserted once it is filled in";
+    ds.SetItem(untouched, "RprNo", Value(QStringLiteral("R7")));
+    ASSERT_EQ(ds.Update(), 1) << errors.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(t.commit(), 0);
+    EXPECT_EQ(hostnameOf(QStringLiteral("R7")), QString::fromUtf8("无名"));
+}
+
+TEST_F(UpdateWritesEveryChangeTest, AnEditedKeyStillFindsItsOwnRow)
+{
+    keyByRprNo();
+    ASSERT_EQ(ds.Retrieve(), 3);
+    ds.SetItem(1, "RprNo", Value(QStringLiteral("R1'新")));
+    ds.SetItem(1, "hostname", Value(QStringLiteral("乙")));
+    EXPECT_EQ(ds.GetItem(1, "RprNo", DwBuffer::Primary, true).string(), QStringLiteral("R1")) << "the original value";
+    EXPECT_EQ(ds.GetItem(1, "RprNo").string(), QString::fromUtf8("R1'新"));
+    ASSERT_EQ(ds.Update(), 1) << errors.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(t.commit(), 0);
+    EXPECT_EQ(hostnameOf(QString::fromUtf8("R1'新")), QString::fromUtf8("乙"));
+    EXPECT_EQ(hostnameOf(QStringLiteral("R1")), QStringLiteral("<no row>"));
+    EXPECT_EQ(ds.GetItem(1, "RprNo", DwBuffer::Primary, true).string(), QString::fromUtf8("R1'新"))
+        << "after the update the written values are the originals";
+    EXPECT_EQ(count(), 3);
+}
+
+TEST_F(UpdateWritesEveryChangeTest, DeletingARowWhoseKeyWasEditedDeletesThatRowNotTheOneNowNamed)
+{
+    keyByRprNo();
+    ASSERT_EQ(ds.Retrieve(), 3);
+    ds.SetItem(2, "RprNo", Value(QStringLiteral("R3"))); // now names another row of the table
+    ASSERT_EQ(ds.DeleteRow(2), 1);
+    ASSERT_EQ(ds.Update(), 1) << errors.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(t.commit(), 0);
+    EXPECT_EQ(hostnameOf(QStringLiteral("R2")), QStringLiteral("<no row>"));
+    EXPECT_EQ(hostnameOf(QStringLiteral("R3")), QStringLiteral("<null>")) << "R3 is untouched";
+}
+
+TEST_F(UpdateWritesEveryChangeTest, AnExplicitNullIsInsertedButAColumnNeverSetKeepsItsDefault)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    const long a = ds.InsertRow(0);
+    ds.SetItem(a, "RprNo", Value(QStringLiteral("R5")));
+    ds.SetItem(a, "hostname", Value::null(ValueType::String));
+    const long b = ds.InsertRow(0);
+    ds.SetItem(b, "RprNo", Value(QStringLiteral("R6")));
+    ASSERT_EQ(ds.Update(), 1) << errors.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(t.commit(), 0);
+    EXPECT_EQ(hostnameOf(QStringLiteral("R5")), QStringLiteral("<null>"));
+    EXPECT_EQ(hostnameOf(QStringLiteral("R6")), QString::fromUtf8("无名"));
+}
+
+TEST_F(UpdateWritesEveryChangeTest, UpdateWithoutResetLeavesTheFlagsForACommitThatMayFail)
+{
+    ASSERT_EQ(ds.Retrieve(), 3);
+    ASSERT_EQ(ds.DeleteRow(2), 1);
+    ds.SetItem(1, "hostname", Value(QStringLiteral("丙")));
+    ASSERT_EQ(ds.Update(true, false), 1);
+    EXPECT_EQ(ds.DeletedCount(), 1);
+    EXPECT_EQ(ds.GetItemStatus(1, 0, DwBuffer::Primary), DwItemStatus::DataModified);
+    // The commit failed: roll back, put the deleted row back where it was, nothing is lost.
+    ASSERT_EQ(t.rollback(), 0);
+    ASSERT_EQ(ds.RowsMove(1, 1, DwBuffer::Delete, ds, 2, DwBuffer::Primary), 1);
+    EXPECT_EQ(ds.RowCount(), 3);
+    EXPECT_EQ(ds.GetItemString(2, "RprNo"), QStringLiteral("R2"));
+    EXPECT_EQ(ds.GetItemStatus(2, 0, DwBuffer::Primary), DwItemStatus::NotModified)
+        << "a row moved back within its own DataWindow keeps its status";
+    EXPECT_EQ(count(), 3);
+    // The same changes again, and this time the commit holds.
+    ASSERT_EQ(ds.DeleteRow(2), 1);
+    ASSERT_EQ(ds.Update(true, false), 1);
+    ASSERT_EQ(t.commit(), 0);
+    EXPECT_EQ(ds.ResetUpdate(), 1);
+    EXPECT_EQ(ds.DeletedCount(), 0);
+    EXPECT_EQ(ds.GetItemStatus(1, 0, DwBuffer::Primary), DwItemStatus::NotModified);
+    EXPECT_EQ(count(), 2);
+    EXPECT_EQ(hostnameOf(QStringLiteral("R1")), QString::fromUtf8("丙"));
+}
