@@ -57,7 +57,8 @@ void w_histabsheet::wf_open(const QString &as_menuid)
     }
     const model::Category *category = nullptr;
     for (const model::Category &c : model::CategoryTable::all()) {
-        if (c.button == as_menuid) // exact: case matters
+        // Exact (case matters); the related categories have no button and match nothing.
+        if (!c.button.isEmpty() && c.button == as_menuid)
             category = &c;
     }
     if (category && as_menuid != QLatin1String("p_personinfo")) {

@@ -21,14 +21,14 @@ bool HistoryDeletion::runProcedure(const char *declaration, const char *hostVari
     rt::Transaction &photosqlca = host::g().photosqlca;
     rt::DeclaredProcedure procedure(photosqlca, QString::fromLatin1(declaration));
     procedure.execute({{QString::fromLatin1(hostVariable), rt::Value(key)}});
-    if (photosqlca.SQLCode() == -1) {
+    // A commit that fails (a full disk, an I/O error) is a failed deletion: the transaction is
+    // still open and would be undone by the next rollback on this connection.
+    if (photosqlca.SQLCode() == -1 || photosqlca.commit() != 0) {
         photosqlca.rollback();
         MessageBox(Title, QString::fromUtf8(failureMessage), MsgIcon::StopSign, MsgButtons::OK, 1);
         procedure.close();
         return false;
     }
-    if (photosqlca.SQLCode() == 0)
-        photosqlca.commit();
     procedure.close();
     return true;
 }
@@ -92,14 +92,29 @@ void HistoryDeletion::deleteCurrentRow(rt::ui::DataWindowControl *grid)
     }
     if (!lb_delflag)
         return;
+    writeBack(grid, ll_row);
+}
+
+void HistoryDeletion::writeBack(rt::ui::DataWindowControl *grid, long row)
+{
     rt::Transaction &photosqlca = host::g().photosqlca;
-    if (grid->Update() == 1) {
-        photosqlca.commit();
-        MessageBox(Title, QString::fromUtf8("删除成功!"), MsgIcon::Information, MsgButtons::OK, 1);
-    } else {
+    // The grid's flags are reset only once the commit has held.
+    if (grid->Update(true, false) != 1) {
         photosqlca.rollback();
         MessageBox(Title, QString::fromUtf8("删除失败!"), MsgIcon::StopSign, MsgButtons::OK, 1);
+        return;
     }
+    if (photosqlca.commit() != 0) {
+        photosqlca.rollback();
+        // The row is still in the database: show it again where it was.
+        grid->RowsMove(grid->DeletedCount(), grid->DeletedCount(), rt::DwBuffer::Delete, grid->dataStore(), row,
+                       rt::DwBuffer::Primary);
+        grid->SetRow(row);
+        MessageBox(Title, QString::fromUtf8("删除失败!"), MsgIcon::StopSign, MsgButtons::OK, 1);
+        return;
+    }
+    grid->ResetUpdate();
+    MessageBox(Title, QString::fromUtf8("删除成功!"), MsgIcon::Information, MsgButtons::OK, 1);
 }
 
 } // namespace hm

@@ -22,6 +22,9 @@ private:
     // Runs a history procedure for the row's key; false (rolled back, operator told) on -1.
     static bool runProcedure(const char *declaration, const char *hostVariable, const QString &key,
                              const char *failureMessage);
+    // Writes the grid's deletion and commits; the operator is told either way. When the commit
+    // fails the row is shown again at `row`, as it still is in the database.
+    static void writeBack(rt::ui::DataWindowControl *grid, long row);
     // Removes the row from the grid; the database rows are already gone, so nothing is kept
     // for a later Update to write.
     static void dropRow(rt::ui::DataWindowControl *grid, long row);

@@ -61,8 +61,10 @@ TEST_F(DeletionTest, HouseholdCancelNoAndYes)
     EXPECT_LT(historyRows(QStringLiteral("th_ge_personinfo")), personsBefore);
     EXPECT_EQ(dw->RowCount(), rows - 1);
 
-    // No afterwards: the household row alone, written through the grid. (The row the procedure
-    // removed is not left for this Update to delete a second time.)
+    // No afterwards: the household row alone, written through the grid. The row the procedure
+    // removed must not stay in the grid's delete buffer: this Update would try to delete it a
+    // second time, find it gone and report "删除失败!" for a deletion that is fine.
+    EXPECT_EQ(dw->DeletedCount(), 0) << "a row the procedure already deleted is not kept for a later Update";
     // (Other snapshots of the deleted household are still shown, but gone from the database:
     // take a row of another household.)
     long other = 1;
@@ -134,3 +136,57 @@ TEST_F(DeletionTest, BatchRequestNeedsAHistorySheetAndOpensTheDialogByName)
     frame->ue_del(7);
     EXPECT_TRUE(op.boxes.isEmpty());
 }
+
+// A COMMIT that fails (full disk, I/O error) is a failed deletion: rolled back, the grid as it
+// was, the failure told; and the next try goes through.
+struct CommitFailureCase
+{
+    const char *button;
+    int answer;          // to the first question
+    const char *message; // what the operator is told
+    const char *table;   // the history table the row is in
+};
+
+class DeletionCommitFailureTest : public ModuleFixture, public ::testing::WithParamInterface<CommitFailureCase>
+{
+};
+
+TEST_P(DeletionCommitFailureTest, NothingIsDeletedAndTheOperatorIsTold)
+{
+    const CommitFailureCase &c = GetParam();
+    click(c.button);
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long rows = dw->RowCount(), stored = historyRows(QString::fromLatin1(c.table));
+    dw->SetRow(2);
+    const Value hisid = dw->dataStore().GetItem(2, "hisid");
+    rt::InjectedFault fault;
+    fault.on = rt::InjectedFault::On::Commit;
+    host::g().photosqlca.injectFault(fault);
+    op.answer(c.answer);
+    frame->ue_del(1);
+    ASSERT_EQ(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[1].title, Title);
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8(c.message));
+    EXPECT_FALSE(host::g().photosqlca.inTransaction()) << "rolled back, not left open for a later commit";
+    EXPECT_EQ(historyRows(QString::fromLatin1(c.table)), stored);
+    EXPECT_EQ(dw->RowCount(), rows) << "the grid shows the row still there";
+    EXPECT_EQ(dw->dataStore().GetItem(2, "hisid"), hisid) << "in its place";
+    EXPECT_EQ(dw->GetRow(), 2);
+    EXPECT_EQ(dw->DeletedCount(), 0);
+
+    op.answer(c.answer);
+    frame->ue_del(1);
+    EXPECT_LT(historyRows(QString::fromLatin1(c.table)), stored) << "the next try deletes";
+    EXPECT_EQ(dw->RowCount(), rows - 1);
+    EXPECT_FALSE(host::g().photosqlca.inTransaction());
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, DeletionCommitFailureTest,
+                         ::testing::Values(CommitFailureCase{"p_eldinfo", 1, "删除失败!", "th_sv_elderinfo"},
+                                           CommitFailureCase{"p_rprinfo", 2, "删除失败!", "th_ge_rpr"},
+                                           CommitFailureCase{"p_rprinfo", 1, "删除户籍历史信息失败!", "th_ge_rpr"},
+                                           CommitFailureCase{"p_personinfo", 1, "删除个人历史信息失败!",
+                                                             "th_ge_personinfo"}),
+                         [](const ::testing::TestParamInfo<CommitFailureCase> &info) {
+                             return std::string(info.param.table) + "_answer" + std::to_string(info.param.answer);
+                         });

@@ -70,6 +70,9 @@ TEST_F(SheetsTest, SingleTablePageIsReusedForAnotherSingleTableCategory)
     EXPECT_EQ(page->dw_1->DataObject(), QStringLiteral("dh_sv_elderinfo"));
     EXPECT_EQ(page->dw_1->RowCount(), historyRows(QStringLiteral("th_sv_elderinfo")));
     EXPECT_EQ(sheet()->tab_1->pageCount(), 1);
+    EXPECT_EQ(page->dw_1->Describe(QStringLiteral("datawindow.readonly")), QStringLiteral("yes"))
+        << "history is never edited in place: a page reused for another category must stay read-only although its "
+           "one-time set-up is not repeated for the new object";
     click("p_children");
     EXPECT_EQ(page->dw_1->Describe(QStringLiteral("datawindow.readonly")), QStringLiteral("yes"));
 }
@@ -162,6 +165,11 @@ TEST_F(SheetsTest, AnEmptySheetAnswersWithoutAGrid)
     EXPECT_FALSE(empty->tab_1->isVisible());
     empty->wf_open(QStringLiteral("P_RPRINFO"));
     EXPECT_EQ(empty->tab_1->pageCount(), 0) << "names compare exactly";
+    // The related categories have no button; an empty name must not find one of them.
+    for (const char *name : {"", "ge_foreignorregistry", "dh_ge_company", " p_eldinfo"}) {
+        empty->wf_open(QString::fromLatin1(name));
+        EXPECT_EQ(empty->tab_1->pageCount(), 0) << '"' << name << '"';
+    }
     rt::ui::Windows::Close(empty);
 }
 
