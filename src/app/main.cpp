@@ -88,7 +88,7 @@ int runGui(const app::AppOptions &options)
     g.dataDirectory = options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir;
     QString error;
     if (host::RegisterDatabases::connect(options.livePath, options.historyPath, g.sqlca, g.photosqlca, error) != 0)
-        return fail(QString::fromUtf8("无法打开人口信息库：%1").arg(error), gui);
+        return fail(QString::fromUtf8("无法打开人口信息库 / cannot open the register:\n%1").arg(error), gui);
     static rt::DwLibrary library;
     if (!host::HostDwLibrary::load(library, options.layouts, error) || !hm::HistoryModule::registerObjects(library, error))
         return fail(error, gui);

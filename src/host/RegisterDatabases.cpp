@@ -5,6 +5,7 @@
 #include "platform/core/DateTime.h"
 #include "platform/core/Transaction.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace host {
@@ -85,6 +86,54 @@ int RegisterDatabases::checkRole(rt::Transaction &t, const QString &schema, cons
     return 0;
 }
 
+QString RegisterDatabases::lockedText(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return QString::fromUtf8("%1 正被另一个程序锁定（该程序正在写入），现在不能修改。请等它写完或关闭它，然后再启动本程序。\n"
+                             "%1 is locked by another program that is writing to it, so it cannot be changed now. "
+                             "Wait for that program to finish, or close it, then start histmaint again.\n(%2)")
+        .arg(name, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+}
+
+QString RegisterDatabases::readOnlyText(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return QString::fromUtf8("%1 是只读的（文件或它所在的文件夹不可写），不能修改。请检查文件和文件夹的权限。\n"
+                             "%1 is read-only (the file or its folder cannot be written), so it cannot be changed. "
+                             "Check the permissions of the file and of its folder.\n(%2)")
+        .arg(name, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+}
+
+int RegisterDatabases::checkNotReadOnly(const QString &path, QString &errorText)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return 0; // the connection says that it is missing
+    if (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable()) {
+        errorText = readOnlyText(path);
+        return -1;
+    }
+    return 0;
+}
+
+int RegisterDatabases::checkWritable(rt::Transaction &t, const QString &path, QString &errorText)
+{
+    rt::DbError error;
+    if (!t.connection()->exec(QStringLiteral("BEGIN IMMEDIATE"), error)) {
+        // SQLite's primary codes: 5 busy, 6 locked, 8 read-only.
+        const int primary = error.code & 0xff;
+        if (primary == 5 || primary == 6)
+            errorText = lockedText(path);
+        else if (primary == 8)
+            errorText = readOnlyText(path);
+        else
+            errorText = QStringLiteral("%1: %2").arg(path, error.text);
+        return -1;
+    }
+    t.connection()->exec(QStringLiteral("ROLLBACK"), error);
+    return 0;
+}
+
 int RegisterDatabases::connect(const QString &livePath, const QString &historyPath, rt::Transaction &sqlca,
                                rt::Transaction &photosqlca, QString &errorText)
 {
@@ -100,14 +149,20 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
         photosqlca.disconnect();
         return -1;
     };
+    QString text;
+    if (checkNotReadOnly(livePath, text) != 0 || checkNotReadOnly(historyPath, text) != 0)
+        return fail(text);
     if (sqlca.connect() != 0)
         return fail(sqlca.SQLErrText());
     if (photosqlca.connect() != 0)
         return fail(photosqlca.SQLErrText());
-    QString text;
     if (checkRole(sqlca, QStringLiteral("main"), QStringLiteral("live"), livePath, text) != 0
         || checkRole(sqlca, sqlca.AttachSchema, QStringLiteral("history"), historyPath, text) != 0
         || checkRole(photosqlca, QStringLiteral("main"), QStringLiteral("history"), historyPath, text) != 0)
+        return fail(text);
+    // The history file alone first, so that a lock on it is not taken for one on the live file
+    // (sqlca's write transaction takes the attached history file too).
+    if (checkWritable(photosqlca, historyPath, text) != 0 || checkWritable(sqlca, livePath, text) != 0)
         return fail(text);
     HostProcedures::registerLiveProcedures(sqlca);
     HostProcedures::registerHistoryProcedures(photosqlca);

@@ -20,13 +20,22 @@ public:
     // Makes the two files with every table and index. Refuses to touch a file that exists.
     static int create(const QString &livePath, const QString &historyPath, QString &errorText);
 
-    // Connects both transactions, checks that each file is the register file it should be, and
-    // registers the stored procedures. On failure both are left disconnected.
+    // Connects both transactions, checks that each file is the register file it should be and
+    // that it can be written now (not read-only, not held locked by another program), and
+    // registers the stored procedures. On failure both are left disconnected and nothing in
+    // either file has changed; errorText says which file and why, in Chinese and English.
     static int connect(const QString &livePath, const QString &historyPath, rt::Transaction &sqlca,
                        rt::Transaction &photosqlca, QString &errorText);
 
 private:
     static int createFile(const QString &path, const QString &role, QString &errorText);
+    // The file and its folder can be written (SQLite keeps its journal files beside it).
+    static int checkNotReadOnly(const QString &path, QString &errorText);
+    // A short write transaction, begun and rolled back at once: another program's open write
+    // transaction makes it wait the busy timeout and fail.
+    static int checkWritable(rt::Transaction &t, const QString &path, QString &errorText);
+    static QString lockedText(const QString &path);
+    static QString readOnlyText(const QString &path);
     static int checkRole(rt::Transaction &t, const QString &schema, const QString &role, const QString &path,
                          QString &errorText);
 };

@@ -3,8 +3,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using host::RegisterDatabases;
 
@@ -72,3 +76,116 @@ TEST_F(RegisterDatabasesTest, CreateNeverOverwrites)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
 }
+
+// Another program in the middle of writing one of the files: the start says which file, and
+// the other program's work is not disturbed.
+class LockedRegisterTest : public RegisterDatabasesTest, public ::testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(LockedRegisterTest, StartIsRefusedNamingTheLockedFile)
+{
+    const bool historyLocked = QString::fromLatin1(GetParam()) == QLatin1String("history.db");
+    rt::Transaction holder(QStringLiteral("other program"));
+    holder.Database = historyLocked ? hist : live;
+    ASSERT_EQ(holder.connect(), 0);
+    ASSERT_EQ(holder.execute(QStringLiteral("INSERT INTO register_info (key, value) VALUES ('held', 'x')")), 0);
+    sqlca.BusyTimeoutMs = photosqlca.BusyTimeoutMs = 150;
+    QString error;
+    EXPECT_EQ(RegisterDatabases::connect(live, hist, sqlca, photosqlca, error), -1);
+    EXPECT_TRUE(error.startsWith(QString::fromLatin1(GetParam()))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QString::fromUtf8("锁定"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("locked by another program"))) << error.toStdString();
+    EXPECT_FALSE(error.contains(QString::fromLatin1(historyLocked ? "register.db is" : "history.db is")));
+    EXPECT_FALSE(sqlca.isConnected());
+    EXPECT_FALSE(photosqlca.isConnected());
+    EXPECT_EQ(holder.commit(), 0) << "the other program's write goes through";
+    holder.disconnect();
+    sqlca.BusyTimeoutMs = photosqlca.BusyTimeoutMs = 3000;
+    ASSERT_EQ(RegisterDatabases::connect(live, hist, sqlca, photosqlca, error), 0) << error.toStdString();
+    EXPECT_FALSE(sqlca.inTransaction());
+    EXPECT_FALSE(photosqlca.inTransaction()) << "the start's own check leaves no transaction open";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LockedRegisterTest, ::testing::Values("register.db", "history.db"),
+                         [](const ::testing::TestParamInfo<const char *> &info) {
+                             return QString::fromLatin1(info.param).section(QLatin1Char('.'), 0, 0).toStdString();
+                         });
+
+namespace {
+
+// Runs `body` as a user who does not own the files (root ignores permissions): in a child
+// process as nobody when the test runs as root, directly otherwise. The child's answer and
+// text come back through a pipe.
+int asUnprivileged(const std::function<int(QString &)> &body, QString &text)
+{
+    if (geteuid() != 0)
+        return body(text);
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -100;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        int rc = -101;
+        QString out;
+        if (setgid(65534) == 0 && setuid(65534) == 0)
+            rc = body(out);
+        const QByteArray bytes = QByteArray::number(rc) + '\n' + out.toUtf8();
+        [[maybe_unused]] const auto written = write(fds[1], bytes.constData(), size_t(bytes.size()));
+        _exit(0);
+    }
+    close(fds[1]);
+    QByteArray bytes;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, qsizetype(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const qsizetype nl = bytes.indexOf('\n');
+    text = QString::fromUtf8(bytes.mid(nl + 1));
+    return bytes.left(nl).toInt();
+}
+
+} // namespace
+
+class ReadOnlyRegisterTest : public ::testing::TestWithParam<bool>
+{
+};
+
+// The file itself, or only its folder (where SQLite keeps its journal), cannot be written.
+TEST_P(ReadOnlyRegisterTest, StartIsRefusedAndNothingIsCreated)
+{
+    const bool folderOnly = GetParam();
+    QTemporaryDir dir;
+    const QString live = QDir(dir.path()).filePath(QStringLiteral("register.db"));
+    const QString hist = QDir(dir.path()).filePath(QStringLiteral("history.db"));
+    QString error;
+    ASSERT_EQ(RegisterDatabases::create(live, hist, error), 0) << error.toStdString();
+    const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const QFile::Permissions readWrite = readOnly | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    const QFile::Permissions folder = readOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    const QString target = folderOnly ? live : hist; // which file the test makes read-only
+    QFile::setPermissions(live, readWrite);
+    QFile::setPermissions(hist, folderOnly ? readWrite : readOnly);
+    QFile::setPermissions(dir.path(), folderOnly ? folder : folder | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther);
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+
+    const int rc = asUnprivileged(
+        [&](QString &text) {
+            rt::Transaction sqlca(QStringLiteral("sqlca")), photosqlca(QStringLiteral("photosqlca"));
+            return RegisterDatabases::connect(live, hist, sqlca, photosqlca, text);
+        },
+        error);
+    QFile::setPermissions(dir.path(), folder | QFile::WriteOwner);
+    EXPECT_EQ(rc, -1) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QFileInfo(target).fileName())) << error.toStdString();
+    EXPECT_TRUE(error.contains(QString::fromUtf8("只读"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("is read-only"))) << error.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before) << "no journal or other file was made";
+}
+
+INSTANTIATE_TEST_SUITE_P(Where, ReadOnlyRegisterTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "folder" : "file"; });

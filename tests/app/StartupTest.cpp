@@ -1,0 +1,54 @@
+#include "host/RegisterDatabases.h"
+#include "platform/core/Transaction.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray digest(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+// The program itself, started on a register another program is writing: it says which file
+// is locked, on the terminal, and stops with a failure status before it changes anything.
+TEST(StartupTest, ALockedRegisterFileStopsTheStartWithAClearMessage)
+{
+    QTemporaryDir dir;
+    const QString live = QDir(dir.path()).filePath(QStringLiteral("register.db"));
+    const QString hist = QDir(dir.path()).filePath(QStringLiteral("history.db"));
+    QString error;
+    ASSERT_EQ(host::RegisterDatabases::create(live, hist, error), 0) << error.toStdString();
+
+    rt::Transaction holder(QStringLiteral("other program"));
+    holder.Database = hist;
+    ASSERT_EQ(holder.connect(), 0);
+    ASSERT_EQ(holder.execute(QStringLiteral("INSERT INTO register_info (key, value) VALUES ('held', 'x')")), 0);
+    const QByteArray liveBefore = digest(live), histBefore = digest(hist);
+
+    QProcess p;
+    p.setProgram(QStringLiteral(HISTMAINT_EXE));
+    p.setArguments({QStringLiteral("--data"), dir.path(), QStringLiteral("--screenshot"),
+                    QDir(dir.path()).filePath(QStringLiteral("shot.png"))});
+    p.start();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(p.exitCode(), 0);
+    EXPECT_TRUE(err.contains(QString::fromUtf8("history.db 正被另一个程序锁定"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("history.db is locked by another program"))) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("shot.png")))) << "it did not go on";
+    EXPECT_EQ(digest(live), liveBefore);
+    EXPECT_EQ(digest(hist), histBefore);
+    EXPECT_EQ(holder.commit(), 0) << "the other program's work is intact";
+}
