@@ -4,6 +4,7 @@
 #include "sheets/w_histabsheet.h"
 #include "shell/w_histmanage.h"
 #include "toolbar/ToolbarObjects.h"
+#include "toolbar/w_hisdelprompt.h"
 
 namespace hm {
 
@@ -11,6 +12,7 @@ void HistoryModule::registerWindows()
 {
     rt::ui::Windows::registerClass(QStringLiteral("w_histmanage"), []() -> rt::ui::PbWindow * { return new w_histmanage(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_histabsheet"), []() -> rt::ui::PbWindow * { return new w_histabsheet(); });
+    rt::ui::Windows::registerClass(QStringLiteral("w_hisdelprompt"), []() -> rt::ui::PbWindow * { return new w_hisdelprompt(); });
 }
 
 bool HistoryModule::registerObjects(rt::DwLibrary &library, QString &errorText)

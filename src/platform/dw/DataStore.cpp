@@ -547,8 +547,17 @@ int DataStore::Sort()
     if (m_sort.trimmed().isEmpty())
         return 1;
     notify([](DataStoreObserver *o) { o->beginReset(); });
-    const bool ok = DwSorter::sort(m_def, *m_store, m_primary.slots(), m_sort);
+    std::vector<RowStore::Slot> &slots = m_primary.slots();
+    const bool hadCurrent = m_currentRow >= 1 && std::size_t(m_currentRow) <= slots.size();
+    const RowStore::Slot current = hadCurrent ? slots[std::size_t(m_currentRow - 1)] : 0;
+    const bool ok = DwSorter::sort(m_def, *m_store, slots, m_sort);
+    if (hadCurrent) {
+        const auto it = std::find(slots.begin(), slots.end(), current);
+        if (it != slots.end())
+            m_currentRow = long(it - slots.begin()) + 1;
+    }
     notify([](DataStoreObserver *o) { o->endReset(); });
+    notify([this](DataStoreObserver *o) { o->currentRowChanged(m_currentRow); });
     return ok ? 1 : -1;
 }
 

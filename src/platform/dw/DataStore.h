@@ -103,6 +103,8 @@ public:
 
     // "name A, #2 D": columns ascending (A) or descending (D). Stable; nulls first.
     int SetSort(const QString &format);
+    QString GetSort() const { return m_sort; }
+    // Sorts the primary buffer; the current row stays on the same record.
     int Sort();
     // A filter expression (see DwExpression); "" shows every row again.
     int SetFilter(const QString &expression);

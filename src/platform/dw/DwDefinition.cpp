@@ -1,5 +1,7 @@
 #include "DwDefinition.h"
 
+#include <algorithm>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -71,6 +73,17 @@ int DwDefinition::findColumn(const QString &nameOrNumber) const
     if (it == m_byName.constEnd() || m_objects[*it].kind() != DwObjectKind::Column)
         return -1;
     return int(m_columns.indexOf(*it));
+}
+
+QList<int> DwDefinition::displayOrder() const
+{
+    QList<int> order;
+    for (int c = 0; c < columnCount(); ++c)
+        order << c;
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return column(a).intProp(QStringLiteral("x"), 0) < column(b).intProp(QStringLiteral("x"), 0);
+    });
+    return order;
 }
 
 QList<int> DwDefinition::keyColumns() const

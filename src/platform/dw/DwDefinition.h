@@ -47,6 +47,8 @@ public:
     // 0-based column of a name (case-insensitive) or "#n"; -1 when there is none.
     int findColumn(const QString &nameOrNumber) const;
     QList<int> keyColumns() const;
+    // The columns (0-based) in the order a grid shows them: by their x, ties in column order.
+    QList<int> displayOrder() const;
     // Re-reads the column types after "coltype" changed; false on an unknown type.
     bool refreshColumnType(int index);
 

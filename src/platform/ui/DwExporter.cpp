@@ -28,7 +28,7 @@ bool DwExporter::saveCsv(const rt::DataStore &store, const QString &path, QStrin
     const rt::DwDefinition &def = store.definition();
     QList<int> columns;
     QStringList header;
-    for (int c = 0; c < def.columnCount(); ++c) {
+    for (const int c : def.displayOrder()) {
         if (def.column(c).intProp(QStringLiteral("visible"), 1) == 0)
             continue;
         columns << c;

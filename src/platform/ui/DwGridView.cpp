@@ -50,6 +50,13 @@ void DwGridView::applyDefinition()
         const int width = col.intProp(QStringLiteral("width"), 300);
         setColumnWidth(c, std::max(8, Units::toPixelsX(width)));
     }
+    // Columns stand in the order of their x, as the object (or the display customisation) puts them.
+    const QList<int> order = def.displayOrder();
+    for (int visual = 0; visual < order.size(); ++visual) {
+        const int from = horizontalHeader()->visualIndex(order[visual]);
+        if (from != visual)
+            horizontalHeader()->moveSection(from, visual);
+    }
     setEnabled(true);
     viewport()->update();
     horizontalHeader()->viewport()->update();

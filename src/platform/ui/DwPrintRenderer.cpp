@@ -42,7 +42,7 @@ void DwPrintRenderer::layout(const QSize &page, int dpi)
         }
         return;
     }
-    for (int c = 0; c < def.columnCount(); ++c) {
+    for (const int c : def.displayOrder()) {
         if (def.column(c).intProp(QStringLiteral("visible"), 1) != 0)
             m_columns << c;
     }

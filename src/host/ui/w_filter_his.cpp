@@ -1,0 +1,219 @@
+#include "host/ui/w_filter_his.h"
+
+#include "host/ui/Globals.h"
+#include "platform/core/Functions.h"
+#include "platform/dw/DwLibrary.h"
+#include "platform/ui/Message.h"
+#include "platform/ui/OperatorDialogs.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace host {
+
+namespace {
+enum Cell { Join, Column, Operator, Value };
+const QString BoxTitle = QString::fromUtf8("提示");
+} // namespace
+
+w_filter_his::w_filter_his(QWidget *parent) : w_response(QStringLiteral("w_filter_his"), parent)
+{
+    setTitle(QString::fromUtf8("查询"));
+    conditions = new QTableWidget(0, 4, client());
+    conditions->setHorizontalHeaderLabels(
+        {QString::fromUtf8("关系"), QString::fromUtf8("列"), QString::fromUtf8("条件"), QString::fromUtf8("值")});
+    conditions->verticalHeader()->hide();
+    conditions->horizontalHeader()->setSectionResizeMode(Value, QHeaderView::Stretch);
+    conditions->setSelectionBehavior(QAbstractItemView::SelectRows);
+    cb_add = new QPushButton(QString::fromUtf8("添加条件(&A)"), client());
+    cb_remove = new QPushButton(QString::fromUtf8("删除条件(&D)"), client());
+    cb_query = new QPushButton(QString::fromUtf8("查询(&Q)"), client());
+    cb_all = new QPushButton(QString::fromUtf8("全部显示(&S)"), client());
+    cb_close = new QPushButton(QString::fromUtf8("关闭(&C)"), client());
+    cb_query->setDefault(true);
+    connect(cb_add, &QPushButton::clicked, this, [this]() { addTerm(QueryTerm{}); });
+    connect(cb_remove, &QPushButton::clicked, this, [this]() { removeTerm(conditions->currentRow()); });
+    connect(cb_query, &QPushButton::clicked, this, [this]() { query(); });
+    connect(cb_all, &QPushButton::clicked, this, [this]() { showAll(); });
+    connect(cb_close, &QPushButton::clicked, this, [this]() { Close(); });
+    m_status = new QLabel(client());
+    auto *side = new QVBoxLayout;
+    for (QPushButton *b : {cb_add, cb_remove})
+        side->addWidget(b);
+    side->addStretch(1);
+    for (QPushButton *b : {cb_query, cb_all, cb_close})
+        side->addWidget(b);
+    auto *top = new QHBoxLayout;
+    top->addWidget(conditions, 1);
+    top->addLayout(side);
+    auto *layout = new QVBoxLayout(client());
+    layout->addLayout(top, 1);
+    layout->addWidget(m_status);
+    setUnitsSize(2600, 1400);
+}
+
+void w_filter_his::onOpen()
+{
+    m_dw = qobject_cast<rt::ui::DataWindowControl *>(rt::ui::Message::instance().PowerObjectParm.data());
+    if (!m_dw)
+        return;
+    setTitle(QString::fromUtf8("查询 - %1").arg(m_dw->title()));
+    const rt::DwDefinition &def = m_dw->dataStore().definition();
+    for (const int c : def.displayOrder()) {
+        if (def.column(c).intProp(QStringLiteral("visible"), 1) != 0)
+            m_columns << c;
+    }
+    addTerm(QueryTerm{});
+}
+
+void w_filter_his::addTerm(const QueryTerm &term)
+{
+    if (!m_dw)
+        return;
+    const rt::DwDefinition &def = m_dw->dataStore().definition();
+    const int row = conditions->rowCount();
+    conditions->insertRow(row);
+    auto *join = new QComboBox;
+    join->addItems({QString::fromUtf8("并且"), QString::fromUtf8("或者")});
+    join->setCurrentIndex(term.orWithPrevious ? 1 : 0);
+    join->setEnabled(row > 0);
+    auto *column = new QComboBox;
+    for (const int c : m_columns)
+        column->addItem(QueryCondition::caption(def, c), c);
+    column->setCurrentIndex(std::max(0, int(m_columns.indexOf(term.column))));
+    auto *op = new QComboBox;
+    for (const QueryTerm::Op o : QueryCondition::ops())
+        op->addItem(QueryCondition::opText(o), int(o));
+    op->setCurrentIndex(int(QueryCondition::ops().indexOf(term.op)));
+    conditions->setCellWidget(row, Join, join);
+    conditions->setCellWidget(row, Column, column);
+    conditions->setCellWidget(row, Operator, op);
+    setValueEditor(row, term.value);
+    connect(column, &QComboBox::currentIndexChanged, this, [this, column]() {
+        for (int r = 0; r < conditions->rowCount(); ++r) {
+            if (conditions->cellWidget(r, Column) == column)
+                setValueEditor(r);
+        }
+    });
+    connect(op, &QComboBox::currentIndexChanged, this, [this, op]() {
+        for (int r = 0; r < conditions->rowCount(); ++r) {
+            if (conditions->cellWidget(r, Operator) == op && conditions->cellWidget(r, Value))
+                conditions->cellWidget(r, Value)->setEnabled(QueryCondition::needsValue(QueryTerm::Op(op->currentData().toInt())));
+        }
+    });
+    conditions->setCurrentCell(row, Value);
+}
+
+// A date editor for date and datetime columns, a plain edit otherwise.
+void w_filter_his::setValueEditor(int row, const QString &value)
+{
+    const auto *column = qobject_cast<QComboBox *>(conditions->cellWidget(row, Column));
+    const auto *op = qobject_cast<QComboBox *>(conditions->cellWidget(row, Operator));
+    const rt::ValueType type = m_dw->dataStore().definition().columnType(column->currentData().toInt()).valueType;
+    QWidget *editor = nullptr;
+    if (type == rt::ValueType::Date || type == rt::ValueType::DateTime) {
+        auto *date = new QDateEdit;
+        date->setCalendarPopup(true);
+        date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        const QDate d = rt::fn::Date(value);
+        date->setDate(d.isValid() ? d : rt::fn::Today());
+        editor = date;
+    } else {
+        auto *edit = new QLineEdit(value);
+        editor = edit;
+    }
+    editor->setEnabled(QueryCondition::needsValue(QueryTerm::Op(op->currentData().toInt())));
+    conditions->setCellWidget(row, Value, editor);
+}
+
+void w_filter_his::removeTerm(int row)
+{
+    if (row < 0 || row >= conditions->rowCount())
+        return;
+    conditions->removeRow(row);
+    if (conditions->rowCount() > 0)
+        conditions->cellWidget(0, Join)->setEnabled(false);
+}
+
+int w_filter_his::termCount() const
+{
+    return conditions->rowCount();
+}
+
+QList<QueryTerm> w_filter_his::terms() const
+{
+    QList<QueryTerm> list;
+    for (int r = 0; r < conditions->rowCount(); ++r) {
+        QueryTerm t;
+        t.orWithPrevious = r > 0 && qobject_cast<QComboBox *>(conditions->cellWidget(r, Join))->currentIndex() == 1;
+        t.column = qobject_cast<QComboBox *>(conditions->cellWidget(r, Column))->currentData().toInt();
+        t.op = QueryTerm::Op(qobject_cast<QComboBox *>(conditions->cellWidget(r, Operator))->currentData().toInt());
+        QWidget *value = conditions->cellWidget(r, Value);
+        if (auto *date = qobject_cast<QDateEdit *>(value))
+            t.value = date->date().toString(QStringLiteral("yyyy-MM-dd"));
+        else if (auto *edit = qobject_cast<QLineEdit *>(value))
+            t.value = edit->text();
+        list << t;
+    }
+    return list;
+}
+
+QString w_filter_his::objectSelect() const
+{
+    // The object's own select, not the grid's present one: a query replaces the last query.
+    QString error;
+    const rt::DwLibrary *library = rt::DwLibrary::defaultLibrary();
+    const auto own = library ? library->find(m_dw->DataObject(), error) : std::nullopt;
+    return own ? own->select() : m_dw->GetSQLSelect();
+}
+
+long w_filter_his::retrieveWith(const QString &select, const QString &text)
+{
+    const QString previous = m_dw->GetSQLSelect();
+    m_dw->SetSQLSelect(select);
+    m_dw->SetTransObject(&g().photosqlca);
+    const long rows = m_dw->Retrieve();
+    if (rows < 0) {
+        const QString why = g().photosqlca.SQLErrText();
+        m_dw->SetSQLSelect(previous);
+        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("查询失败：%1").arg(why));
+        return -1;
+    }
+    g().gs_querystr = text;
+    m_status->setText(text.isEmpty() ? QString::fromUtf8("共 %1 条记录").arg(rows)
+                                     : QString::fromUtf8("查询到 %1 条记录：%2").arg(rows).arg(text));
+    return rows;
+}
+
+long w_filter_his::query()
+{
+    if (!m_dw)
+        return -1;
+    QString sql, text, error;
+    if (!QueryCondition::build(m_dw->dataStore().definition(), terms(), sql, text, error)) {
+        rt::ui::MessageBox(BoxTitle, error);
+        return -1;
+    }
+    return retrieveWith(QueryCondition::restrict(objectSelect(), sql), text);
+}
+
+long w_filter_his::showAll()
+{
+    if (!m_dw)
+        return -1;
+    return retrieveWith(objectSelect(), QString(QLatin1String("")));
+}
+
+QString w_filter_his::statusText() const
+{
+    return m_status->text();
+}
+
+} // namespace host

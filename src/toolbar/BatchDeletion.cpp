@@ -1,0 +1,176 @@
+#include "toolbar/BatchDeletion.h"
+
+#include "toolbar/HistoryPrune.h"
+
+#include "host/ui/Globals.h"
+#include "model/ModuleWindows.h"
+#include "platform/core/DeclaredProcedure.h"
+#include "platform/core/Functions.h"
+#include "platform/core/SqlQuote.h"
+#include "platform/ui/DataWindowControl.h"
+#include "platform/ui/LateBinding.h"
+#include "platform/ui/OperatorDialogs.h"
+#include "platform/ui/PbWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+namespace hm {
+
+namespace {
+
+const QString Title = QString::fromUtf8("提示");
+
+void tell(const char *text)
+{
+    rt::ui::MessageBox(Title, QString::fromUtf8(text), rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
+}
+
+// The date at 00:00:00, as the statements and the procedure compare SaveTime with it.
+rt::DateTime midnight(QDate d)
+{
+    return rt::fn::DateTime(d);
+}
+
+QString literal(QDate d)
+{
+    return rt::sqlQuote(d.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
+}
+
+// A busy cursor while the database and the grid work.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+enum class Scope { All, CutOff, Range };
+
+struct Outcome
+{
+    const char *success;
+    const char *failure;
+    bool tellNothingFound; // 100 is told (the range statement)
+};
+
+Outcome outcomeOf(Scope scope, bool procedure)
+{
+    switch (scope) {
+    case Scope::All: return {"删除所有记录成功!", "删除所有记录失败!", false};
+    case Scope::CutOff: return {"删除记录成功!", procedure ? "删除户籍历史信息失败!" : "删除记录失败!", false};
+    case Scope::Range: return {"删除记录成功!", procedure ? "删除户籍历史信息失败!" : "删除记录失败!", !procedure};
+    }
+    return {"", "", false};
+}
+
+} // namespace
+
+QString BatchDeletion::run(const BatchRequest &request)
+{
+    rt::ui::PbWindow *sheet = nullptr;
+    if (rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
+        rt::ui::LateBinding::callFunctionR(model::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
+    if (!rt::ui::IsValid(sheet) || sheet->ClassName() != QLatin1String("w_histabsheet"))
+        return QString();
+    rt::ui::DataWindowControl *grid = nullptr;
+    rt::ui::LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);
+    if (!grid)
+        return QString();
+    const long rows = grid->RowCount();
+    QString table = grid->Describe(QStringLiteral("Datawindow.Table.UpdateTable"));
+    if (table == QLatin1String("?") || table == QLatin1String("!"))
+        table.clear(); // no update table: the statement below is refused by the database
+    const bool household = table == QLatin1String("th_ge_rpr") && request.householdTicked;
+
+    Scope scope;
+    QDate from, to; // the dates the scope is bounded by (dates at 00:00:00)
+    if (request.byKind) {
+        static const QList<std::pair<const char *, int>> kinds{
+            {"删除两年前记录", 730}, {"删除一年前记录", 365}, {"删除半年前记录", 180}, {"删除三个月前记录", 90}};
+        if (request.kind == QString::fromUtf8("删除所有记录")) {
+            scope = Scope::All;
+        } else {
+            scope = Scope::CutOff;
+            for (const auto &[text, days] : kinds) {
+                if (request.kind == QString::fromUtf8(text))
+                    to = rt::fn::RelativeDate(rt::fn::Today(), -days);
+            }
+            if (!to.isValid()) {
+                tell("请先选择删除种类。");
+                return QString();
+            }
+        }
+    } else if (request.byRange) {
+        if (!request.start.isValid() || !request.end.isValid()) {
+            tell(!request.start.isValid() ? "开始日期不正确，请按“年-月-日”输入一个存在的日期。"
+                                          : "结束日期不正确，请按“年-月-日”输入一个存在的日期。");
+            return QString();
+        }
+        if (request.start > request.end) {
+            tell("开始日期不能大于结束日期");
+            return QString();
+        }
+        scope = Scope::Range;
+        from = request.start;
+        to = request.end;
+    } else {
+        return QString();
+    }
+
+    rt::Transaction &photosqlca = host::g().photosqlca;
+    const Outcome outcome = outcomeOf(scope, household);
+    BusyCursor busy;
+    QElapsedTimer timer;
+    timer.start();
+    if (household) {
+        const char *declaration = scope == Scope::All      ? "proc_DelRprScope @pi_flag =1 , @pd_start = :ldt_start, @pd_end = :ldt_end"
+                                  : scope == Scope::CutOff ? "proc_DelRprScope @pi_flag =2 , @pd_start = :ldt_start, @pd_end = :ldt_end"
+                                                           : "proc_DelRprScope @pi_flag =3 , @pd_start = :ldt_start, @pd_end = :ldt_end";
+        rt::DeclaredProcedure procedure(photosqlca, QString::fromLatin1(declaration));
+        const rt::Value start = scope == Scope::All ? rt::Value::null(rt::ValueType::DateTime)
+                                : scope == Scope::CutOff ? rt::Value(midnight(to))
+                                                         : rt::Value(midnight(from));
+        const rt::Value end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
+        procedure.execute({{QStringLiteral("ldt_start"), start}, {QStringLiteral("ldt_end"), end}});
+    } else {
+        QString sql = QStringLiteral("delete from ") + table;
+        if (scope == Scope::CutOff)
+            sql += QStringLiteral(" where savetime <= ") + literal(to);
+        else if (scope == Scope::Range)
+            sql += QStringLiteral(" where savetime <= ") + literal(to) + QStringLiteral(" and savetime >= ") + literal(from);
+        photosqlca.executeImmediate(sql);
+    }
+    const long code = photosqlca.SQLCode();
+    const std::int64_t deleted = photosqlca.SQLNRows();
+    if (code == -1 || (code == 0 && photosqlca.commit() != 0)) {
+        // A failed statement, procedure or COMMIT: nothing of it stays, the grid as it was.
+        const QString why = photosqlca.SQLErrText();
+        photosqlca.rollback();
+        tell(outcome.failure);
+        return QString::fromUtf8("删除失败：%1").arg(why);
+    }
+    if (code == 100) {
+        if (outcome.tellNothingFound)
+            tell("该事件段内没有删除的记录");
+        return QString::fromUtf8("没有符合条件的记录，什么也没有删除。");
+    }
+    if (code != 0)
+        return QString();
+    long pruned = 0;
+    if (scope == Scope::All) {
+        pruned = grid->RowCount();
+        grid->Reset();
+    } else {
+        const std::optional<rt::DateTime> lower = scope == Scope::Range ? std::optional(midnight(from)) : std::nullopt;
+        pruned = HistoryPrune::prune(grid, rows, lower, midnight(to));
+    }
+    const double seconds = timer.elapsed() / 1000.0;
+    tell(outcome.success);
+    return QString::fromUtf8("已删除 %1 条历史记录，表格中移去 %2 行（%3 秒）。")
+        .arg(deleted)
+        .arg(pruned)
+        .arg(seconds, 0, 'f', 1);
+}
+
+} // namespace hm

@@ -1,0 +1,142 @@
+#include "toolbar/w_hisdelprompt.h"
+
+#include "toolbar/BatchDeletion.h"
+
+#include "model/ModuleWindows.h"
+#include "platform/core/Functions.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/LateBinding.h"
+#include "platform/ui/PbDropDownList.h"
+#include "platform/ui/PbEditMask.h"
+#include "platform/ui/PbPicture.h"
+#include "platform/ui/PbWindow.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+
+namespace hm {
+
+namespace {
+
+template<typename W>
+W *control(QWidget *parent, const char *name, const char *text, int x, int y, int width, int height)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    if constexpr (std::is_same_v<W, QGroupBox>)
+        w->setTitle(QString::fromUtf8(text));
+    else if constexpr (!std::is_same_v<W, rt::ui::PbEditMask> && !std::is_same_v<W, rt::ui::PbDropDownList>)
+        w->setText(QString::fromUtf8(text));
+    rt::ui::Controls::setFont(w, QString::fromUtf8("宋体"), 9);
+    rt::ui::Controls::place(w, x, y, width, height);
+    return w;
+}
+
+rt::ui::PbPicture *button(QWidget *parent, const char *name, const char *picture, int x, int y, int width, int height)
+{
+    auto *p = new rt::ui::PbPicture(parent);
+    p->setObjectName(QString::fromLatin1(name));
+    rt::ui::Controls::place(p, x, y, width, height);
+    p->setOriginalSize(true);
+    p->setPictureName(QString::fromLatin1(picture));
+    p->setCursor(Qt::PointingHandCursor);
+    return p;
+}
+
+} // namespace
+
+w_hisdelprompt::w_hisdelprompt(QWidget *parent) : host::w_response(QStringLiteral("w_hisdelprompt"), parent)
+{
+    setTitle(QString::fromUtf8("批量删除"));
+    setIconName(QStringLiteral("AppIcon!"));
+    setBackColor(67108864);
+    QWidget *c = client();
+    // Group boxes first, so the controls they frame lie above them.
+    gb_1 = control<QGroupBox>(c, "gb_1", "选择删除范围", 55, 32, 1755, 192);
+    gb_2 = control<QGroupBox>(c, "gb_2", "时间范围选择", 55, 240, 1755, 240);
+    gb_3 = control<QGroupBox>(c, "gb_3", "删除种类选择", 55, 480, 1755, 288);
+    rb_delkind = control<QRadioButton>(c, "rb_delkind", "删除种类", 256, 112, 421, 92);
+    rb_deldate = control<QRadioButton>(c, "rb_deldate", "删除时间段", 951, 112, 430, 76);
+    st_2 = control<QLabel>(c, "st_2", "时间段：", 110, 336, 402, 80);
+    em_start = control<rt::ui::PbEditMask>(c, "em_start", "", 512, 320, 402, 84);
+    em_start->setMask(QStringLiteral("yyyy-mm-dd"));
+    st_3 = control<QLabel>(c, "st_3", "到", 933, 336, 91, 96);
+    em_end = control<rt::ui::PbEditMask>(c, "em_end", "", 1006, 320, 402, 84);
+    em_end->setMask(QStringLiteral("yyyy-mm-dd"));
+    st_1 = control<QLabel>(c, "st_1", "删除种类：", 110, 608, 402, 80);
+    // The height includes the opened list; closed, the list is one line high.
+    ddlb_kind = control<rt::ui::PbDropDownList>(c, "ddlb_kind", "", 512, 592, 823, 84);
+    ddlb_kind->setItems({QString::fromUtf8("删除两年前记录"), QString::fromUtf8("删除一年前记录"),
+                         QString::fromUtf8("删除半年前记录"), QString::fromUtf8("删除三个月前记录"),
+                         QString::fromUtf8("删除所有记录")});
+    cbx_rpr = control<QCheckBox>(c, "cbx_rpr", "删除户中所有人的相关信息", 55, 768, 805, 64);
+    cbx_rpr->setVisible(false);
+    p_ok = button(c, "p_ok", "bmp\\cb_ok.bmp", 494, 848, 279, 96);
+    p_close = button(c, "p_close", "bmp\\cb_close.bmp", 1042, 848, 279, 96);
+    st_status = control<QLabel>(c, "st_status", "", 55, 968, 1755, 72);
+    connect(rb_deldate, &QRadioButton::clicked, this, &w_hisdelprompt::rb_deldate_clicked);
+    connect(rb_delkind, &QRadioButton::clicked, this, &w_hisdelprompt::rb_delkind_clicked);
+    connect(p_ok, &rt::ui::PbPicture::clicked, this, &w_hisdelprompt::p_ok_clicked);
+    connect(p_close, &rt::ui::PbPicture::clicked, this, &w_hisdelprompt::p_close_clicked);
+    setUnitsSize(1888, 1072);
+}
+
+void w_hisdelprompt::onOpen()
+{
+    rb_deldate->setChecked(true);
+    ddlb_kind->setEnabled(false);
+    const QDate today = rt::fn::Today();
+    em_start->setText(rt::fn::RelativeDate(today, 180).toString(QStringLiteral("yyyy-MM-dd")));
+    em_end->setText(rt::fn::RelativeDate(today, 360).toString(QStringLiteral("yyyy-MM-dd")));
+    rt::ui::PbWindow *sheet = nullptr;
+    if (rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
+        rt::ui::LateBinding::callFunctionR(model::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
+    if (rt::ui::IsValid(sheet) && sheet->ClassName() == QLatin1String("w_histabsheet")) {
+        QString title;
+        rt::ui::LateBinding::callFunctionR(sheet, "wf_gettitle", title);
+        if (title == QString::fromUtf8("户籍信息"))
+            cbx_rpr->setVisible(true);
+    }
+    // Centred over the screen's available area.
+    if (const QWidget *anchor = parentWidget() ? parentWidget()->window() : nullptr)
+        move(anchor->geometry().center() - rect().center());
+}
+
+void w_hisdelprompt::rb_deldate_clicked()
+{
+    ddlb_kind->setEnabled(false);
+    em_start->setEnabled(true);
+    em_end->setEnabled(true);
+}
+
+void w_hisdelprompt::rb_delkind_clicked()
+{
+    ddlb_kind->setEnabled(true);
+    em_start->setEnabled(false);
+    em_end->setEnabled(false);
+}
+
+void w_hisdelprompt::p_close_clicked()
+{
+    Close();
+}
+
+void w_hisdelprompt::p_ok_clicked()
+{
+    BatchRequest request;
+    request.byKind = rb_delkind->isChecked();
+    request.byRange = rb_deldate->isChecked();
+    request.kind = ddlb_kind->Text();
+    request.startText = em_start->Text();
+    request.endText = em_end->Text();
+    request.start = em_start->date();
+    request.end = em_end->date();
+    request.householdTicked = cbx_rpr->isChecked();
+    const QString status = BatchDeletion::run(request);
+    if (!status.isNull())
+        st_status->setText(status);
+}
+
+} // namespace hm
