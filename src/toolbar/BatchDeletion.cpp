@@ -77,6 +77,11 @@ QString BatchDeletion::run(const BatchRequest &request)
     rt::ui::LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);
     if (!grid)
         return QString();
+    return execute(grid, request);
+}
+
+QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchRequest &request)
+{
     const long rows = grid->RowCount();
     QString table = grid->Describe(QStringLiteral("Datawindow.Table.UpdateTable"));
     if (table == QLatin1String("?") || table == QLatin1String("!"))
@@ -149,6 +154,11 @@ QString BatchDeletion::run(const BatchRequest &request)
         photosqlca.rollback();
         tell(outcome.failure);
         return QString::fromUtf8("删除失败：%1").arg(why);
+    }
+    if (code != 0) {
+        // Nothing was deleted, but the statement opened a write transaction that would hold
+        // the history file locked: end it.
+        photosqlca.rollback();
     }
     if (code == 100) {
         if (outcome.tellNothingFound)

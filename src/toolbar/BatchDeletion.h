@@ -3,6 +3,10 @@
 #include <QDate>
 #include <QString>
 
+namespace rt::ui {
+class DataWindowControl;
+}
+
 namespace hm {
 
 // What the batch delete dialog holds when 确定 is clicked.
@@ -23,7 +27,10 @@ struct BatchRequest
 class BatchDeletion
 {
 public:
+    // On the grid of the active history sheet of w_histmanage; nothing without one.
     static QString run(const BatchRequest &request);
+    // On the given history grid (bound to photosqlca).
+    static QString execute(rt::ui::DataWindowControl *grid, const BatchRequest &request);
 };
 
 } // namespace hm

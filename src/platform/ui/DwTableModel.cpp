@@ -110,9 +110,12 @@ int DwTableModel::selectRow(long row, bool select)
     m_selected.resize(std::size_t(n), false);
     if (row == 0) {
         std::fill(m_selected.begin(), m_selected.end(), select);
+        m_selectedCount = select ? std::size_t(n) : 0;
         if (rowCount() > 0)
             Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     } else {
+        if (m_selected[std::size_t(row - 1)] != select)
+            select ? ++m_selectedCount : --m_selectedCount;
         m_selected[std::size_t(row - 1)] = select;
         if (row <= rowCount())
             Q_EMIT dataChanged(index(int(row - 1), 0), index(int(row - 1), columnCount() - 1));
@@ -151,6 +154,7 @@ void DwTableModel::finishBurst()
     if (!m_burst)
         return;
     m_selected.assign(std::size_t(m_ds.RowCount()), false);
+    m_selectedCount = 0;
     m_shown = std::min<long>(std::max(m_shown, FirstPortion), m_ds.RowCount());
     m_burst = false;
     QAbstractTableModel::endResetModel();
@@ -169,6 +173,7 @@ void DwTableModel::endReset()
     if (m_burst)
         return;
     m_selected.assign(std::size_t(m_ds.RowCount()), false);
+    m_selectedCount = 0;
     m_shown = std::min<long>(m_ds.RowCount(), FirstPortion);
     QAbstractTableModel::endResetModel();
 }
@@ -180,14 +185,18 @@ void DwTableModel::beginInsertRows(long first, long count)
     // Rows beyond the shown prefix are not the views' business yet (except right after it,
     // where an appended row of a small grid belongs).
     m_pendingInView = first <= m_shown + 1;
-    if (!m_pendingInView || foldIntoBurst())
+    // Many changes in one turn become one reset, in view or not: the selection flags of rows
+    // beyond the view would otherwise be shifted row by row.
+    if (foldIntoBurst() || !m_pendingInView)
         return;
     QAbstractTableModel::beginInsertRows(QModelIndex(), int(first - 1), int(first + count - 2));
 }
 
 void DwTableModel::endInsertRows()
 {
-    if (m_selected.size() >= std::size_t(m_pendingFirst - 1))
+    // In a burst the selection is cleared when it ends: keeping it up to date row by row would
+    // make a large prune quadratic.
+    if (!m_burst && m_selected.size() >= std::size_t(m_pendingFirst - 1))
         m_selected.insert(m_selected.begin() + (m_pendingFirst - 1), std::size_t(m_pendingCount), false);
     if (m_burst || !m_pendingInView)
         return;
@@ -200,7 +209,7 @@ void DwTableModel::beginRemoveRows(long first, long count)
     m_pendingFirst = first;
     m_pendingCount = count;
     m_pendingInView = first <= m_shown;
-    if (!m_pendingInView || foldIntoBurst())
+    if (foldIntoBurst() || !m_pendingInView)
         return;
     QAbstractTableModel::beginRemoveRows(QModelIndex(), int(first - 1), int(first + count - 2));
 }
@@ -208,9 +217,15 @@ void DwTableModel::beginRemoveRows(long first, long count)
 void DwTableModel::endRemoveRows()
 {
     const std::size_t from = std::size_t(m_pendingFirst - 1);
-    if (from < m_selected.size())
+    if (!m_burst && from < m_selected.size() && m_selectedCount == 0) {
+        // Nothing is selected: all flags are alike, only the length changes.
+        m_selected.resize(m_selected.size() - std::min(m_selected.size() - from, std::size_t(m_pendingCount)));
+    } else if (!m_burst && from < m_selected.size()) {
+        for (std::size_t i = from; i < std::min(m_selected.size(), from + std::size_t(m_pendingCount)); ++i)
+            m_selectedCount -= m_selected[i] ? 1 : 0;
         m_selected.erase(m_selected.begin() + std::ptrdiff_t(from),
                          m_selected.begin() + std::ptrdiff_t(std::min(m_selected.size(), from + std::size_t(m_pendingCount))));
+    }
     if (m_burst || !m_pendingInView)
         return;
     m_shown -= std::min(m_pendingCount, m_shown - m_pendingFirst + 1);

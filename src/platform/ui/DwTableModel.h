@@ -73,6 +73,7 @@ private:
 
     rt::DataStore &m_ds;
     std::vector<bool> m_selected; // by 0-based row
+    std::size_t m_selectedCount = 0;
     bool m_burst = false;
     int m_changesThisTurn = 0;
     bool m_turnResetQueued = false;

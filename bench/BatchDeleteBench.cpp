@@ -1,0 +1,137 @@
+// batch_delete: the batch delete dialog's whole 确定 path — the range statement, its commit and
+// the prune of a grid holding the whole table — against the bare DELETE statement on a copy of
+// the same data, in the same run. Half of the largest history table is deleted.
+//
+//   hm_bench_batch HISTORY.db     (runs offscreen; works on two copies, the file stays as it is)
+#include "host/HostDwLibrary.h"
+#include "host/HostProcedures.h"
+#include "host/ui/Globals.h"
+#include "platform/core/Functions.h"
+#include "platform/dw/DwLibrary.h"
+#include "platform/ui/DataWindowControl.h"
+#include "platform/ui/OperatorDialogs.h"
+#include "toolbar/BatchDeletion.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The operator is not asked anything here; boxes are only counted.
+class SilentOperator : public rt::ui::OperatorDialogs
+{
+public:
+    QString last;
+    int messageBox(const QString &, const QString &text, rt::ui::MsgIcon, rt::ui::MsgButtons, int) override
+    {
+        last = text;
+        return 1;
+    }
+    int chooseColor(long &) override { return 0; }
+    int showHelp(const QString &, const QString &) override { return -1; }
+    bool yield() override { return false; }
+    void responseWindowOpened(rt::ui::PbWindow *) override {}
+    void runtimeError(const QString &text) override { last = text; }
+    QAction *popupMenu(QMenu &, const QPoint &) override { return nullptr; }
+};
+
+double bareDelete(const QString &path, const QByteArray &sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // The same durability as the program's connections.
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    const auto a = Clock::now();
+    char *error = nullptr;
+    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK)
+        std::fprintf(stderr, "bare delete: %s\n", error);
+    const double t = std::chrono::duration<double>(Clock::now() - a).count();
+    std::printf("bare delete removed %d rows\n", sqlite3_changes(db));
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return t;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: hm_bench_batch HISTORY.db\n");
+        return 2;
+    }
+    SilentOperator silent;
+    rt::ui::OperatorDialogs::install(&silent);
+    QTemporaryDir dir;
+    const QString bare = QDir(dir.path()).filePath(QStringLiteral("bare.db"));
+    const QString path = QDir(dir.path()).filePath(QStringLiteral("path.db"));
+    if (!QFile::copy(QString::fromLocal8Bit(argv[1]), bare) || !QFile::copy(QString::fromLocal8Bit(argv[1]), path)) {
+        std::fprintf(stderr, "hm_bench_batch: cannot copy %s\n", argv[1]);
+        return 1;
+    }
+    rt::Transaction &photosqlca = host::g().photosqlca;
+    photosqlca.Database = path;
+    if (photosqlca.connect() != 0) {
+        std::fprintf(stderr, "hm_bench_batch: %s\n", qPrintable(photosqlca.SQLErrText()));
+        return 1;
+    }
+    host::HostProcedures::registerHistoryProcedures(photosqlca);
+    rt::DwLibrary library;
+    QString error;
+    if (!host::HostDwLibrary::load(library, QString(), error)) {
+        std::fprintf(stderr, "hm_bench_batch: %s\n", qPrintable(error));
+        return 1;
+    }
+    rt::DwLibrary::setDefaultLibrary(&library);
+
+    // The person history: the largest table of the demo register.
+    rt::ui::DataWindowControl grid;
+    grid.resize(1200, 800);
+    grid.SetDataObject(QStringLiteral("dh_ge_personinfo"));
+    grid.SetTransObject(&photosqlca);
+    grid.show();
+    const long rows = grid.Retrieve();
+    grid.SelectRow(1, true); // the grid page highlights its current row
+    QApplication::processEvents();
+    // From the first saving day to the median one: about half of the rows.
+    std::vector<std::int64_t> days;
+    for (long r = 1; r <= rows; ++r)
+        days.push_back(grid.GetItemDateTime(r, "SaveTime").dateTime().date().toJulianDay());
+    std::sort(days.begin(), days.end());
+    const QDate from = QDate::fromJulianDay(days.front()), to = QDate::fromJulianDay(days[days.size() / 2]);
+    std::printf("table: th_ge_personinfo, %ld rows; range %s to %s\n", rows, qPrintable(from.toString(Qt::ISODate)),
+                qPrintable(to.toString(Qt::ISODate)));
+
+    const QByteArray sql = QStringLiteral("delete from th_ge_personinfo where savetime <= '%1 00:00:00' and savetime >= "
+                                          "'%2 00:00:00'")
+                               .arg(to.toString(Qt::ISODate), from.toString(Qt::ISODate))
+                               .toUtf8();
+    const double limit = bareDelete(bare, sql);
+
+    hm::BatchRequest request;
+    request.byRange = true;
+    request.start = from;
+    request.end = to;
+    request.startText = from.toString(Qt::ISODate);
+    request.endText = to.toString(Qt::ISODate);
+    const auto a = Clock::now();
+    const QString status = hm::BatchDeletion::execute(&grid, request);
+    QApplication::processEvents(); // the grid shows its new rows
+    const double engine = std::chrono::duration<double>(Clock::now() - a).count();
+    std::printf("path: %s %s; grid keeps %ld rows\n", qPrintable(silent.last), qPrintable(status), grid.RowCount());
+    std::printf("batch_delete: ratio=%.2f goal=1.5  engine=%.4g s  limit=%.4g s\n", engine / limit, engine, limit);
+    photosqlca.disconnect();
+    rt::ui::OperatorDialogs::install(nullptr);
+    return 0;
+}

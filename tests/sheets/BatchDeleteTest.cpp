@@ -1,0 +1,319 @@
+#include "ModuleFixture.h"
+
+#include "platform/core/Cursor.h"
+#include "platform/core/Functions.h"
+#include "platform/ui/PbDropDownList.h"
+#include "platform/ui/PbEditMask.h"
+#include "toolbar/w_hisdelprompt.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+
+namespace {
+
+QString day(QDate d)
+{
+    return d.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+} // namespace
+
+// Each test on a register of its own: a batch deletion takes a good part of it.
+class BatchDeleteTest : public ModuleFixture
+{
+protected:
+    void SetUp() override
+    {
+        delete dir;
+        dir = new QTemporaryDir;
+        host::DemoOptions options;
+        options.households = 30;
+        options.seed = 11;
+        host::DemoSummary summary;
+        QString error;
+        ASSERT_EQ(host::DemoRegister::create(dir->path(), options, summary, error), 0) << error.toStdString();
+        ModuleFixture::SetUp();
+        liveVersion = dataVersion();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(dataVersion(), liveVersion) << "the live register is never written";
+        EXPECT_FALSE(host::g().photosqlca.inTransaction()) << "every deletion ends its transaction";
+        ModuleFixture::TearDown();
+    }
+
+    // Changes when any other connection has committed to the live file.
+    long dataVersion()
+    {
+        QList<Value> v{Value::null(rt::ValueType::Long)};
+        host::g().sqlca.selectInto(QStringLiteral("PRAGMA main.data_version"), {}, v);
+        return long(v[0].longValue());
+    }
+
+    long count(const QString &sql, const QList<Value> &params = {})
+    {
+        QList<Value> n{Value::null(rt::ValueType::Long)};
+        EXPECT_EQ(host::g().photosqlca.selectInto(sql, params, n), 0) << host::g().photosqlca.SQLErrText().toStdString();
+        return long(n[0].longValue());
+    }
+
+    // A snapshot of an elderly person's record saved at that moment.
+    void addElder(const QString &personNo, const QString &saveTime)
+    {
+        rt::Transaction &h = host::g().photosqlca;
+        ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_sv_elderinfo (personno, health, issave, SaveTime) "
+                                           "VALUES (?, 'good', '1', ?)"),
+                            {personNo, saveTime}),
+                  0)
+            << h.SQLErrText().toStdString();
+        ASSERT_EQ(h.commit(), 0);
+    }
+
+    // The grid holds exactly the rows of the table, no more, no fewer.
+    void expectGridIsTable(rt::ui::DataWindowControl *dw, const QString &table)
+    {
+        QStringList grid, stored;
+        for (long r = 1; r <= dw->RowCount(); ++r)
+            grid << dw->dataStore().GetItem(r, "hisid").toText();
+        rt::Cursor cursor(host::g().photosqlca, QStringLiteral("SELECT hisid FROM %1").arg(table));
+        cursor.open();
+        QList<Value> row{Value::null(rt::ValueType::String)};
+        while (cursor.fetch(row) == 0)
+            stored << row[0].string();
+        cursor.close();
+        grid.sort();
+        stored.sort();
+        EXPECT_EQ(grid, stored);
+    }
+
+    // Opens the dialog as the toolbar does, lets `fill` set it up, clicks 确定 and closes it.
+    QString batch(const std::function<void(hm::w_hisdelprompt *)> &fill)
+    {
+        QString status;
+        op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+            auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+            ASSERT_NE(d, nullptr);
+            fill(d);
+            d->p_ok_clicked();
+            status = d->st_status->text();
+            d->p_close_clicked();
+        });
+        frame->ue_del(2);
+        return status;
+    }
+    static void byKind(hm::w_hisdelprompt *d, int item)
+    {
+        d->rb_delkind->setChecked(true);
+        d->rb_delkind_clicked();
+        d->ddlb_kind->SelectItem(item);
+    }
+    static void byRange(hm::w_hisdelprompt *d, const QString &start, const QString &end)
+    {
+        d->em_start->setText(start);
+        d->em_end->setText(end);
+    }
+    QString lastText() const { return op.boxes.isEmpty() ? QString() : op.boxes.last().text; }
+
+    long liveVersion = 0;
+};
+
+TEST_F(BatchDeleteTest, OpensInRangeModeWithTheFuturePresetAndTheHouseholdBoxOnlyForHouseholds)
+{
+    click("p_eldinfo");
+    bool checked = false, kindEnabled = true, boxShown = true;
+    QString start, end;
+    batch([&](hm::w_hisdelprompt *d) {
+        checked = d->rb_deldate->isChecked();
+        kindEnabled = d->ddlb_kind->isEnabled();
+        boxShown = !d->cbx_rpr->isHidden();
+        start = d->em_start->Text();
+        end = d->em_end->Text();
+        EXPECT_EQ(d->Title(), QString::fromUtf8("批量删除"));
+        EXPECT_EQ(d->ddlb_kind->count(), 5);
+        EXPECT_EQ(d->ddlb_kind->Text(), QString()) << "no kind chosen at first";
+    });
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(kindEnabled);
+    EXPECT_FALSE(boxShown);
+    EXPECT_EQ(start, day(rt::fn::RelativeDate(rt::fn::Today(), 180)));
+    EXPECT_EQ(end, day(rt::fn::RelativeDate(rt::fn::Today(), 360)));
+    EXPECT_EQ(lastText(), QString::fromUtf8("该事件段内没有删除的记录")) << "the untouched preset range finds nothing";
+    click("p_rprinfo");
+    batch([&](hm::w_hisdelprompt *d) { boxShown = !d->cbx_rpr->isHidden(); });
+    EXPECT_TRUE(boxShown);
+}
+
+// The statement keeps a row saved during the cut-off day itself; so must the grid.
+TEST_F(BatchDeleteTest, AnAgeKindRemovesFromTheGridExactlyWhatTheStatementDeleted)
+{
+    const QString cut = day(rt::fn::RelativeDate(rt::fn::Today(), -365));
+    addElder(QStringLiteral("P-CUT-MIDNIGHT"), cut + QStringLiteral(" 00:00:00"));
+    addElder(QStringLiteral("P-CUT-MORNING"), cut + QStringLiteral(" 10:00:00"));
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long old = count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE SaveTime <= ?"),
+                           {cut + QStringLiteral(" 00:00:00")});
+    ASSERT_GT(old, 1);
+    const QString status = batch([](hm::w_hisdelprompt *d) { byKind(d, 2); }); // 删除一年前记录
+    EXPECT_EQ(lastText(), QString::fromUtf8("删除记录成功!"));
+    EXPECT_TRUE(status.contains(QString::number(old))) << status.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE SaveTime <= ?"), {cut + QStringLiteral(" 00:00:00")}), 0);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P-CUT-MORNING'")), 1);
+    expectGridIsTable(dw, QStringLiteral("th_sv_elderinfo"));
+    EXPECT_EQ(dw->DeletedCount(), 0);
+
+    // The pruned rows are not left for the next single deletion to write again.
+    op.answer(1);
+    frame->ue_del(1);
+    EXPECT_EQ(lastText(), QString::fromUtf8("删除成功!"));
+    expectGridIsTable(dw, QStringLiteral("th_sv_elderinfo"));
+}
+
+TEST_F(BatchDeleteTest, EqualStartAndEndDeleteOnlyWhatWasSavedAtThatMidnight)
+{
+    const QString d = day(rt::fn::RelativeDate(rt::fn::Today(), -100));
+    addElder(QStringLiteral("P-MIDNIGHT"), d + QStringLiteral(" 00:00:00"));
+    addElder(QStringLiteral("P-NOON"), d + QStringLiteral(" 12:00:00"));
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    batch([&](hm::w_hisdelprompt *w) { byRange(w, d, d); });
+    EXPECT_EQ(lastText(), QString::fromUtf8("删除记录成功!"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P-MIDNIGHT'")), 0);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P-NOON'")), 1);
+    expectGridIsTable(dw, QStringLiteral("th_sv_elderinfo"));
+}
+
+TEST_F(BatchDeleteTest, ARangeDeletesItsRowsAndKeepsTheRest)
+{
+    const QDate from = rt::fn::RelativeDate(rt::fn::Today(), -600), to = rt::fn::RelativeDate(rt::fn::Today(), -200);
+    click("p_womaninfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const QString lo = day(from) + QStringLiteral(" 00:00:00"), hi = day(to) + QStringLiteral(" 00:00:00");
+    const long inside = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo WHERE SaveTime >= ? AND SaveTime <= ?"), {lo, hi});
+    const long all = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo"));
+    ASSERT_GT(inside, 0);
+    batch([&](hm::w_hisdelprompt *w) { byRange(w, day(from), day(to)); });
+    EXPECT_EQ(lastText(), QString::fromUtf8("删除记录成功!"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo")), all - inside);
+    expectGridIsTable(dw, QStringLiteral("th_mh_AdultWomaninfo"));
+}
+
+// Bad input is told and nothing is deleted.
+TEST_F(BatchDeleteTest, RefusedRequestsDeleteNothing)
+{
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long all = count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo"));
+    const struct
+    {
+        std::function<void(hm::w_hisdelprompt *)> fill;
+        const char *message;
+    } cases[] = {
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2024-05-02"), QStringLiteral("2024-05-01")); }, "开始日期不能大于结束日期"},
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-30"), QStringLiteral("2024-05-01")); }, "开始日期不正确"},
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-01"), QStringLiteral("2024-1")); }, "结束日期不正确"},
+        {[](hm::w_hisdelprompt *d) { byKind(d, 0); }, "请先选择删除种类。"},
+    };
+    for (const auto &c : cases) {
+        batch(c.fill);
+        EXPECT_TRUE(lastText().startsWith(QString::fromUtf8(c.message))) << lastText().toStdString();
+        EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo")), all);
+        EXPECT_EQ(dw->RowCount(), all);
+    }
+}
+
+TEST_F(BatchDeleteTest, AllRecordsEmptiesTableAndGrid)
+{
+    click("p_children");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long persons = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo"));
+    batch([](hm::w_hisdelprompt *d) { byKind(d, 5); });
+    EXPECT_EQ(lastText(), QString::fromUtf8("删除所有记录成功!"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_children")), 0);
+    EXPECT_EQ(dw->RowCount(), 0);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo")), persons) << "only that table";
+}
+
+// With the household box ticked the procedure also takes the related history, of the persons of
+// the households in scope, that lies in the scope itself.
+TEST_F(BatchDeleteTest, TheHouseholdBoxTakesThePersonsRelatedHistoryInScope)
+{
+    const QDate from = rt::fn::RelativeDate(rt::fn::Today(), -900), to = rt::fn::RelativeDate(rt::fn::Today(), -300);
+    const QString lo = day(from) + QStringLiteral(" 00:00:00"), hi = day(to) + QStringLiteral(" 00:00:00");
+    // The persons of the households in scope, noted before their history goes.
+    rt::Transaction &h = host::g().photosqlca;
+    ASSERT_EQ(h.execute(QStringLiteral("CREATE TEMP TABLE scope_persons AS SELECT DISTINCT PersonNo FROM th_ge_personinfo "
+                                       "WHERE RprNo IN (SELECT RprNo FROM th_ge_rpr WHERE SaveTime >= ?1 AND SaveTime <= ?2)"),
+                        {lo, hi}),
+              0)
+        << h.SQLErrText().toStdString();
+    ASSERT_EQ(h.commit(), 0);
+    const QString relatedIn = QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE SaveTime >= ?1 AND SaveTime <= ?2 "
+                                             "AND personno IN (SELECT PersonNo FROM temp.scope_persons)");
+    const QString relatedOut = QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE (SaveTime < ?1 OR SaveTime > ?2) "
+                                              "AND personno IN (SELECT PersonNo FROM temp.scope_persons)");
+    const QString others = QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE SaveTime >= ?1 AND SaveTime <= ?2 "
+                                          "AND personno NOT IN (SELECT PersonNo FROM temp.scope_persons)");
+    const long in = count(relatedIn, {lo, hi}), out = count(relatedOut, {lo, hi}), other = count(others, {lo, hi});
+    ASSERT_GT(in, 0);
+    ASSERT_GT(out, 0);
+    click("p_rprinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    batch([&](hm::w_hisdelprompt *d) {
+        byRange(d, day(from), day(to));
+        d->cbx_rpr->setChecked(true);
+    });
+    EXPECT_EQ(lastText(), QString::fromUtf8("删除记录成功!"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE SaveTime >= ? AND SaveTime <= ?"), {lo, hi}), 0);
+    expectGridIsTable(dw, QStringLiteral("th_ge_rpr"));
+    EXPECT_EQ(count(relatedIn, {lo, hi}), 0) << "their related history in scope is gone";
+    EXPECT_EQ(count(relatedOut, {lo, hi}), out) << "their related history out of scope is kept";
+    EXPECT_EQ(count(others, {lo, hi}), other) << "other persons' history is kept";
+}
+
+TEST_F(BatchDeleteTest, TheHouseholdBoxCountsOnlyForTheHouseholdTableItself)
+{
+    const QDate from = rt::fn::RelativeDate(rt::fn::Today(), -900), to = rt::fn::RelativeDate(rt::fn::Today(), -300);
+    click("p_rprinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    ASSERT_EQ(dw->Modify(QStringLiteral("datawindow.table.updatetable='TH_GE_RPR'")), QString());
+    const long persons = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo"));
+    const long related = count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo"));
+    batch([&](hm::w_hisdelprompt *d) {
+        byRange(d, day(from), day(to));
+        d->cbx_rpr->setChecked(true);
+    });
+    EXPECT_EQ(lastText(), QString::fromUtf8("删除记录成功!"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo")), persons) << "the plain statement ran";
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo")), related);
+    expectGridIsTable(dw, QStringLiteral("th_ge_rpr"));
+}
+
+// A database that fails the statement or its commit loses nothing, and the grid stays whole.
+TEST_F(BatchDeleteTest, AFailingStatementOrCommitLeavesTableAndGridAsTheyWere)
+{
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long all = count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo"));
+    for (const rt::InjectedFault::On on : {rt::InjectedFault::On::Statement, rt::InjectedFault::On::Commit}) {
+        rt::InjectedFault fault;
+        fault.on = on;
+        fault.sqlContains = on == rt::InjectedFault::On::Statement ? QStringLiteral("delete from") : QString();
+        host::g().photosqlca.injectFault(fault);
+        batch([](hm::w_hisdelprompt *d) { byKind(d, 1); });
+        EXPECT_EQ(lastText(), QString::fromUtf8("删除记录失败!"));
+        EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo")), all);
+        EXPECT_EQ(dw->RowCount(), all);
+    }
+    click("p_rprinfo");
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("EXECUTE proc_DelRprScope");
+    host::g().photosqlca.injectFault(fault);
+    batch([](hm::w_hisdelprompt *d) {
+        byKind(d, 1);
+        d->cbx_rpr->setChecked(true);
+    });
+    EXPECT_EQ(lastText(), QString::fromUtf8("删除户籍历史信息失败!"));
+    expectGridIsTable(sheet()->wf_getcurrentdw(), QStringLiteral("th_ge_rpr"));
+}
