@@ -9,6 +9,7 @@
 #include "platform/ui/Windows.h"
 #include "sheets/w_hisexplore.h"
 #include "shell/HistoryDeletion.h"
+#include "shell/HistoryRecovery.h"
 #include "shell/m_hismain.h"
 #include "platform/ui/DataWindowControl.h"
 #include "toolbar/uo_toolbar_his.h"
@@ -184,6 +185,17 @@ void w_histmanage::ue_del(int ai_flag)
     if (ai_flag != 1 || !ldw_datawindow)
         return;
     HistoryDeletion::deleteCurrentRow(ldw_datawindow);
+}
+
+void w_histmanage::ue_recovery()
+{
+    rt::ui::PbWindow *lw_sheet = GetActiveSheet();
+    if (!rt::ui::IsValid(lw_sheet) || lw_sheet->ClassName() != QLatin1String("w_histabsheet"))
+        return;
+    rt::ui::DataWindowControl *ldw_datawindow = nullptr;
+    rt::ui::LateBinding::callFunctionR(lw_sheet, "wf_getcurrentdw", ldw_datawindow);
+    if (ldw_datawindow)
+        HistoryRecovery::recoverCurrentRow(ldw_datawindow);
 }
 
 void w_histmanage::onClose()

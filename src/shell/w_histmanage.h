@@ -41,6 +41,8 @@ public:
     Q_INVOKABLE void ue_opensheet(const QString &as_sheetname);
     // Deletes history: 1 the selected row of the grid in view, 2 the batch dialog.
     Q_INVOKABLE void ue_del(int ai_flag);
+    // Recovers the selected history row of the grid in view into the live register.
+    Q_INVOKABLE void ue_recovery();
 
     // The category button of a name as the window knows it ("p_Children" finds p_children).
     host::uo_button *categoryButton(const QString &name) const;

@@ -29,6 +29,8 @@ public:
     void answerColor(long color, bool chosen = true) { m_colors << std::make_pair(color, chosen); }
     // Runs once, on the next response window that opens.
     void onNextResponseWindow(std::function<void(rt::ui::PbWindow *)> hook) { m_hooks << std::move(hook); }
+    // Drops hooks no window used (they may refer to what no longer exists).
+    void clearHooks() { m_hooks.clear(); }
 
     // The next pop-up menu chooses the action of this item name ("" chooses nothing).
     void chooseMenuItem(const QString &name) { m_menuChoices << name; }

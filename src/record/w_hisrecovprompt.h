@@ -1,0 +1,49 @@
+#pragma once
+
+#include "host/ui/w_response.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+
+namespace rt::ui {
+class PbPicture;
+}
+
+namespace hm {
+
+// The recovery prompt: opened with "<key>;1" for a household or "<key>;2" for a person, it
+// says whom the recovery concerns and which dependent history exists, and asks whether the
+// dependants are to be recovered too. Answers (Message.StringParm): "0" cancel, "1" this record
+// only, "2" with its dependants; closed with the title bar it answers nothing, which the caller
+// takes as cancel. It reads the database only to compose its text.
+class w_hisrecovprompt : public host::w_response
+{
+    Q_OBJECT
+public:
+    explicit w_hisrecovprompt(QWidget *parent = nullptr);
+
+    QGroupBox *gb_1 = nullptr;
+    QCheckBox *cbx_1 = nullptr;
+    QLabel *st_prompt = nullptr;
+    rt::ui::PbPicture *p_ok = nullptr, *p_cancel = nullptr;
+    QString is_parm;
+
+    // The prompt's text exactly as composed ("\r\n" line breaks, "\t" indents).
+    const QString &promptText() const { return m_prompt; }
+
+    void p_ok_clicked();
+    void p_cancel_clicked();
+
+protected:
+    void onOpen() override;
+
+private:
+    void setPrompt(const QString &text);
+    QString householdText(const QString &rprno) const;
+    QString personText(const QString &personno) const;
+
+    QString m_prompt;
+};
+
+} // namespace hm

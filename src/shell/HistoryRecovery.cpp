@@ -1,0 +1,182 @@
+#include "shell/HistoryRecovery.h"
+
+#include "shell/RecoveryCascades.h"
+
+#include "host/ui/Globals.h"
+#include "model/CategoryTable.h"
+#include "platform/core/DeclaredProcedure.h"
+#include "platform/dw/DataStore.h"
+#include "platform/ui/DataWindowControl.h"
+#include "platform/ui/Message.h"
+#include "platform/ui/OperatorDialogs.h"
+#include "platform/ui/Windows.h"
+
+#include <memory>
+
+namespace hm {
+
+using rt::ui::MessageBox;
+using rt::ui::MsgButtons;
+using rt::ui::MsgIcon;
+
+namespace {
+
+const QString Title = QString::fromUtf8("提示");
+
+void tell(const char *text)
+{
+    MessageBox(Title, QString::fromUtf8(text), MsgIcon::Exclamation, MsgButtons::OK, 1);
+}
+
+// Opens the recovery prompt and returns its answer ("" when it was closed without one).
+QString askPrompt(const QString &parm)
+{
+    rt::ui::Message::instance().StringParm.clear();
+    if (rt::ui::Windows::OpenByName(QStringLiteral("w_hisrecovprompt"), parm) != 1)
+        return QString();
+    return rt::ui::Message::instance().StringParm;
+}
+
+} // namespace
+
+void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
+{
+    const long ll_row = grid->GetRow();
+    if (ll_row < 1)
+        return; // nothing selected: nothing to recover
+    const QString object = grid->DataObject();
+    if (object == QLatin1String("dh_ge_rpr")) {
+        const QString answer = askPrompt(grid->GetItemString(ll_row, "RprNo") + QStringLiteral(";1"));
+        if (answer == QLatin1String("2"))
+            RecoveryCascades::wf_rprrecovery(grid);
+        if (answer == QLatin1String("1") || answer == QLatin1String("2"))
+            wf_hisrecovery(grid, nullptr, QStringLiteral("tc_ge_rpr"), 1, 2);
+        return;
+    }
+    if (object == QLatin1String("dh_ge_personinfo")) {
+        const QString answer = askPrompt(grid->GetItemString(ll_row, "PersonNo") + QStringLiteral(";2"));
+        if (answer == QLatin1String("2"))
+            RecoveryCascades::wf_personrecovery(grid, nullptr, 1);
+        if (answer == QLatin1String("1") || answer == QLatin1String("2"))
+            wf_hisrecovery(grid, nullptr, QStringLiteral("tc_ge_personinfo"), 1, 1);
+        return;
+    }
+    if (MessageBox(Title, QString::fromUtf8("确认要恢复吗?"), MsgIcon::Question, MsgButtons::YesNo, 2) != 1)
+        return;
+    const model::Category *category
+        = model::CategoryTable::byHistoryTable(grid->Describe(QStringLiteral("datawindow.Table.UpdateTable")).toLower());
+    // A table without a single-row target gets no live row; the history row stays.
+    wf_hisrecovery(grid, nullptr, category && !category->cascadeTarget.isEmpty() ? category->singleRowTarget : QString(), 1, 0);
+}
+
+void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
+                                     const QString &as_target, int ai_flag, int ai_way)
+{
+    rt::Transaction &sqlca = host::g().sqlca;
+    rt::Transaction &photosqlca = host::g().photosqlca;
+    auto lds_curtable = std::make_unique<rt::DataStore>(); // destroyed on every path
+    if (as_target.isEmpty() || lds_curtable->SetDataObject(as_target) != 1)
+        return;
+    lds_curtable->SetTransObject(&sqlca);
+    const long ll_row = ai_flag == 1 ? adw_datawindow->GetRow() : (ads_datastore ? ads_datastore->GetRow() : 0);
+    const long ll_rtn = wf_copycolumn(adw_datawindow, *lds_curtable, ads_datastore, ai_flag);
+    if (ll_rtn <= 0)
+        return;
+    // The history row goes only once the live row is committed.
+    if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
+        sqlca.rollback();
+        tell("保存恢复数据时失败");
+        return;
+    }
+    QString ls_personno;
+    if (ai_way == 0 || ai_way == 1)
+        ls_personno = adw_datawindow->GetItemString(ll_row, "personno");
+    if (adw_datawindow->DeleteRow(ll_row) == 1) {
+        if (adw_datawindow->Update(true, false) != 1 || photosqlca.commit() != 0) {
+            photosqlca.rollback();
+            // The row is still in history: show it again where it was.
+            adw_datawindow->RowsMove(adw_datawindow->DeletedCount(), adw_datawindow->DeletedCount(), rt::DwBuffer::Delete,
+                                     adw_datawindow->dataStore(), ll_row, rt::DwBuffer::Primary);
+            adw_datawindow->SetRow(ll_row);
+            tell("删除历史信息失败");
+            return;
+        }
+        adw_datawindow->ResetUpdate();
+    }
+    if (ai_way != 0)
+        return;
+    // A related record of a person removed from the live register brings the person back. The
+    // person's state is that of the latest snapshot (a person has one per save).
+    QList<rt::Value> ls_issave{rt::Value::null(rt::ValueType::String)};
+    if (photosqlca.selectInto(QStringLiteral("SELECT issave FROM th_ge_personinfo WHERE personno = ? "
+                                             "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
+                              {ls_personno}, ls_issave)
+            != 0
+        || ls_issave[0].isNull() || ls_issave[0].string().trimmed() != QLatin1String("6"))
+        return;
+    rt::DeclaredProcedure dp_delperson(sqlca, QStringLiteral("proc_JustifyDelPerson @as_personno = :ls_personno"));
+    dp_delperson.execute({{QStringLiteral("ls_personno"), rt::Value(ls_personno)}});
+    // The procedure writes the live register, so its outcome is ended on sqlca.
+    if (sqlca.SQLCode() == -1 || sqlca.commit() != 0) {
+        sqlca.rollback();
+        MessageBox(Title, QString::fromUtf8("删除个人历史信息失败!"), MsgIcon::Exclamation, MsgButtons::OK, 1);
+    }
+    dp_delperson.close();
+}
+
+long HistoryRecovery::wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::DataStore &ads_target,
+                                    rt::DataStore *ads_source, int ai_flag)
+{
+    const rt::DataStore *source = ai_flag == 1 ? (adw_source ? &adw_source->dataStore() : nullptr) : ads_source;
+    if (!source || source->GetRow() < 1)
+        return -1;
+    return copyColumns(*source, source->GetRow(), ads_target);
+}
+
+long HistoryRecovery::copyColumns(const rt::DataStore &source, long ll_row, rt::DataStore &target)
+{
+    const long ll_insert = target.InsertRow(0);
+    if (ll_insert < 1)
+        return -1;
+    const int ll_colcount = source.Describe(QStringLiteral("datawindow.column.count")).toInt();
+    const bool identityOrderNo = target.Describe(QStringLiteral("orderno.identity")).toLower() == QLatin1String("yes");
+    for (int ll_i = 1; ll_i <= ll_colcount; ++ll_i) {
+        const QString ls_colname = source.Describe(QStringLiteral("#%1.Name").arg(ll_i));
+        const QString ls_coltype = source.Describe(QStringLiteral("#%1.ColType").arg(ll_i)).toLower();
+        const QString lower = ls_colname.toLower();
+        if (lower == QLatin1String("savetime"))
+            continue;
+        if (lower == QLatin1String("issave")) {
+            const QString ls_issave = source.GetItemString(ll_row, ls_colname);
+            if (ls_issave == QLatin1String("5") || ls_issave == QLatin1String("6")) {
+                target.SetItem(ll_insert, ls_colname, rt::Value(QStringLiteral("0")));
+                continue;
+            }
+        }
+        if (lower == QLatin1String("orderno") && identityOrderNo)
+            continue;
+        const QString kind = ls_coltype.left(4);
+        rt::Value value;
+        if (kind == QLatin1String("char"))
+            value = rt::Value(source.GetItemString(ll_row, ll_i));
+        else if (kind == QLatin1String("date") && ls_coltype == QLatin1String("datetime"))
+            value = source.GetItemDateTime(ll_row, ll_i);
+        else if (kind == QLatin1String("date") && ls_coltype == QLatin1String("date"))
+            value = source.GetItemDate(ll_row, ll_i);
+        else if (kind == QLatin1String("int") || kind == QLatin1String("long") || kind == QLatin1String("ulon")
+                 || kind == QLatin1String("numb") || kind == QLatin1String("real"))
+            value = source.GetItemNumber(ll_row, ll_i);
+        else if (kind == QLatin1String("time"))
+            value = source.GetItemTime(ll_row, ll_i);
+        else if (kind == QLatin1String("deci"))
+            value = source.GetItemDecimal(ll_row, ll_i);
+        else
+            continue;
+        if (value.isNull())
+            continue; // the live column keeps its default
+        target.SetItem(ll_insert, ls_colname, value); // a target without the column ignores it
+    }
+    return ll_insert;
+}
+
+} // namespace hm

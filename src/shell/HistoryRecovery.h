@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+namespace rt {
+class DataStore;
+}
+namespace rt::ui {
+class DataWindowControl;
+}
+
+namespace hm {
+
+// Recovery of one history row into the live register: the column copy, the save on sqlca and
+// the deletion of the history row on photosqlca, each committed on its own connection. The
+// live row is committed before the history row is deleted, and the history row is deleted only
+// once the live commit has held: a failure leaves the record in history (or, when the deletion
+// fails, in both places), never in neither.
+class HistoryRecovery
+{
+public:
+    // ue_recovery on the grid in view: the prompt or the confirmation, then the cascade and the
+    // move, as the grid's object asks.
+    static void recoverCurrentRow(rt::ui::DataWindowControl *grid);
+
+    // Moves the current row of the grid (ai_flag 1) or of the DataStore (2) into a new row of
+    // the live target and deletes it from the grid's history. ai_way: 2 household, 1 person,
+    // 0 a related record (which may bring back a removed person, see proc_JustifyDelPerson).
+    static void wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
+                               const QString &as_target, int ai_flag, int ai_way);
+    // Copies the current row of the grid (ai_flag 1) or of the DataStore (2) into a new last
+    // row of the target; the new row's number, or -1 when there is no source row.
+    static long wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::DataStore &ads_target, rt::DataStore *ads_source,
+                              int ai_flag);
+    // The copy itself: columns read by position from the source row, written by name into a new
+    // row of the target. SaveTime is never copied; issave "5"/"6" becomes "0"; an orderno the
+    // target numbers itself is left to it; nulls are not written.
+    static long copyColumns(const rt::DataStore &source, long row, rt::DataStore &target);
+};
+
+} // namespace hm

@@ -1,0 +1,192 @@
+#include "RecoveryFixture.h"
+
+#include <QCheckBox>
+
+using RecoveryTest = RecoveryFixture;
+
+namespace {
+const QString Kept = QString::fromUtf8("以下人员在现有人口信息中没有记录，为免丢失，保留了他们的个人历史信息：\r\n\t");
+}
+
+TEST_F(RecoveryTest, TheHouseholdPromptNamesTheHeadAndTheCancelledMembersOnce)
+{
+    rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
+    const long rows = dw->RowCount();
+    QString title, question;
+    bool ticked = true;
+    const QString prompt = recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) {
+        title = p->Title();
+        question = p->cbx_1->text();
+        ticked = p->cbx_1->isChecked();
+        EXPECT_EQ(p->is_parm, QStringLiteral("1"));
+    });
+    EXPECT_EQ(title, QString::fromUtf8("户籍信息恢复"));
+    EXPECT_EQ(question, QString::fromUtf8("连带恢复户中的人员信息"));
+    EXPECT_FALSE(ticked);
+    EXPECT_EQ(prompt, QString::fromUtf8("户主姓名：张大三\r\n\t姓名：张大三\r\n\t姓名：李四"))
+        << "the head from the latest snapshot; each member with issave 5 once";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr")), 1) << "cancel recovers nothing";
+    EXPECT_EQ(dw->RowCount(), rows);
+    // Closed with the title bar: the same as cancel.
+    recover(QString());
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr")), 1);
+    // A household without cancelled members shows the head alone.
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    EXPECT_EQ(recover(QStringLiteral("0")), QString::fromUtf8("户主姓名：赵六"));
+    EXPECT_TRUE(op.boxes.isEmpty());
+}
+
+TEST_F(RecoveryTest, ThePersonPromptListsRelatedHistoryInTableOrder)
+{
+    const struct
+    {
+        const char *person, *text;
+    } cases[] = {{"P2", "姓名：李四\r\n相关信息如下：\r\n\t外来人口信息\r\n\t儿童信息"},
+                 {"P1", "姓名：张大三\r\n相关信息如下：\r\n\t个人职业信息\r\n\t老年人信息"},
+                 {"P8", "姓名：孙八\r\n相关信息如下："}};
+    for (const auto &c : cases) {
+        gridAt("p_personinfo", "PersonNo", QString::fromLatin1(c.person));
+        QString title;
+        EXPECT_EQ(recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) { title = p->Title(); }), QString::fromUtf8(c.text));
+        EXPECT_EQ(title, QString::fromUtf8("个人信息恢复"));
+    }
+}
+
+TEST_F(RecoveryTest, AHouseholdAloneMovesItsRowAndNothingElse)
+{
+    rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
+    const QString hostname = dw->GetItemString(dw->GetRow(), "hostname");
+    const long households = history(QStringLiteral("SELECT count(*) FROM th_ge_rpr"));
+    recover(QStringLiteral("1"));
+    EXPECT_TRUE(op.boxes.isEmpty()) << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT hostname FROM ge_rpr WHERE RprNo = ?"), {QStringLiteral("R'1")}), hostname)
+        << "a key with a quote recovers exactly that key";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr")), households - 1) << "that snapshot only";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = ?"), {QStringLiteral("R'1")}), 4);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo")), 4);
+}
+
+TEST_F(RecoveryTest, AHouseholdWithItsPersonsMovesTheirLatestRecordsAndKeepsPersonsWithoutALiveRow)
+{
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
+    recover(QStringLiteral("2"));
+    // P1: the newer elderly snapshot moved (issave 5 written as 0), the older kept.
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT pension FROM sv_elderinfo WHERE personno = 'P1'")), QStringLiteral("200.75"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM sv_elderinfo WHERE personno = 'P1'")), QStringLiteral("0"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P1'")), 1);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P1' AND orderno = 11")), 1);
+    // The company: the live table numbers orderno itself; the decimal and the date exact.
+    EXPECT_NE(liveValue(QStringLiteral("SELECT orderno FROM ge_company WHERE personno = 'P1'")), QStringLiteral("77"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT salary FROM ge_company WHERE personno = 'P1'")), QStringLiteral("3000.10"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT startdate FROM ge_company WHERE personno = 'P1'")), QStringLiteral("2010-03-04"));
+    // P2: an ordinary orderno is copied; issave 3 stays 3; a time and a datetime with its time.
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT orderno FROM sv_children WHERE personno = 'P2'")), QStringLiteral("5"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM sv_children WHERE personno = 'P2'")), QStringLiteral("3"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT arrivetime FROM ge_foreignorregistry WHERE personno = 'P2'")), QStringLiteral("08:30:00"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT registertime FROM ge_foreignorregistry WHERE personno = 'P2'")),
+              QStringLiteral("2024-03-03 14:15:16"));
+    // P3: a null issave leaves the live default.
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM ge_personotherinfo WHERE personno = 'P3'")), QStringLiteral("0"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT height FROM ge_personotherinfo WHERE personno = 'P3'")), QStringLiteral("170.5"));
+    for (const char *table : {"th_ge_company", "th_sv_children", "th_ge_foreignorregistry", "th_ge_personotherinfo"})
+        EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM %1").arg(QString::fromLatin1(table))), 0) << table;
+    // P3 has a live row: its person history goes. P1 and P2 have none: theirs is kept, and said.
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P3'")), 0);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo IN ('P1', 'P2')")), 3);
+    EXPECT_EQ(texts(), QStringList{Kept + QString::fromUtf8("张大三（P1）\r\n\t李四（P2）")});
+    // Then the household row itself.
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = ?"), {QStringLiteral("R'1")}), 1);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo")), 1) << "no person row is written by the cascade";
+}
+
+TEST_F(RecoveryTest, APersonAloneOrWithItsRelatedRecords)
+{
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("P1"));
+    recover(QStringLiteral("1"));
+    EXPECT_TRUE(op.boxes.isEmpty());
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT personname FROM ge_personinfo WHERE PersonNo = 'P1'")), QString::fromUtf8("张大三"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM ge_personinfo WHERE PersonNo = 'P1'")), QStringLiteral("0"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P1'")), 2) << "related untouched";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P1'")), 1) << "one snapshot moved";
+
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("P2"));
+    recover(QStringLiteral("2"));
+    EXPECT_TRUE(op.boxes.isEmpty()) << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_children WHERE personno = 'P2'")), 1);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_foreignorregistry WHERE personno = 'P2'")), 1);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = 'P2'")), 1);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P2'")), 0);
+}
+
+TEST_F(RecoveryTest, ARelatedRecordAsksFirstAndLeavesTheRestOfTheGridAsItWas)
+{
+    rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
+    const long row = dw->GetRow(), rows = dw->RowCount();
+    const Value before = dw->dataStore().GetItem(row - 1 >= 1 ? row - 1 : row + 1, "hisid");
+    op.answer(2); // No
+    recover(QString());
+    ASSERT_EQ(op.boxes.size(), 1);
+    EXPECT_EQ(op.boxes[0].text, QString::fromUtf8("确认要恢复吗?"));
+    EXPECT_EQ(op.boxes[0].buttons, rt::ui::MsgButtons::YesNo);
+    EXPECT_EQ(op.boxes[0].defaultButton, 2);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 1) << "No changes nothing";
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(op.boxes.size(), 2) << "no message after a recovery that went well";
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT health FROM sv_elderinfo WHERE personno = 'P1'")), QString::fromUtf8("良好"));
+    EXPECT_EQ(dw->RowCount(), rows - 1) << "the moved row is gone from the grid, nothing retrieved again";
+    EXPECT_EQ(dw->GetRow(), std::min(row, rows - 1));
+    EXPECT_EQ(dw->DeletedCount(), 0);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno = 12")), 0);
+    bool stillThere = false;
+    for (long r = 1; r <= dw->RowCount(); ++r)
+        stillThere = stillThere || dw->dataStore().GetItem(r, "hisid") == before;
+    EXPECT_TRUE(stillThere);
+}
+
+TEST_F(RecoveryTest, ARemovedPersonComesBackWithARelatedRecordOnlyWhenTheLatestSnapshotSaysSo)
+{
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 13")); // P6, latest 6
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(op.boxes.size(), 1) << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT personname FROM ge_personinfo WHERE PersonNo = 'P6'")), QString::fromUtf8("赵六"))
+        << "proc_JustifyDelPerson ran";
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM ge_personinfo WHERE PersonNo = 'P6'")), QStringLiteral("0"));
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 14")); // P7, latest 1
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno = 'P7'")), 1);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = 'P7'")), 0) << "not for an earlier 6";
+}
+
+TEST_F(RecoveryTest, ALiveSaveThatFailsKeepsTheHistoryRow)
+{
+    ASSERT_EQ(host::g().sqlca.execute(QStringLiteral("INSERT INTO sv_elderinfo (personno) VALUES ('P1')")), 0);
+    ASSERT_EQ(host::g().sqlca.commit(), 0);
+    rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
+    const long rows = dw->RowCount();
+    op.answer(1);
+    recover(QString());
+    ASSERT_EQ(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("保存恢复数据时失败"));
+    EXPECT_EQ(op.boxes[1].title, QString::fromUtf8("提示"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno = 12")), 1);
+    EXPECT_EQ(dw->RowCount(), rows);
+}
+
+TEST_F(RecoveryTest, AGridWhoseTableHasNoTargetMovesNothing)
+{
+    rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
+    ASSERT_EQ(dw->Modify(QStringLiteral("datawindow.table.updatetable='th_nowhere'")), QString());
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(op.boxes.size(), 1) << "no message: there is no live row to make";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 1);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo")), 4);
+    // A grid reporting its table in capitals still finds its target.
+    ASSERT_EQ(dw->Modify(QStringLiteral("datawindow.table.updatetable='TH_SV_ELDERINFO'")), QString());
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 2);
+}
