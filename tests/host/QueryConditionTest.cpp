@@ -31,6 +31,12 @@ struct QueryCase
     bool error = false;
 };
 
+inline void PrintTo(const QueryCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+
 } // namespace
 
 // The conditions run for real against the household history, over the grid's own select.

@@ -147,6 +147,12 @@ struct CommitFailureCase
     const char *table;   // the history table the row is in
 };
 
+inline void PrintTo(const CommitFailureCase &c, std::ostream *os)
+{
+    *os << c.table;
+}
+
+
 class DeletionCommitFailureTest : public ModuleFixture, public ::testing::WithParamInterface<CommitFailureCase>
 {
 };

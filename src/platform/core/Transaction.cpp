@@ -39,6 +39,7 @@ int Transaction::connect()
         return -1;
     }
     m_connection = std::move(connection);
+    m_statementsRun = m_commitsRun = 0;
     setResult(0);
     return 0;
 }
@@ -371,6 +372,7 @@ void Transaction::injectFault(const InjectedFault &fault)
 
 bool Transaction::fire(InjectedFault::On on, const QString &sql)
 {
+    ++(on == InjectedFault::On::Commit ? m_commitsRun : m_statementsRun);
     for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
         const InjectedFault &f = it->fault;
         if (f.on != on || (on == InjectedFault::On::Statement && !f.sqlContains.isEmpty()
@@ -380,6 +382,7 @@ bool Transaction::fire(InjectedFault::On on, const QString &sql)
             continue;
         const InjectedFault fired = f;
         m_faults.erase(it);
+        m_lastFault = on == InjectedFault::On::Commit ? QStringLiteral("COMMIT") : sql;
         setError(fired.code, fired.text);
         return true;
     }

@@ -93,6 +93,11 @@ public:
     void injectFault(const InjectedFault &fault);
     void clearInjectedFaults() { m_faults.clear(); }
     int injectedFaultsPending() const { return int(m_faults.size()); }
+    // What the last fault that fired failed: the statement's text, or "COMMIT".
+    const QString &lastInjectedFault() const { return m_lastFault; }
+    // Statements and commits that passed the fault hook since connect (to choose an nth).
+    int statementsRun() const { return m_statementsRun; }
+    int commitsRun() const { return m_commitsRun; }
     // For the runtime's other layers (cursors, DataWindows) before they run a statement: true,
     // with SQLCode -1 and the fault's error set, when this statement is to fail.
     bool injectedFault(const QString &sql) { return fire(InjectedFault::On::Statement, sql); }
@@ -123,6 +128,9 @@ private:
         int seen = 0;
     };
     std::vector<ArmedFault> m_faults;
+    QString m_lastFault;
+    int m_statementsRun = 0;
+    int m_commitsRun = 0;
 
     QString m_name;
     std::unique_ptr<DbConnection> m_connection;
