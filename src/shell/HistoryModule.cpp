@@ -1,6 +1,7 @@
 #include "shell/HistoryModule.h"
 
 #include "platform/ui/Windows.h"
+#include "record/w_hismodify.h"
 #include "record/w_hisrecovprompt.h"
 #include "sheets/w_histabsheet.h"
 #include "shell/w_histmanage.h"
@@ -13,6 +14,7 @@ void HistoryModule::registerWindows()
 {
     rt::ui::Windows::registerClass(QStringLiteral("w_histmanage"), []() -> rt::ui::PbWindow * { return new w_histmanage(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_histabsheet"), []() -> rt::ui::PbWindow * { return new w_histabsheet(); });
+    rt::ui::Windows::registerClass(QStringLiteral("w_hismodify"), []() -> rt::ui::PbWindow * { return new w_hismodify(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisrecovprompt"),
                                    []() -> rt::ui::PbWindow * { return new w_hisrecovprompt(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisdelprompt"), []() -> rt::ui::PbWindow * { return new w_hisdelprompt(); });

@@ -31,7 +31,7 @@ using rt::Value;
 constexpr int Slack = 5;
 
 
-// Stands in for the record window, which comes with its own issue.
+// Stands in for the record window where a test only needs to see what it was opened with.
 class RecordDouble : public rt::ui::PbWindow
 {
 public:
@@ -87,7 +87,7 @@ protected:
     {
         rt::ui::Windows::Close(frame);
         rt::ui::Windows::Close(mainWindow);
-        rt::ui::Windows::unregisterClass(QStringLiteral("w_hismodify"));
+        hm::HistoryModule::registerWindows(); // the module's own windows again, doubles gone
         QApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         host::g().sqlca.disconnect();

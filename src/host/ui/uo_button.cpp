@@ -5,10 +5,7 @@ namespace host {
 uo_button::uo_button(QWidget *parent) : rt::ui::PbPicture(parent)
 {
     setCursor(Qt::PointingHandCursor);
-    connect(this, &rt::ui::PbPicture::clicked, this, [this]() {
-        if (m_enabled)
-            onClicked();
-    });
+    connect(this, &rt::ui::PbPicture::clicked, this, [this]() { click(); });
     connect(this, &rt::ui::PbPicture::leftButtonDown, this, [this]() { onLeftButtonDown(); });
     connect(this, &rt::ui::PbPicture::leftButtonUp, this, [this]() { onLeftButtonUp(); });
 }
@@ -22,8 +19,10 @@ void uo_button::uf_setenabled(bool enabled)
 
 void uo_button::click()
 {
-    if (m_enabled)
-        onClicked();
+    if (!m_enabled)
+        return;
+    onClicked();
+    Q_EMIT clickedEvent();
 }
 
 void uo_button::onClicked() {}

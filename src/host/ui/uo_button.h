@@ -16,6 +16,11 @@ public:
     // Runs the button's clicked script as if the operator had clicked it.
     void click();
 
+Q_SIGNALS:
+    // The clicked event for the window's script: after the button's own part, only while the
+    // button is enabled.
+    void clickedEvent();
+
 protected:
     // The clicked script. The host's own part shows the press; subclasses call it first.
     virtual void onClicked();
