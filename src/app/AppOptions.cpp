@@ -17,7 +17,7 @@ QString AppOptions::usage()
 {
     return QStringLiteral(
         "Usage: histmaint [--data DIR | --live FILE --history FILE] [--layouts DIR]\n"
-        "       histmaint [--data DIR] --screenshot FILE [--category BUTTON]\n"
+        "       histmaint [--data DIR] --screenshot FILE [--category BUTTON [--window NAME]]\n"
         "       histmaint --create-demo DIR [--households N] [--seed S]\n"
         "\n"
         "  --data DIR          the folder holding register.db and history.db\n"
@@ -30,6 +30,9 @@ QString AppOptions::usage()
         "  --screenshot FILE   draw the history maintenance window offscreen into a PNG file and stop\n"
         "  --category BUTTON   with --screenshot: click this category button first (p_rprinfo, p_personinfo,\n"
         "                      p_eldinfo, p_children, p_womaninfo, p_oowpersoninfo, p_minlivingprotect)\n"
+        "  --window NAME       with --category: open this window on the grid's first row and draw it\n"
+        "                      (w_hismodify, w_hisrecovprompt, w_hisdelprompt, w_filter_his, w_setshow_his,\n"
+        "                      w_datawindow_sort, w_print_preview)\n"
         "  --layouts DIR       DataWindow objects (<name>.json) that replace the built-in ones\n"
         "  --help              this text\n")
         .arg(defaultDataDirPath());
@@ -69,6 +72,9 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
         } else if (a == QLatin1String("--category")) {
             if (!value(i, a, category))
                 return false;
+        } else if (a == QLatin1String("--window")) {
+            if (!value(i, a, window))
+                return false;
         } else if (a == QLatin1String("--layouts")) {
             if (!value(i, a, layouts))
                 return false;
@@ -94,6 +100,10 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
             errorText = QStringLiteral("unknown argument: %1").arg(a);
             return false;
         }
+    }
+    if (!window.isEmpty() && category.isEmpty()) {
+        errorText = QStringLiteral("--window goes with --category");
+        return false;
     }
     if (!category.isEmpty() && screenshot.isEmpty()) {
         errorText = QStringLiteral("--category goes with --screenshot");

@@ -22,6 +22,7 @@ struct AppOptions
     std::uint64_t seed = 1; // --seed S
     QString screenshot;     // --screenshot FILE
     QString category;       // --category BUTTON (with --screenshot)
+    QString window;         // --window NAME (with --category)
     QString layouts;        // --layouts DIR: DataWindow objects that replace the built-in ones
 
     bool parse(const QStringList &arguments, QString &errorText);

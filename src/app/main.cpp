@@ -7,6 +7,8 @@
 #include "host/ui/uo_button.h"
 #include "host/ui/w_main.h"
 #include "platform/dw/DwLibrary.h"
+#include "platform/ui/DataWindowControl.h"
+#include "platform/ui/LateBinding.h"
 #include "platform/ui/QtOperatorDialogs.h"
 #include "platform/ui/Windows.h"
 #include "shell/HistoryModule.h"
@@ -68,6 +70,44 @@ int fail(const QString &text, bool gui)
     return 2;
 }
 
+// Opens a window of the module or the host over the grid in view and draws it into the file as
+// soon as it shows (response windows run modally, so the picture is taken from inside).
+bool shootWindow(hm::w_histmanage *module, const QString &name, const QString &file, QString &error)
+{
+    rt::ui::PbWindow *sheet = module->GetActiveSheet();
+    rt::ui::DataWindowControl *grid = nullptr;
+    if (sheet)
+        rt::ui::LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);
+    if (!grid || grid->RowCount() < 1) {
+        error = QStringLiteral("the category shows no row to open %1 on").arg(name);
+        return false;
+    }
+    grid->SetRow(1);
+    bool saved = false;
+    QTimer::singleShot(300, module, [&]() {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *window = qobject_cast<rt::ui::PbWindow *>(w);
+            if (window && window->isVisible() && window->ClassName() == name) {
+                saved = window->grab().save(file, "PNG");
+                window->Close();
+                return;
+            }
+        }
+    });
+    if (name == QLatin1String("w_hismodify")) {
+        rt::ui::Windows::OpenByName(name, grid->DataObject());
+    } else if (name == QLatin1String("w_hisrecovprompt")) {
+        const bool household = grid->DataObject() == QLatin1String("dh_ge_rpr");
+        rt::ui::Windows::OpenByName(name, grid->GetItemString(1, household ? "RprNo" : "PersonNo")
+                                              + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
+    } else {
+        rt::ui::Windows::OpenByName(name, QString(), grid);
+    }
+    if (!saved)
+        error = QStringLiteral("cannot draw %1 into %2").arg(name, file);
+    return saved;
+}
+
 int runGui(const app::AppOptions &options)
 {
     const bool shot = !options.screenshot.isEmpty();
@@ -115,6 +155,13 @@ int runGui(const app::AppOptions &options)
             QApplication::processEvents();
         }
         QApplication::processEvents();
+        if (!options.window.isEmpty()) {
+            QString shotError;
+            if (!shootWindow(module, options.window, options.screenshot, shotError))
+                return fail(shotError, false);
+            out() << "Wrote " << options.screenshot << Qt::endl;
+            return 0;
+        }
         if (!module->grab().save(options.screenshot, "PNG"))
             return fail(QStringLiteral("cannot write %1").arg(options.screenshot), false);
         out() << "Wrote " << options.screenshot << Qt::endl;
