@@ -19,12 +19,17 @@ QString AppOptions::usage()
         "Usage: histmaint [--data DIR | --live FILE --history FILE] [--layouts DIR]\n"
         "       histmaint [--data DIR] --screenshot FILE [--category BUTTON [--window NAME]]\n"
         "       histmaint --create-demo DIR [--households N] [--seed S]\n"
+        "       histmaint --pg CONNINFO [--screenshot FILE ...]\n"
+        "       histmaint --create-demo-pg CONNINFO [--households N] [--seed S]\n"
         "\n"
         "  --data DIR          the folder holding register.db and history.db\n"
         "                      (default: %1; a demo register is made there on first run)\n"
         "  --live FILE         the live register file (with --history)\n"
         "  --history FILE      the history file (with --live)\n"
         "  --create-demo DIR   make a demo register in DIR and stop\n"
+        "  --pg CONNINFO       the register on a PostgreSQL server (a libpq connection string,\n"
+        "                      for example \"host=/run/postgresql dbname=register\")\n"
+        "  --create-demo-pg CONNINFO  make a demo register in that (empty) PostgreSQL database and stop\n"
         "  --households N      households in the demo register (default 400)\n"
         "  --seed S            seed of the demo register (default 1; the same seed gives the same register)\n"
         "  --screenshot FILE   draw the history maintenance window offscreen into a PNG file and stop\n"
@@ -64,6 +69,13 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
                 return false;
         } else if (a == QLatin1String("--create-demo")) {
             if (!value(i, a, demoDir))
+                return false;
+            mode = Mode::CreateDemo;
+        } else if (a == QLatin1String("--pg")) {
+            if (!value(i, a, pg))
+                return false;
+        } else if (a == QLatin1String("--create-demo-pg")) {
+            if (!value(i, a, pg))
                 return false;
             mode = Mode::CreateDemo;
         } else if (a == QLatin1String("--screenshot")) {
@@ -108,6 +120,13 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
     if (!category.isEmpty() && screenshot.isEmpty()) {
         errorText = QStringLiteral("--category goes with --screenshot");
         return false;
+    }
+    if (!pg.isEmpty()) {
+        if (!dataDir.isEmpty() || !livePath.isEmpty() || !historyPath.isEmpty() || !demoDir.isEmpty()) {
+            errorText = QStringLiteral("--pg takes the place of --data, --live, --history and --create-demo");
+            return false;
+        }
+        return true;
     }
     if (livePath.isEmpty() != historyPath.isEmpty()) {
         errorText = QStringLiteral("--live and --history go together");

@@ -18,6 +18,7 @@ struct AppOptions
     QString livePath;       // --live FILE
     QString historyPath;    // --history FILE
     QString demoDir;        // --create-demo DIR
+    QString pg;             // --pg CONNINFO: the register on a PostgreSQL server (or --create-demo-pg CONNINFO)
     int households = 400;   // --households N
     std::uint64_t seed = 1; // --seed S
     QString screenshot;     // --screenshot FILE

@@ -38,6 +38,7 @@ QTextStream &err()
 
 int createDemo(const QString &dir, const app::AppOptions &options)
 {
+    const bool server = !options.pg.isEmpty();
     host::DemoOptions demo;
     demo.households = options.households;
     demo.seed = options.seed;
@@ -45,7 +46,9 @@ int createDemo(const QString &dir, const app::AppOptions &options)
     QString error;
     QElapsedTimer timer;
     timer.start();
-    if (host::DemoRegister::create(dir, demo, summary, error) != 0) {
+    if ((server ? host::DemoRegister::createServer(options.pg, demo, summary, error)
+                : host::DemoRegister::create(dir, demo, summary, error))
+        != 0) {
         err() << "histmaint: cannot create the demo register: " << error << Qt::endl;
         return 1;
     }
@@ -113,7 +116,9 @@ int runGui(const app::AppOptions &options)
     const bool shot = !options.screenshot.isEmpty();
     const bool gui = !shot;
     // First run: a demo register in the default data directory, and the operator is told.
-    const bool liveExists = QFileInfo::exists(options.livePath), historyExists = QFileInfo::exists(options.historyPath);
+    const bool server = !options.pg.isEmpty();
+    const bool liveExists = server || QFileInfo::exists(options.livePath);
+    const bool historyExists = server || QFileInfo::exists(options.historyPath);
     QString firstRun;
     if (!liveExists && !historyExists && !options.defaultDataDir)
         return fail(QString::fromUtf8("%1 中没有人口信息库（register.db 与 history.db）。可以用 histmaint --create-demo %1 建立演示库。")
@@ -125,9 +130,12 @@ int runGui(const app::AppOptions &options)
         firstRun = QString::fromUtf8("在 %1 中没有找到人口信息库，已为您建立了一个演示库。").arg(options.dataDir);
     }
     host::Globals &g = host::g();
-    g.dataDirectory = options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir;
+    g.dataDirectory = server ? options.pg
+                             : options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir;
     QString error;
-    if (host::RegisterDatabases::connect(options.livePath, options.historyPath, g.sqlca, g.photosqlca, error) != 0)
+    if ((server ? host::RegisterDatabases::connectServer(options.pg, g.sqlca, g.photosqlca, error)
+                : host::RegisterDatabases::connect(options.livePath, options.historyPath, g.sqlca, g.photosqlca, error))
+        != 0)
         return fail(QString::fromUtf8("无法打开人口信息库 / cannot open the register:\n%1").arg(error), gui);
     static rt::DwLibrary library;
     if (!host::HostDwLibrary::load(library, options.layouts, error) || !hm::HistoryModule::registerObjects(library, error))

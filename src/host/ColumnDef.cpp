@@ -30,4 +30,18 @@ QString ColumnDef::sqliteType() const
     return QString();
 }
 
+QString ColumnDef::pgType() const
+{
+    switch (type) {
+    case ColumnType::Char: return QStringLiteral("varchar(%1)").arg(size);
+    case ColumnType::Date: return QStringLiteral("date");
+    case ColumnType::DateTime: return QStringLiteral("timestamp(6)");
+    case ColumnType::Time: return QStringLiteral("time(0)");
+    case ColumnType::Long: return QStringLiteral("bigint");
+    case ColumnType::Number: return QStringLiteral("double precision");
+    case ColumnType::Decimal: return QStringLiteral("numeric(18,%1)").arg(size);
+    }
+    return QString();
+}
+
 } // namespace host

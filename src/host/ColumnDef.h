@@ -21,6 +21,8 @@ struct ColumnDef
     // The SQLite column type. Decimals are declared with text affinity so that "1.10" keeps
     // its digits (a NUMERIC column would turn it into the float 1.1).
     QString sqliteType() const;
+    // The PostgreSQL column type (decimals as numeric, datetimes to the microsecond).
+    QString pgType() const;
 };
 
 } // namespace host

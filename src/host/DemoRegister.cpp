@@ -78,8 +78,10 @@ public:
     bool run(QString &error)
     {
         // A large page cache keeps the index pages of a million-row load in memory.
-        m_live.executeImmediate(QStringLiteral("PRAGMA cache_size = -131072"));
-        m_history.executeImmediate(QStringLiteral("PRAGMA cache_size = -131072"));
+        if (m_live.DBMS == QLatin1String("SQLite")) {
+            m_live.executeImmediate(QStringLiteral("PRAGMA cache_size = -131072"));
+            m_history.executeImmediate(QStringLiteral("PRAGMA cache_size = -131072"));
+        }
         if (!m_live.beginWrite() || !m_history.beginWrite()) {
             error = m_live.SQLCode() == -1 ? m_live.SQLErrText() : m_history.SQLErrText();
             return false;
@@ -481,6 +483,21 @@ int DemoRegister::create(const QString &dir, const DemoOptions &options, DemoSum
         }
         return -1;
     }
+    return 0;
+}
+
+int DemoRegister::createServer(const QString &conninfo, const DemoOptions &options, DemoSummary &summary,
+                               QString &errorText)
+{
+    if (RegisterDatabases::createServer(conninfo, errorText) != 0)
+        return -1;
+    rt::Transaction live(QStringLiteral("demo_live")), history(QStringLiteral("demo_history"));
+    if (RegisterDatabases::connectServer(conninfo, live, history, errorText) != 0)
+        return -1;
+    if (fill(live, history, options, summary, errorText) != 0 || RegisterDatabases::resyncIdentities(live, errorText) != 0)
+        return -1;
+    summary.livePath = QStringLiteral("%1 (schema live)").arg(conninfo);
+    summary.historyPath = QStringLiteral("%1 (schema history)").arg(conninfo);
     return 0;
 }
 

@@ -40,6 +40,8 @@ class DemoRegister
 public:
     // Creates register.db and history.db in dir and fills them. Refuses to overwrite.
     static int create(const QString &dir, const DemoOptions &options, DemoSummary &summary, QString &errorText);
+    // The same register on a PostgreSQL database (a libpq connection string) that holds none yet.
+    static int createServer(const QString &conninfo, const DemoOptions &options, DemoSummary &summary, QString &errorText);
     // Fills two connected, empty register files, one transaction per file.
     static int fill(rt::Transaction &live, rt::Transaction &history, const DemoOptions &options, DemoSummary &summary,
                     QString &errorText);

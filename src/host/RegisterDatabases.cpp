@@ -1,11 +1,13 @@
 #include "host/RegisterDatabases.h"
 
 #include "host/HostProcedures.h"
+#include "host/PgSchema.h"
 #include "host/SchemaCatalogue.h"
 #include "platform/core/DateTime.h"
 #include "platform/core/Transaction.h"
 
 #include <QDir>
+#include <tuple>
 #include <QFileInfo>
 
 namespace host {
@@ -166,6 +168,107 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
         return fail(text);
     HostProcedures::registerLiveProcedures(sqlca);
     HostProcedures::registerHistoryProcedures(photosqlca);
+    return 0;
+}
+
+int RegisterDatabases::createServer(const QString &conninfo, QString &errorText)
+{
+    rt::Transaction t(QStringLiteral("setup"));
+    t.DBMS = QStringLiteral("PostgreSQL");
+    t.Database = conninfo;
+    if (t.connect() != 0) {
+        errorText = t.SQLErrText();
+        return -1;
+    }
+    QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+    if (t.selectInto(QStringLiteral("SELECT count(*) FROM pg_namespace WHERE nspname IN ('live', 'history')"), {}, n) != 0) {
+        errorText = t.SQLErrText();
+        return -1;
+    }
+    if (n[0].longValue() > 0) {
+        errorText = QStringLiteral("the database already holds a register (schema live or history); it is left as it is");
+        return -1;
+    }
+    QStringList statements = PgSchema::createStatements();
+    const QString info = QStringLiteral("INSERT INTO %1.register_info (key, value) VALUES ('%2', '%3')");
+    for (const QString &schema : {PgSchema::liveSchema(), PgSchema::historySchema()}) {
+        statements << info.arg(schema, QStringLiteral("role"), schema == PgSchema::liveSchema() ? QStringLiteral("live")
+                                                                                                 : QStringLiteral("history"))
+                   << info.arg(schema, QStringLiteral("schema"), QString::number(SchemaCatalogue::schemaVersion()))
+                   << info.arg(schema, QStringLiteral("created"), rt::DateTime::currentDateTime().toCanonical());
+    }
+    // One transaction: a register is made whole or not at all.
+    for (const QString &sql : statements) {
+        if (t.executeImmediate(sql) == -1) {
+            errorText = t.SQLErrText();
+            t.rollback();
+            return -1;
+        }
+    }
+    if (t.commit() != 0) {
+        errorText = t.SQLErrText();
+        t.rollback();
+        return -1;
+    }
+    return 0;
+}
+
+int RegisterDatabases::connectServer(const QString &conninfo, rt::Transaction &sqlca, rt::Transaction &photosqlca,
+                                     QString &errorText)
+{
+    auto fail = [&](const QString &text) {
+        errorText = text;
+        sqlca.disconnect();
+        photosqlca.disconnect();
+        return -1;
+    };
+    for (rt::Transaction *t : {&sqlca, &photosqlca}) {
+        t->DBMS = QStringLiteral("PostgreSQL");
+        t->Database = conninfo;
+        t->AttachDatabase.clear();
+        t->SearchPath = t == &sqlca ? PgSchema::liveSearchPath() : PgSchema::historySearchPath();
+        if (t->connect() != 0)
+            return fail(t->SQLErrText());
+    }
+    for (const auto &[t, schema, role] : {std::tuple{&sqlca, PgSchema::liveSchema(), QStringLiteral("live")},
+                                          std::tuple{&sqlca, PgSchema::historySchema(), QStringLiteral("history")},
+                                          std::tuple{&photosqlca, PgSchema::historySchema(), QStringLiteral("history")}}) {
+        QList<rt::Value> value{rt::Value::null(rt::ValueType::String)};
+        // to_regclass answers null, rather than failing, where there is no register at all.
+        const QString sql = QStringLiteral("SELECT value FROM %1.register_info WHERE key = 'role'").arg(schema);
+        QList<rt::Value> exists{rt::Value::null(rt::ValueType::String)};
+        if (t->selectInto(QStringLiteral("SELECT to_regclass('%1.register_info')::text").arg(schema), {}, exists) != 0
+            || exists[0].isNull() || t->selectInto(sql, {}, value) != 0 || value[0].string() != role)
+            return fail(QStringLiteral("the database is not a register of this program (no %1 schema with its register_info)")
+                            .arg(schema));
+    }
+    return 0;
+}
+
+int RegisterDatabases::resyncIdentities(rt::Transaction &t, QString &errorText)
+{
+    for (const TableDef &table : SchemaCatalogue::tables()) {
+        QList<std::pair<QString, QString>> identities{{PgSchema::historySchema() + QLatin1Char('.') + table.historyTable.toLower(),
+                                                       QStringLiteral("hisid")}};
+        for (const ColumnDef &c : table.liveColumns) {
+            if (c.identity)
+                identities.append({PgSchema::liveSchema() + QLatin1Char('.') + table.liveTable.toLower(), c.name.toLower()});
+        }
+        for (const auto &[name, column] : identities) {
+            if (t.executeImmediate(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), COALESCE(max(%2), 0) + 1, "
+                                                  "false) FROM %1")
+                                       .arg(name, column))
+                == -1) {
+                errorText = t.SQLErrText();
+                t.rollback();
+                return -1;
+            }
+        }
+    }
+    if (t.commit() != 0) {
+        errorText = t.SQLErrText();
+        return -1;
+    }
     return 0;
 }
 

@@ -27,6 +27,17 @@ public:
     static int connect(const QString &livePath, const QString &historyPath, rt::Transaction &sqlca,
                        rt::Transaction &photosqlca, QString &errorText);
 
+    // The register on a PostgreSQL database (a libpq connection string): the schemas, tables and
+    // procedures of PgSchema. Refuses a database that already holds either schema.
+    static int createServer(const QString &conninfo, QString &errorText);
+    // Connects both transactions to the server's register: sqlca to the live schema (seeing the
+    // history too), photosqlca to the history schema; checks that the database is a register.
+    static int connectServer(const QString &conninfo, rt::Transaction &sqlca, rt::Transaction &photosqlca,
+                             QString &errorText);
+    // After rows were loaded with their own numbers: the server's identity counters continue
+    // after the highest number of each table.
+    static int resyncIdentities(rt::Transaction &t, QString &errorText);
+
 private:
     static int createFile(const QString &path, const QString &role, QString &errorText);
     // The file and its folder can be written (SQLite keeps its journal files beside it).

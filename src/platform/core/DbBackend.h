@@ -3,6 +3,7 @@
 #include "Value.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -72,6 +73,7 @@ struct DbOpenOptions
     QString attachPath;           // optional second file, reached by unqualified names
     QString attachSchema = QStringLiteral("hist");
     int busyTimeoutMs = 3000;
+    QString searchPath;           // a server backend: the schemas unqualified names are looked up in
 };
 
 class DbConnection
@@ -94,6 +96,11 @@ public:
     // False while a transaction is open.
     virtual bool autocommit() const = 0;
     virtual QString backendName() const = 0;
+    // The primary key columns of a table as the database names them; empty when it has none or
+    // the table is unknown. Asking never disturbs an open transaction.
+    virtual QStringList primaryKey(const QString &table) = 0;
+    // True when stored procedures live in the database itself (called as functions by name).
+    virtual bool hasServerProcedures() const { return false; }
 };
 
 } // namespace rt

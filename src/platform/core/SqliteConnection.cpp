@@ -265,6 +265,20 @@ std::int64_t SqliteConnection::lastInsertId() const
     return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
 }
 
+QStringList SqliteConnection::primaryKey(const QString &table)
+{
+    QStringList keys;
+    sqlite3_stmt *stmt = nullptr;
+    if (!m_db || sqlite3_prepare_v2(m_db, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk", -1, &stmt, nullptr) != SQLITE_OK)
+        return keys;
+    const QByteArray t = table.toUtf8();
+    sqlite3_bind_text(stmt, 1, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        keys << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    return keys;
+}
+
 bool SqliteConnection::autocommit() const
 {
     return !m_db || sqlite3_get_autocommit(m_db) != 0;

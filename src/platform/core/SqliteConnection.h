@@ -27,6 +27,7 @@ public:
     std::int64_t lastInsertId() const override;
     bool autocommit() const override;
     QString backendName() const override { return QStringLiteral("SQLite"); }
+    QStringList primaryKey(const QString &table) override;
 
     // The engine's error for the connection's last call, with a readable text.
     static DbError errorOf(sqlite3 *db, int rc);

@@ -1,5 +1,6 @@
 #include "Transaction.h"
 
+#include "PgConnection.h"
 #include "SqliteConnection.h"
 
 #include <QRegularExpression>
@@ -22,17 +23,22 @@ Transaction::~Transaction()
 int Transaction::connect()
 {
     disconnect();
-    if (DBMS.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0) {
+    std::unique_ptr<DbConnection> connection;
+    if (DBMS.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0)
+        connection = std::make_unique<SqliteConnection>();
+    else if (DBMS.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0)
+        connection = std::make_unique<PgConnection>();
+    else {
         setError(-1, QStringLiteral("unsupported DBMS: %1").arg(DBMS));
         return -1;
     }
-    auto connection = std::make_unique<SqliteConnection>();
     DbOpenOptions options;
     options.path = Database;
     options.create = AutoCreate;
     options.attachPath = AttachDatabase;
     options.attachSchema = AttachSchema;
     options.busyTimeoutMs = BusyTimeoutMs;
+    options.searchPath = SearchPath;
     DbError error;
     if (!connection->open(options, error)) {
         setError(error);
@@ -291,6 +297,8 @@ int Transaction::executeProcedure(const QString &procedure, const ProcedureArgs 
 {
     const auto it = m_procedures.constFind(procedure.toLower());
     if (it == m_procedures.constEnd()) {
+        if (isConnected() && m_connection->hasServerProcedures())
+            return executeServerProcedure(procedure, args);
         setError(-1, QStringLiteral("procedure not found: %1").arg(procedure));
         return -1;
     }
@@ -312,6 +320,63 @@ int Transaction::executeProcedure(const QString &procedure, const ProcedureArgs 
         m_connection->exec(QStringLiteral("RELEASE proc_call"), ignored);
         setError(m_sqlDbCode != 0 && m_sqlCode == -1 ? m_sqlDbCode : -1,
                  errorText.isEmpty() ? QStringLiteral("procedure %1 failed").arg(procedure) : errorText);
+        return -1;
+    }
+    if (!m_connection->exec(QStringLiteral("RELEASE proc_call"), error)) {
+        setError(error);
+        return -1;
+    }
+    setResult(0, m_connection->totalChanges() - before);
+    return 0;
+}
+
+int Transaction::executeServerProcedure(const QString &procedure, const ProcedureArgs &args)
+{
+    // The database's own function, its arguments by name: SELECT proc(p => ?, q => ?).
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    QStringList named;
+    QList<Value> values;
+    for (const auto &[name, value] : args.all()) {
+        const QString n = ProcedureArgs::normalized(name);
+        if (!plain.match(n).hasMatch()) {
+            setError(-1, QStringLiteral("not a parameter name: %1").arg(name));
+            return -1;
+        }
+        named << n + QStringLiteral(" => ?");
+        values << value;
+    }
+    if (!plain.match(procedure).hasMatch()) {
+        setError(-1, QStringLiteral("not a procedure name: %1").arg(procedure));
+        return -1;
+    }
+    if (injectedFault(QStringLiteral("EXECUTE ") + procedure) || !beginWrite())
+        return -1;
+    DbError error;
+    if (!m_connection->exec(QStringLiteral("SAVEPOINT proc_call"), error)) {
+        setError(error);
+        return -1;
+    }
+    const std::int64_t before = m_connection->totalChanges();
+    auto stmt = prepare(QStringLiteral("SELECT %1(%2)").arg(procedure.toLower(), named.join(QStringLiteral(", "))));
+    bool ok = stmt && bindAll(*stmt, values);
+    if (ok) {
+        DbStep step;
+        while ((step = stmt->step()) == DbStep::Row) {
+        }
+        if (step == DbStep::Error) {
+            setError(stmt->lastError());
+            ok = false;
+        }
+        stmt->reset();
+    }
+    stmt.reset();
+    if (!ok) {
+        const long code = m_sqlDbCode;
+        const QString text = m_sqlErrText;
+        DbError ignored;
+        m_connection->exec(QStringLiteral("ROLLBACK TO proc_call"), ignored);
+        m_connection->exec(QStringLiteral("RELEASE proc_call"), ignored);
+        setError(code, text.isEmpty() ? QStringLiteral("procedure %1 failed").arg(procedure) : text);
         return -1;
     }
     if (!m_connection->exec(QStringLiteral("RELEASE proc_call"), error)) {

@@ -55,12 +55,13 @@ public:
     Transaction &operator=(const Transaction &) = delete;
 
     // Connection properties, read by connect().
-    QString DBMS = QStringLiteral("SQLite");
-    QString Database;                       // the database file
+    QString DBMS = QStringLiteral("SQLite"); // or "PostgreSQL"
+    QString Database;                       // the database file; for PostgreSQL a libpq connection string
     QString AttachDatabase;                 // optional second file (its tables answer unqualified names)
     QString AttachSchema = QStringLiteral("hist");
     bool AutoCreate = false;                // create missing files (set-up only)
     int BusyTimeoutMs = 3000;               // how long a write waits for another connection's lock
+    QString SearchPath;                     // PostgreSQL: the schemas unqualified names resolve in
 
     const QString &name() const { return m_name; }
 
@@ -121,6 +122,7 @@ private:
     int runWriting(DbStatement &stmt, bool dml);
     static bool isDml(const QString &sql);
     bool fire(InjectedFault::On on, const QString &sql);
+    int executeServerProcedure(const QString &procedure, const ProcedureArgs &args);
 
     struct ArmedFault
     {

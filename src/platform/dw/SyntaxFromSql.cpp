@@ -84,15 +84,10 @@ QString SyntaxFromSql::build(Transaction &transaction, const QString &select, co
     if (oneTable && !table.isEmpty()) {
         def.setProp(QStringLiteral("table.updatetable"), table);
         // The table's primary key becomes the DataWindow's key.
-        Cursor keys(transaction, QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"));
-        if (keys.open({table}) == 0) {
-            QList<Value> row{Value::null(ValueType::String)};
-            while (keys.fetch(row) == 0) {
-                const int c = def.findColumn(row[0].string());
-                if (c >= 0)
-                    def.column(c).setProp(QStringLiteral("key"), QStringLiteral("yes"));
-            }
-            keys.close();
+        for (const QString &key : transaction.connection()->primaryKey(table)) {
+            const int c = def.findColumn(key);
+            if (c >= 0)
+                def.column(c).setProp(QStringLiteral("key"), QStringLiteral("yes"));
         }
     }
     transaction.setResult(0);

@@ -1,0 +1,400 @@
+#include "PgConnection.h"
+
+#include "SqlLexer.h"
+
+#include <QRegularExpression>
+#include <libpq-fe.h>
+
+namespace rt {
+
+namespace {
+
+// Type object ids of the server's built-in types.
+enum : unsigned {
+    BoolOid = 16, Int8Oid = 20, Int2Oid = 21, Int4Oid = 23, TextOid = 25, OidOid = 26, Float4Oid = 700,
+    Float8Oid = 701, BpcharOid = 1042, VarcharOid = 1043, DateOid = 1082, TimeOid = 1083, TimestampOid = 1114,
+    TimestamptzOid = 1184, NumericOid = 1700
+};
+
+// SQLSTATE codes of waiting for another session, told as such.
+bool isLockState(const QByteArray &state)
+{
+    return state == "55P03" || state == "40P01" || state == "40001" || state == "57014";
+}
+
+class PgStatement final : public DbStatement
+{
+public:
+    PgStatement(PgConnection &connection, SqlLexer::Statement statement, QString name, PGresult *description)
+        : m_connection(connection), m_st(std::move(statement)), m_name(std::move(name)), m_description(description),
+          m_values(std::size_t(m_st.parameterCount)), m_null(std::size_t(m_st.parameterCount), true)
+    {
+    }
+    ~PgStatement() override
+    {
+        PQclear(m_result);
+        PQclear(m_description);
+        // A statement prepared inside a transaction that has since failed cannot be freed now;
+        // it goes with the session.
+        if (!m_name.isEmpty() && m_connection.handle() && PQtransactionStatus(m_connection.handle()) != PQTRANS_INERROR)
+            PQclear(PQexec(m_connection.handle(), QStringLiteral("DEALLOCATE %1").arg(m_name).toUtf8().constData()));
+    }
+
+    int parameterCount() const override { return m_st.parameterCount; }
+    int parameterIndex(const QString &name) const override
+    {
+        QString n = name;
+        if (n.startsWith(QLatin1Char(':')) || n.startsWith(QLatin1Char('@')) || n.startsWith(QLatin1Char('$')))
+            n = n.mid(1);
+        for (int i = 0; i < m_st.names.size(); ++i) {
+            if (m_st.names[i].compare(n, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    }
+    bool bind(int index, const Value &value) override
+    {
+        if (index < 0 || index >= m_st.parameterCount) {
+            m_error = {-1, QStringLiteral("no parameter %1").arg(index + 1)};
+            return false;
+        }
+        m_null[std::size_t(index)] = value.isNull();
+        if (value.isNull())
+            return true;
+        switch (value.type()) {
+        case ValueType::Boolean: m_values[std::size_t(index)] = value.boolean() ? "true" : "false"; break;
+        case ValueType::Long: m_values[std::size_t(index)] = QByteArray::number(qlonglong(value.longValue())); break;
+        case ValueType::Number: m_values[std::size_t(index)] = QByteArray::number(value.number(), 'g', 17); break;
+        default: m_values[std::size_t(index)] = value.toText().toUtf8(); break;
+        }
+        return true;
+    }
+    void clearBindings() override { std::fill(m_null.begin(), m_null.end(), true); }
+
+    DbStep step() override
+    {
+        if (!m_executed) {
+            m_executed = true;
+            m_row = -1;
+            if (!execute())
+                return DbStep::Error;
+        }
+        if (!m_result || PQresultStatus(m_result) != PGRES_TUPLES_OK)
+            return DbStep::Done;
+        ++m_row;
+        return m_row < PQntuples(m_result) ? DbStep::Row : DbStep::Done;
+    }
+    void reset() override
+    {
+        PQclear(m_result);
+        m_result = nullptr;
+        m_executed = false;
+    }
+
+    int columnCount() const override { return meta() ? PQnfields(meta()) : 0; }
+    QString columnName(int c) const override { return QString::fromUtf8(PQfname(meta(), c)); }
+    QString columnDeclaredType(int c) const override
+    {
+        const int mod = PQfmod(meta(), c);
+        switch (PQftype(meta(), c)) {
+        case BoolOid: return QStringLiteral("BOOLEAN");
+        case Int2Oid:
+        case Int4Oid:
+        case Int8Oid:
+        case OidOid: return QStringLiteral("INTEGER");
+        case Float4Oid:
+        case Float8Oid: return QStringLiteral("DOUBLE");
+        case NumericOid:
+            return mod >= 4 ? QStringLiteral("NUMERIC(%1,%2)").arg(((mod - 4) >> 16) & 0xffff).arg((mod - 4) & 0xffff)
+                            : QStringLiteral("NUMERIC");
+        case VarcharOid: return mod >= 4 ? QStringLiteral("VARCHAR(%1)").arg(mod - 4) : QStringLiteral("TEXT");
+        case BpcharOid: return mod >= 4 ? QStringLiteral("CHAR(%1)").arg(mod - 4) : QStringLiteral("CHAR(1)");
+        case DateOid: return QStringLiteral("DATE");
+        case TimeOid: return QStringLiteral("TIME");
+        case TimestampOid:
+        case TimestamptzOid: return QStringLiteral("TIMESTAMP");
+        default: return QStringLiteral("TEXT");
+        }
+    }
+    QString columnTable(int c) const override
+    {
+        const Oid table = PQftable(meta(), c);
+        return table == InvalidOid ? QString() : m_connection.tableName(table);
+    }
+
+    DbColumnKind columnKind(int c) const override
+    {
+        if (!m_result || m_row < 0 || PQgetisnull(m_result, m_row, c))
+            return DbColumnKind::Null;
+        switch (PQftype(m_result, c)) {
+        case BoolOid:
+        case Int2Oid:
+        case Int4Oid:
+        case Int8Oid:
+        case OidOid: return DbColumnKind::Integer;
+        case Float4Oid:
+        case Float8Oid: return DbColumnKind::Real;
+        default: return DbColumnKind::Text;
+        }
+    }
+    std::int64_t columnInt64(int c) const override
+    {
+        const char *v = PQgetvalue(m_result, m_row, c);
+        if (PQftype(m_result, c) == BoolOid)
+            return v[0] == 't' ? 1 : 0;
+        return std::strtoll(v, nullptr, 10);
+    }
+    double columnDouble(int c) const override { return std::strtod(PQgetvalue(m_result, m_row, c), nullptr); }
+    std::string_view columnUtf8(int c) const override
+    {
+        if (!m_result || m_row < 0)
+            return std::string_view("", 0);
+        return std::string_view(PQgetvalue(m_result, m_row, c), std::size_t(PQgetlength(m_result, m_row, c)));
+    }
+
+    bool isReadOnly() const override { return SqlLexer::isQuery(m_st.keyword); }
+    DbError lastError() const override { return m_error; }
+
+private:
+    const PGresult *meta() const { return m_result ? m_result : m_description; }
+
+    bool execute()
+    {
+        PGconn *conn = m_connection.handle();
+        if (m_name.isEmpty()) {
+            m_result = PQexec(conn, m_st.text.toUtf8().constData());
+        } else {
+            std::vector<const char *> values(std::size_t(m_st.parameterCount));
+            for (std::size_t i = 0; i < values.size(); ++i)
+                values[i] = m_null[i] ? nullptr : m_values[i].constData();
+            m_result = PQexecPrepared(conn, m_name.toUtf8().constData(), m_st.parameterCount, values.data(), nullptr,
+                                      nullptr, 0);
+        }
+        const ExecStatusType status = PQresultStatus(m_result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            m_error = m_connection.errorOf(m_result);
+            PQclear(m_result);
+            m_result = nullptr;
+            return false;
+        }
+        if (status == PGRES_COMMAND_OK)
+            m_connection.addChanges(std::atoll(PQcmdTuples(m_result)));
+        return true;
+    }
+
+    PgConnection &m_connection;
+    SqlLexer::Statement m_st;
+    QString m_name; // empty: run as plain text (statements the server cannot prepare)
+    PGresult *m_description = nullptr;
+    PGresult *m_result = nullptr;
+    std::vector<QByteArray> m_values;
+    std::vector<bool> m_null;
+    bool m_executed = false;
+    int m_row = -1;
+    DbError m_error;
+};
+
+bool preparable(const QString &keyword)
+{
+    static const QStringList kinds{QStringLiteral("select"), QStringLiteral("insert"), QStringLiteral("update"),
+                                   QStringLiteral("delete"), QStringLiteral("values"), QStringLiteral("with-write"),
+                                   QStringLiteral("table")};
+    return kinds.contains(keyword);
+}
+
+} // namespace
+
+PgConnection::~PgConnection()
+{
+    close();
+}
+
+DbError PgConnection::errorOf(const void *res) const
+{
+    const auto *result = static_cast<const PGresult *>(res);
+    DbError e;
+    const QByteArray state = result ? QByteArray(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
+    QString text = result && PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)
+                       ? QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY))
+                       : QString::fromUtf8(m_conn ? PQerrorMessage(m_conn) : "not connected").trimmed();
+    if (result && PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL))
+        text += QStringLiteral(" (%1)").arg(QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)));
+    if (isLockState(state))
+        text += QStringLiteral(" (another connection or program is writing to the register; try again when it has finished)");
+    if (state.size() == 5) {
+        // The SQLSTATE as a number: its digits when it has only digits, else read in base 36.
+        bool digits = false;
+        const int n = state.toInt(&digits);
+        e.code = digits ? n : int(state.toLongLong(nullptr, 36) % 1000000000);
+        text += QStringLiteral(" [SQLSTATE %1]").arg(QString::fromLatin1(state));
+    } else {
+        e.code = -1;
+    }
+    e.text = text;
+    return e;
+}
+
+bool PgConnection::open(const DbOpenOptions &options, DbError &error)
+{
+    close();
+    m_conn = PQconnectdb(options.path.toUtf8().constData());
+    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
+        error = {-1, QStringLiteral("cannot connect to the database server: %1")
+                         .arg(QString::fromUtf8(m_conn ? PQerrorMessage(m_conn) : "out of memory").trimmed())};
+        close();
+        return false;
+    }
+    // Schema names go into the text: only plain names are taken.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    QStringList schemas;
+    for (const QString &s : options.searchPath.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (!plain.match(s.trimmed()).hasMatch()) {
+            error = {-1, QStringLiteral("not a schema name: %1").arg(s)};
+            close();
+            return false;
+        }
+        schemas << s.trimmed().toLower();
+    }
+    QString setup = QStringLiteral("SET client_encoding TO 'UTF8'; SET DateStyle TO ISO; SET client_min_messages TO warning; "
+                                   "SET lock_timeout TO %1")
+                        .arg(std::max(1, options.busyTimeoutMs));
+    if (!schemas.isEmpty())
+        setup += QStringLiteral("; SET search_path TO ") + schemas.join(QStringLiteral(", "));
+    if (!exec(setup, error)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+void PgConnection::close()
+{
+    if (m_conn) {
+        PQfinish(m_conn);
+        m_conn = nullptr;
+    }
+    m_tables.clear();
+}
+
+std::unique_ptr<DbStatement> PgConnection::prepare(const QString &sql, int *tail, DbError &error)
+{
+    if (!m_conn) {
+        error = {-1, QStringLiteral("not connected")};
+        return nullptr;
+    }
+    SqlLexer::Statement st = SqlLexer::first(sql);
+    if (tail)
+        *tail = st.tail;
+    if (st.text.trimmed().isEmpty()) {
+        error = {};
+        return nullptr;
+    }
+    if (!preparable(st.keyword)) {
+        if (st.parameterCount > 0) {
+            error = {-1, QStringLiteral("values cannot be bound in a %1 statement").arg(st.keyword)};
+            return nullptr;
+        }
+        return std::make_unique<PgStatement>(*this, std::move(st), QString(), nullptr);
+    }
+    const QString name = nextStatementName();
+    PGresult *prepared = PQprepare(m_conn, name.toUtf8().constData(), st.text.toUtf8().constData(), 0, nullptr);
+    if (PQresultStatus(prepared) != PGRES_COMMAND_OK) {
+        error = errorOf(prepared);
+        PQclear(prepared);
+        return nullptr;
+    }
+    PQclear(prepared);
+    PGresult *description = PQdescribePrepared(m_conn, name.toUtf8().constData());
+    if (PQresultStatus(description) != PGRES_COMMAND_OK) {
+        error = errorOf(description);
+        PQclear(description);
+        return nullptr;
+    }
+    return std::make_unique<PgStatement>(*this, std::move(st), name, description);
+}
+
+bool PgConnection::exec(const QString &sql, DbError &error)
+{
+    if (!m_conn) {
+        error = {-1, QStringLiteral("not connected")};
+        return false;
+    }
+    if (sql.trimmed().compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) == 0
+        && PQtransactionStatus(m_conn) == PQTRANS_INERROR) {
+        // The server would end it as a rollback and call that a success.
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+        error = {-1, QStringLiteral("the transaction had failed and was rolled back; nothing of it was committed")};
+        return false;
+    }
+    PGresult *result = PQexec(m_conn, sql.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    if (!ok)
+        error = errorOf(result);
+    PQclear(result);
+    return ok;
+}
+
+std::int64_t PgConnection::lastInsertId() const
+{
+    if (!m_conn)
+        return 0;
+    // lastval() fails when no sequence was used yet; inside a transaction that failure must not
+    // end the transaction.
+    const bool inTransaction = PQtransactionStatus(m_conn) == PQTRANS_INTRANS;
+    if (inTransaction)
+        PQclear(PQexec(m_conn, "SAVEPOINT hm_lastval"));
+    PGresult *r = PQexec(m_conn, "SELECT lastval()");
+    std::int64_t id = 0;
+    const bool ok = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+    if (ok)
+        id = std::strtoll(PQgetvalue(r, 0, 0), nullptr, 10);
+    PQclear(r);
+    if (inTransaction)
+        PQclear(PQexec(m_conn, ok ? "RELEASE hm_lastval" : "ROLLBACK TO hm_lastval"));
+    return id;
+}
+
+bool PgConnection::autocommit() const
+{
+    return !m_conn || PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+}
+
+QStringList PgConnection::primaryKey(const QString &table)
+{
+    QStringList keys;
+    if (!m_conn)
+        return keys;
+    const QByteArray name = table.toLower().toUtf8();
+    const char *values[] = {name.constData()};
+    // to_regclass answers null for an unknown table instead of failing the transaction.
+    PGresult *r = PQexecParams(m_conn,
+                               "SELECT a.attname FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
+                               "AND a.attnum = ANY(i.indkey) WHERE i.indisprimary AND i.indrelid = to_regclass($1) "
+                               "ORDER BY array_position(i.indkey, a.attnum)",
+                               1, nullptr, values, nullptr, nullptr, 0);
+    if (PQresultStatus(r) == PGRES_TUPLES_OK) {
+        for (int i = 0; i < PQntuples(r); ++i)
+            keys << QString::fromUtf8(PQgetvalue(r, i, 0));
+    }
+    PQclear(r);
+    return keys;
+}
+
+QString PgConnection::tableName(unsigned oid)
+{
+    const auto it = m_tables.constFind(oid);
+    if (it != m_tables.constEnd())
+        return *it;
+    const QByteArray id = QByteArray::number(oid);
+    const char *values[] = {id.constData()};
+    PGresult *r = PQexecParams(m_conn, "SELECT relname FROM pg_class WHERE oid = $1::oid", 1, nullptr, values, nullptr, nullptr, 0);
+    QString name;
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1)
+        name = QString::fromUtf8(PQgetvalue(r, 0, 0));
+    PQclear(r);
+    m_tables.insert(oid, name);
+    return name;
+}
+
+} // namespace rt

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "DbBackend.h"
+
+#include <QHash>
+
+struct pg_conn;
+
+namespace rt {
+
+// The server backend: one PostgreSQL connection through libpq, with the same contract as the
+// embedded one. The options' path is a libpq connection string; the search path chooses the
+// schemas unqualified names resolve in; the busy timeout becomes the lock timeout, so a write
+// that waits for another session's lock fails after it instead of hanging. SQL written for the
+// embedded backend works unchanged: placeholders are numbered for the server and quoted names
+// folded to lower case (see SqlLexer). A COMMIT of a transaction an earlier error aborted is a
+// failure here (the server would quietly roll it back).
+class PgConnection final : public DbConnection
+{
+public:
+    PgConnection() = default;
+    ~PgConnection() override;
+    PgConnection(const PgConnection &) = delete;
+    PgConnection &operator=(const PgConnection &) = delete;
+
+    bool open(const DbOpenOptions &options, DbError &error) override;
+    void close() override;
+    bool isOpen() const override { return m_conn != nullptr; }
+
+    std::unique_ptr<DbStatement> prepare(const QString &sql, int *tail, DbError &error) override;
+    bool exec(const QString &sql, DbError &error) override;
+
+    std::int64_t totalChanges() const override { return m_changes; }
+    std::int64_t lastInsertId() const override;
+    bool autocommit() const override;
+    QString backendName() const override { return QStringLiteral("PostgreSQL"); }
+    QStringList primaryKey(const QString &table) override;
+    bool hasServerProcedures() const override { return true; }
+
+    // For the statements: the connection, rows changed, a table's name by its object id.
+    pg_conn *handle() const { return m_conn; }
+    void addChanges(std::int64_t rows) { m_changes += rows; }
+    QString tableName(unsigned oid);
+    QString nextStatementName() { return QStringLiteral("hm_s%1").arg(++m_statements); }
+    // The server's error for a result (null: the connection's), with a readable text.
+    DbError errorOf(const void *result) const;
+
+private:
+    pg_conn *m_conn = nullptr;
+    std::int64_t m_changes = 0;
+    int m_statements = 0;
+    QHash<unsigned, QString> m_tables;
+};
+
+} // namespace rt

@@ -1,0 +1,158 @@
+#include "SqlLexer.h"
+
+namespace rt {
+
+namespace {
+
+bool identStart(QChar c)
+{
+    return c.isLetter() || c == QLatin1Char('_');
+}
+
+bool identPart(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
+
+} // namespace
+
+bool SqlLexer::isQuery(const QString &keyword)
+{
+    return keyword == QLatin1String("select") || keyword == QLatin1String("values") || keyword == QLatin1String("show")
+           || keyword == QLatin1String("explain") || keyword == QLatin1String("table");
+}
+
+SqlLexer::Statement SqlLexer::first(const QString &sql)
+{
+    Statement st;
+    QString &out = st.text;
+    int nextOrdinal = 0;
+    const int n = int(sql.size());
+    int i = 0;
+    auto number = [&](int k) {
+        st.parameterCount = std::max(st.parameterCount, k);
+        while (st.names.size() < k)
+            st.names << QString();
+        out += QLatin1Char('$') + QString::number(k);
+    };
+    while (i < n) {
+        const QChar c = sql[i];
+        const QChar next = i + 1 < n ? sql[i + 1] : QChar();
+        if (c == QLatin1Char(';')) {
+            ++i;
+            break;
+        }
+        if (c == QLatin1Char('\'')) { // a string literal, '' inside
+            int j = i + 1;
+            while (j < n) {
+                if (sql[j] == QLatin1Char('\'')) {
+                    if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            out += sql.mid(i, j + 1 - i);
+            i = j + 1;
+            continue;
+        }
+        if (c == QLatin1Char('"')) { // a quoted name, folded to lower case
+            int j = i + 1;
+            while (j < n && sql[j] != QLatin1Char('"'))
+                ++j;
+            out += sql.mid(i, j + 1 - i).toLower();
+            i = j + 1;
+            continue;
+        }
+        if (c == QLatin1Char('-') && next == QLatin1Char('-')) {
+            int j = i;
+            while (j < n && sql[j] != QLatin1Char('\n'))
+                ++j;
+            out += sql.mid(i, j - i);
+            i = j;
+            continue;
+        }
+        if (c == QLatin1Char('/') && next == QLatin1Char('*')) {
+            const int end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            const int j = end < 0 ? n : end + 2;
+            out += sql.mid(i, j - i);
+            i = j;
+            continue;
+        }
+        if (c == QLatin1Char('$') && (next == QLatin1Char('$') || identStart(next))) {
+            // A dollar-quoted body ($$ … $$ or $tag$ … $tag$), or a name with a $ in it.
+            int j = i + 1;
+            while (j < n && identPart(sql[j]) && sql[j] != QLatin1Char('$'))
+                ++j;
+            if (j < n && sql[j] == QLatin1Char('$')) {
+                const QString tag = sql.mid(i, j + 1 - i);
+                const int end = sql.indexOf(tag, j + 1);
+                const int stop = end < 0 ? n : end + int(tag.size());
+                out += sql.mid(i, stop - i);
+                i = stop;
+                continue;
+            }
+        }
+        if (c == QLatin1Char('$') && next.isDigit()) {
+            int j = i + 1;
+            while (j < n && sql[j].isDigit())
+                ++j;
+            number(sql.mid(i + 1, j - i - 1).toInt());
+            i = j;
+            continue;
+        }
+        if (c == QLatin1Char('?')) {
+            int j = i + 1;
+            while (j < n && sql[j].isDigit())
+                ++j;
+            number(j > i + 1 ? sql.mid(i + 1, j - i - 1).toInt() : ++nextOrdinal);
+            i = j;
+            continue;
+        }
+        if ((c == QLatin1Char(':') || c == QLatin1Char('@')) && identStart(next)
+            && !(i > 0 && sql[i - 1] == QLatin1Char(':'))) {
+            int j = i + 1;
+            while (j < n && identPart(sql[j]))
+                ++j;
+            const QString name = sql.mid(i + 1, j - i - 1);
+            int k = int(st.names.indexOf(name)) + 1;
+            if (k == 0) {
+                k = st.parameterCount + 1;
+                number(k);
+                st.names[k - 1] = name;
+            } else {
+                out += QLatin1Char('$') + QString::number(k);
+            }
+            i = j;
+            continue;
+        }
+        if (identStart(c) && st.keyword.isEmpty() && out.trimmed().isEmpty()) {
+            int j = i;
+            while (j < n && identPart(sql[j]))
+                ++j;
+            st.keyword = sql.mid(i, j - i).toLower();
+            out += sql.mid(i, j - i);
+            i = j;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    st.tail = i;
+    // A statement of comments only is no statement.
+    if (st.keyword.isEmpty() && !out.trimmed().startsWith(QLatin1Char('(')))
+        out.clear();
+    // "with … select" reads; "with … insert/update/delete" writes.
+    if (st.keyword == QLatin1String("with")) {
+        const QString lower = out.toLower();
+        st.keyword = (lower.contains(QLatin1String("insert ")) || lower.contains(QLatin1String("update "))
+                      || lower.contains(QLatin1String("delete ")))
+                         ? QStringLiteral("with-write")
+                         : QStringLiteral("select");
+    }
+    return st;
+}
+
+} // namespace rt
