@@ -97,7 +97,7 @@ QString w_hisrecovprompt::householdText(const QString &rprno) const
                                              "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
                               rprno);
     // Each member once, however many snapshots marked 5 the member has.
-    rt::Cursor cur_personnum(photosqlca, QStringLiteral("SELECT personname FROM th_ge_personinfo WHERE RprNo = ? AND "
+    rt::Cursor cur_personnum(photosqlca, QStringLiteral("SELECT min(personname) FROM th_ge_personinfo WHERE RprNo = ? AND "
                                                         "issave = '5' GROUP BY PersonNo ORDER BY min(hisid)"));
     if (cur_personnum.open({rprno}) == 0) {
         QList<rt::Value> row{rt::Value::null(rt::ValueType::String)};

@@ -111,7 +111,9 @@ TEST_F(DeletionTest, AFailedWriteRollsBackAndSaysSo)
     const Value hisid = dw->dataStore().GetItem(1, "hisid");
     // Someone else removed the snapshot in the meantime.
     rt::Transaction other;
+    other.DBMS = host::g().photosqlca.DBMS;
     other.Database = host::g().photosqlca.Database;
+    other.SearchPath = host::g().photosqlca.SearchPath;
     ASSERT_EQ(other.connect(), 0);
     other.execute(QStringLiteral("DELETE FROM th_sv_children WHERE hisid = ?"), {hisid});
     other.commit();

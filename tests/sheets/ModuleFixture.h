@@ -2,6 +2,7 @@
 
 #include "ModifyLog.h"
 #include "ScriptedOperatorDialogs.h"
+#include "TestRegister.h"
 
 #include "host/DemoRegister.h"
 #include "host/HostDwLibrary.h"
@@ -49,13 +50,15 @@ protected:
     static void SetUpTestSuite()
     {
         dir = new QTemporaryDir;
-        host::DemoOptions options;
-        options.households = 40;
-        options.seed = 5;
-        host::DemoSummary summary;
-        QString error;
-        ASSERT_EQ(host::DemoRegister::create(dir->path(), options, summary, error), 0) << error.toStdString();
         library = new rt::DwLibrary;
+        QString error;
+        std::string why;
+        if (TestRegister::available(why)) {
+            host::DemoOptions options;
+            options.households = 40;
+            options.seed = 5;
+            ASSERT_EQ(TestRegister::createDemo(dir->path(), options, error), 0) << error.toStdString();
+        }
         ASSERT_TRUE(host::HostDwLibrary::load(*library, QString(), error)) << error.toStdString();
         rt::DwLibrary::setDefaultLibrary(library);
         hm::HistoryModule::registerWindows();
@@ -69,12 +72,9 @@ protected:
 
     void SetUp() override
     {
+        TEST_REGISTER_REQUIRED();
         QString error;
-        ASSERT_EQ(host::RegisterDatabases::connect(QDir(dir->path()).filePath(QStringLiteral("register.db")),
-                                                   QDir(dir->path()).filePath(QStringLiteral("history.db")),
-                                                   host::g().sqlca, host::g().photosqlca, error),
-                  0)
-            << error.toStdString();
+        ASSERT_EQ(TestRegister::connect(dir->path(), host::g().sqlca, host::g().photosqlca, error), 0) << error.toStdString();
         RecordDouble::parms.clear();
         mainWindow = new host::w_main;
         host::g().w_main = mainWindow;

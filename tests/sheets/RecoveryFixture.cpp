@@ -48,20 +48,20 @@ const char *LiveSeed[] = {
 
 void RecoveryFixture::SetUp()
 {
+    TEST_REGISTER_REQUIRED();
     delete dir;
     dir = new QTemporaryDir;
-    const QString livePath = QDir(dir->path()).filePath(QStringLiteral("register.db"));
-    const QString histPath = QDir(dir->path()).filePath(QStringLiteral("history.db"));
     QString error;
-    ASSERT_EQ(host::RegisterDatabases::create(livePath, histPath, error), 0) << error.toStdString();
-    for (const auto &[path, statements] : {std::pair{histPath, QList<const char *>(std::begin(Seed), std::end(Seed))},
-                                           std::pair{livePath, QList<const char *>(std::begin(LiveSeed), std::end(LiveSeed))}}) {
-        rt::Transaction t;
-        t.Database = path;
-        ASSERT_EQ(t.connect(), 0);
-        for (const char *sql : statements)
-            ASSERT_EQ(t.executeImmediate(QString::fromUtf8(sql)), 0) << t.SQLErrText().toStdString() << "\n" << sql;
-        ASSERT_EQ(t.commit(), 0);
+    ASSERT_EQ(TestRegister::create(dir->path(), error), 0) << error.toStdString();
+    {
+        rt::Transaction live(QStringLiteral("seed_live")), history(QStringLiteral("seed_history"));
+        ASSERT_EQ(TestRegister::connect(dir->path(), live, history, error), 0) << error.toStdString();
+        for (const auto &[t, statements] : {std::pair{&history, QList<const char *>(std::begin(Seed), std::end(Seed))},
+                                            std::pair{&live, QList<const char *>(std::begin(LiveSeed), std::end(LiveSeed))}}) {
+            for (const char *sql : statements)
+                ASSERT_EQ(t->executeImmediate(QString::fromUtf8(sql)), 0) << t->SQLErrText().toStdString() << "\n" << sql;
+            ASSERT_EQ(t->commit(), 0);
+        }
     }
     ModuleFixture::SetUp();
 }
