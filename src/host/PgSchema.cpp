@@ -80,7 +80,7 @@ QStringList PgSchema::procedureStatements()
         body += QStringLiteral("  DELETE FROM history.%1 WHERE personno IN (SELECT personno FROM history.th_ge_personinfo "
                                "WHERE rprno = s_rprno);\n")
                     .arg(t);
-    out << QStringLiteral("CREATE FUNCTION history.proc_delrpr(s_rprno varchar) RETURNS integer LANGUAGE plpgsql AS $$\n"
+    out << QStringLiteral("CREATE FUNCTION history.proc_delrpr(s_rprno varchar DEFAULT NULL) RETURNS integer LANGUAGE plpgsql AS $$\n"
                           "BEGIN\n%1  DELETE FROM history.th_ge_personinfo WHERE rprno = s_rprno;\n"
                           "  DELETE FROM history.th_ge_rpr WHERE rprno = s_rprno;\n  RETURN 0;\nEND $$")
                .arg(body);
@@ -88,7 +88,7 @@ QStringList PgSchema::procedureStatements()
     body.clear();
     for (const QString &t : related)
         body += QStringLiteral("  DELETE FROM history.%1 WHERE personno = s_personno;\n").arg(t);
-    out << QStringLiteral("CREATE FUNCTION history.proc_delperson(s_personno varchar) RETURNS integer LANGUAGE plpgsql AS $$\n"
+    out << QStringLiteral("CREATE FUNCTION history.proc_delperson(s_personno varchar DEFAULT NULL) RETURNS integer LANGUAGE plpgsql AS $$\n"
                           "BEGIN\n%1  DELETE FROM history.th_ge_personinfo WHERE personno = s_personno;\n  RETURN 0;\nEND $$")
                .arg(body);
 
@@ -98,7 +98,7 @@ QStringList PgSchema::procedureStatements()
         body += QStringLiteral("  DELETE FROM history.%1 WHERE %2 AND personno IN (SELECT personno FROM "
                                "history.th_ge_personinfo WHERE rprno IN (%3));\n")
                     .arg(t, scope(QStringLiteral("savetime")), households);
-    out << QStringLiteral("CREATE FUNCTION history.proc_delrprscope(pi_flag integer, pd_start timestamp, pd_end timestamp) "
+    out << QStringLiteral("CREATE FUNCTION history.proc_delrprscope(pi_flag integer DEFAULT NULL, pd_start timestamp DEFAULT NULL, pd_end timestamp DEFAULT NULL) "
                           "RETURNS integer LANGUAGE plpgsql AS $$\nBEGIN\n"
                           "  IF pi_flag IS NULL OR pi_flag NOT IN (1, 2, 3) THEN\n"
                           "    RAISE EXCEPTION 'proc_DelRprScope: @pi_flag must be 1, 2 or 3';\n  END IF;\n"
@@ -113,7 +113,7 @@ QStringList PgSchema::procedureStatements()
         values << (c.name == QLatin1String("issave") ? QStringLiteral("'0'") : lower(c.name));
     }
     out << QStringLiteral(
-               "CREATE FUNCTION live.proc_justifydelperson(as_personno varchar) RETURNS integer LANGUAGE plpgsql AS $$\n"
+               "CREATE FUNCTION live.proc_justifydelperson(as_personno varchar DEFAULT NULL) RETURNS integer LANGUAGE plpgsql AS $$\n"
                "DECLARE v_hisid bigint; v_issave varchar;\nBEGIN\n"
                "  SELECT hisid, issave INTO v_hisid, v_issave FROM history.th_ge_personinfo WHERE personno = as_personno\n"
                "    ORDER BY savetime DESC, hisid DESC LIMIT 1;\n"

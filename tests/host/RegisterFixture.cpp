@@ -1,5 +1,6 @@
 #include "RegisterFixture.h"
 
+#include "TestRegister.h"
 #include "host/RegisterDatabases.h"
 #include "platform/core/SqlQuote.h"
 
@@ -8,11 +9,12 @@
 
 void RegisterFixture::SetUp()
 {
+    TEST_REGISTER_REQUIRED();
     livePath = QDir(dir.path()).filePath(QStringLiteral("register.db"));
     historyPath = QDir(dir.path()).filePath(QStringLiteral("history.db"));
     QString error;
-    ASSERT_EQ(host::RegisterDatabases::create(livePath, historyPath, error), 0) << error.toStdString();
-    ASSERT_EQ(host::RegisterDatabases::connect(livePath, historyPath, sqlca, photosqlca, error), 0) << error.toStdString();
+    ASSERT_EQ(TestRegister::create(dir.path(), error), 0) << error.toStdString();
+    ASSERT_EQ(TestRegister::connect(dir.path(), sqlca, photosqlca, error), 0) << error.toStdString();
 }
 
 void RegisterFixture::put(rt::Transaction &t, const QString &table, const QList<std::pair<QString, rt::Value>> &columns)

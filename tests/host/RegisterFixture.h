@@ -5,7 +5,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// Two empty register files, connected as the application connects them, with helpers to put
+// An empty register (two files, or the server's schemas under HM_BACKEND=pg), connected as the
+// application connects it, with helpers to put
 // hand-made rows in and count what is left.
 class RegisterFixture : public ::testing::Test
 {

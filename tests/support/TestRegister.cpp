@@ -102,3 +102,26 @@ int TestRegister::connect(const QString &dir, rt::Transaction &sqlca, rt::Transa
                                                 QDir(dir).filePath(QStringLiteral("history.db")), sqlca, photosqlca, error);
     return host::RegisterDatabases::connectServer(conninfo(), sqlca, photosqlca, error);
 }
+
+int TestRegister::connectPlain(const QString &dir, rt::Transaction &t, bool fresh, QString &error)
+{
+    if (!onServer()) {
+        t.Database = QDir(dir).filePath(QStringLiteral("plain.db"));
+        t.AutoCreate = true;
+    } else {
+        t.DBMS = QStringLiteral("PostgreSQL");
+        t.Database = conninfo();
+        t.SearchPath = QStringLiteral("plain");
+    }
+    if (t.connect() != 0) {
+        error = t.SQLErrText();
+        return -1;
+    }
+    if (onServer() && fresh
+        && (t.executeImmediate(QStringLiteral("DROP SCHEMA IF EXISTS plain CASCADE; CREATE SCHEMA plain")) == -1
+            || t.commit() != 0)) {
+        error = t.SQLErrText();
+        return -1;
+    }
+    return 0;
+}

@@ -1,0 +1,59 @@
+#include "platform/core/SqlLexer.h"
+
+#include <gtest/gtest.h>
+
+using rt::SqlLexer;
+
+struct LexCase
+{
+    const char *name, *sql, *text, *keyword;
+    int parameters, tail;
+};
+
+inline void PrintTo(const LexCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class SqlLexerTest : public ::testing::TestWithParam<LexCase>
+{
+};
+
+// What the server backend sends for the SQL the module writes: placeholders numbered, literals,
+// comments and bodies untouched, quoted names folded, one statement at a time.
+TEST_P(SqlLexerTest, ReadsTheFirstStatement)
+{
+    const LexCase &c = GetParam();
+    const SqlLexer::Statement st = SqlLexer::first(QString::fromUtf8(c.sql));
+    EXPECT_EQ(st.text, QString::fromUtf8(c.text));
+    EXPECT_EQ(st.keyword, QString::fromLatin1(c.keyword));
+    EXPECT_EQ(st.parameterCount, c.parameters);
+    EXPECT_EQ(st.tail, c.tail);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, SqlLexerTest,
+    ::testing::Values(
+        LexCase{"Ordinal", "SELECT a FROM t WHERE b = ? AND c = ?", "SELECT a FROM t WHERE b = $1 AND c = $2", "select", 2, 37},
+        LexCase{"Numbered", "DELETE FROM t WHERE a >= ?1 AND a <= ?2 OR b = ?1", "DELETE FROM t WHERE a >= $1 AND a <= $2 OR b = $1",
+                "delete", 2, 49},
+        LexCase{"Named", "UPDATE t SET a = :v WHERE k = @key OR j = :v", "UPDATE t SET a = $1 WHERE k = $2 OR j = $1", "update", 2, 44},
+        LexCase{"QuotesKeepTheirMarks", "SELECT '?', 'it''s :x' FROM t WHERE a = ?", "SELECT '?', 'it''s :x' FROM t WHERE a = $1",
+                "select", 1, 41},
+        LexCase{"QuotedNamesFold", "INSERT INTO \"th_mh_AdultWomaninfo\" (\"PersonNo\") VALUES (?)",
+                "INSERT INTO \"th_mh_adultwomaninfo\" (\"personno\") VALUES ($1)", "insert", 1, 58},
+        LexCase{"OneStatementAtATime", "DELETE FROM a; DELETE FROM b", "DELETE FROM a", "delete", 0, 14},
+        LexCase{"CastsAreNoNames", "SELECT x::text FROM t", "SELECT x::text FROM t", "select", 0, 21},
+        LexCase{"DollarBodies", "CREATE FUNCTION f() RETURNS int AS $$ BEGIN x := 1; RETURN ?; END $$; SELECT 1",
+                "CREATE FUNCTION f() RETURNS int AS $$ BEGIN x := 1; RETURN ?; END $$", "create", 0, 69},
+        LexCase{"CommentsOnly", "  -- nothing here\n", "", "", 0, 18},
+        LexCase{"WithThatReads", "WITH q AS (SELECT 1) SELECT * FROM q", "WITH q AS (SELECT 1) SELECT * FROM q", "select", 0, 36}),
+    [](const ::testing::TestParamInfo<LexCase> &info) { return std::string(info.param.name); });
+
+TEST(SqlLexer, OnlyReadingStatementsAreQueries)
+{
+    EXPECT_TRUE(SqlLexer::isQuery(QStringLiteral("select")));
+    EXPECT_FALSE(SqlLexer::isQuery(QStringLiteral("insert")));
+    EXPECT_FALSE(SqlLexer::isQuery(QStringLiteral("with-write")));
+    EXPECT_EQ(SqlLexer::first(QStringLiteral("SELECT a FROM t WHERE k = :Key")).names, QStringList{QStringLiteral("Key")});
+}
