@@ -190,3 +190,42 @@ TEST_F(RecoveryTest, AGridWhoseTableHasNoTargetMovesNothing)
     recover(QString());
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 2);
 }
+
+// Two operators on one register: while one recovers a household from the grid on the screen,
+// the other purges the same history. Whoever comes second is told, and nothing is lost.
+TEST_F(RecoveryTest, AnotherOperatorsPurgeMeanwhileLosesNothing)
+{
+    rt::Transaction sqlca2(QStringLiteral("sqlca2")), photosqlca2(QStringLiteral("photosqlca2"));
+    QString error;
+    ASSERT_EQ(TestRegister::connect(dir->path(), sqlca2, photosqlca2, error), 0) << error.toStdString();
+    const QString purge = QStringLiteral("delete from th_ge_rpr where savetime <= '2025-01-01 00:00:00'");
+    const auto inNeither = [&]() {
+        return live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")) == 0
+               && history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R''1' AND issave = '5'")) == 0;
+    };
+
+    // The other operator was first and is done: the recovery finds the history row gone.
+    gridAtHisid("p_rprinfo", QStringLiteral("th_ge_rpr"), QStringLiteral("RprNo = 'R''1' AND issave = '5'"));
+    ASSERT_EQ(photosqlca2.executeImmediate(purge), 0);
+    ASSERT_EQ(photosqlca2.commit(), 0);
+    recover(QStringLiteral("1"));
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("删除历史信息失败")});
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 1) << "the recovered row is kept";
+    EXPECT_FALSE(inNeither());
+}
+
+TEST_F(RecoveryTest, AnotherOperatorsPurgeInProgressMakesTheRecoveryWaitAndSaySo)
+{
+    rt::Transaction sqlca2(QStringLiteral("sqlca2")), photosqlca2(QStringLiteral("photosqlca2"));
+    QString error;
+    ASSERT_EQ(TestRegister::connect(dir->path(), sqlca2, photosqlca2, error), 0) << error.toStdString();
+    gridAtHisid("p_rprinfo", QStringLiteral("th_ge_rpr"), QStringLiteral("RprNo = 'R''1' AND issave = '5'"));
+    // Still deleting, not committed yet: the recovery's deletion must wait for it, then give up.
+    ASSERT_EQ(photosqlca2.executeImmediate(QStringLiteral("delete from th_ge_rpr where savetime <= '2025-01-01 00:00:00'")), 0);
+    recover(QStringLiteral("1"));
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("删除历史信息失败")});
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 1);
+    // Whatever the other operator does now, the household is somewhere.
+    ASSERT_EQ(photosqlca2.commit(), 0);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 1);
+}
