@@ -52,3 +52,28 @@ TEST(StartupTest, ALockedRegisterFileStopsTheStartWithAClearMessage)
     EXPECT_EQ(digest(hist), histBefore);
     EXPECT_EQ(holder.commit(), 0) << "the other program's work is intact";
 }
+
+// On a server: an unreachable one, and a database that holds no register.
+TEST(StartupTest, AServerThatCannotBeReachedOrHoldsNoRegisterIsRefused)
+{
+    const auto run = [](const QString &conninfo, QString &err) {
+        QProcess p;
+        p.setProgram(QStringLiteral(HISTMAINT_EXE));
+        p.setArguments({QStringLiteral("--pg"), conninfo, QStringLiteral("--screenshot"), QStringLiteral("/dev/null")});
+        p.start();
+        p.waitForFinished(60000);
+        err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    };
+    QString err;
+    EXPECT_NE(run(QStringLiteral("host=/nonexistent-socket-dir dbname=register connect_timeout=2"), err), 0);
+    EXPECT_TRUE(err.contains(QStringLiteral("cannot connect to the database server"))) << err.toStdString();
+    const QString server = qEnvironmentVariable("HM_PG_CONNINFO");
+    if (server.isEmpty()) {
+        if (qEnvironmentVariableIsSet("CI"))
+            FAIL() << "no PostgreSQL test cluster (HM_PG_CONNINFO)";
+        GTEST_SKIP() << "no PostgreSQL test cluster (HM_PG_CONNINFO)";
+    }
+    EXPECT_NE(run(server, err), 0);
+    EXPECT_TRUE(err.contains(QStringLiteral("not a register of this program"))) << err.toStdString();
+}
