@@ -296,42 +296,14 @@ int Transaction::executeImmediate(const QString &sql)
 int Transaction::executeProcedure(const QString &procedure, const ProcedureArgs &args)
 {
     const auto it = m_procedures.constFind(procedure.toLower());
-    if (it == m_procedures.constEnd()) {
-        if (isConnected() && m_connection->hasServerProcedures())
-            return executeServerProcedure(procedure, args);
+    if (it != m_procedures.constEnd()) {
+        const Procedure body = *it;
+        return underSavepoint(procedure, [&](QString &errorText) { return body(*this, args, errorText) != -1; });
+    }
+    if (!isConnected() || !m_connection->hasServerProcedures()) {
         setError(-1, QStringLiteral("procedure not found: %1").arg(procedure));
         return -1;
     }
-    if (injectedFault(QStringLiteral("EXECUTE ") + procedure))
-        return -1;
-    if (!beginWrite())
-        return -1;
-    DbError error;
-    if (!m_connection->exec(QStringLiteral("SAVEPOINT proc_call"), error)) {
-        setError(error);
-        return -1;
-    }
-    QString errorText;
-    const std::int64_t before = m_connection->totalChanges();
-    const int rc = (*it)(*this, args, errorText);
-    if (rc == -1) {
-        DbError ignored;
-        m_connection->exec(QStringLiteral("ROLLBACK TO proc_call"), ignored);
-        m_connection->exec(QStringLiteral("RELEASE proc_call"), ignored);
-        setError(m_sqlDbCode != 0 && m_sqlCode == -1 ? m_sqlDbCode : -1,
-                 errorText.isEmpty() ? QStringLiteral("procedure %1 failed").arg(procedure) : errorText);
-        return -1;
-    }
-    if (!m_connection->exec(QStringLiteral("RELEASE proc_call"), error)) {
-        setError(error);
-        return -1;
-    }
-    setResult(0, m_connection->totalChanges() - before);
-    return 0;
-}
-
-int Transaction::executeServerProcedure(const QString &procedure, const ProcedureArgs &args)
-{
     // The database's own function, its arguments by name: SELECT proc(p => ?, q => ?).
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
     QStringList named;
@@ -349,6 +321,28 @@ int Transaction::executeServerProcedure(const QString &procedure, const Procedur
         setError(-1, QStringLiteral("not a procedure name: %1").arg(procedure));
         return -1;
     }
+    const QString call = QStringLiteral("SELECT %1(%2)").arg(procedure.toLower(), named.join(QStringLiteral(", ")));
+    return underSavepoint(procedure, [&](QString &errorText) {
+        auto stmt = prepare(call);
+        bool ok = stmt && bindAll(*stmt, values);
+        if (ok) {
+            DbStep step;
+            while ((step = stmt->step()) == DbStep::Row) {
+            }
+            if (step == DbStep::Error) {
+                setError(stmt->lastError());
+                ok = false;
+            }
+            stmt->reset();
+        }
+        if (!ok)
+            errorText = m_sqlErrText;
+        return ok;
+    });
+}
+
+int Transaction::underSavepoint(const QString &procedure, const std::function<bool(QString &errorText)> &body)
+{
     if (injectedFault(QStringLiteral("EXECUTE ") + procedure) || !beginWrite())
         return -1;
     DbError error;
@@ -356,27 +350,14 @@ int Transaction::executeServerProcedure(const QString &procedure, const Procedur
         setError(error);
         return -1;
     }
+    QString errorText;
     const std::int64_t before = m_connection->totalChanges();
-    auto stmt = prepare(QStringLiteral("SELECT %1(%2)").arg(procedure.toLower(), named.join(QStringLiteral(", "))));
-    bool ok = stmt && bindAll(*stmt, values);
-    if (ok) {
-        DbStep step;
-        while ((step = stmt->step()) == DbStep::Row) {
-        }
-        if (step == DbStep::Error) {
-            setError(stmt->lastError());
-            ok = false;
-        }
-        stmt->reset();
-    }
-    stmt.reset();
-    if (!ok) {
-        const long code = m_sqlDbCode;
-        const QString text = m_sqlErrText;
+    if (!body(errorText)) {
+        const long code = m_sqlDbCode != 0 && m_sqlCode == -1 ? m_sqlDbCode : -1;
         DbError ignored;
         m_connection->exec(QStringLiteral("ROLLBACK TO proc_call"), ignored);
         m_connection->exec(QStringLiteral("RELEASE proc_call"), ignored);
-        setError(code, text.isEmpty() ? QStringLiteral("procedure %1 failed").arg(procedure) : text);
+        setError(code, errorText.isEmpty() ? QStringLiteral("procedure %1 failed").arg(procedure) : errorText);
         return -1;
     }
     if (!m_connection->exec(QStringLiteral("RELEASE proc_call"), error)) {

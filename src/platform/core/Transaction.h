@@ -122,7 +122,9 @@ private:
     int runWriting(DbStatement &stmt, bool dml);
     static bool isDml(const QString &sql);
     bool fire(InjectedFault::On on, const QString &sql);
-    int executeServerProcedure(const QString &procedure, const ProcedureArgs &args);
+    // Runs a procedure's body under a savepoint: a body that fails (false, with its text) leaves
+    // nothing of its own changes behind.
+    int underSavepoint(const QString &procedure, const std::function<bool(QString &errorText)> &body);
 
     struct ArmedFault
     {
