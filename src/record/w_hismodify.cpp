@@ -12,6 +12,8 @@
 #include "platform/ui/OperatorDialogs.h"
 #include "platform/ui/Windows.h"
 
+#include <QPushButton>
+
 namespace hm {
 
 namespace {
@@ -45,6 +47,13 @@ w_hismodify::w_hismodify(QWidget *parent) : host::w_response(QStringLiteral("w_h
     cb_next = button(c, "cb_next", "bmp\\cb_Next.bmp", "下一条记录", 279, 1280, 91, 76);
     cb_last = button(c, "cb_last", "bmp\\cb_Last.bmp", "最后一条记录", 398, 1280, 91, 76);
     cb_exit = button(c, "cb_exit", "bmp\\cb_exit.bmp", "关闭窗口(Esc)", 2363, 1272, 279, 96);
+    cb_compare = new QPushButton(QString::fromUtf8("对比当前"), c);
+    cb_compare->setObjectName(QStringLiteral("cb_compare"));
+    cb_compare->setToolTip(QString::fromUtf8("与现有人口信息中的同一记录逐项对比"));
+    rt::ui::Controls::setFont(cb_compare, QString::fromUtf8("宋体"), 9);
+    rt::ui::Controls::place(cb_compare, 560, 1280, 300, 76);
+    connect(cb_compare, &QPushButton::clicked, this,
+            [this]() { rt::ui::Windows::OpenByName(QStringLiteral("w_hiscompare"), QString(), dw_1); });
     for (host::uo_button *b : {cb_first, cb_prior, cb_next, cb_last})
         connect(b, &host::uo_button::clickedEvent, this, [this, b]() { navigate(b); });
     connect(cb_exit, &host::uo_button::clickedEvent, this, [this]() { Close(); });
@@ -119,6 +128,7 @@ void w_hismodify::wf_setsize()
         rt::ui::Controls::place(b, x, y, rt::ui::Controls::unitsWidth(b), rt::ui::Controls::unitsHeight(b));
         x += rt::ui::Controls::unitsWidth(b) + 20;
     }
+    rt::ui::Controls::place(cb_compare, x + 20, y, rt::ui::Controls::unitsWidth(cb_compare), rt::ui::Controls::unitsHeight(cb_last));
     rt::ui::Controls::place(cb_exit, dw_1->X() + dw_1->Width() - rt::ui::Controls::unitsWidth(cb_exit) - 20, y,
                             rt::ui::Controls::unitsWidth(cb_exit), rt::ui::Controls::unitsHeight(cb_exit));
     setUnitsSize(width, rt::ui::Controls::unitsY(cb_exit) + rt::ui::Controls::unitsHeight(cb_exit) + 120);

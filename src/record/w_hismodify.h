@@ -4,6 +4,8 @@
 
 #include <QPointer>
 
+class QPushButton;
+
 namespace host {
 class uo_button;
 class uo_dwform;
@@ -29,6 +31,8 @@ public:
 
     host::uo_dwform *dw_1 = nullptr;
     host::uo_button *cb_first = nullptr, *cb_prior = nullptr, *cb_next = nullptr, *cb_last = nullptr, *cb_exit = nullptr;
+    // 对比当前: the row shown beside the live record with the same key (w_hiscompare).
+    QPushButton *cb_compare = nullptr;
 
     Q_INVOKABLE void wf_getdata();
     Q_INVOKABLE void wf_scroll();

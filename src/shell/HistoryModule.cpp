@@ -1,6 +1,7 @@
 #include "shell/HistoryModule.h"
 
 #include "platform/ui/Windows.h"
+#include "record/w_hiscompare.h"
 #include "record/w_hismodify.h"
 #include "record/w_hisrecovprompt.h"
 #include "sheets/w_histabsheet.h"
@@ -14,6 +15,7 @@ void HistoryModule::registerWindows()
 {
     rt::ui::Windows::registerClass(QStringLiteral("w_histmanage"), []() -> rt::ui::PbWindow * { return new w_histmanage(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_histabsheet"), []() -> rt::ui::PbWindow * { return new w_histabsheet(); });
+    rt::ui::Windows::registerClass(QStringLiteral("w_hiscompare"), []() -> rt::ui::PbWindow * { return new w_hiscompare(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hismodify"), []() -> rt::ui::PbWindow * { return new w_hismodify(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisrecovprompt"),
                                    []() -> rt::ui::PbWindow * { return new w_hisrecovprompt(); });

@@ -1,0 +1,105 @@
+#include "RecoveryFixture.h"
+
+#include "record/RecordComparison.h"
+#include "record/w_hiscompare.h"
+#include "record/w_hismodify.h"
+#include "host/ui/HostWindows.h"
+
+#include <QPushButton>
+#include <QTableWidget>
+
+// The history row beside the live record with its key, field by field.
+class RecordComparisonTest : public RecoveryFixture
+{
+protected:
+    // The differing fields' captions, and one field by caption.
+    QStringList differing(const char *grid, const QString &where)
+    {
+        rt::DataStore history;
+        EXPECT_EQ(history.SetDataObject(QString::fromLatin1(grid)), 1);
+        history.SetSQLSelect(history.GetSQLSelect() + QStringLiteral(" WHERE ") + where);
+        history.SetTransObject(&host::g().photosqlca);
+        EXPECT_EQ(history.Retrieve(), 1);
+        fields = hm::RecordComparison::compare(history, 1, host::g().sqlca, found);
+        QStringList out;
+        for (const auto &f : fields) {
+            if (f.differs)
+                out << f.caption;
+        }
+        return out;
+    }
+    const hm::RecordComparison::Field *field(const char *caption) const
+    {
+        for (const auto &f : fields) {
+            if (f.caption == QString::fromUtf8(caption))
+                return &f;
+        }
+        return nullptr;
+    }
+    void putLive(const char *sql)
+    {
+        ASSERT_EQ(host::g().sqlca.executeImmediate(QString::fromUtf8(sql)), 0) << host::g().sqlca.SQLErrText().toStdString();
+        ASSERT_EQ(host::g().sqlca.commit(), 0);
+    }
+
+    QList<hm::RecordComparison::Field> fields;
+    bool found = false;
+};
+
+TEST_F(RecordComparisonTest, ChangedNullAndUnchangedFieldsAgainstTheLiveRecord)
+{
+    // P3: the live row has the name and household, but no sex and birthday; issave differs.
+    EXPECT_EQ(differing("dh_ge_personinfo", QStringLiteral("PersonNo = 'P3'")),
+              (QStringList{QString::fromUtf8("性别"), QString::fromUtf8("出生日期"), QString::fromUtf8("保存标志")}));
+    EXPECT_TRUE(found);
+    ASSERT_NE(field("性别"), nullptr);
+    EXPECT_EQ(field("性别")->history, QString::fromUtf8("男"));
+    EXPECT_EQ(field("性别")->live, QString()) << "a null against a value differs";
+    EXPECT_FALSE(field("姓名")->differs);
+    EXPECT_EQ(field("保存时间"), nullptr) << "SaveTime is not compared";
+    // No live record at all.
+    EXPECT_TRUE(differing("dh_ge_personinfo", QStringLiteral("PersonNo = 'P8'")).isEmpty());
+    EXPECT_FALSE(found);
+}
+
+TEST_F(RecordComparisonTest, DecimalsAndDatetimesCompareExactly)
+{
+    putLive("INSERT INTO sv_elderinfo (personno, health, pension, issave) VALUES ('P1', '良好', '200.75', '5')");
+    EXPECT_TRUE(differing("dh_sv_elderinfo", QStringLiteral("orderno = 12")).contains(QString::fromUtf8("序号")))
+        << "the live table numbers its own rows";
+    EXPECT_FALSE(field("养老金(元)")->differs) << "200.75 = 200.75";
+    EXPECT_TRUE(differing("dh_sv_elderinfo", QStringLiteral("orderno = 11")).contains(QString::fromUtf8("养老金(元)")));
+    EXPECT_EQ(field("养老金(元)")->history, QStringLiteral("100.50"));
+    putLive("INSERT INTO ge_foreignorregistry (personno, permitno, arrivedate, arrivetime, registertime, issave) VALUES "
+            "('P2', 'ZZ-1', '2024-03-03', '08:30:00', '2024-03-03 14:15:17', '1')");
+    EXPECT_EQ(differing("dh_ge_foreignorregistry", QStringLiteral("personno = 'P2'")).filter(QString::fromUtf8("登记时间")).size(), 1)
+        << "one second apart";
+    EXPECT_FALSE(field("到达时间")->differs);
+    EXPECT_FALSE(field("来本地日期")->differs);
+}
+
+TEST_F(RecordComparisonTest, TheRecordWindowOpensItReadOnly)
+{
+    host::HostWindows::registerWindows();
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("P1"));
+    bool missing = false;
+    long liveRows = -1;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *record = qobject_cast<hm::w_hismodify *>(w);
+        ASSERT_NE(record, nullptr);
+        op.onNextResponseWindow([&](rt::ui::PbWindow *c) {
+            auto *compare = qobject_cast<hm::w_hiscompare *>(c);
+            ASSERT_NE(compare, nullptr);
+            missing = !compare->liveFound();
+            EXPECT_EQ(compare->fields->editTriggers(), QAbstractItemView::NoEditTriggers);
+            compare->Close();
+        });
+        record->cb_compare->click();
+        liveRows = live(QStringLiteral("SELECT count(*) FROM ge_personinfo"));
+        record->Close();
+    });
+    qobject_cast<hm::uo_tabpg_hisgrid *>(personalPage()->tab_1->Control().value(0))->ue_enter();
+    op.clearHooks();
+    EXPECT_TRUE(missing) << "当前无此记录";
+    EXPECT_EQ(liveRows, 1) << "nothing written";
+}
