@@ -3,6 +3,7 @@
 #include "toolbar/HistoryPrune.h"
 
 #include "host/ui/Globals.h"
+#include "model/CategoryTable.h"
 #include "model/ModuleWindows.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/core/Functions.h"
@@ -64,64 +65,156 @@ Outcome outcomeOf(Scope scope, bool procedure)
     return {"", "", false};
 }
 
+// What a request deletes: the table, the scope and its dates, the household flag; or why not.
+struct Plan
+{
+    QString table;
+    bool household = false;
+    Scope scope = Scope::All;
+    QDate from, to; // the dates the scope is bounded by (dates at 00:00:00)
+    const char *refusal = nullptr;
+};
+
+Plan planOf(rt::ui::DataWindowControl *grid, const BatchRequest &request)
+{
+    Plan p;
+    p.table = grid->Describe(QStringLiteral("Datawindow.Table.UpdateTable"));
+    if (p.table == QLatin1String("?") || p.table == QLatin1String("!"))
+        p.table.clear(); // no update table: the statement is refused by the database
+    p.household = p.table == QLatin1String("th_ge_rpr") && request.householdTicked;
+    if (request.byKind) {
+        static const QList<std::pair<const char *, int>> kinds{
+            {"删除两年前记录", 730}, {"删除一年前记录", 365}, {"删除半年前记录", 180}, {"删除三个月前记录", 90}};
+        if (request.kind == QString::fromUtf8("删除所有记录"))
+            return p;
+        p.scope = Scope::CutOff;
+        for (const auto &[text, days] : kinds) {
+            if (request.kind == QString::fromUtf8(text))
+                p.to = rt::fn::RelativeDate(rt::fn::Today(), -days);
+        }
+        if (!p.to.isValid())
+            p.refusal = "请先选择删除种类。";
+    } else if (request.byRange) {
+        p.scope = Scope::Range;
+        p.from = request.start;
+        p.to = request.end;
+        if (!request.start.isValid() || !request.end.isValid())
+            p.refusal = !request.start.isValid() ? "开始日期不正确，请按“年-月-日”输入一个存在的日期。"
+                                                 : "结束日期不正确，请按“年-月-日”输入一个存在的日期。";
+        else if (request.start > request.end)
+            p.refusal = "开始日期不能大于结束日期";
+    } else {
+        p.refusal = "";
+    }
+    return p;
+}
+
+// The scope on a table's SaveTime, as the statements and proc_DelRprScope compare it.
+QString scopeCondition(const Plan &p, const QString &column = QStringLiteral("savetime"))
+{
+    switch (p.scope) {
+    case Scope::All: return QString();
+    case Scope::CutOff: return QStringLiteral("%1 <= %2").arg(column, literal(p.to));
+    case Scope::Range: return QStringLiteral("%1 <= %2 and %1 >= %3").arg(column, literal(p.to), literal(p.from));
+    }
+    return QString();
+}
+
+QString whereOf(const Plan &p)
+{
+    const QString c = scopeCondition(p);
+    return c.isEmpty() ? QString() : QStringLiteral(" where ") + c;
+}
+
 } // namespace
 
-QString BatchDeletion::run(const BatchRequest &request)
+rt::ui::DataWindowControl *BatchDeletion::currentGrid()
 {
     rt::ui::PbWindow *sheet = nullptr;
     if (rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
         rt::ui::LateBinding::callFunctionR(model::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
     if (!rt::ui::IsValid(sheet) || sheet->ClassName() != QLatin1String("w_histabsheet"))
-        return QString();
+        return nullptr;
     rt::ui::DataWindowControl *grid = nullptr;
     rt::ui::LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);
+    return grid;
+}
+
+QString BatchDeletion::run(const BatchRequest &request)
+{
+    rt::ui::DataWindowControl *grid = currentGrid();
     if (!grid)
         return QString();
     return execute(grid, request);
 }
 
+QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl *grid, const BatchRequest &request,
+                                                       QString &refusal)
+{
+    QList<std::pair<QString, long>> counts;
+    const Plan p = planOf(grid, request);
+    if (p.refusal) {
+        refusal = QString::fromUtf8(p.refusal);
+        return counts;
+    }
+    rt::Transaction &photosqlca = host::g().photosqlca;
+    auto count = [&](const QString &table, const QString &where) {
+        QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+        if (photosqlca.selectInto(QStringLiteral("select count(*) from %1%2").arg(table, where), {}, n) != 0) {
+            refusal = photosqlca.SQLErrText();
+            return;
+        }
+        counts.append({table, long(n[0].longValue())});
+    };
+    if (!p.household) {
+        count(p.table, whereOf(p));
+        return counts;
+    }
+    // The procedure's scope: the households in it, their persons' snapshots in it, and those
+    // persons' related history in it.
+    const QString scope = scopeCondition(p).isEmpty() ? QStringLiteral("1 = 1") : scopeCondition(p);
+    const QString households = QStringLiteral("select RprNo from th_ge_rpr where %1").arg(scope);
+    count(QStringLiteral("th_ge_rpr"), QStringLiteral(" where ") + scope);
+    count(QStringLiteral("th_ge_personinfo"), QStringLiteral(" where %1 and RprNo in (%2)").arg(scope, households));
+    for (const model::Category *c : model::CategoryTable::cascade())
+        count(c->historyTable, QStringLiteral(" where %1 and personno in (select PersonNo from th_ge_personinfo where RprNo in (%2))")
+                                   .arg(scope, households));
+    return counts;
+}
+
+QString BatchDeletion::previewText(rt::ui::DataWindowControl *grid, const BatchRequest &request)
+{
+    QString refusal;
+    const auto counts = preview(grid, request, refusal);
+    if (!refusal.isEmpty() || counts.isEmpty())
+        return refusal;
+    QStringList parts;
+    long total = 0;
+    for (const auto &[table, n] : counts) {
+        total += n;
+        if (n > 0) {
+            const model::Category *c = model::CategoryTable::byHistoryTable(table.toLower());
+            parts << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table).arg(n);
+        }
+    }
+    if (total == 0)
+        return QString::fromUtf8("将删除 0 条记录");
+    return QString::fromUtf8("将删除：") + parts.join(QString::fromUtf8("，"));
+}
+
 QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchRequest &request)
 {
     const long rows = grid->RowCount();
-    QString table = grid->Describe(QStringLiteral("Datawindow.Table.UpdateTable"));
-    if (table == QLatin1String("?") || table == QLatin1String("!"))
-        table.clear(); // no update table: the statement below is refused by the database
-    const bool household = table == QLatin1String("th_ge_rpr") && request.householdTicked;
-
-    Scope scope;
-    QDate from, to; // the dates the scope is bounded by (dates at 00:00:00)
-    if (request.byKind) {
-        static const QList<std::pair<const char *, int>> kinds{
-            {"删除两年前记录", 730}, {"删除一年前记录", 365}, {"删除半年前记录", 180}, {"删除三个月前记录", 90}};
-        if (request.kind == QString::fromUtf8("删除所有记录")) {
-            scope = Scope::All;
-        } else {
-            scope = Scope::CutOff;
-            for (const auto &[text, days] : kinds) {
-                if (request.kind == QString::fromUtf8(text))
-                    to = rt::fn::RelativeDate(rt::fn::Today(), -days);
-            }
-            if (!to.isValid()) {
-                tell("请先选择删除种类。");
-                return QString();
-            }
-        }
-    } else if (request.byRange) {
-        if (!request.start.isValid() || !request.end.isValid()) {
-            tell(!request.start.isValid() ? "开始日期不正确，请按“年-月-日”输入一个存在的日期。"
-                                          : "结束日期不正确，请按“年-月-日”输入一个存在的日期。");
-            return QString();
-        }
-        if (request.start > request.end) {
-            tell("开始日期不能大于结束日期");
-            return QString();
-        }
-        scope = Scope::Range;
-        from = request.start;
-        to = request.end;
-    } else {
+    const Plan plan = planOf(grid, request);
+    if (plan.refusal) {
+        if (*plan.refusal)
+            tell(plan.refusal);
         return QString();
     }
+    const Scope scope = plan.scope;
+    const QDate from = plan.from, to = plan.to;
+    const bool household = plan.household;
+    const QString table = plan.table;
 
     rt::Transaction &photosqlca = host::g().photosqlca;
     const Outcome outcome = outcomeOf(scope, household);
@@ -139,12 +232,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         const rt::Value end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
         procedure.execute({{QStringLiteral("ldt_start"), start}, {QStringLiteral("ldt_end"), end}});
     } else {
-        QString sql = QStringLiteral("delete from ") + table;
-        if (scope == Scope::CutOff)
-            sql += QStringLiteral(" where savetime <= ") + literal(to);
-        else if (scope == Scope::Range)
-            sql += QStringLiteral(" where savetime <= ") + literal(to) + QStringLiteral(" and savetime >= ") + literal(from);
-        photosqlca.executeImmediate(sql);
+        photosqlca.executeImmediate(QStringLiteral("delete from ") + table + whereOf(plan));
     }
     const long code = photosqlca.SQLCode();
     const std::int64_t deleted = photosqlca.SQLNRows();

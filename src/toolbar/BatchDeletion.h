@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDate>
+#include <QList>
 #include <QString>
+#include <utility>
 
 namespace rt::ui {
 class DataWindowControl;
@@ -27,10 +29,19 @@ struct BatchRequest
 class BatchDeletion
 {
 public:
+    // The grid of the active history sheet of w_histmanage, or null.
+    static rt::ui::DataWindowControl *currentGrid();
     // On the grid of the active history sheet of w_histmanage; nothing without one.
     static QString run(const BatchRequest &request);
     // On the given history grid (bound to photosqlca).
     static QString execute(rt::ui::DataWindowControl *grid, const BatchRequest &request);
+    // How many rows the request would delete, table by table, counted with the deletion's own
+    // predicates (the statement's, or proc_DelRprScope's for the household flag); nothing is
+    // changed. Empty with the reason when the request would be refused.
+    static QList<std::pair<QString, long>> preview(rt::ui::DataWindowControl *grid, const BatchRequest &request,
+                                                   QString &refusal);
+    // The same in words for the dialog ("将删除：户籍信息 12 条，个人信息 30 条").
+    static QString previewText(rt::ui::DataWindowControl *grid, const BatchRequest &request);
 };
 
 } // namespace hm

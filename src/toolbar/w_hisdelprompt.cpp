@@ -76,10 +76,17 @@ w_hisdelprompt::w_hisdelprompt(QWidget *parent) : host::w_response(QStringLitera
     p_ok = button(c, "p_ok", "bmp\\cb_ok.bmp", 494, 848, 279, 96);
     p_close = button(c, "p_close", "bmp\\cb_close.bmp", 1042, 848, 279, 96);
     st_status = control<QLabel>(c, "st_status", "", 55, 968, 1755, 72);
+    st_count = control<QLabel>(c, "st_count", "", 900, 768, 910, 64);
+    st_count->setToolTip(QString::fromUtf8("按当前的选择将删除的历史记录数"));
     connect(rb_deldate, &QRadioButton::clicked, this, &w_hisdelprompt::rb_deldate_clicked);
     connect(rb_delkind, &QRadioButton::clicked, this, &w_hisdelprompt::rb_delkind_clicked);
     connect(p_ok, &rt::ui::PbPicture::clicked, this, &w_hisdelprompt::p_ok_clicked);
     connect(p_close, &rt::ui::PbPicture::clicked, this, &w_hisdelprompt::p_close_clicked);
+    connect(rb_deldate, &QRadioButton::toggled, this, &w_hisdelprompt::refreshCount);
+    connect(ddlb_kind, &QComboBox::currentIndexChanged, this, &w_hisdelprompt::refreshCount);
+    connect(em_start, &QLineEdit::textChanged, this, &w_hisdelprompt::refreshCount);
+    connect(em_end, &QLineEdit::textChanged, this, &w_hisdelprompt::refreshCount);
+    connect(cbx_rpr, &QCheckBox::toggled, this, &w_hisdelprompt::refreshCount);
     setUnitsSize(1888, 1072);
 }
 
@@ -99,6 +106,7 @@ void w_hisdelprompt::onOpen()
         if (title == QString::fromUtf8("户籍信息"))
             cbx_rpr->setVisible(true);
     }
+    refreshCount();
     // Centred over the screen's available area.
     if (const QWidget *anchor = parentWidget() ? parentWidget()->window() : nullptr)
         move(anchor->geometry().center() - rect().center());
@@ -123,20 +131,32 @@ void w_hisdelprompt::p_close_clicked()
     Close();
 }
 
+BatchRequest w_hisdelprompt::request() const
+{
+    BatchRequest r;
+    r.byKind = rb_delkind->isChecked();
+    r.byRange = rb_deldate->isChecked();
+    r.kind = ddlb_kind->Text();
+    r.startText = em_start->Text();
+    r.endText = em_end->Text();
+    r.start = em_start->date();
+    r.end = em_end->date();
+    r.householdTicked = cbx_rpr->isChecked();
+    return r;
+}
+
+void w_hisdelprompt::refreshCount()
+{
+    rt::ui::DataWindowControl *grid = BatchDeletion::currentGrid();
+    st_count->setText(grid ? BatchDeletion::previewText(grid, request()) : QString());
+}
+
 void w_hisdelprompt::p_ok_clicked()
 {
-    BatchRequest request;
-    request.byKind = rb_delkind->isChecked();
-    request.byRange = rb_deldate->isChecked();
-    request.kind = ddlb_kind->Text();
-    request.startText = em_start->Text();
-    request.endText = em_end->Text();
-    request.start = em_start->date();
-    request.end = em_end->date();
-    request.householdTicked = cbx_rpr->isChecked();
-    const QString status = BatchDeletion::run(request);
+    const QString status = BatchDeletion::run(request());
     if (!status.isNull())
         st_status->setText(status);
+    refreshCount();
 }
 
 } // namespace hm

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/ui/w_response.h"
+#include "toolbar/BatchDeletion.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -34,6 +35,10 @@ public:
     rt::ui::PbPicture *p_ok = nullptr, *p_close = nullptr;
     // What the last deletion did, in words.
     QLabel *st_status = nullptr;
+    // What the deletion as chosen now would remove, table by table (kept up to date as the
+    // operator changes the mode, the kind, the dates or the household box).
+    QLabel *st_count = nullptr;
+    void refreshCount();
 
     // The events of the controls, as the operator's clicks raise them.
     void rb_deldate_clicked();
@@ -43,6 +48,9 @@ public:
 
 protected:
     void onOpen() override;
+
+private:
+    BatchRequest request() const;
 };
 
 } // namespace hm

@@ -5,6 +5,10 @@
 #include "platform/ui/PbDropDownList.h"
 #include "platform/ui/PbEditMask.h"
 #include "toolbar/w_hisdelprompt.h"
+#include "model/CategoryTable.h"
+#include "toolbar/BatchDeletion.h"
+
+#include <QMap>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -327,3 +331,77 @@ TEST_F(BatchDeleteTest, AFailingStatementOrCommitLeavesTableAndGridAsTheyWere)
     EXPECT_EQ(lastText(), QString::fromUtf8("删除户籍历史信息失败!"));
     expectGridIsTable(sheet()->wf_getcurrentdw(), QStringLiteral("th_ge_rpr"));
 }
+
+// The dialog's count of what a deletion would remove is what the deletion then removes, table
+// by table, for every kind, the range and the household box.
+struct CountCase
+{
+    const char *name;
+    const char *button;
+    int kind;       // 1..5 for a kind, 0 for the range
+    bool household; // the household box ticked
+};
+
+inline void PrintTo(const CountCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class BatchCountTest : public BatchDeleteTest, public ::testing::WithParamInterface<CountCase>
+{
+protected:
+    QMap<QString, long> allCounts()
+    {
+        QMap<QString, long> out;
+        for (const model::Category &c : model::CategoryTable::all())
+            out[c.historyTable] = count(QStringLiteral("SELECT count(*) FROM %1").arg(c.historyTable));
+        return out;
+    }
+};
+
+TEST_P(BatchCountTest, TheCountShownIsWhatIsDeleted)
+{
+    const CountCase &c = GetParam();
+    click(c.button);
+    const QString from = day(rt::fn::RelativeDate(rt::fn::Today(), -800)), to = day(rt::fn::RelativeDate(rt::fn::Today(), -200));
+    QString shown;
+    QList<std::pair<QString, long>> counted;
+    const QMap<QString, long> before = allCounts();
+    batch([&](hm::w_hisdelprompt *d) {
+        if (c.kind > 0)
+            byKind(d, c.kind);
+        else
+            byRange(d, from, to);
+        d->cbx_rpr->setChecked(c.household);
+        shown = d->st_count->text();
+        QString refusal;
+        counted = hm::BatchDeletion::preview(sheet()->wf_getcurrentdw(), hm::BatchRequest{d->rb_delkind->isChecked(),
+                      d->rb_deldate->isChecked(), d->ddlb_kind->Text(), from, to, d->em_start->date(), d->em_end->date(),
+                      d->cbx_rpr->isChecked()}, refusal);
+        EXPECT_TRUE(refusal.isEmpty()) << refusal.toStdString();
+    });
+    const QMap<QString, long> after = allCounts();
+    ASSERT_FALSE(counted.isEmpty());
+    long total = 0;
+    for (const auto &[table, n] : counted) {
+        const QString key = model::CategoryTable::byHistoryTable(table.toLower())->historyTable;
+        EXPECT_EQ(before[key] - after[key], n) << table.toStdString();
+        total += n;
+    }
+    long deleted = 0;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        deleted += it.value() - after[it.key()];
+    EXPECT_EQ(deleted, total) << "no table outside the count lost a row";
+    EXPECT_GT(total, 0);
+    EXPECT_TRUE(shown.startsWith(QString::fromUtf8("将删除："))) << shown.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, BatchCountTest,
+                         ::testing::Values(CountCase{"TwoYears", "p_eldinfo", 1, false}, CountCase{"OneYear", "p_eldinfo", 2, false},
+                                           CountCase{"HalfYear", "p_womaninfo", 3, false},
+                                           CountCase{"ThreeMonths", "p_personinfo", 4, false},
+                                           CountCase{"All", "p_children", 5, false}, CountCase{"Range", "p_rprinfo", 0, false},
+                                           CountCase{"RangeWithPersons", "p_rprinfo", 0, true},
+                                           CountCase{"OneYearWithPersons", "p_rprinfo", 2, true},
+                                           CountCase{"AllWithPersons", "p_rprinfo", 5, true}),
+                         [](const ::testing::TestParamInfo<CountCase> &info) { return std::string(info.param.name); });
