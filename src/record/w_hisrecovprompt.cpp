@@ -54,6 +54,12 @@ w_hisrecovprompt::w_hisrecovprompt(QWidget *parent) : host::w_response(QStringLi
     rt::ui::Controls::setFont(st_prompt, Song, 9);
     rt::ui::Controls::setColors(st_prompt, 128, 67108864); // dark red, RGB(128, 0, 0)
     rt::ui::Controls::place(st_prompt, 73, 192, 1646, 736);
+    st_counts = new QLabel(c);
+    st_counts->setObjectName(QStringLiteral("st_counts"));
+    st_counts->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    st_counts->setWordWrap(true);
+    rt::ui::Controls::setFont(st_counts, Song, 9);
+    rt::ui::Controls::place(st_counts, 73, 760, 1646, 180);
     p_ok = new rt::ui::PbPicture(c);
     p_ok->setObjectName(QStringLiteral("p_ok"));
     rt::ui::Controls::place(p_ok, 421, 960, 279, 96);
@@ -78,10 +84,12 @@ void w_hisrecovprompt::onOpen()
         setTitle(QString::fromUtf8("户籍信息恢复"));
         cbx_1->setText(QString::fromUtf8("连带恢复户中的人员信息"));
         setPrompt(householdText(key));
+        countMoves(key);
     } else if (is_parm == QLatin1String("2")) {
         setTitle(QString::fromUtf8("个人信息恢复"));
         cbx_1->setText(QString::fromUtf8("连带恢复个人相关信息"));
         setPrompt(personText(key));
+        countMoves(key);
     }
     if (const QWidget *anchor = parentWidget() ? parentWidget()->window() : nullptr)
         move(anchor->geometry().center() - rect().center());
@@ -125,6 +133,58 @@ QString w_hisrecovprompt::personText(const QString &personno) const
             text += QStringLiteral("\r\n\t") + QString::fromUtf8(label);
     }
     return text;
+}
+
+// What each answer moves: the row itself, and with the dependants each person's latest snapshot
+// of each related table (all rows saved at that moment), as the cascade selects them.
+void w_hisrecovprompt::countMoves(const QString &key)
+{
+    rt::Transaction &photosqlca = host::g().photosqlca;
+    const bool household = is_parm == QLatin1String("1");
+    const QString own = household ? QStringLiteral("th_ge_rpr") : QStringLiteral("th_ge_personinfo");
+    m_alone = {{own, 1}};
+    m_withDependants = {{own, 1}};
+    QStringList persons;
+    if (household) {
+        rt::Cursor cur(photosqlca, QStringLiteral("SELECT DISTINCT personno FROM th_ge_personinfo WHERE rprno = ?"));
+        if (cur.open({key}) == 0) {
+            QList<rt::Value> row{rt::Value::null(rt::ValueType::String)};
+            while (cur.fetch(row) == 0)
+                persons << row[0].string();
+            cur.close();
+        }
+    } else {
+        persons << key;
+    }
+    for (const auto &[table, label] : RelatedTables) {
+        const QString T = QString::fromLatin1(table);
+        long rows = 0;
+        for (const QString &person : persons) {
+            QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+            if (photosqlca.selectInto(QStringLiteral("select count(*) from %1 where personno = ? and SaveTime = "
+                                                     "(select Max(SaveTime) from %1 where personno = ?)")
+                                          .arg(T),
+                                      {person, person}, n)
+                == 0)
+                rows += long(n[0].longValue());
+        }
+        if (rows > 0)
+            m_withDependants.append({T, rows});
+    }
+    auto words = [](const QList<std::pair<QString, long>> &moves) {
+        QStringList parts;
+        for (const auto &[table, rows] : moves) {
+            QString label = table == QLatin1String("th_ge_rpr") ? QString::fromUtf8("户籍信息")
+                            : table == QLatin1String("th_ge_personinfo") ? QString::fromUtf8("个人信息") : table;
+            for (const auto &[t, l] : RelatedTables) {
+                if (table == QLatin1String(t))
+                    label = QString::fromUtf8(l);
+            }
+            parts << QString::fromUtf8("%1 %2 条").arg(label).arg(rows);
+        }
+        return parts.join(QString::fromUtf8("，"));
+    };
+    st_counts->setText(QString::fromUtf8("恢复后写入现有信息：\n    不勾选：%1\n    勾选：%2").arg(words(m_alone), words(m_withDependants)));
 }
 
 void w_hisrecovprompt::setPrompt(const QString &text)

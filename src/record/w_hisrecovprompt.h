@@ -2,6 +2,9 @@
 
 #include "host/ui/w_response.h"
 
+#include <QList>
+#include <utility>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -31,6 +34,11 @@ public:
 
     // The prompt's text exactly as composed ("\r\n" line breaks, "\t" indents).
     const QString &promptText() const { return m_prompt; }
+    // Beside it: how many rows each answer would move into the live register, table by table
+    // (history table, rows), counted with the recovery's own selects.
+    QLabel *st_counts = nullptr;
+    const QList<std::pair<QString, long>> &movesAlone() const { return m_alone; }
+    const QList<std::pair<QString, long>> &movesWithDependants() const { return m_withDependants; }
 
     void p_ok_clicked();
     void p_cancel_clicked();
@@ -43,7 +51,9 @@ private:
     QString householdText(const QString &rprno) const;
     QString personText(const QString &personno) const;
 
+    void countMoves(const QString &key);
     QString m_prompt;
+    QList<std::pair<QString, long>> m_alone, m_withDependants;
 };
 
 } // namespace hm

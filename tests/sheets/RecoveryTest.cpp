@@ -1,6 +1,10 @@
 #include "RecoveryFixture.h"
 
+#include "host/SchemaCatalogue.h"
+
 #include <QCheckBox>
+#include <QLabel>
+#include <QMap>
 
 using RecoveryTest = RecoveryFixture;
 
@@ -228,4 +232,38 @@ TEST_F(RecoveryTest, AnotherOperatorsPurgeInProgressMakesTheRecoveryWaitAndSaySo
     // Whatever the other operator does now, the household is somewhere.
     ASSERT_EQ(photosqlca2.commit(), 0);
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 1);
+}
+
+// The prompt's counts of what each answer moves are what the recovery then writes.
+TEST_F(RecoveryTest, ThePromptCountsWhatEachAnswerMoves)
+{
+    const auto liveCounts = [&]() {
+        QMap<QString, long> out;
+        for (const host::TableDef &t : host::SchemaCatalogue::tables())
+            out[t.historyTable.toLower()] = live(QStringLiteral("SELECT count(*) FROM %1").arg(t.liveTable));
+        return out;
+    };
+    const struct
+    {
+        const char *button, *keyColumn, *key, *answer;
+    } cases[] = {{"p_rprinfo", "RprNo", "R'1", "2"}, {"p_personinfo", "PersonNo", "P1", "1"}, {"p_personinfo", "PersonNo", "P2", "2"}};
+    for (const auto &c : cases) {
+        gridAt(c.button, c.keyColumn, QString::fromUtf8(c.key));
+        QList<std::pair<QString, long>> moves;
+        const QMap<QString, long> before = liveCounts();
+        recover(QString::fromLatin1(c.answer), [&](hm::w_hisrecovprompt *p) {
+            moves = QLatin1String(c.answer) == QLatin1String("2") ? p->movesWithDependants() : p->movesAlone();
+            EXPECT_TRUE(p->st_counts->text().contains(QString::fromUtf8("条"))) << p->st_counts->text().toStdString();
+        });
+        const QMap<QString, long> after = liveCounts();
+        long counted = 0, written = 0;
+        for (const auto &[table, rows] : moves) {
+            EXPECT_EQ(after[table.toLower()] - before[table.toLower()], rows) << c.key << " " << table.toStdString();
+            counted += rows;
+        }
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            written += after[it.key()] - it.value();
+        EXPECT_EQ(written, counted) << c.key;
+        EXPECT_GT(counted, 0);
+    }
 }
