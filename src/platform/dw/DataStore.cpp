@@ -61,6 +61,8 @@ void DataStore::rebuildStore()
         types << m_def.columnType(c);
     m_store = std::make_unique<RowStore>(types);
     m_originals.clear();
+    m_lastName = QString();
+    m_lastColumn = -1;
     m_primary.clear();
     m_delete.clear();
     m_filter.clear();
@@ -226,7 +228,13 @@ int DataStore::columnIndex(const DwCol &column) const
 {
     if (column.name.isEmpty())
         return column.number >= 1 && column.number <= m_def.columnCount() ? column.number - 1 : -1;
-    return m_def.findColumn(column.name);
+    // A loop over the rows asks for the same name again and again: a name sharing the last one's
+    // text buffer is that name (implicit sharing copies on write), so the look-up is skipped.
+    if (column.name.constData() == m_lastName.constData() && column.name.size() == m_lastName.size())
+        return m_lastColumn;
+    m_lastName = column.name;
+    m_lastColumn = m_def.findColumn(column.name);
+    return m_lastColumn;
 }
 
 long DataStore::InsertRow(long beforeRow)
@@ -364,8 +372,10 @@ Value DataStore::itemAs(long row, const DwCol &column, DwBuffer buffer, ValueTyp
     const int c = columnIndex(column);
     if (c < 0 || !slotOf(row, buffer, s))
         return Value::null(type);
-    const Value v = m_store->value(s, c);
-    return v.type() == type ? v : v.convertedTo(type);
+    Value v = m_store->value(s, c);
+    if (v.type() != type)
+        v = v.convertedTo(type);
+    return v;
 }
 
 QString DataStore::GetItemString(long row, const DwCol &column, DwBuffer buffer) const
@@ -605,6 +615,7 @@ QString DataStore::Describe(const QString &expression) const
 
 QString DataStore::Modify(const QString &expression)
 {
+    m_lastName = QString();
     const QString error = DwProperties::modify(m_def, expression);
     notify([&](DataStoreObserver *o) { o->modifyCalled(expression, error); });
     if (error.isEmpty())

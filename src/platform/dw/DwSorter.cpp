@@ -47,17 +47,11 @@ bool parseFormat(const DwDefinition &def, const QString &format, QList<SortColum
     return true;
 }
 
-// One sort key, read once per row before sorting so that comparisons rarely touch row storage:
+// Sort keys are read once per row before sorting, so that comparisons rarely touch row storage:
 // text keeps its first 16 bytes as two big-endian integers (byte order is code-point order in
-// UTF-8), numbers an order-preserving 64-bit image, so most comparisons are two integer ones.
-struct Key
-{
-    std::uint64_t a = 0, b = 0;
-    const char *text = nullptr; // the whole text, for keys longer than 16 bytes
-    std::uint32_t size = 0;
-    std::uint32_t null = 1;
-};
-
+// UTF-8) and its length, numbers an order-preserving 64-bit image. An entry holds only these
+// integers, so most comparisons are one or two integer ones on a small, cache-friendly record;
+// the rare text keys that agree in their first 16 bytes are finished from the row storage.
 enum class KeyKind { Text, Int, Double };
 
 std::uint64_t bigEndian(const char *p, std::size_t n)
@@ -68,73 +62,90 @@ std::uint64_t bigEndian(const char *p, std::size_t n)
     return v;
 }
 
-Key makeKey(const RowStore &store, RowStore::Slot slot, int column, KeyKind kind)
-{
-    Key key;
-    if (store.isNull(slot, column))
-        return key;
-    key.null = 0;
-    switch (kind) {
-    case KeyKind::Text: {
-        const auto t = store.text(slot, column);
-        key.text = t.data();
-        key.size = std::uint32_t(t.size());
-        key.a = bigEndian(t.data(), t.size());
-        key.b = t.size() > 8 ? bigEndian(t.data() + 8, t.size() - 8) : 0;
-        break;
-    }
-    case KeyKind::Int: key.a = std::uint64_t(store.intValue(slot, column)) ^ (std::uint64_t(1) << 63); break;
-    case KeyKind::Double: {
-        const double d = store.doubleValue(slot, column);
-        std::uint64_t bits;
-        std::memcpy(&bits, &d, 8);
-        key.a = (bits >> 63) ? ~bits : bits ^ (std::uint64_t(1) << 63);
-        break;
-    }
-    }
-    return key;
-}
-
-int compareKey(const Key &x, const Key &y)
-{
-    if (x.null || y.null)
-        return x.null == y.null ? 0 : (x.null ? -1 : 1);
-    if (x.a != y.a)
-        return x.a < y.a ? -1 : 1;
-    if (x.b != y.b)
-        return x.b < y.b ? -1 : 1;
-    if (x.size > 16 && y.size > 16) {
-        const int c = std::memcmp(x.text + 16, y.text + 16, std::min(x.size, y.size) - 16);
-        if (c != 0)
-            return c < 0 ? -1 : 1;
-    }
-    return x.size < y.size ? -1 : (x.size > y.size ? 1 : 0);
-}
-
 template<int N>
 struct Entry
 {
-    Key keys[N];
+    std::uint64_t a[N];
+    std::uint64_t b[N];
+    std::uint32_t size[N]; // text length; for a null key, 0 with the null bit set
     RowStore::Slot slot;
     std::uint32_t position; // breaks ties, which makes the sort stable
+    std::uint32_t nulls;    // bit k: key k is null
 };
+
+template<int N>
+void readKey(Entry<N> &e, int k, const RowStore &store, int column, KeyKind kind)
+{
+    e.a[k] = e.b[k] = 0;
+    e.size[k] = 0;
+    if (store.isNull(e.slot, column)) {
+        e.nulls |= 1u << k;
+        return;
+    }
+    switch (kind) {
+    case KeyKind::Text: {
+        const auto t = store.text(e.slot, column);
+        e.size[k] = std::uint32_t(t.size());
+        e.a[k] = bigEndian(t.data(), t.size());
+        e.b[k] = t.size() > 8 ? bigEndian(t.data() + 8, t.size() - 8) : 0;
+        break;
+    }
+    case KeyKind::Int: e.a[k] = std::uint64_t(store.intValue(e.slot, column)) ^ (std::uint64_t(1) << 63); break;
+    case KeyKind::Double: {
+        const double d = store.doubleValue(e.slot, column);
+        std::uint64_t bits;
+        std::memcpy(&bits, &d, 8);
+        e.a[k] = (bits >> 63) ? ~bits : bits ^ (std::uint64_t(1) << 63);
+        break;
+    }
+    }
+}
+
+template<int N>
+int compareKey(const Entry<N> &x, const Entry<N> &y, int k, const RowStore &store, int column)
+{
+    const bool xn = (x.nulls >> k) & 1u, yn = (y.nulls >> k) & 1u;
+    if (xn || yn)
+        return xn == yn ? 0 : (xn ? -1 : 1);
+    if (x.a[k] != y.a[k])
+        return x.a[k] < y.a[k] ? -1 : 1;
+    if (x.b[k] != y.b[k])
+        return x.b[k] < y.b[k] ? -1 : 1;
+    if (x.size[k] > 16 && y.size[k] > 16) {
+        const auto xt = store.text(x.slot, column), yt = store.text(y.slot, column);
+        const int c = std::memcmp(xt.data() + 16, yt.data() + 16, std::min(xt.size(), yt.size()) - 16);
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+    }
+    return x.size[k] < y.size[k] ? -1 : (x.size[k] > y.size[k] ? 1 : 0);
+}
 
 template<int N>
 void sortEntries(const RowStore &store, std::vector<RowStore::Slot> &slots, const QList<SortColumn> &columns,
                  const QList<KeyKind> &kinds)
 {
+    int column[N];
+    bool descending[N];
+    for (int k = 0; k < N; ++k) {
+        column[k] = columns[k].column;
+        descending[k] = columns[k].descending;
+    }
     std::vector<Entry<N>> entries(slots.size());
     for (std::size_t r = 0; r < slots.size(); ++r) {
         Entry<N> &e = entries[r];
         e.slot = slots[r];
         e.position = std::uint32_t(r);
+        e.nulls = 0;
         for (int k = 0; k < N; ++k)
-            e.keys[k] = makeKey(store, e.slot, columns[k].column, kinds[k]);
+            readKey(e, k, store, column[k], kinds[k]);
     }
     std::sort(entries.begin(), entries.end(), [&](const Entry<N> &a, const Entry<N> &b) {
         for (int k = 0; k < N; ++k) {
-            int c = compareKey(a.keys[k], b.keys[k]);
-            if (columns[k].descending)
+            // The common case first: the first integers decide.
+            if (!((a.nulls | b.nulls) >> k & 1u) && a.a[k] != b.a[k])
+                return (a.a[k] < b.a[k]) != descending[k];
+            int c = compareKey(a, b, k, store, column[k]);
+            if (descending[k])
                 c = -c;
             if (c != 0)
                 return c < 0;
