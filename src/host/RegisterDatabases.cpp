@@ -88,22 +88,31 @@ int RegisterDatabases::checkRole(rt::Transaction &t, const QString &schema, cons
     return 0;
 }
 
+namespace {
+
+// A message about one file: its name where the text says %1, its full path on a last line.
+QString aboutFile(const char *text, const QString &path)
+{
+    return QString::fromUtf8(text).arg(QFileInfo(path).fileName())
+           + QStringLiteral("\n(%1)").arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+}
+
+} // namespace
+
 QString RegisterDatabases::lockedText(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    return QString::fromUtf8("%1 正被另一个程序锁定（该程序正在写入），现在不能修改。请等它写完或关闭它，然后再启动本程序。\n"
-                             "%1 is locked by another program that is writing to it, so it cannot be changed now. "
-                             "Wait for that program to finish, or close it, then start histmaint again.\n(%2)")
-        .arg(name, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    return aboutFile("%1 正被另一个程序锁定（该程序正在写入），现在不能修改。请等它写完或关闭它，然后再启动本程序。\n"
+                     "%1 is locked by another program that is writing to it, so it cannot be changed now. "
+                     "Wait for that program to finish, or close it, then start histmaint again.",
+                     path);
 }
 
 QString RegisterDatabases::readOnlyText(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    return QString::fromUtf8("%1 是只读的（文件或它所在的文件夹不可写），不能修改。请检查文件和文件夹的权限。\n"
-                             "%1 is read-only (the file or its folder cannot be written), so it cannot be changed. "
-                             "Check the permissions of the file and of its folder.\n(%2)")
-        .arg(name, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    return aboutFile("%1 是只读的（文件或它所在的文件夹不可写），不能修改。请检查文件和文件夹的权限。\n"
+                     "%1 is read-only (the file or its folder cannot be written), so it cannot be changed. "
+                     "Check the permissions of the file and of its folder.",
+                     path);
 }
 
 int RegisterDatabases::checkNotReadOnly(const QString &path, QString &errorText)
