@@ -23,11 +23,6 @@ namespace {
 
 const QString Title = QString::fromUtf8("提示");
 
-void tell(const char *text)
-{
-    MessageBox(Title, QString::fromUtf8(text), MsgIcon::Exclamation, MsgButtons::OK, 1);
-}
-
 // Opens the recovery prompt and returns its answer ("" when it was closed without one).
 QString askPrompt(const QString &parm)
 {
@@ -85,7 +80,7 @@ void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     // The history row goes only once the live row is committed.
     if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
         sqlca.rollback();
-        tell("保存恢复数据时失败");
+        tell(QString::fromUtf8("保存恢复数据时失败"));
         return;
     }
     QString ls_personno;
@@ -98,7 +93,7 @@ void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
             adw_datawindow->RowsMove(adw_datawindow->DeletedCount(), adw_datawindow->DeletedCount(), rt::DwBuffer::Delete,
                                      adw_datawindow->dataStore(), ll_row, rt::DwBuffer::Primary);
             adw_datawindow->SetRow(ll_row);
-            tell("删除历史信息失败");
+            tell(QString::fromUtf8("删除历史信息失败"));
             return;
         }
         adw_datawindow->ResetUpdate();
@@ -119,7 +114,7 @@ void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     // The procedure writes the live register, so its outcome is ended on sqlca.
     if (sqlca.SQLCode() == -1 || sqlca.commit() != 0) {
         sqlca.rollback();
-        MessageBox(Title, QString::fromUtf8("删除个人历史信息失败!"), MsgIcon::Exclamation, MsgButtons::OK, 1);
+        tell(QString::fromUtf8("删除个人历史信息失败!"));
     }
     dp_delperson.close();
 }
@@ -131,6 +126,11 @@ long HistoryRecovery::wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::D
     if (!source || source->GetRow() < 1)
         return -1;
     return copyColumns(*source, source->GetRow(), ads_target);
+}
+
+void HistoryRecovery::tell(const QString &text)
+{
+    MessageBox(Title, text, MsgIcon::Exclamation, MsgButtons::OK, 1);
 }
 
 long HistoryRecovery::copyColumns(const rt::DataStore &source, long ll_row, rt::DataStore &target)

@@ -36,6 +36,8 @@ public:
     // row of the target. SaveTime is never copied; issave "5"/"6" becomes "0"; an orderno the
     // target numbers itself is left to it; nulls are not written.
     static long copyColumns(const rt::DataStore &source, long row, rt::DataStore &target);
+    // A recovery's message to the operator: title "提示", OK only.
+    static void tell(const QString &text);
 };
 
 } // namespace hm

@@ -17,12 +17,6 @@ namespace hm {
 
 namespace {
 
-const QString Title = QString::fromUtf8("提示");
-
-void tell(const QString &text)
-{
-    rt::ui::MessageBox(Title, text, rt::ui::MsgIcon::Exclamation, rt::ui::MsgButtons::OK, 1);
-}
 
 // A DataStore for a select, made at run time; null after telling the operator why not.
 std::unique_ptr<rt::DataStore> storeFor(const QString &sql, const char *syntaxFailure, const char *createFailure)
@@ -31,12 +25,12 @@ std::unique_ptr<rt::DataStore> storeFor(const QString &sql, const char *syntaxFa
     QString ls_errors;
     const QString ls_syntax = rt::SyntaxFromSql::build(photosqlca, sql, QStringLiteral("style(type=grid)"), ls_errors);
     if (!ls_errors.isEmpty()) {
-        tell(QString::fromUtf8(syntaxFailure) + ls_errors);
+        HistoryRecovery::tell(QString::fromUtf8(syntaxFailure) + ls_errors);
         return nullptr;
     }
     auto ds = std::make_unique<rt::DataStore>();
     if (ds->Create(ls_syntax, ls_errors) != 1 || !ls_errors.isEmpty()) {
-        tell(QString::fromUtf8(createFailure) + ls_errors);
+        HistoryRecovery::tell(QString::fromUtf8(createFailure) + ls_errors);
         return nullptr;
     }
     ds->SetTransObject(&photosqlca);
@@ -76,11 +70,11 @@ void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow)
         photosqlca.execute(QStringLiteral("delete from th_ge_personinfo where personno = ?"), {ls_personno});
         if (photosqlca.SQLCode() != 0 || photosqlca.commit() != 0) {
             photosqlca.rollback();
-            tell(QString::fromUtf8("删除个人历史信息失败!"));
+            HistoryRecovery::tell(QString::fromUtf8("删除个人历史信息失败!"));
         }
     }
     if (!kept.isEmpty())
-        tell(QString::fromUtf8("以下人员在现有人口信息中没有记录，为免丢失，保留了他们的个人历史信息：\r\n\t")
+        HistoryRecovery::tell(QString::fromUtf8("以下人员在现有人口信息中没有记录，为免丢失，保留了他们的个人历史信息：\r\n\t")
              + kept.join(QStringLiteral("\r\n\t")));
 }
 
@@ -130,7 +124,7 @@ void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawind
             continue;
         if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
             sqlca.rollback();
-            tell(QString::fromUtf8("保存恢复数据时失败"));
+            HistoryRecovery::tell(QString::fromUtf8("保存恢复数据时失败"));
             continue;
         }
         bool failed = false;
@@ -138,7 +132,7 @@ void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawind
             failed = failed || photosqlca.execute(QStringLiteral("delete from %1 where hisid = ?").arg(T), {hisid}) == -1;
         if (failed || photosqlca.commit() != 0) {
             photosqlca.rollback();
-            tell(category->cascadeFailure);
+            HistoryRecovery::tell(category->cascadeFailure);
         }
     }
 }

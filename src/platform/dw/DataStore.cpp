@@ -61,8 +61,6 @@ void DataStore::rebuildStore()
         types << m_def.columnType(c);
     m_store = std::make_unique<RowStore>(types);
     m_originals.clear();
-    m_lastName = QString();
-    m_lastColumn = -1;
     m_primary.clear();
     m_delete.clear();
     m_filter.clear();
@@ -228,13 +226,7 @@ int DataStore::columnIndex(const DwCol &column) const
 {
     if (column.name.isEmpty())
         return column.number >= 1 && column.number <= m_def.columnCount() ? column.number - 1 : -1;
-    // A loop over the rows asks for the same name again and again: a name sharing the last one's
-    // text buffer is that name (implicit sharing copies on write), so the look-up is skipped.
-    if (column.name.constData() == m_lastName.constData() && column.name.size() == m_lastName.size())
-        return m_lastColumn;
-    m_lastName = column.name;
-    m_lastColumn = m_def.findColumn(column.name);
-    return m_lastColumn;
+    return m_def.findColumn(column.name);
 }
 
 long DataStore::InsertRow(long beforeRow)
@@ -615,7 +607,6 @@ QString DataStore::Describe(const QString &expression) const
 
 QString DataStore::Modify(const QString &expression)
 {
-    m_lastName = QString();
     const QString error = DwProperties::modify(m_def, expression);
     notify([&](DataStoreObserver *o) { o->modifyCalled(expression, error); });
     if (error.isEmpty())

@@ -169,8 +169,6 @@ private:
     // Original values of the rows changed since they were read or written (sparse: most rows
     // never change, and a retrieved million-row grid must not hold two copies).
     std::unordered_map<RowStore::Slot, std::vector<Value>> m_originals;
-    mutable QString m_lastName; // the last column looked up by name, and its index
-    mutable int m_lastColumn = -1;
     long m_currentRow = 0;
     QString m_sort;
     QString m_filterText;
