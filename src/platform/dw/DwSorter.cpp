@@ -130,15 +130,33 @@ void sortEntries(const RowStore &store, std::vector<RowStore::Slot> &slots, cons
         column[k] = columns[k].column;
         descending[k] = columns[k].descending;
     }
-    std::vector<Entry<N>> entries(slots.size());
-    for (std::size_t r = 0; r < slots.size(); ++r) {
-        Entry<N> &e = entries[r];
-        e.slot = slots[r];
-        e.position = std::uint32_t(r);
+    const std::size_t n = slots.size();
+    std::vector<Entry<N>> entries(n);
+    auto fill = [&](Entry<N> &e, RowStore::Slot slot, std::size_t position) {
+        e.slot = slot;
+        e.position = std::uint32_t(position);
         e.nulls = 0;
         for (int k = 0; k < N; ++k)
             readKey(e, k, store, column[k], kinds[k]);
+    };
+    // After earlier sorts a buffer is far from storage order, and reading its keys in buffer
+    // order waits on memory at every row. The entries need not start in buffer order, since
+    // the position breaks ties: when the buffer holds most of the store, read the rows in
+    // storage order instead, each carrying its position in the buffer.
+    const std::size_t allocated = store.rowsAllocated();
+    std::size_t filled = 0;
+    if (n >= allocated / 4) {
+        constexpr std::uint32_t Absent = 0xffffffffu;
+        std::vector<std::uint32_t> positionOf(allocated, Absent);
+        for (std::size_t r = 0; r < n; ++r)
+            positionOf[slots[r]] = std::uint32_t(r);
+        for (std::size_t s = 0; s < allocated && filled < n; ++s)
+            if (positionOf[s] != Absent)
+                fill(entries[filled++], RowStore::Slot(s), positionOf[s]);
     }
+    if (filled != n) // a small buffer over a large store (or a slot listed twice)
+        for (std::size_t r = 0; r < n; ++r)
+            fill(entries[r], slots[r], r);
     std::sort(entries.begin(), entries.end(), [&](const Entry<N> &a, const Entry<N> &b) {
         for (int k = 0; k < N; ++k) {
             // The common case first: the first integers decide.
