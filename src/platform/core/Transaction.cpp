@@ -376,17 +376,7 @@ int Transaction::commit()
     }
     if (fire(InjectedFault::On::Commit, QString()))
         return -1;
-    if (m_connection->autocommit()) {
-        setResult(0);
-        return 0;
-    }
-    DbError error;
-    if (!m_connection->exec(QStringLiteral("COMMIT"), error)) {
-        setError(error);
-        return -1;
-    }
-    setResult(0);
-    return 0;
+    return endTransaction(QStringLiteral("COMMIT"));
 }
 
 int Transaction::rollback()
@@ -398,14 +388,17 @@ int Transaction::rollback()
     // Statements still stepping would keep the rollback from ending the transaction.
     for (auto &stmt : m_cache)
         stmt->reset();
-    if (m_connection->autocommit()) {
-        setResult(0);
-        return 0;
-    }
-    DbError error;
-    if (!m_connection->exec(QStringLiteral("ROLLBACK"), error)) {
-        setError(error);
-        return -1;
+    return endTransaction(QStringLiteral("ROLLBACK"));
+}
+
+int Transaction::endTransaction(const QString &statement)
+{
+    if (!m_connection->autocommit()) {
+        DbError error;
+        if (!m_connection->exec(statement, error)) {
+            setError(error);
+            return -1;
+        }
     }
     setResult(0);
     return 0;

@@ -122,6 +122,8 @@ private:
     int runWriting(DbStatement &stmt, bool dml);
     static bool isDml(const QString &sql);
     bool fire(InjectedFault::On on, const QString &sql);
+    // COMMIT or ROLLBACK, unless no transaction is open (autocommit); 0, or -1 with the error set.
+    int endTransaction(const QString &statement);
     // Runs a procedure's body under a savepoint: a body that fails (false, with its text) leaves
     // nothing of its own changes behind.
     int underSavepoint(const QString &procedure, const std::function<bool(QString &errorText)> &body);
