@@ -191,14 +191,22 @@ int Transaction::runWriting(DbStatement &stmt, bool dml)
     return m_sqlCode;
 }
 
-int Transaction::selectInto(const QString &sql, const QList<Value> &params, QList<Value> &into)
+DbStatement *Transaction::ready(const QString &sql, const QList<Value> &params)
 {
     if (injectedFault(sql))
-        return -1;
+        return nullptr;
     DbStatement *stmt = cached(sql);
     if (!stmt || !bindAll(*stmt, params))
-        return -1;
+        return nullptr;
     if (!stmt->isReadOnly() && !beginWrite())
+        return nullptr;
+    return stmt;
+}
+
+int Transaction::selectInto(const QString &sql, const QList<Value> &params, QList<Value> &into)
+{
+    DbStatement *stmt = ready(sql, params);
+    if (!stmt)
         return -1;
     const DbStep first = stmt->step();
     if (first == DbStep::Error) {
@@ -241,12 +249,8 @@ int Transaction::selectInto(const QString &sql, const QList<Value> &params, QLis
 
 int Transaction::execute(const QString &sql, const QList<Value> &params)
 {
-    if (injectedFault(sql))
-        return -1;
-    DbStatement *stmt = cached(sql);
-    if (!stmt || !bindAll(*stmt, params))
-        return -1;
-    if (!stmt->isReadOnly() && !beginWrite())
+    DbStatement *stmt = ready(sql, params);
+    if (!stmt)
         return -1;
     return runWriting(*stmt, isDml(sql));
 }

@@ -119,6 +119,9 @@ public:
 private:
     DbStatement *cached(const QString &sql);
     bool bindAll(DbStatement &stmt, const QList<Value> &params);
+    // The cached statement bound to the values, a write transaction begun if it writes; null
+    // (with the error set) when a fault is injected or it cannot be prepared, bound or begun.
+    DbStatement *ready(const QString &sql, const QList<Value> &params);
     int runWriting(DbStatement &stmt, bool dml);
     static bool isDml(const QString &sql);
     bool fire(InjectedFault::On on, const QString &sql);
