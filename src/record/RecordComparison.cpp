@@ -4,14 +4,16 @@
 #include "host/SchemaCatalogue.h"
 #include "model/CategoryTable.h"
 #include "platform/core/SqlQuote.h"
+#include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"
 
 namespace hm {
 
 QList<RecordComparison::Field> RecordComparison::compare(const rt::DataStore &history, long row, rt::Transaction &live,
-                                                          bool &liveFound)
+                                                          bool &liveFound, QString &readError)
 {
     liveFound = false;
+    readError.clear();
     QString object = history.DataObject();
     if (object.endsWith(QLatin1String("_f")))
         object.chop(2);
@@ -23,7 +25,10 @@ QList<RecordComparison::Field> RecordComparison::compare(const rt::DataStore &hi
         current.SetSQLSelect(current.GetSQLSelect() + QStringLiteral(" WHERE ") + rt::sqlIdentifier(table->keyColumn)
                              + QStringLiteral(" = ") + rt::sqlQuote(key));
         current.SetTransObject(&live);
-        liveFound = !key.isNull() && current.Retrieve() >= 1;
+        const long rows = key.isNull() ? 0 : current.Retrieve();
+        if (rows < 0)
+            readError = live.SQLErrText().isEmpty() ? current.lastError() : live.SQLErrText();
+        liveFound = rows >= 1;
     }
     QList<Field> fields;
     const rt::DwDefinition &def = history.definition();

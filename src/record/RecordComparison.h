@@ -25,8 +25,11 @@ public:
 
     // Compares row `row` of a history DataStore (a dh_… grid or form) with the live record of its
     // category on `live`. liveFound is false when the register has no record of that key (or the
-    // category is unknown). SaveTime and the surrogate key are not compared.
-    static QList<Field> compare(const rt::DataStore &history, long row, rt::Transaction &live, bool &liveFound);
+    // category is unknown); readError is set (and liveFound false) when reading the live record
+    // failed, so that a failed read is never taken for a missing record. SaveTime and the
+    // surrogate key are not compared.
+    static QList<Field> compare(const rt::DataStore &history, long row, rt::Transaction &live, bool &liveFound,
+                                QString &readError);
 };
 
 } // namespace hm

@@ -1,14 +1,18 @@
 #include "record/w_hisrecovprompt.h"
 
 #include "host/ui/Globals.h"
+#include "model/CategoryTable.h"
+#include "model/RecoveryPlan.h"
 #include "platform/core/Cursor.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Message.h"
 #include "platform/ui/PbPicture.h"
+#include "platform/ui/Units.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QScrollArea>
 
 namespace hm {
 
@@ -47,16 +51,23 @@ w_hisrecovprompt::w_hisrecovprompt(QWidget *parent) : host::w_response(QStringLi
     cbx_1->setObjectName(QStringLiteral("cbx_1"));
     rt::ui::Controls::setFont(cbx_1, Song, 9);
     rt::ui::Controls::place(cbx_1, 110, 64, 1573, 80);
-    st_prompt = new QLabel(c);
+    promptArea = new QScrollArea(c);
+    promptArea->setObjectName(QStringLiteral("promptArea"));
+    promptArea->setFrameShape(QFrame::NoFrame);
+    promptArea->setWidgetResizable(true);
+    promptArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rt::ui::Controls::place(promptArea, 73, 192, 1646, 736);
+    st_prompt = new QLabel;
     st_prompt->setObjectName(QStringLiteral("st_prompt"));
     st_prompt->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     st_prompt->setWordWrap(true);
     rt::ui::Controls::setFont(st_prompt, Song, 9);
     rt::ui::Controls::setColors(st_prompt, 128, 67108864); // dark red, RGB(128, 0, 0)
-    rt::ui::Controls::place(st_prompt, 73, 192, 1646, 736);
+    promptArea->setWidget(st_prompt);
+    promptArea->viewport()->setAutoFillBackground(false);
     st_counts = new QLabel(c);
     st_counts->setObjectName(QStringLiteral("st_counts"));
-    st_counts->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    st_counts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     st_counts->setWordWrap(true);
     rt::ui::Controls::setFont(st_counts, Song, 9);
     rt::ui::Controls::place(st_counts, 73, 760, 1646, 180);
@@ -91,6 +102,7 @@ void w_hisrecovprompt::onOpen()
         setPrompt(personText(key));
         countMoves(key);
     }
+    arrange();
     if (const QWidget *anchor = parentWidget() ? parentWidget()->window() : nullptr)
         move(anchor->geometry().center() - rect().center());
 }
@@ -135,56 +147,79 @@ QString w_hisrecovprompt::personText(const QString &personno) const
     return text;
 }
 
-// What each answer moves: the row itself, and with the dependants each person's latest snapshot
-// of each related table (all rows saved at that moment), as the cascade selects them.
+// What each answer writes into the live register: the record itself, and with the dependants
+// the row each person's cascade moves from each related table, each a new row or a replacement
+// of the live record, as the recovery will find them.
 void w_hisrecovprompt::countMoves(const QString &key)
 {
+    rt::Transaction &sqlca = host::g().sqlca;
     rt::Transaction &photosqlca = host::g().photosqlca;
     const bool household = is_parm == QLatin1String("1");
-    const QString own = household ? QStringLiteral("th_ge_rpr") : QStringLiteral("th_ge_personinfo");
-    m_alone = {{own, 1}};
-    m_withDependants = {{own, 1}};
+    const model::Category *own = model::CategoryTable::byStem(household ? QStringLiteral("ge_rpr") : QStringLiteral("ge_personinfo"));
+    const model::LiveState live = model::RecoveryPlan::liveState(sqlca, *own, key);
+    TableMoves principal{own->historyTable};
+    (live.present() ? principal.replaced : principal.inserted) = 1;
+    m_alone = {principal};
+    m_withDependants = {principal};
+    QString error = live.error;
     QStringList persons;
-    if (household) {
-        rt::Cursor cur(photosqlca, QStringLiteral("SELECT DISTINCT personno FROM th_ge_personinfo WHERE rprno = ?"));
-        if (cur.open({key}) == 0) {
-            QList<rt::Value> row{rt::Value::null(rt::ValueType::String)};
-            while (cur.fetch(row) == 0)
-                persons << row[0].string();
-            cur.close();
-        }
-    } else {
+    if (!household)
         persons << key;
+    else if (error.isEmpty())
+        model::RecoveryPlan::householdPersons(photosqlca, key, persons, error);
+    QList<model::PlannedMove> moves;
+    for (const QString &person : persons) {
+        if (!error.isEmpty() || !model::RecoveryPlan::relatedMoves(photosqlca, sqlca, person, moves, error))
+            break;
     }
-    for (const auto &[table, label] : RelatedTables) {
-        const QString T = QString::fromLatin1(table);
-        long rows = 0;
-        for (const QString &person : persons) {
-            QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
-            if (photosqlca.selectInto(QStringLiteral("select count(*) from %1 where personno = ? and SaveTime = "
-                                                     "(select Max(SaveTime) from %1 where personno = ?)")
-                                          .arg(T),
-                                      {person, person}, n)
-                == 0)
-                rows += long(n[0].longValue());
+    for (const model::Category *category : model::CategoryTable::cascade()) {
+        TableMoves t{category->historyTable};
+        for (const model::PlannedMove &m : moves) {
+            if (m.category == category)
+                ++(m.live.present() ? t.replaced : t.inserted);
         }
-        if (rows > 0)
-            m_withDependants.append({T, rows});
+        if (t.rows() > 0)
+            m_withDependants.append(t);
     }
-    auto words = [](const QList<std::pair<QString, long>> &moves) {
+    auto words = [](const QList<TableMoves> &list) {
         QStringList parts;
-        for (const auto &[table, rows] : moves) {
-            QString label = table == QLatin1String("th_ge_rpr") ? QString::fromUtf8("户籍信息")
-                            : table == QLatin1String("th_ge_personinfo") ? QString::fromUtf8("个人信息") : table;
-            for (const auto &[t, l] : RelatedTables) {
-                if (table == QLatin1String(t))
-                    label = QString::fromUtf8(l);
-            }
-            parts << QString::fromUtf8("%1 %2 条").arg(label).arg(rows);
+        for (const TableMoves &t : list) {
+            const model::Category *c = model::CategoryTable::byHistoryTable(t.table);
+            QString how;
+            if (t.replaced == 0)
+                how = QString::fromUtf8("新增");
+            else if (t.inserted == 0)
+                how = QString::fromUtf8("替换现有记录");
+            else
+                how = QString::fromUtf8("新增 %1 条，替换 %2 条").arg(t.inserted).arg(t.replaced);
+            parts << QString::fromUtf8("%1 %2 条（%3）").arg(c ? c->tabText : t.table).arg(t.rows()).arg(how);
         }
         return parts.join(QString::fromUtf8("，"));
     };
-    st_counts->setText(QString::fromUtf8("恢复后写入现有信息：\n    不勾选：%1\n    勾选：%2").arg(words(m_alone), words(m_withDependants)));
+    QString text = QString::fromUtf8("恢复后写入现有信息：\n    不勾选：%1\n    勾选：%2").arg(words(m_alone), words(m_withDependants));
+    if (!error.isEmpty())
+        text = QString::fromUtf8("读取现有信息失败，无法计算恢复后写入的记录：") + error;
+    st_counts->setText(text);
+}
+
+void w_hisrecovprompt::arrange()
+{
+    using rt::ui::Controls;
+    // Heights in units: a pixel is 4 units down.
+    const int width = promptArea->width();
+    const int countsUnits = st_counts->heightForWidth(width) * 4 + 8;
+    const int promptUnits = st_prompt->heightForWidth(width - 4) * 4 + 8;
+    const int design = 736, gap = 16, cap = 2400;
+    const int promptHeight
+        = promptUnits + gap + countsUnits <= design ? design - gap - countsUnits : std::min(promptUnits, cap);
+    Controls::place(promptArea, 73, 192, 1646, promptHeight);
+    const int countsY = 192 + promptHeight + gap;
+    Controls::place(st_counts, 73, countsY, 1646, countsUnits);
+    const int buttonsY = std::max(960, countsY + countsUnits + 32);
+    // The pictures keep their bitmaps' own size; only their place changes.
+    p_ok->move(rt::ui::Units::toPixels(421, buttonsY, 0, 0).topLeft());
+    p_cancel->move(rt::ui::Units::toPixels(1006, buttonsY, 0, 0).topLeft());
+    setUnitsSize(1856, buttonsY + 96 + 116);
 }
 
 void w_hisrecovprompt::setPrompt(const QString &text)

@@ -3,11 +3,11 @@
 #include "host/ui/w_response.h"
 
 #include <QList>
-#include <utility>
 
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QScrollArea;
 
 namespace rt::ui {
 class PbPicture;
@@ -34,11 +34,20 @@ public:
 
     // The prompt's text exactly as composed ("\r\n" line breaks, "\t" indents).
     const QString &promptText() const { return m_prompt; }
-    // Beside it: how many rows each answer would move into the live register, table by table
-    // (history table, rows), counted with the recovery's own selects.
+    // The prompt's text scrolls inside this area when it is too long for the screen.
+    QScrollArea *promptArea = nullptr;
+    // Under it: how many rows each answer would write into the live register, table by table,
+    // new rows and replacements apart, counted with the recovery's own selects.
     QLabel *st_counts = nullptr;
-    const QList<std::pair<QString, long>> &movesAlone() const { return m_alone; }
-    const QList<std::pair<QString, long>> &movesWithDependants() const { return m_withDependants; }
+    struct TableMoves
+    {
+        QString table; // the history table
+        long inserted = 0;
+        long replaced = 0;
+        long rows() const { return inserted + replaced; }
+    };
+    const QList<TableMoves> &movesAlone() const { return m_alone; }
+    const QList<TableMoves> &movesWithDependants() const { return m_withDependants; }
 
     void p_ok_clicked();
     void p_cancel_clicked();
@@ -52,8 +61,11 @@ private:
     QString personText(const QString &personno) const;
 
     void countMoves(const QString &key);
+    // Places the prompt's text, the counts and the buttons one under the other, growing the
+    // window when they need more than its design height.
+    void arrange();
     QString m_prompt;
-    QList<std::pair<QString, long>> m_alone, m_withDependants;
+    QList<TableMoves> m_alone, m_withDependants;
 };
 
 } // namespace hm

@@ -2,6 +2,7 @@
 
 #include "host/ui/Globals.h"
 #include "platform/core/DeclaredProcedure.h"
+#include "platform/core/SqlQuote.h"
 #include "platform/ui/DataWindowControl.h"
 #include "platform/ui/OperatorDialogs.h"
 
@@ -99,22 +100,46 @@ void HistoryDeletion::writeBack(rt::ui::DataWindowControl *grid, long row)
 {
     rt::Transaction &photosqlca = host::g().photosqlca;
     // The grid's flags are reset only once the commit has held.
-    if (grid->Update(true, false) != 1) {
+    if (grid->Update(true, false) != 1 || photosqlca.commit() != 0) {
         photosqlca.rollback();
-        MessageBox(Title, QString::fromUtf8("删除失败!"), MsgIcon::StopSign, MsgButtons::OK, 1);
-        return;
-    }
-    if (photosqlca.commit() != 0) {
-        photosqlca.rollback();
-        // The row is still in the database: show it again where it was.
-        grid->RowsMove(grid->DeletedCount(), grid->DeletedCount(), rt::DwBuffer::Delete, grid->dataStore(), row,
-                       rt::DwBuffer::Primary);
-        grid->SetRow(row);
-        MessageBox(Title, QString::fromUtf8("删除失败!"), MsgIcon::StopSign, MsgButtons::OK, 1);
+        if (settleFailedDeletion(grid, row))
+            MessageBox(Title, alreadyDeletedText(), MsgIcon::Information, MsgButtons::OK, 1);
+        else
+            MessageBox(Title, QString::fromUtf8("删除失败!"), MsgIcon::StopSign, MsgButtons::OK, 1);
         return;
     }
     grid->ResetUpdate();
     MessageBox(Title, QString::fromUtf8("删除成功!"), MsgIcon::Information, MsgButtons::OK, 1);
+}
+
+bool HistoryDeletion::settleFailedDeletion(rt::ui::DataWindowControl *grid, long row)
+{
+    const long deleted = grid->DeletedCount();
+    if (deleted < 1)
+        return false;
+    const rt::Value hisid = grid->dataStore().GetItem(deleted, "hisid", rt::DwBuffer::Delete, true);
+    const QString table = grid->Describe(QStringLiteral("datawindow.Table.UpdateTable"));
+    // Whether the row is still there decides where it belongs; when even that cannot be read,
+    // the row is shown again (a later deletion will find out).
+    QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+    const bool gone = !hisid.isNull()
+                      && host::g().photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM %1 WHERE hisid = ?")
+                                                             .arg(rt::sqlIdentifier(table)),
+                                                         {hisid}, n)
+                             == 0
+                      && n[0].longValue() == 0;
+    if (gone) {
+        grid->RowsDiscard(deleted, deleted, rt::DwBuffer::Delete);
+        return true;
+    }
+    grid->RowsMove(deleted, deleted, rt::DwBuffer::Delete, grid->dataStore(), row, rt::DwBuffer::Primary);
+    grid->SetRow(row);
+    return false;
+}
+
+QString HistoryDeletion::alreadyDeletedText()
+{
+    return QString::fromUtf8("这条历史记录已被其他操作员删除。");
 }
 
 } // namespace hm

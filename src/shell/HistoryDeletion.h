@@ -15,6 +15,12 @@ class HistoryDeletion
 {
 public:
     static void deleteCurrentRow(rt::ui::DataWindowControl *grid);
+    // The grid's history row `row` is already in the delete buffer and its deletion failed: the
+    // row leaves the delete buffer. Still in the database, it is shown again at its place
+    // (false); already gone (another operator deleted it), it leaves the grid (true).
+    static bool settleFailedDeletion(rt::ui::DataWindowControl *grid, long row);
+    // The text telling that another operator had already deleted a history row.
+    static QString alreadyDeletedText();
 
 private:
     static bool deleteHousehold(rt::ui::DataWindowControl *grid, long row, bool &writeBack);
@@ -22,8 +28,10 @@ private:
     // Runs a history procedure for the row's key; false (rolled back, operator told) on -1.
     static bool runProcedure(const char *declaration, const char *hostVariable, const QString &key,
                              const char *failureMessage);
-    // Writes the grid's deletion and commits; the operator is told either way. When the commit
-    // fails the row is shown again at `row`, as it still is in the database.
+    // Writes the grid's deletion and commits; the operator is told either way. When the update
+    // or the commit fails nothing stays in the delete buffer (no later Update may send it
+    // again): the row is shown again at `row`, or, already deleted by another operator, leaves
+    // the grid.
     static void writeBack(rt::ui::DataWindowControl *grid, long row);
     // Removes the row from the grid; the database rows are already gone, so nothing is kept
     // for a later Update to write.

@@ -4,6 +4,7 @@
 #include "record/w_hiscompare.h"
 #include "record/w_hismodify.h"
 #include "record/w_hisrecovprompt.h"
+#include "record/w_hisreplace.h"
 #include "sheets/w_histabsheet.h"
 #include "shell/w_histmanage.h"
 #include "toolbar/ToolbarObjects.h"
@@ -19,6 +20,7 @@ void HistoryModule::registerWindows()
     rt::ui::Windows::registerClass(QStringLiteral("w_hismodify"), []() -> rt::ui::PbWindow * { return new w_hismodify(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisrecovprompt"),
                                    []() -> rt::ui::PbWindow * { return new w_hisrecovprompt(); });
+    rt::ui::Windows::registerClass(QStringLiteral("w_hisreplace"), []() -> rt::ui::PbWindow * { return new w_hisreplace(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisdelprompt"), []() -> rt::ui::PbWindow * { return new w_hisdelprompt(); });
 }
 

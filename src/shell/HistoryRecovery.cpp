@@ -1,9 +1,13 @@
 #include "shell/HistoryRecovery.h"
 
+#include "shell/HistoryDeletion.h"
+#include "shell/LiveReplacement.h"
 #include "shell/RecoveryCascades.h"
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
+#include "model/RecoveryPlan.h"
+#include "platform/core/SqlQuote.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/dw/DataStore.h"
 #include "platform/ui/DataWindowControl.h"
@@ -32,6 +36,25 @@ QString askPrompt(const QString &parm)
     return rt::ui::Message::instance().StringParm;
 }
 
+// The replace question for the grid's current row; true for 替换.
+bool askReplace(rt::ui::DataWindowControl *grid)
+{
+    rt::ui::Message::instance().StringParm.clear();
+    if (rt::ui::Windows::OpenByName(QStringLiteral("w_hisreplace"), QString(), grid) != 1)
+        return false;
+    return rt::ui::Message::instance().StringParm == QLatin1String("1");
+}
+
+// Whether the record of the grid's row is live; a failed read is told, and nothing moves.
+bool readLiveState(const model::Category &category, const QString &key, model::LiveState &state)
+{
+    state = model::RecoveryPlan::liveState(host::g().sqlca, category, key);
+    if (!state.unknown())
+        return true;
+    HistoryRecovery::tell(QString::fromUtf8("读取现有信息失败，未作任何恢复：\r\n") + state.error);
+    return false;
+}
+
 } // namespace
 
 void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
@@ -40,32 +63,46 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
     if (ll_row < 1)
         return; // nothing selected: nothing to recover
     const QString object = grid->DataObject();
-    if (object == QLatin1String("dh_ge_rpr")) {
-        const QString answer = askPrompt(grid->GetItemString(ll_row, "RprNo") + QStringLiteral(";1"));
-        if (answer == QLatin1String("2"))
-            RecoveryCascades::wf_rprrecovery(grid);
-        if (answer == QLatin1String("1") || answer == QLatin1String("2"))
-            wf_hisrecovery(grid, nullptr, QStringLiteral("tc_ge_rpr"), 1, 2);
+    model::LiveState live;
+    if (object == QLatin1String("dh_ge_rpr") || object == QLatin1String("dh_ge_personinfo")) {
+        const bool household = object == QLatin1String("dh_ge_rpr");
+        const model::Category *category = model::CategoryTable::byHistoryGrid(object);
+        const QString key = grid->GetItemString(ll_row, household ? "RprNo" : "PersonNo");
+        if (!readLiveState(*category, key, live))
+            return;
+        const QString answer = askPrompt(key + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
+        if (answer != QLatin1String("1") && answer != QLatin1String("2"))
+            return;
+        // The dependants move only when the record itself will.
+        if (live.present() && !askReplace(grid))
+            return;
+        if (answer == QLatin1String("2")) {
+            if (household)
+                RecoveryCascades::wf_rprrecovery(grid);
+            else
+                RecoveryCascades::wf_personrecovery(grid, nullptr, 1);
+        }
+        wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, live.present());
         return;
     }
-    if (object == QLatin1String("dh_ge_personinfo")) {
-        const QString answer = askPrompt(grid->GetItemString(ll_row, "PersonNo") + QStringLiteral(";2"));
-        if (answer == QLatin1String("2"))
-            RecoveryCascades::wf_personrecovery(grid, nullptr, 1);
-        if (answer == QLatin1String("1") || answer == QLatin1String("2"))
-            wf_hisrecovery(grid, nullptr, QStringLiteral("tc_ge_personinfo"), 1, 1);
-        return;
-    }
-    if (MessageBox(Title, QString::fromUtf8("确认要恢复吗?"), MsgIcon::Question, MsgButtons::YesNo, 2) != 1)
-        return;
     const model::Category *category
         = model::CategoryTable::byHistoryTable(grid->Describe(QStringLiteral("datawindow.Table.UpdateTable")).toLower());
     // A table without a single-row target gets no live row; the history row stays.
-    wf_hisrecovery(grid, nullptr, category && !category->cascadeTarget.isEmpty() ? category->singleRowTarget : QString(), 1, 0);
+    const bool hasTarget = category && !category->cascadeTarget.isEmpty();
+    if (hasTarget && !readLiveState(*category, grid->GetItemString(ll_row, "personno"), live))
+        return;
+    if (live.present()) {
+        // The replace question is the confirmation for a live record.
+        if (!askReplace(grid))
+            return;
+    } else if (MessageBox(Title, QString::fromUtf8("确认要恢复吗?"), MsgIcon::Question, MsgButtons::YesNo, 2) != 1) {
+        return;
+    }
+    wf_hisrecovery(grid, nullptr, hasTarget ? category->singleRowTarget : QString(), 1, 0, live.present());
 }
 
 void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
-                                     const QString &as_target, int ai_flag, int ai_way)
+                                     const QString &as_target, int ai_flag, int ai_way, bool replace)
 {
     rt::Transaction &sqlca = host::g().sqlca;
     rt::Transaction &photosqlca = host::g().photosqlca;
@@ -74,14 +111,21 @@ void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
         return;
     lds_curtable->SetTransObject(&sqlca);
     const long ll_row = ai_flag == 1 ? adw_datawindow->GetRow() : (ads_datastore ? ads_datastore->GetRow() : 0);
-    const long ll_rtn = wf_copycolumn(adw_datawindow, *lds_curtable, ads_datastore, ai_flag);
-    if (ll_rtn <= 0)
-        return;
-    // The history row goes only once the live row is committed.
-    if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
-        sqlca.rollback();
-        tell(QString::fromUtf8("保存恢复数据时失败"));
-        return;
+    const rt::DataStore *source = ai_flag == 1 ? &adw_datawindow->dataStore() : ads_datastore;
+    if (replace) {
+        const model::Category *category = model::CategoryTable::byStem(as_target.mid(3));
+        if (!category || !source || ll_row < 1 || !LiveReplacement::replace(*source, ll_row, *category))
+            return;
+    } else {
+        const long ll_rtn = wf_copycolumn(adw_datawindow, *lds_curtable, ads_datastore, ai_flag);
+        if (ll_rtn <= 0)
+            return;
+        // The history row goes only once the live row is committed.
+        if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
+            sqlca.rollback();
+            tell(QString::fromUtf8("保存恢复数据时失败"));
+            return;
+        }
     }
     QString ls_personno;
     if (ai_way == 0 || ai_way == 1)
@@ -89,11 +133,10 @@ void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     if (adw_datawindow->DeleteRow(ll_row) == 1) {
         if (adw_datawindow->Update(true, false) != 1 || photosqlca.commit() != 0) {
             photosqlca.rollback();
-            // The row is still in history: show it again where it was.
-            adw_datawindow->RowsMove(adw_datawindow->DeletedCount(), adw_datawindow->DeletedCount(), rt::DwBuffer::Delete,
-                                     adw_datawindow->dataStore(), ll_row, rt::DwBuffer::Primary);
-            adw_datawindow->SetRow(ll_row);
-            tell(QString::fromUtf8("删除历史信息失败"));
+            if (HistoryDeletion::settleFailedDeletion(adw_datawindow, ll_row))
+                tell(HistoryDeletion::alreadyDeletedText() + QString::fromUtf8("\r\n恢复的记录已保存在现有信息中。"));
+            else
+                tell(QString::fromUtf8("删除历史信息失败"));
             return;
         }
         adw_datawindow->ResetUpdate();
@@ -133,10 +176,11 @@ void HistoryRecovery::tell(const QString &text)
     MessageBox(Title, text, MsgIcon::Exclamation, MsgButtons::OK, 1);
 }
 
-long HistoryRecovery::copyColumns(const rt::DataStore &source, long ll_row, rt::DataStore &target)
+long HistoryRecovery::copyColumns(const rt::DataStore &source, long ll_row, rt::DataStore &target, long targetRow)
 {
-    const long ll_insert = target.InsertRow(0);
-    if (ll_insert < 1)
+    const bool over = targetRow > 0;
+    const long ll_insert = over ? targetRow : target.InsertRow(0);
+    if (ll_insert < 1 || ll_insert > target.RowCount())
         return -1;
     const int ll_colcount = source.Describe(QStringLiteral("datawindow.column.count")).toInt();
     const bool identityOrderNo = target.Describe(QStringLiteral("orderno.identity")).toLower() == QLatin1String("yes");
@@ -146,9 +190,15 @@ long HistoryRecovery::copyColumns(const rt::DataStore &source, long ll_row, rt::
         const QString lower = ls_colname.toLower();
         if (lower == QLatin1String("savetime"))
             continue;
+        // A record keeps its key when it is replaced.
+        if (over && target.Describe(ls_colname + QStringLiteral(".key")).toLower() == QLatin1String("yes"))
+            continue;
         if (lower == QLatin1String("issave")) {
             const QString ls_issave = source.GetItemString(ll_row, ls_colname);
-            if (ls_issave == QLatin1String("5") || ls_issave == QLatin1String("6")) {
+            // 5 and 6 mark a cancelled household or removed person, 4 the copy of a replaced
+            // record: none of them is the live record's own code.
+            if (ls_issave == QLatin1String("5") || ls_issave == QLatin1String("6")
+                || ls_issave == model::RecoveryPlan::replacedCode()) {
                 target.SetItem(ll_insert, ls_colname, rt::Value(QStringLiteral("0")));
                 continue;
             }
@@ -172,8 +222,10 @@ long HistoryRecovery::copyColumns(const rt::DataStore &source, long ll_row, rt::
             value = source.GetItemDecimal(ll_row, ll_i);
         else
             continue;
-        if (value.isNull())
-            continue; // the live column keeps its default
+        // A new row keeps the live column's default for a null; a replaced record takes the
+        // null, so that it equals the history row afterwards.
+        if (value.isNull() && !over)
+            continue;
         target.SetItem(ll_insert, ls_colname, value); // a target without the column ignores it
     }
     return ll_insert;

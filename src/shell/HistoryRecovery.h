@@ -19,23 +19,29 @@ namespace hm {
 class HistoryRecovery
 {
 public:
-    // ue_recovery on the grid in view: the prompt or the confirmation, then the cascade and the
-    // move, as the grid's object asks.
+    // ue_recovery on the grid in view. First it reads whether the row's record is in the live
+    // register (a failed read is told and stops everything). Then the prompt (households and
+    // persons) or the confirmation (other rows); for a live record the replace question
+    // (w_hisreplace) instead of the confirmation, or after the prompt. The cascade runs only once
+    // the record itself will move; then the move.
     static void recoverCurrentRow(rt::ui::DataWindowControl *grid);
 
-    // Moves the current row of the grid (ai_flag 1) or of the DataStore (2) into a new row of
-    // the live target and deletes it from the grid's history. ai_way: 2 household, 1 person,
-    // 0 a related record (which may bring back a removed person, see proc_JustifyDelPerson).
+    // Moves the current row of the grid (ai_flag 1) or of the DataStore (2) into the live target
+    // and deletes it from the grid's history. ai_way: 2 household, 1 person, 0 a related record
+    // (which may bring back a removed person, see proc_JustifyDelPerson). With replace, the row
+    // replaces the live record with its key (LiveReplacement) instead of making a new one.
     static void wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
-                               const QString &as_target, int ai_flag, int ai_way);
+                               const QString &as_target, int ai_flag, int ai_way, bool replace = false);
     // Copies the current row of the grid (ai_flag 1) or of the DataStore (2) into a new last
     // row of the target; the new row's number, or -1 when there is no source row.
     static long wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::DataStore &ads_target, rt::DataStore *ads_source,
                               int ai_flag);
     // The copy itself: columns read by position from the source row, written by name into a new
-    // row of the target. SaveTime is never copied; issave "5"/"6" becomes "0"; an orderno the
-    // target numbers itself is left to it; nulls are not written.
-    static long copyColumns(const rt::DataStore &source, long row, rt::DataStore &target);
+    // row of the target (targetRow 0) or over an existing row. SaveTime is never copied; issave
+    // "4"/"5"/"6" becomes "0"; an orderno the target numbers itself is left to it. Into a new
+    // row nulls are not written (the live defaults stay); over an existing row they are, and the
+    // target's key columns are left as they are. The target row, or -1.
+    static long copyColumns(const rt::DataStore &source, long row, rt::DataStore &target, long targetRow = 0);
     // A recovery's message to the operator: title "提示", OK only.
     static void tell(const QString &text);
 };

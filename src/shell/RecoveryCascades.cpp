@@ -1,9 +1,11 @@
 #include "shell/RecoveryCascades.h"
 
 #include "shell/HistoryRecovery.h"
+#include "shell/LiveReplacement.h"
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
+#include "model/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/dw/DataStore.h"
 #include "platform/dw/SyntaxFromSql.h"
@@ -50,8 +52,9 @@ void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow)
     if (!lds_hisperson)
         return;
     const long ll_count = lds_hisperson->Retrieve();
+    const model::Category *person = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
     QSet<QString> handled;
-    QStringList kept;
+    QStringList kept, unread;
     for (long ll_i = 1; ll_i <= ll_count; ++ll_i) {
         const QString ls_personno = lds_hisperson->GetItemString(ll_i, "personno");
         // A person has a row per snapshot: the person's records are handled once.
@@ -60,15 +63,23 @@ void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow)
         handled.insert(ls_personno);
         lds_hisperson->SetRow(ll_i);
         wf_personrecovery(adw_datawindow, lds_hisperson.get(), 2);
-        // Deleting the history of a person who has no live row would lose the person.
-        QList<rt::Value> live{rt::Value::null(rt::ValueType::Long)};
-        if (sqlca.selectInto(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = ?"), {ls_personno}, live) != 0
-            || live[0].longValue() < 1) {
-            kept << QStringLiteral("%1（%2）").arg(lds_hisperson->GetItemString(ll_i, "personname"), ls_personno);
+        const QString who = QStringLiteral("%1（%2）").arg(lds_hisperson->GetItemString(ll_i, "personname"), ls_personno);
+        // Deleting the history of a person who has no live row would lose the person; when
+        // that cannot even be read, the history stays too.
+        const model::LiveState live = model::RecoveryPlan::liveState(sqlca, *person, ls_personno);
+        if (live.unknown()) {
+            unread << who + QStringLiteral("：") + live.error;
             continue;
         }
-        photosqlca.execute(QStringLiteral("delete from th_ge_personinfo where personno = ?"), {ls_personno});
-        if (photosqlca.SQLCode() != 0 || photosqlca.commit() != 0) {
+        if (!live.present()) {
+            kept << who;
+            continue;
+        }
+        // Only this household's rows: a person who moved on keeps the history of the other
+        // household.
+        photosqlca.execute(QStringLiteral("delete from th_ge_personinfo where personno = ? and rprno = ?"),
+                           {ls_personno, ls_rprno});
+        if (photosqlca.SQLCode() == -1 || photosqlca.commit() != 0) {
             photosqlca.rollback();
             HistoryRecovery::tell(QString::fromUtf8("删除个人历史信息失败!"));
         }
@@ -76,6 +87,9 @@ void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow)
     if (!kept.isEmpty())
         HistoryRecovery::tell(QString::fromUtf8("以下人员在现有人口信息中没有记录，为免丢失，保留了他们的个人历史信息：\r\n\t")
              + kept.join(QStringLiteral("\r\n\t")));
+    if (!unread.isEmpty())
+        HistoryRecovery::tell(QString::fromUtf8("读取现有人口信息失败，保留了以下人员的个人历史信息：\r\n\t")
+                              + unread.join(QStringLiteral("\r\n\t")));
 }
 
 void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore, int ai_flag)
@@ -89,48 +103,48 @@ void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawind
         ls_personno = ads_datastore->GetItemString(ads_datastore->GetRow(), "PersonNo");
     for (const model::Category *category : model::CategoryTable::cascade()) {
         const QString T = category->historyTable;
-        QList<rt::Value> ll_count{rt::Value::null(rt::ValueType::Long)};
-        if (photosqlca.selectInto(QStringLiteral("select count(*) from %1 where personno = ?").arg(T), {ls_personno}, ll_count) != 0
-            || ll_count[0].isNull() || ll_count[0].longValue() <= 0)
+        // One row per table moves: the first of the person's latest snapshot. Other rows saved
+        // at the same moment stay in history, since the live table holds one per person.
+        rt::Value hisid;
+        QString error;
+        if (!model::RecoveryPlan::latestRow(photosqlca, *category, ls_personno, hisid, error)) {
+            HistoryRecovery::tell(QString::fromUtf8("读取%1历史信息失败：\r\n").arg(category->tabText) + error);
             continue;
-        QList<rt::Value> ldt_savetime{rt::Value::null(rt::ValueType::DateTime)};
-        if (photosqlca.selectInto(QStringLiteral("select Max(SaveTime) from %1 where personno = ?").arg(T), {ls_personno},
-                                  ldt_savetime)
-                != 0
-            || ldt_savetime[0].isNull())
+        }
+        if (hisid.isNull())
             continue;
-        // The literal has the stored value's full precision, so the select finds that snapshot.
-        const QString ls_sql = QStringLiteral("select * from %1 where personno = %2 and SaveTime = %3")
-                                   .arg(T, rt::sqlQuote(ls_personno), rt::sqlLiteral(ldt_savetime[0]));
+        const QString ls_sql = QStringLiteral("select * from %1 where hisid = %2").arg(T, rt::sqlLiteral(hisid));
         std::unique_ptr<rt::DataStore> history
             = storeFor(ls_sql, "创建数据窗口语法错误,错误信息如下：\r\n", "动态创建数据窗口错误,错误信息如下：\r\n");
         if (!history)
             return;
-        const long rows = history->Retrieve();
-        if (rows <= 0)
+        if (history->Retrieve() < 1)
             continue; // nothing to move, so nothing is deleted
-        auto lds_curtable = std::make_unique<rt::DataStore>();
-        if (lds_curtable->SetDataObject(category->cascadeTarget) != 1)
-            continue;
-        lds_curtable->SetTransObject(&sqlca);
-        // Every row of the latest snapshot moves; exactly those are deleted afterwards.
-        QList<rt::Value> moved;
-        for (long r = 1; r <= rows; ++r) {
-            history->SetRow(r);
-            if (HistoryRecovery::wf_copycolumn(adw_datawindow, *lds_curtable, history.get(), 2) >= 1)
-                moved << history->GetItem(r, "hisid");
-        }
-        if (moved.isEmpty())
-            continue;
-        if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
-            sqlca.rollback();
-            HistoryRecovery::tell(QString::fromUtf8("保存恢复数据时失败"));
+        history->SetRow(1);
+        const model::LiveState live = model::RecoveryPlan::liveState(sqlca, *category, ls_personno);
+        if (live.unknown()) {
+            HistoryRecovery::tell(QString::fromUtf8("读取现有%1失败，该项未恢复：\r\n").arg(category->tabText) + live.error);
             continue;
         }
-        bool failed = false;
-        for (const rt::Value &hisid : moved)
-            failed = failed || photosqlca.execute(QStringLiteral("delete from %1 where hisid = ?").arg(T), {hisid}) == -1;
-        if (failed || photosqlca.commit() != 0) {
+        if (live.present()) {
+            if (!LiveReplacement::replace(*history, 1, *category))
+                continue;
+        } else {
+            auto lds_curtable = std::make_unique<rt::DataStore>();
+            if (lds_curtable->SetDataObject(category->cascadeTarget) != 1)
+                continue;
+            lds_curtable->SetTransObject(&sqlca);
+            if (HistoryRecovery::wf_copycolumn(adw_datawindow, *lds_curtable, history.get(), 2) < 1)
+                continue;
+            if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
+                sqlca.rollback();
+                HistoryRecovery::tell(QString::fromUtf8("保存恢复数据时失败"));
+                continue;
+            }
+        }
+        // Exactly the row that moved.
+        if (photosqlca.execute(QStringLiteral("delete from %1 where hisid = ?").arg(T), {hisid}) == -1
+            || photosqlca.commit() != 0) {
             photosqlca.rollback();
             HistoryRecovery::tell(category->cascadeFailure);
         }

@@ -120,9 +120,47 @@ TEST_F(DeletionTest, AFailedWriteRollsBackAndSaysSo)
     op.answer(1);
     frame->ue_del(1);
     ASSERT_EQ(op.boxes.size(), 2);
-    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("删除失败!"));
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("这条历史记录已被其他操作员删除。"));
     EXPECT_FALSE(host::g().photosqlca.inTransaction()) << "rolled back";
-    EXPECT_EQ(dw->DeletedCount(), 1) << "the grid keeps the row in its delete buffer";
+    EXPECT_EQ(dw->DeletedCount(), 0) << "nothing is left for a later Update to send again";
+    for (long r = 1; r <= dw->RowCount(); ++r)
+        EXPECT_NE(dw->dataStore().GetItem(r, "hisid"), hisid) << "the row is gone from the grid as from history";
+}
+
+// A deletion that fails while the row is still in history (another operator holds the lock)
+// shows the row again in its place, and the next deletion on the grid is not spoilt by it.
+TEST_F(DeletionTest, AFailedDeletionOfAnExistingRowShowsItAgainAndLeavesNothingBehind)
+{
+    click("p_children");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    ASSERT_GE(dw->RowCount(), 2);
+    const long rows = dw->RowCount();
+    const Value first = dw->dataStore().GetItem(1, "hisid");
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("DELETE");
+    fault.code = 5;
+    fault.text = QStringLiteral("database is locked");
+    host::g().photosqlca.injectFault(fault);
+    dw->SetRow(1);
+    op.answer(1);
+    frame->ue_del(1);
+    host::g().photosqlca.clearInjectedFaults();
+    ASSERT_EQ(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("删除失败!"));
+    EXPECT_EQ(dw->RowCount(), rows);
+    EXPECT_EQ(dw->DeletedCount(), 0);
+    EXPECT_EQ(dw->dataStore().GetItem(1, "hisid"), first) << "shown again in its place";
+    // The next deletion deletes exactly its own row.
+    dw->SetRow(2);
+    const Value second = dw->dataStore().GetItem(2, "hisid");
+    op.answer(1);
+    frame->ue_del(1);
+    ASSERT_EQ(op.boxes.size(), 4);
+    EXPECT_EQ(op.boxes[3].text, QString::fromUtf8("删除成功!"));
+    QList<Value> n{Value::null(rt::ValueType::Long)};
+    ASSERT_EQ(host::g().photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM th_sv_children WHERE hisid IN (?, ?)"),
+                                              {first, second}, n), 0);
+    EXPECT_EQ(n[0].longValue(), 1) << "the first row stays, the second is deleted";
 }
 
 TEST_F(DeletionTest, BatchRequestNeedsAHistorySheetAndOpensTheDialogByName)

@@ -1,5 +1,6 @@
 #include "RecoveryFixture.h"
 
+#include "record/ComparisonTable.h"
 #include "record/RecordComparison.h"
 #include "record/w_hiscompare.h"
 #include "record/w_hismodify.h"
@@ -20,7 +21,7 @@ protected:
         history.SetSQLSelect(history.GetSQLSelect() + QStringLiteral(" WHERE ") + where);
         history.SetTransObject(&host::g().photosqlca);
         EXPECT_EQ(history.Retrieve(), 1);
-        fields = hm::RecordComparison::compare(history, 1, host::g().sqlca, found);
+        fields = hm::RecordComparison::compare(history, 1, host::g().sqlca, found, readError);
         QStringList out;
         for (const auto &f : fields) {
             if (f.differs)
@@ -44,6 +45,7 @@ protected:
 
     QList<hm::RecordComparison::Field> fields;
     bool found = false;
+    QString readError;
 };
 
 TEST_F(RecordComparisonTest, ChangedNullAndUnchangedFieldsAgainstTheLiveRecord)
@@ -60,6 +62,22 @@ TEST_F(RecordComparisonTest, ChangedNullAndUnchangedFieldsAgainstTheLiveRecord)
     // No live record at all.
     EXPECT_TRUE(differing("dh_ge_personinfo", QStringLiteral("PersonNo = 'P8'")).isEmpty());
     EXPECT_FALSE(found);
+    EXPECT_TRUE(readError.isEmpty());
+}
+
+// A live read that fails is told as a failure, never as "当前无此记录".
+TEST_F(RecordComparisonTest, AFailedLiveReadIsNotAMissingRecord)
+{
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("FROM ge_personinfo");
+    fault.text = QStringLiteral("database is locked");
+    host::g().sqlca.injectFault(fault);
+    differing("dh_ge_personinfo", QStringLiteral("PersonNo = 'P3'"));
+    host::g().sqlca.clearInjectedFaults();
+    EXPECT_FALSE(found);
+    EXPECT_EQ(readError, QStringLiteral("database is locked"));
+    EXPECT_EQ(hm::ComparisonTable::statusText(found, readError), QString::fromUtf8("读取现有记录失败：database is locked"));
+    EXPECT_EQ(hm::ComparisonTable::statusText(false, QString()), QString::fromUtf8("当前无此记录"));
 }
 
 TEST_F(RecordComparisonTest, DecimalsAndDatetimesCompareExactly)

@@ -113,10 +113,23 @@ rt::ui::DataWindowControl *RecoveryFixture::gridAtHisid(const char *button, cons
     return gridAt(button, "hisid", hisid[0].string(), tab);
 }
 
-QString RecoveryFixture::recover(const QString &answer, const std::function<void(hm::w_hisrecovprompt *)> &look)
+QString RecoveryFixture::recover(const QString &answer, const std::function<void(hm::w_hisrecovprompt *)> &look,
+                                 const QString &replace)
 {
     QString prompt;
-    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+    replaceQuestions = 0;
+    const auto respond = [&](rt::ui::PbWindow *w) {
+        if (auto *q = qobject_cast<hm::w_hisreplace *>(w)) {
+            ++replaceQuestions;
+            replaceComparison = q->comparison();
+            if (replace == QLatin1String("1"))
+                q->cb_replace_clicked();
+            else if (replace == QLatin1String("0"))
+                q->cb_cancel_clicked();
+            else
+                q->Close();
+            return;
+        }
         auto *p = qobject_cast<hm::w_hisrecovprompt *>(w);
         ASSERT_NE(p, nullptr);
         prompt = p->promptText();
@@ -130,7 +143,9 @@ QString RecoveryFixture::recover(const QString &answer, const std::function<void
             p->cbx_1->setChecked(answer == QLatin1String("2"));
             p->p_ok_clicked();
         }
-    });
+    };
+    op.onNextResponseWindow(respond);
+    op.onNextResponseWindow(respond);
     frame->ue_recovery();
     op.clearHooks();
     return prompt;

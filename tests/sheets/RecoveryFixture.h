@@ -3,6 +3,7 @@
 #include "ModuleFixture.h"
 
 #include "record/w_hisrecovprompt.h"
+#include "record/w_hisreplace.h"
 
 // A register made for recovery, row by row, so that every expectation can be stated exactly:
 //  household R'1 (cancelled: no live row) with two snapshots, and its persons
@@ -26,7 +27,12 @@ protected:
     // Opens the grid of a category and makes the row with that key current.
     rt::ui::DataWindowControl *gridAt(const char *button, const char *keyColumn, const QString &key, int tab = 1);
     rt::ui::DataWindowControl *gridAtHisid(const char *button, const QString &table, const QString &where, int tab = 1);
-    // Runs ue_recovery; the prompt (if one opens) is answered: "0", "1", "2" or "" (title bar).
-    QString recover(const QString &answer, const std::function<void(hm::w_hisrecovprompt *)> &look = {});
+    // Runs ue_recovery; the prompt (if one opens) is answered: "0", "1", "2" or "" (title bar);
+    // then the replace question (if one opens): "1" 替换, "0" 取消, "" title bar. The prompt's
+    // text is returned; replaceQuestions counts the replace questions of this call.
+    QString recover(const QString &answer, const std::function<void(hm::w_hisrecovprompt *)> &look = {},
+                    const QString &replace = QStringLiteral("1"));
+    int replaceQuestions = 0;
+    QList<hm::RecordComparison::Field> replaceComparison; // what the last replace question showed
     QStringList texts() const;
 };

@@ -166,12 +166,16 @@ TEST_F(RecoveryTest, ARemovedPersonComesBackWithARelatedRecordOnlyWhenTheLatestS
 
 TEST_F(RecoveryTest, ALiveSaveThatFailsKeepsTheHistoryRow)
 {
-    ASSERT_EQ(host::g().sqlca.execute(QStringLiteral("INSERT INTO sv_elderinfo (personno) VALUES ('P1')")), 0);
-    ASSERT_EQ(host::g().sqlca.commit(), 0);
     rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
     const long rows = dw->RowCount();
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("INSERT INTO");
+    fault.code = 19;
+    fault.text = QStringLiteral("UNIQUE constraint failed");
+    host::g().sqlca.injectFault(fault);
     op.answer(1);
     recover(QString());
+    host::g().sqlca.clearInjectedFaults();
     ASSERT_EQ(op.boxes.size(), 2);
     EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("保存恢复数据时失败"));
     EXPECT_EQ(op.boxes[1].title, QString::fromUtf8("提示"));
@@ -212,10 +216,14 @@ TEST_F(RecoveryTest, AnotherOperatorsPurgeMeanwhileLosesNothing)
     gridAtHisid("p_rprinfo", QStringLiteral("th_ge_rpr"), QStringLiteral("RprNo = 'R''1' AND issave = '5'"));
     ASSERT_EQ(photosqlca2.executeImmediate(purge), 0);
     ASSERT_EQ(photosqlca2.commit(), 0);
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long rows = dw->RowCount();
     recover(QStringLiteral("1"));
-    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("删除历史信息失败")});
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("这条历史记录已被其他操作员删除。\r\n恢复的记录已保存在现有信息中。")});
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 1) << "the recovered row is kept";
     EXPECT_FALSE(inNeither());
+    EXPECT_EQ(dw->RowCount(), rows - 1) << "a row no longer in history leaves the grid";
+    EXPECT_EQ(dw->DeletedCount(), 0) << "and nothing is left for a later Update to send again";
 }
 
 TEST_F(RecoveryTest, AnotherOperatorsPurgeInProgressMakesTheRecoveryWaitAndSaySo)
@@ -234,36 +242,60 @@ TEST_F(RecoveryTest, AnotherOperatorsPurgeInProgressMakesTheRecoveryWaitAndSaySo
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 1);
 }
 
-// The prompt's counts of what each answer moves are what the recovery then writes.
+// The prompt's counts of what each answer moves are what the recovery then writes: new rows
+// grow the live table, replacements leave a copy of the replaced state (issave 4) in history.
 TEST_F(RecoveryTest, ThePromptCountsWhatEachAnswerMoves)
 {
-    const auto liveCounts = [&]() {
+    const auto counts = [&](bool copies) {
         QMap<QString, long> out;
         for (const host::TableDef &t : host::SchemaCatalogue::tables())
-            out[t.historyTable.toLower()] = live(QStringLiteral("SELECT count(*) FROM %1").arg(t.liveTable));
+            out[t.historyTable.toLower()] = copies ? history(QStringLiteral("SELECT count(*) FROM %1 WHERE issave = '4'").arg(t.historyTable))
+                                                   : live(QStringLiteral("SELECT count(*) FROM %1").arg(t.liveTable));
         return out;
     };
     const struct
     {
         const char *button, *keyColumn, *key, *answer;
-    } cases[] = {{"p_rprinfo", "RprNo", "R'1", "2"}, {"p_personinfo", "PersonNo", "P1", "1"}, {"p_personinfo", "PersonNo", "P2", "2"}};
+        long replaced;
+        int questions; // replace questions: only for a live household or person itself
+    } cases[] = {{"p_personinfo", "PersonNo", "P3", "2", 2, 1},
+                 {"p_rprinfo", "RprNo", "R'1", "2", 1, 0},
+                 {"p_personinfo", "PersonNo", "P1", "1", 0, 0},
+                 {"p_personinfo", "PersonNo", "P2", "2", 0, 0}};
     for (const auto &c : cases) {
+        // Each case on a register of its own: a replacement's copy is history that a later
+        // recovery could move again.
+        TearDown();
+        SetUp();
+        // P3 is live with a live related record, so the person's recovery replaces both.
+        ASSERT_EQ(host::g().sqlca.execute(QStringLiteral("INSERT INTO ge_personotherinfo (orderno, personno, bloodtype) VALUES (1, 'P3', 'A')")), 0);
+        ASSERT_EQ(host::g().sqlca.commit(), 0);
         gridAt(c.button, c.keyColumn, QString::fromUtf8(c.key));
-        QList<std::pair<QString, long>> moves;
-        const QMap<QString, long> before = liveCounts();
+        QList<hm::w_hisrecovprompt::TableMoves> moves;
+        const QMap<QString, long> before = counts(false), copiesBefore = counts(true);
+        QString shown;
         recover(QString::fromLatin1(c.answer), [&](hm::w_hisrecovprompt *p) {
             moves = QLatin1String(c.answer) == QLatin1String("2") ? p->movesWithDependants() : p->movesAlone();
-            EXPECT_TRUE(p->st_counts->text().contains(QString::fromUtf8("条"))) << p->st_counts->text().toStdString();
+            shown = p->st_counts->text();
         });
-        const QMap<QString, long> after = liveCounts();
-        long counted = 0, written = 0;
-        for (const auto &[table, rows] : moves) {
-            EXPECT_EQ(after[table.toLower()] - before[table.toLower()], rows) << c.key << " " << table.toStdString();
-            counted += rows;
+        EXPECT_EQ(replaceQuestions, c.questions) << c.key;
+        const QMap<QString, long> after = counts(false), copiesAfter = counts(true);
+        long inserted = 0, replaced = 0, grown = 0, copied = 0;
+        for (const auto &t : moves) {
+            const QString table = t.table.toLower();
+            EXPECT_EQ(after[table] - before[table], t.inserted) << c.key << " " << t.table.toStdString();
+            EXPECT_EQ(copiesAfter[table] - copiesBefore[table], t.replaced) << c.key << " " << t.table.toStdString();
+            inserted += t.inserted;
+            replaced += t.replaced;
         }
-        for (auto it = before.cbegin(); it != before.cend(); ++it)
-            written += after[it.key()] - it.value();
-        EXPECT_EQ(written, counted) << c.key;
-        EXPECT_GT(counted, 0);
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            grown += after[it.key()] - it.value();
+            copied += copiesAfter[it.key()] - copiesBefore[it.key()];
+        }
+        EXPECT_EQ(grown, inserted) << c.key;
+        EXPECT_EQ(copied, replaced) << c.key;
+        EXPECT_EQ(replaced, c.replaced) << c.key;
+        EXPECT_GT(inserted + replaced, 0);
+        EXPECT_TRUE(shown.contains(replaced > 0 ? QString::fromUtf8("替换现有记录") : QString::fromUtf8("新增"))) << shown.toStdString();
     }
 }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "model/Category.h"
+#include "platform/core/Value.h"
+
+#include <QList>
+#include <QString>
+
+namespace rt {
+class Transaction;
+}
+
+namespace model {
+
+// Whether the live register holds a record. Unknown means the read itself failed: the caller
+// must not take it for an answer.
+struct LiveState
+{
+    enum Kind { Absent, Present, Unknown };
+    Kind kind = Unknown;
+    QString error; // Unknown: the database's reason
+
+    bool present() const { return kind == Present; }
+    bool unknown() const { return kind == Unknown; }
+};
+
+// One history row that a recovery would move into the live register.
+struct PlannedMove
+{
+    const Category *category = nullptr;
+    rt::Value hisid;       // the history row
+    QString key;           // the live key it arrives under
+    LiveState live;        // Present: the row replaces the live record; Absent: it is inserted
+};
+
+// What a recovery will do, read before anything is written. The recovery prompt counts with
+// these functions and the cascades move with them, so the counts are what the cascades do.
+class RecoveryPlan
+{
+public:
+    // The live record of the category with that key (a household by RprNo, a person by
+    // PersonNo, a related record by personno), on the live connection.
+    static LiveState liveState(rt::Transaction &live, const Category &category, const QString &key);
+
+    // The row a person's cascade moves from one related history table: the first row (lowest
+    // surrogate key) of the person's latest SaveTime there. A null hisid when the person has no
+    // row in the table; false with the reason when the read failed.
+    static bool latestRow(rt::Transaction &history, const Category &category, const QString &personno, rt::Value &hisid,
+                          QString &error);
+
+    // The person cascade's moves, in cascade order, each with where it arrives. False with the
+    // reason when a read failed (the moves found so far are kept in out).
+    static bool relatedMoves(rt::Transaction &history, rt::Transaction &live, const QString &personno,
+                             QList<PlannedMove> &out, QString &error);
+
+    // The persons of a household's person history, each once, in the order of their first row.
+    static bool householdPersons(rt::Transaction &history, const QString &rprno, QStringList &out, QString &error);
+
+    // The issave code of a history row that holds the live state a replacement overwrote.
+    static QString replacedCode() { return QStringLiteral("4"); }
+};
+
+} // namespace model

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace rt {
+class DataStore;
+}
+namespace model {
+struct Category;
+}
+
+namespace hm {
+
+// Replaces a live record with a history row, losing nothing. In this order, each step checked:
+//  1. the live record is held (a write lock on it, on sqlca) and read: the state saved next is
+//     exactly the state that will be overwritten;
+//  2. that present state is written as a new history row (SaveTime now, issave "4") and
+//     committed on photosqlca;
+//  3. the live record is updated to the history row's values and committed on sqlca.
+// A failure rolls back its own step, tells the operator which step failed and returns false;
+// when step 3 fails, the copy of step 2 is taken back out of history (it would only repeat
+// the live state). The caller deletes the history row afterwards.
+class LiveReplacement
+{
+public:
+    // Row `row` of `source` (a history grid or DataStore over the category's history table)
+    // replaces the live record with the same key. True once the live update is committed.
+    static bool replace(const rt::DataStore &source, long row, const model::Category &category);
+};
+
+} // namespace hm
