@@ -1,0 +1,251 @@
+#include "RecoveryFixture.h"
+
+#include "host/SchemaCatalogue.h"
+#include "model/RecoveryPlan.h"
+#include "platform/dw/SyntaxFromSql.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+
+// Recovering the history row of a record the live register still holds: the operator is shown
+// the two side by side and asked; 替换 puts the record back to the snapshot and keeps its present
+// state as a history row (issave 4), 取消 changes nothing anywhere.
+class ReplaceTest : public RecoveryFixture
+{
+protected:
+    void put(rt::Transaction &t, const char *sql)
+    {
+        ASSERT_EQ(t.executeImmediate(QString::fromUtf8(sql)), 0) << t.SQLErrText().toStdString() << "\n" << sql;
+        ASSERT_EQ(t.commit(), 0);
+    }
+    void putLive(const char *sql) { put(host::g().sqlca, sql); }
+    void putHistory(const char *sql) { put(host::g().photosqlca, sql); }
+
+    // Every row of both files, as text, to prove that nothing changed.
+    QString everything()
+    {
+        QString out;
+        for (const host::TableDef &t : host::SchemaCatalogue::tables()) {
+            for (const auto &[conn, table] : {std::pair{&host::g().sqlca, t.liveTable}, std::pair{&host::g().photosqlca, t.historyTable}}) {
+                rt::DataStore ds;
+                QString errors;
+                const QString syntax = rt::SyntaxFromSql::build(*conn, QStringLiteral("SELECT * FROM %1").arg(table),
+                                                                QStringLiteral("style(type=grid)"), errors);
+                EXPECT_EQ(ds.Create(syntax, errors), 1) << errors.toStdString();
+                ds.SetTransObject(conn);
+                ds.SetSort(QStringLiteral("#1 A"));
+                ds.Retrieve();
+                ds.Sort();
+                out += table + QLatin1Char('\n');
+                for (long r = 1; r <= ds.RowCount(); ++r) {
+                    for (int c = 1; c <= ds.definition().columnCount(); ++c)
+                        out += ds.GetItem(r, c).toText() + QLatin1Char('|');
+                    out += QLatin1Char('\n');
+                }
+            }
+        }
+        return out;
+    }
+};
+
+TEST_F(ReplaceTest, ALiveHouseholdIsReplacedAndItsPresentStateKept)
+{
+    // R2 is live as 赵六 without an address; its snapshot has one.
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    const QString before = everything();
+    recover(QStringLiteral("1"), {}, QStringLiteral("0"));
+    EXPECT_EQ(replaceQuestions, 1);
+    EXPECT_EQ(everything(), before) << "取消 changes neither file";
+    recover(QStringLiteral("1"), {}, QString());
+    EXPECT_EQ(everything(), before) << "the title bar is 取消";
+    recover(QStringLiteral("0"));
+    EXPECT_EQ(replaceQuestions, 0) << "the prompt's 取消 asks nothing more";
+
+    bool differs = false;
+    recover(QStringLiteral("1"));
+    for (const auto &f : replaceComparison)
+        differs = differs || (f.caption == QString::fromUtf8("住址") && f.differs);
+    EXPECT_TRUE(differs) << "the question shows the row beside the live record, the differing address marked";
+    EXPECT_TRUE(op.boxes.isEmpty()) << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'")), QString::fromUtf8("南京市玄武区北京东路2号"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT membercount FROM ge_rpr WHERE RprNo = 'R2'")), QStringLiteral("3"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM ge_rpr WHERE RprNo = 'R2'")), QStringLiteral("<null>"))
+        << "the record equals the snapshot, a null included";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr")), 1);
+    // The state that was replaced is now history; the snapshot's row is gone.
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R2' AND issave = '4' AND hostname = ? "
+                                     "AND address IS NULL"),
+                      {QString::fromUtf8("赵六")}),
+              1);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R2' AND address IS NOT NULL")), 0);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R2' AND SaveTime > '2025-01-01'")), 1)
+        << "saved now";
+}
+
+TEST_F(ReplaceTest, ALivePersonAndALiveRelatedRecord)
+{
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("P3"));
+    recover(QStringLiteral("1"));
+    EXPECT_EQ(replaceQuestions, 1);
+    EXPECT_TRUE(op.boxes.isEmpty()) << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT birthday FROM ge_personinfo WHERE PersonNo = 'P3'")), QStringLiteral("1985-03-04"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM ge_personinfo WHERE PersonNo = 'P3'")), QStringLiteral("1"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P3' AND issave = '4' "
+                                     "AND birthday IS NULL")),
+              1);
+
+    // P8's elderly record is live; an older state of it is in history.
+    putHistory("INSERT INTO th_sv_elderinfo (orderno, personno, health, pension, issave, SaveTime) VALUES "
+               "(99, 'P8', '较差', '10.00', '1', '2023-01-01 00:00:00')");
+    const QString orderno = liveValue(QStringLiteral("SELECT orderno FROM sv_elderinfo WHERE personno = 'P8'"));
+    rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 99"));
+    const long rows = dw->RowCount();
+    const QString before = everything();
+    recover(QString(), {}, QStringLiteral("0"));
+    EXPECT_TRUE(op.boxes.isEmpty()) << "the replace question is the confirmation: no 确认要恢复吗? besides";
+    EXPECT_EQ(replaceQuestions, 1);
+    EXPECT_EQ(everything(), before);
+    recover(QString());
+    EXPECT_TRUE(op.boxes.isEmpty()) << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT health FROM sv_elderinfo WHERE personno = 'P8'")), QString::fromUtf8("较差"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT pension FROM sv_elderinfo WHERE personno = 'P8'")), QStringLiteral("10.00"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT orderno FROM sv_elderinfo WHERE personno = 'P8'")), orderno)
+        << "the live table's own numbering is kept";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P8' AND issave = '4' AND health = ?"),
+                      {QString::fromUtf8("良好")}),
+              1);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno = 99")), 0);
+    EXPECT_EQ(dw->RowCount(), rows - 1);
+    EXPECT_EQ(dw->DeletedCount(), 0);
+
+    // The copy of a replaced state recovers like any snapshot, and arrives with the live code 0.
+    dw->Retrieve();
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("personno = 'P8' AND issave = '4'"));
+    recover(QString());
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT health FROM sv_elderinfo WHERE personno = 'P8'")), QString::fromUtf8("良好"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM sv_elderinfo WHERE personno = 'P8'")), QStringLiteral("0"));
+}
+
+TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
+{
+    const struct
+    {
+        const char *what;
+        bool onLive;
+        const char *sqlContains;
+        const char *message;
+        const char *address; // the live address afterwards ("" for null)
+        long copies;         // issave 4 rows afterwards
+    } cases[] = {
+        {"hold", true, "SET \"RprNo\" = \"RprNo\"", "读取现有记录失败\r\ndatabase is locked", "", 0},
+        {"copy", false, "INSERT", "保存现有记录到历史信息时失败，现有记录未被替换\r\ndatabase is locked", "", 0},
+        {"update", true, "UPDATE \"ge_rpr\" SET \"hostname\"", "保存恢复数据时失败", "", 0},
+        {"delete", false, "DELETE", "删除历史信息失败", "南京市玄武区北京东路2号", 1},
+    };
+    for (const auto &c : cases) {
+        TearDown();
+        SetUp();
+        op.boxes.clear();
+        gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+        rt::InjectedFault fault;
+        fault.sqlContains = QString::fromLatin1(c.sqlContains);
+        fault.code = 5;
+        fault.text = QStringLiteral("database is locked");
+        rt::Transaction &t = c.onLive ? host::g().sqlca : host::g().photosqlca;
+        t.injectFault(fault);
+        recover(QStringLiteral("1"));
+        EXPECT_EQ(t.injectedFaultsPending(), 0) << c.what << ": the fault fired";
+        t.clearInjectedFaults();
+        EXPECT_EQ(texts(), QStringList{QString::fromUtf8(c.message)}) << c.what;
+        const QString address = liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'"));
+        EXPECT_EQ(address, *c.address ? QString::fromUtf8(c.address) : QStringLiteral("<null>")) << c.what;
+        EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4'")), c.copies) << c.what;
+        EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R2' AND address IS NOT NULL")), 1)
+            << c.what << ": the snapshot stays in history";
+    }
+}
+
+// A household recovered with its persons: only the persons with a live row lose their person
+// history, and only that of this household; a member who moved on keeps the other household's.
+TEST_F(ReplaceTest, TheHouseholdCascadeDeletesOnlyThisHouseholdsPersonHistory)
+{
+    putHistory("INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, issave, SaveTime) VALUES "
+               "('P8', 'R9', '孙八', '1', '2025-03-01 10:00:00')");
+    putLive("INSERT INTO ge_personinfo (PersonNo, RprNo, personname, issave) VALUES ('P7', 'R2', '钱七', '0'), "
+            "('P8', 'R9', '孙八', '0')");
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    recover(QStringLiteral("2"), {}, QStringLiteral("0"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R2'")), 4)
+        << "取消 of the replace question touches no dependant";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 1);
+
+    recover(QStringLiteral("2"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo IN ('P7', 'P8') AND RprNo = 'R2'")), 0);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P8' AND RprNo = 'R9'")), 1)
+        << "the other household's snapshot stays";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P6'")), 1) << "no live row: kept";
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("以下人员在现有人口信息中没有记录，为免丢失，保留了他们的个人历史信息：\r\n\t赵六（P6）")});
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno IN ('P6', 'P7')")), 2);
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'")), QString::fromUtf8("南京市玄武区北京东路2号"));
+}
+
+// Several rows saved at the same moment: the live table holds one per person, so one moves
+// (the first) and the others stay in history; the prompt counts one.
+TEST_F(ReplaceTest, RowsSharingTheLatestSaveTimeMoveOneAtATime)
+{
+    // A second row at P1's latest elderly SaveTime, that SaveTime written in another form the
+    // database accepts for the same moment.
+    putHistory("INSERT INTO th_sv_elderinfo (orderno, personno, health, pension, issave, SaveTime) VALUES "
+               "(20, 'P1', '很好', '300.00', '1', '2024-05-01 09:15:30.250000')");
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("P1"));
+    long elderly = -1;
+    recover(QStringLiteral("2"), [&](hm::w_hisrecovprompt *p) {
+        for (const auto &t : p->movesWithDependants()) {
+            if (t.table == QLatin1String("th_sv_elderinfo"))
+                elderly = t.rows();
+        }
+    });
+    EXPECT_EQ(elderly, 1);
+    EXPECT_TRUE(op.boxes.isEmpty()) << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT pension FROM sv_elderinfo WHERE personno = 'P1'")), QStringLiteral("200.75"))
+        << "the first row of the latest snapshot";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno IN (11, 20)")), 2) << "the others stay";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno = 12")), 0);
+}
+
+// The prompt fits its text: the household's members, the related histories and the counts are
+// each readable, none drawn over another.
+TEST_F(ReplaceTest, ThePromptFitsLongTexts)
+{
+    QStringList values;
+    for (int i = 1; i <= 12; ++i)
+        values << QStringLiteral("('M%1', 'R''1', '成员%1号', '5', '2024-06-01 10:00:00')").arg(i);
+    putHistory(("INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, issave, SaveTime) VALUES " + values.join(QLatin1Char(',')))
+                   .toUtf8()
+                   .constData());
+    for (const char *table : {"th_ge_personotherinfo", "th_ge_company", "th_sv_mlpfamilyinfo", "th_sv_oowpersoninfo",
+                              "th_sv_elderinfo", "th_sv_children", "th_mh_AdultWomaninfo", "th_ge_foreignorregistry"})
+        putHistory(QStringLiteral("INSERT INTO %1 (personno, issave, SaveTime) VALUES ('M1', '1', '2024-01-01 00:00:00')")
+                       .arg(QString::fromLatin1(table))
+                       .toUtf8()
+                       .constData());
+    const auto fits = [&](hm::w_hisrecovprompt *p, int lines) {
+        EXPECT_EQ(p->promptText().count(QStringLiteral("\r\n")) + 1, lines);
+        const QRect area = p->promptArea->geometry(), counts = p->st_counts->geometry();
+        EXPECT_GE(counts.top(), area.bottom()) << "the counts start under the prompt's text";
+        EXPECT_GE(counts.height(), p->st_counts->heightForWidth(counts.width())) << "every count line shows";
+        EXPECT_GE(p->p_ok->geometry().top(), counts.bottom()) << "the buttons under the counts";
+        EXPECT_LE(p->p_ok->geometry().bottom(), p->client()->height());
+        // The whole text is in view, or the area scrolls to it.
+        const int needed = p->st_prompt->heightForWidth(p->promptArea->viewport()->width());
+        EXPECT_TRUE(needed <= p->promptArea->viewport()->height() || p->promptArea->verticalScrollBar()->maximum() > 0);
+    };
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
+    recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) { fits(p, 15); });
+    putHistory("INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, issave, SaveTime) VALUES "
+               "('M1', 'R''1', '成员1号', '1', '2025-06-01 10:00:00')");
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("M1"));
+    recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) { fits(p, 10); });
+}
