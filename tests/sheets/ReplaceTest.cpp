@@ -249,3 +249,63 @@ TEST_F(ReplaceTest, ThePromptFitsLongTexts)
     gridAt("p_personinfo", "PersonNo", QStringLiteral("M1"));
     recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) { fits(p, 10); });
 }
+
+// A live check that fails is told as a failure, and keeps what depends on it.
+TEST_F(ReplaceTest, AFailedLiveCheckInTheHouseholdCascadeKeepsThePersonHistory)
+{
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
+    const long persons = history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'"));
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("FROM \"ge_personinfo\" WHERE");
+    fault.code = 5;
+    fault.text = QStringLiteral("database is locked");
+    host::g().sqlca.injectFault(fault);
+    recover(QStringLiteral("2"));
+    host::g().sqlca.clearInjectedFaults();
+    EXPECT_TRUE(texts().contains(QString::fromUtf8("读取现有人口信息失败，保留了以下人员的个人历史信息：\r\n\t张大三（P1）：database is locked")))
+        << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P1'")), 2) << "P1's history kept";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'")), persons - 1)
+        << "only P3, whose live row was read, lost this household's person history";
+}
+
+// A recovery that meets a record read as gone: the first read failed, nothing is written.
+TEST_F(ReplaceTest, AFailedLiveReadBeforeTheQuestionRecoversNothing)
+{
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
+    const QString before = everything();
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("FROM \"sv_elderinfo\" WHERE");
+    fault.code = 5;
+    fault.text = QStringLiteral("database is locked");
+    host::g().sqlca.injectFault(fault);
+    recover(QString());
+    host::g().sqlca.clearInjectedFaults();
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("读取现有信息失败，未作任何恢复：\r\ndatabase is locked")});
+    EXPECT_EQ(replaceQuestions, 0);
+    EXPECT_EQ(everything(), before);
+}
+
+// A deletion that failed leaves nothing in the grid's delete buffer, so the next recovery on the
+// grid deletes exactly its own row and says nothing of a failure.
+TEST_F(ReplaceTest, AFailedDeletionDoesNotSpoilTheNextRecovery)
+{
+    rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 11"));
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("DELETE");
+    fault.code = 5;
+    fault.text = QStringLiteral("database is locked");
+    host::g().photosqlca.injectFault(fault);
+    op.answer(1);
+    frame->ue_del(1);
+    host::g().photosqlca.clearInjectedFaults();
+    EXPECT_EQ(texts().value(1), QString::fromUtf8("删除失败!"));
+    EXPECT_EQ(dw->DeletedCount(), 0);
+    op.boxes.clear();
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("确认要恢复吗?")});
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno IN (11, 12)")), 1) << "11 stays, 12 moved";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno = 'P1'")), 1);
+}
