@@ -35,7 +35,7 @@ w_hisreplace::w_hisreplace(QWidget *parent) : host::w_response(QStringLiteral("w
     layout->addWidget(st_status);
     layout->addWidget(fields, 1);
     layout->addLayout(buttons);
-    setUnitsSize(2600, 2000);
+    setUnitsSize(3000, 2000);
 }
 
 QString w_hisreplace::questionText()
