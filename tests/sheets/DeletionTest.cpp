@@ -1,4 +1,5 @@
 #include "ModuleFixture.h"
+#include "Faults.h"
 
 using DeletionTest = ModuleFixture;
 
@@ -136,11 +137,7 @@ TEST_F(DeletionTest, AFailedDeletionOfAnExistingRowShowsItAgainAndLeavesNothingB
     ASSERT_GE(dw->RowCount(), 2);
     const long rows = dw->RowCount();
     const Value first = dw->dataStore().GetItem(1, "hisid");
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("DELETE");
-    fault.code = 5;
-    fault.text = QStringLiteral("database is locked");
-    host::g().photosqlca.injectFault(fault);
+    host::g().photosqlca.injectFault(lockedAt("DELETE"));
     dw->SetRow(1);
     op.answer(1);
     frame->ue_del(1);

@@ -18,13 +18,9 @@ protected:
     void SetUp() override
     {
         TEST_REGISTER_REQUIRED();
-        delete dir;
-        dir = new QTemporaryDir;
-        host::DemoOptions options;
-        options.households = 30;
-        options.seed = 17;
-        QString error;
-        ASSERT_EQ(TestRegister::createDemo(dir->path(), options, error), 0) << error.toStdString();
+        makeOwnDemo(30, 17);
+        if (HasFatalFailure())
+            return;
         ModuleFixture::SetUp();
     }
     void TearDown() override

@@ -94,6 +94,19 @@ protected:
         host::g().photosqlca.disconnect();
     }
 
+    // For a fixture whose tests each want a demo register of their own (they change much of it):
+    // made in place of the suite's, before ModuleFixture::SetUp connects to it.
+    void makeOwnDemo(int households, std::uint64_t seed)
+    {
+        delete dir;
+        dir = new QTemporaryDir;
+        host::DemoOptions options;
+        options.households = households;
+        options.seed = seed;
+        QString error;
+        ASSERT_EQ(TestRegister::createDemo(dir->path(), options, error), 0) << error.toStdString();
+    }
+
     hm::w_histabsheet *sheet() { return qobject_cast<hm::w_histabsheet *>(frame->w_histabsheet.data()); }
     hm::uo_tabpg_hisgrid *singlePage() { return qobject_cast<hm::uo_tabpg_hisgrid *>(sheet()->tab_1->Control().value(0)); }
     hm::uo_tabpg_histab *personalPage() { return qobject_cast<hm::uo_tabpg_histab *>(sheet()->tab_1->Control().value(0)); }

@@ -1,4 +1,5 @@
 #include "RecoveryFixture.h"
+#include "Faults.h"
 
 #include "record/ComparisonTable.h"
 #include "record/RecordComparison.h"
@@ -68,10 +69,7 @@ TEST_F(RecordComparisonTest, ChangedNullAndUnchangedFieldsAgainstTheLiveRecord)
 // A live read that fails is told as a failure, never as "当前无此记录".
 TEST_F(RecordComparisonTest, AFailedLiveReadIsNotAMissingRecord)
 {
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("FROM ge_personinfo");
-    fault.text = QStringLiteral("database is locked");
-    host::g().sqlca.injectFault(fault);
+    host::g().sqlca.injectFault(lockedAt("FROM ge_personinfo"));
     differing("dh_ge_personinfo", QStringLiteral("PersonNo = 'P3'"));
     host::g().sqlca.clearInjectedFaults();
     EXPECT_FALSE(found);

@@ -1,4 +1,5 @@
 #include "RecoveryFixture.h"
+#include "Faults.h"
 
 #include "host/SchemaCatalogue.h"
 #include "model/RecoveryPlan.h"
@@ -149,12 +150,8 @@ TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
         SetUp();
         op.boxes.clear();
         gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
-        rt::InjectedFault fault;
-        fault.sqlContains = QString::fromLatin1(c.sqlContains);
-        fault.code = 5;
-        fault.text = QStringLiteral("database is locked");
         rt::Transaction &t = c.onLive ? host::g().sqlca : host::g().photosqlca;
-        t.injectFault(fault);
+        t.injectFault(lockedAt(c.sqlContains));
         recover(QStringLiteral("1"));
         EXPECT_EQ(t.injectedFaultsPending(), 0) << c.what << ": the fault fired";
         t.clearInjectedFaults();
@@ -255,11 +252,7 @@ TEST_F(ReplaceTest, AFailedLiveCheckInTheHouseholdCascadeKeepsThePersonHistory)
 {
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
     const long persons = history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'"));
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("FROM \"ge_personinfo\" WHERE");
-    fault.code = 5;
-    fault.text = QStringLiteral("database is locked");
-    host::g().sqlca.injectFault(fault);
+    host::g().sqlca.injectFault(lockedAt("FROM \"ge_personinfo\" WHERE"));
     recover(QStringLiteral("2"));
     host::g().sqlca.clearInjectedFaults();
     EXPECT_TRUE(texts().contains(QString::fromUtf8("读取现有人口信息失败，保留了以下人员的个人历史信息：\r\n\t张大三（P1）：database is locked")))
@@ -274,11 +267,7 @@ TEST_F(ReplaceTest, AFailedLiveReadBeforeTheQuestionRecoversNothing)
 {
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
     const QString before = everything();
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("FROM \"sv_elderinfo\" WHERE");
-    fault.code = 5;
-    fault.text = QStringLiteral("database is locked");
-    host::g().sqlca.injectFault(fault);
+    host::g().sqlca.injectFault(lockedAt("FROM \"sv_elderinfo\" WHERE"));
     recover(QString());
     host::g().sqlca.clearInjectedFaults();
     EXPECT_EQ(texts(), QStringList{QString::fromUtf8("读取现有信息失败，未作任何恢复：\r\ndatabase is locked")});
@@ -291,11 +280,7 @@ TEST_F(ReplaceTest, AFailedLiveReadBeforeTheQuestionRecoversNothing)
 TEST_F(ReplaceTest, AFailedDeletionDoesNotSpoilTheNextRecovery)
 {
     rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 11"));
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("DELETE");
-    fault.code = 5;
-    fault.text = QStringLiteral("database is locked");
-    host::g().photosqlca.injectFault(fault);
+    host::g().photosqlca.injectFault(lockedAt("DELETE"));
     op.answer(1);
     frame->ue_del(1);
     host::g().photosqlca.clearInjectedFaults();
