@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollArea>
 
 namespace hm {
@@ -209,7 +210,10 @@ void w_hisrecovprompt::arrange()
     const int width = promptArea->width();
     const int countsUnits = st_counts->heightForWidth(width) * 4 + 8;
     const int promptUnits = st_prompt->heightForWidth(width - 4) * 4 + 8;
-    const int design = 736, gap = 16, cap = 2400;
+    // The window stays within the screen: a longer text scrolls.
+    const int screenUnits = screen() ? screen()->availableGeometry().height() * 4 * 9 / 10 : 3200;
+    const int design = 736, gap = 16;
+    const int cap = std::max(design, screenUnits - 192 - gap - countsUnits - 32 - 96 - 116);
     const int promptHeight
         = promptUnits + gap + countsUnits <= design ? design - gap - countsUnits : std::min(promptUnits, cap);
     Controls::place(promptArea, 73, 192, 1646, promptHeight);

@@ -53,6 +53,10 @@ void w_hisreplace::onOpen()
     m_fields = RecordComparison::compare(grid->dataStore(), grid->GetRow(), host::g().sqlca, liveFound, readError);
     st_status->setText(ComparisonTable::statusText(liveFound, readError));
     fields->fill(m_fields, liveFound);
+    // Nothing to replace when the live record is gone meanwhile or could not be read.
+    cb_replace->setEnabled(liveFound);
+    if (!liveFound)
+        st_question->setText(QString::fromUtf8("无法替换：现有记录已不存在或读取失败。请关闭本窗口后重新恢复。"));
     cb_cancel->setFocus();
     if (const QWidget *anchor = parentWidget() ? parentWidget()->window() : nullptr)
         move(anchor->geometry().center() - rect().center());

@@ -12,8 +12,9 @@ namespace hm {
 // recovered. Opened with the history grid (PowerObjectParm), it shows the grid's current row
 // beside the live record, the fields that differ marked, and asks whether the history row is
 // to replace it; the present state is kept as a history row. Answers (Message.StringParm): "1"
-// 替换, "0" 取消; Esc and the title bar answer nothing, which the caller takes as 取消. It reads
-// the live register and changes nothing.
+// 替换, "0" 取消; Esc and the title bar answer nothing, which the caller takes as 取消. When the
+// live record cannot be read (or is gone meanwhile) it says so and only 取消 can be pressed. It
+// reads the live register and changes nothing.
 class w_hisreplace : public host::w_response
 {
     Q_OBJECT

@@ -73,16 +73,17 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
         const QString answer = askPrompt(key + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
         if (answer != QLatin1String("1") && answer != QLatin1String("2"))
             return;
-        // The dependants move only when the record itself will.
         if (live.present() && !askReplace(grid))
             return;
-        if (answer == QLatin1String("2")) {
-            if (household)
-                RecoveryCascades::wf_rprrecovery(grid);
-            else
-                RecoveryCascades::wf_personrecovery(grid, nullptr, 1);
-        }
-        wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, live.present());
+        // The dependants move only once the record itself has: a record that stays where it is
+        // keeps its dependants where they are.
+        if (!wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, live.present())
+            || answer != QLatin1String("2"))
+            return;
+        if (household)
+            RecoveryCascades::wf_rprrecovery(grid, key);
+        else
+            RecoveryCascades::wf_personrecovery(grid, nullptr, 1, key);
         return;
     }
     const model::Category *category
@@ -101,30 +102,30 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
     wf_hisrecovery(grid, nullptr, hasTarget ? category->singleRowTarget : QString(), 1, 0, live.present());
 }
 
-void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
+bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
                                      const QString &as_target, int ai_flag, int ai_way, bool replace)
 {
     rt::Transaction &sqlca = host::g().sqlca;
     rt::Transaction &photosqlca = host::g().photosqlca;
     auto lds_curtable = std::make_unique<rt::DataStore>(); // destroyed on every path
     if (as_target.isEmpty() || lds_curtable->SetDataObject(as_target) != 1)
-        return;
+        return false;
     lds_curtable->SetTransObject(&sqlca);
     const long ll_row = ai_flag == 1 ? adw_datawindow->GetRow() : (ads_datastore ? ads_datastore->GetRow() : 0);
     const rt::DataStore *source = ai_flag == 1 ? &adw_datawindow->dataStore() : ads_datastore;
     if (replace) {
         const model::Category *category = model::CategoryTable::byStem(as_target.mid(3));
         if (!category || !source || ll_row < 1 || !LiveReplacement::replace(*source, ll_row, *category))
-            return;
+            return false;
     } else {
         const long ll_rtn = wf_copycolumn(adw_datawindow, *lds_curtable, ads_datastore, ai_flag);
         if (ll_rtn <= 0)
-            return;
+            return false;
         // The history row goes only once the live row is committed.
         if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
             sqlca.rollback();
             tell(QString::fromUtf8("保存恢复数据时失败"));
-            return;
+            return false;
         }
     }
     QString ls_personno;
@@ -135,14 +136,16 @@ void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
             photosqlca.rollback();
             if (HistoryDeletion::settleFailedDeletion(adw_datawindow, ll_row))
                 tell(HistoryDeletion::alreadyDeletedText() + QString::fromUtf8("\r\n恢复的记录已保存在现有信息中。"));
+            else if (replace)
+                tell(QString::fromUtf8("删除历史信息失败\r\n现有记录已经替换，替换前的记录已另存为历史记录；这条历史记录仍在历史信息中。"));
             else
                 tell(QString::fromUtf8("删除历史信息失败"));
-            return;
+            return true;
         }
         adw_datawindow->ResetUpdate();
     }
     if (ai_way != 0)
-        return;
+        return true;
     // A related record of a person removed from the live register brings the person back. The
     // person's state is that of the latest snapshot (a person has one per save).
     QList<rt::Value> ls_issave{rt::Value::null(rt::ValueType::String)};
@@ -151,7 +154,7 @@ void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
                               {ls_personno}, ls_issave)
             != 0
         || ls_issave[0].isNull() || ls_issave[0].string().trimmed() != QLatin1String("6"))
-        return;
+        return true;
     rt::DeclaredProcedure dp_delperson(sqlca, QStringLiteral("proc_JustifyDelPerson @as_personno = :ls_personno"));
     dp_delperson.execute({{QStringLiteral("ls_personno"), rt::Value(ls_personno)}});
     // The procedure writes the live register, so its outcome is ended on sqlca.
@@ -160,6 +163,7 @@ void HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
         tell(QString::fromUtf8("删除个人历史信息失败!"));
     }
     dp_delperson.close();
+    return true;
 }
 
 long HistoryRecovery::wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::DataStore &ads_target,

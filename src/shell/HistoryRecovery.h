@@ -22,15 +22,17 @@ public:
     // ue_recovery on the grid in view. First it reads whether the row's record is in the live
     // register (a failed read is told and stops everything). Then the prompt (households and
     // persons) or the confirmation (other rows); for a live record the replace question
-    // (w_hisreplace) instead of the confirmation, or after the prompt. The cascade runs only once
-    // the record itself will move; then the move.
+    // (w_hisreplace) instead of the confirmation, or after the prompt. Then the move, and the
+    // cascade only once the record itself has moved into the live register.
     static void recoverCurrentRow(rt::ui::DataWindowControl *grid);
 
     // Moves the current row of the grid (ai_flag 1) or of the DataStore (2) into the live target
     // and deletes it from the grid's history. ai_way: 2 household, 1 person, 0 a related record
     // (which may bring back a removed person, see proc_JustifyDelPerson). With replace, the row
-    // replaces the live record with its key (LiveReplacement) instead of making a new one.
-    static void wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
+    // replaces the live record with its key (LiveReplacement) instead of making a new one. True
+    // when the live register holds the row afterwards (its write committed), whether or not its
+    // deletion from history then held.
+    static bool wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
                                const QString &as_target, int ai_flag, int ai_way, bool replace = false);
     // Copies the current row of the grid (ai_flag 1) or of the DataStore (2) into a new last
     // row of the target; the new row's number, or -1 when there is no source row.

@@ -14,11 +14,14 @@ namespace hm {
 
 namespace {
 
-QString withReason(const char *message, const QString &reason)
+// The step's message, the database's reason and the caller's context, a line each.
+QString told(const char *message, const QString &reason, const QString &context)
 {
     QString text = QString::fromUtf8(message);
     if (!reason.trimmed().isEmpty())
         text += QStringLiteral("\r\n") + reason.trimmed();
+    if (!context.isEmpty())
+        text += QStringLiteral("\r\n") + context;
     return text;
 }
 
@@ -36,7 +39,8 @@ void withdrawCopy(const host::TableDef &table, const rt::Value &hisid)
 
 } // namespace
 
-bool LiveReplacement::replace(const rt::DataStore &source, long row, const model::Category &category)
+bool LiveReplacement::replace(const rt::DataStore &source, long row, const model::Category &category,
+                              const QString &context)
 {
     rt::Transaction &sqlca = host::g().sqlca;
     rt::Transaction &photosqlca = host::g().photosqlca;
@@ -53,8 +57,8 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
         const bool gone = sqlca.SQLCode() == 100;
         const QString reason = sqlca.SQLErrText();
         sqlca.rollback();
-        HistoryRecovery::tell(gone ? QString::fromUtf8("现有记录已被其他操作员删除，未作替换。请重新恢复。")
-                                   : withReason("读取现有记录失败", reason));
+        HistoryRecovery::tell(gone ? told("现有记录已被其他操作员删除，未作替换。请重新恢复。", QString(), context)
+                                   : told("锁定现有记录失败，未作替换", reason, context));
         return false;
     }
     rt::DataStore current;
@@ -63,15 +67,19 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
                          + rt::sqlQuote(key));
     current.SetTransObject(&sqlca);
     if (current.Retrieve() != 1) {
-        const QString reason = sqlca.SQLErrText();
+        const QString reason = sqlca.SQLErrText().isEmpty() ? current.lastError() : sqlca.SQLErrText();
         sqlca.rollback();
-        HistoryRecovery::tell(withReason("读取现有记录失败", reason));
+        HistoryRecovery::tell(told("读取现有记录失败，未作替换", reason, context));
         return false;
     }
 
     // 2. The present state becomes a history row, committed before anything overwrites it.
     rt::DataStore before;
-    before.SetDataObject(category.historyGrid);
+    if (before.SetDataObject(category.historyGrid) != 1) {
+        sqlca.rollback();
+        HistoryRecovery::tell(told("保存现有记录到历史信息时失败，现有记录未被替换", before.lastError(), context));
+        return false;
+    }
     before.SetTransObject(&photosqlca);
     const long copy = before.InsertRow(0);
     for (const host::ColumnDef &c : table->liveColumns) {
@@ -85,7 +93,7 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
         const QString reason = photosqlca.SQLErrText();
         photosqlca.rollback();
         sqlca.rollback();
-        HistoryRecovery::tell(withReason("保存现有记录到历史信息时失败，现有记录未被替换", reason));
+        HistoryRecovery::tell(told("保存现有记录到历史信息时失败，现有记录未被替换", reason, context));
         return false;
     }
     const rt::Value copyId = before.GetItem(copy, host::TableDef::surrogateKey());
@@ -93,9 +101,10 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     // 3. The live record takes the history row's values.
     HistoryRecovery::copyColumns(source, row, current, 1);
     if (current.Update() != 1 || sqlca.commit() != 0) {
+        const QString reason = sqlca.SQLErrText();
         sqlca.rollback();
         withdrawCopy(*table, copyId);
-        HistoryRecovery::tell(QString::fromUtf8("保存恢复数据时失败"));
+        HistoryRecovery::tell(told("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动", reason, context));
         return false;
     }
     return true;

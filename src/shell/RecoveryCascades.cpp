@@ -41,11 +41,12 @@ std::unique_ptr<rt::DataStore> storeFor(const QString &sql, const char *syntaxFa
 
 } // namespace
 
-void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow)
+void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow, const QString &as_rprno)
 {
     rt::Transaction &sqlca = host::g().sqlca;
     rt::Transaction &photosqlca = host::g().photosqlca;
-    const QString ls_rprno = adw_datawindow->GetItemString(adw_datawindow->GetRow(), "RprNo");
+    const QString ls_rprno
+        = as_rprno.isEmpty() ? adw_datawindow->GetItemString(adw_datawindow->GetRow(), "RprNo") : as_rprno;
     const QString ls_sql = QStringLiteral("select * from th_ge_personinfo where rprno = ") + rt::sqlQuote(ls_rprno);
     std::unique_ptr<rt::DataStore> lds_hisperson
         = storeFor(ls_sql, "生成数据窗口语法失败，错误信息如下：\r\n", "动态创建个人历史信息数据窗口失败!,错误信息如下：\r\n");
@@ -68,7 +69,7 @@ void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow)
         // that cannot even be read, the history stays too.
         const model::LiveState live = model::RecoveryPlan::liveState(sqlca, *person, ls_personno);
         if (live.unknown()) {
-            unread << who + QStringLiteral("：") + live.error;
+            unread << who + QStringLiteral("：") + (live.error.isEmpty() ? sqlca.SQLErrText() : live.error);
             continue;
         }
         if (!live.present()) {
@@ -76,9 +77,11 @@ void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow)
             continue;
         }
         // Only this household's rows: a person who moved on keeps the history of the other
-        // household.
-        photosqlca.execute(QStringLiteral("delete from th_ge_personinfo where personno = ? and rprno = ?"),
-                           {ls_personno, ls_rprno});
+        // household. A copy of a replaced state (issave 4) is a state kept on purpose, not a
+        // snapshot of this household's: it stays.
+        photosqlca.execute(QStringLiteral("delete from th_ge_personinfo where personno = ? and rprno = ? "
+                                          "and (issave is null or issave <> ?)"),
+                           {ls_personno, ls_rprno, model::RecoveryPlan::replacedCode()});
         if (photosqlca.SQLCode() == -1 || photosqlca.commit() != 0) {
             photosqlca.rollback();
             HistoryRecovery::tell(QString::fromUtf8("删除个人历史信息失败!"));
@@ -92,14 +95,15 @@ void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow)
                               + unread.join(QStringLiteral("\r\n\t")));
 }
 
-void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore, int ai_flag)
+void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore, int ai_flag,
+                                         const QString &as_personno)
 {
     rt::Transaction &sqlca = host::g().sqlca;
     rt::Transaction &photosqlca = host::g().photosqlca;
-    QString ls_personno;
-    if (ai_flag == 1)
+    QString ls_personno = as_personno;
+    if (ls_personno.isEmpty() && ai_flag == 1)
         ls_personno = adw_datawindow->GetItemString(adw_datawindow->GetRow(), "PersonNo");
-    else if (ads_datastore)
+    else if (ls_personno.isEmpty() && ads_datastore)
         ls_personno = ads_datastore->GetItemString(ads_datastore->GetRow(), "PersonNo");
     for (const model::Category *category : model::CategoryTable::cascade()) {
         const QString T = category->historyTable;
@@ -126,8 +130,9 @@ void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawind
             HistoryRecovery::tell(QString::fromUtf8("读取现有%1失败，该项未恢复：\r\n").arg(category->tabText) + live.error);
             continue;
         }
+        const QString context = QString::fromUtf8("（%1，人员编号 %2）").arg(category->tabText, ls_personno);
         if (live.present()) {
-            if (!LiveReplacement::replace(*history, 1, *category))
+            if (!LiveReplacement::replace(*history, 1, *category, context))
                 continue;
         } else {
             auto lds_curtable = std::make_unique<rt::DataStore>();
@@ -138,7 +143,7 @@ void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawind
                 continue;
             if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
                 sqlca.rollback();
-                HistoryRecovery::tell(QString::fromUtf8("保存恢复数据时失败"));
+                HistoryRecovery::tell(QString::fromUtf8("保存恢复数据时失败") + QStringLiteral("\r\n") + context);
                 continue;
             }
         }

@@ -6,6 +6,7 @@
 #include "platform/dw/SyntaxFromSql.h"
 
 #include <QCheckBox>
+#include <QPushButton>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -140,10 +141,13 @@ TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
         const char *address; // the live address afterwards ("" for null)
         long copies;         // issave 4 rows afterwards
     } cases[] = {
-        {"hold", true, "SET \"RprNo\" = \"RprNo\"", "读取现有记录失败\r\ndatabase is locked", "", 0},
+        {"hold", true, "SET \"RprNo\" = \"RprNo\"", "锁定现有记录失败，未作替换\r\ndatabase is locked", "", 0},
         {"copy", false, "INSERT", "保存现有记录到历史信息时失败，现有记录未被替换\r\ndatabase is locked", "", 0},
-        {"update", true, "UPDATE \"ge_rpr\" SET \"hostname\"", "保存恢复数据时失败", "", 0},
-        {"delete", false, "DELETE", "删除历史信息失败", "南京市玄武区北京东路2号", 1},
+        {"update", true, "UPDATE \"ge_rpr\" SET \"hostname\"",
+         "保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动\r\ndatabase is locked", "", 0},
+        {"delete", false, "DELETE",
+         "删除历史信息失败\r\n现有记录已经替换，替换前的记录已另存为历史记录；这条历史记录仍在历史信息中。",
+         "南京市玄武区北京东路2号", 1},
     };
     for (const auto &c : cases) {
         TearDown();
@@ -178,8 +182,25 @@ TEST_F(ReplaceTest, TheHouseholdCascadeDeletesOnlyThisHouseholdsPersonHistory)
         << "取消 of the replace question touches no dependant";
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 1);
 
+    // The household's record cannot be held: it stays as it is, and so do its dependants.
+    host::g().sqlca.injectFault(lockedAt("SET \"RprNo\" = \"RprNo\""));
     recover(QStringLiteral("2"));
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo IN ('P7', 'P8') AND RprNo = 'R2'")), 0);
+    host::g().sqlca.clearInjectedFaults();
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("锁定现有记录失败，未作替换\r\ndatabase is locked")});
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R2'")), 4);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 1);
+    op.boxes.clear();
+
+    // A copy of P7's replaced state (issave 4) is a state kept on purpose: the cascade leaves it.
+    putHistory("INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, issave, SaveTime) VALUES "
+               "('P7', 'R2', '钱七（替换前）', '4', '2025-04-01 10:00:00')");
+    sheet()->wf_getcurrentdw()->Retrieve();
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    recover(QStringLiteral("2"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo IN ('P7', 'P8') AND RprNo = 'R2' "
+                                     "AND issave <> '4'")),
+              0);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P7' AND issave = '4'")), 1);
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P8' AND RprNo = 'R9'")), 1)
         << "the other household's snapshot stays";
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P6'")), 1) << "no live row: kept";
@@ -260,6 +281,34 @@ TEST_F(ReplaceTest, AFailedLiveCheckInTheHouseholdCascadeKeepsThePersonHistory)
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P1'")), 2) << "P1's history kept";
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'")), persons - 1)
         << "only P3, whose live row was read, lost this household's person history";
+}
+
+// The record vanished (or could not be read) between the first check and the question: 替换
+// cannot be pressed, and the operator is told why.
+TEST_F(ReplaceTest, TheQuestionOffersNoReplacementWithoutALiveRecord)
+{
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    bool enabled = true;
+    QString question;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        ASSERT_EQ(host::g().sqlca.execute(QStringLiteral("DELETE FROM ge_rpr WHERE RprNo = 'R2'")), 0);
+        ASSERT_EQ(host::g().sqlca.commit(), 0);
+        op.onNextResponseWindow([&](rt::ui::PbWindow *q) {
+            auto *replace = qobject_cast<hm::w_hisreplace *>(q);
+            ASSERT_NE(replace, nullptr);
+            enabled = replace->cb_replace->isEnabled();
+            question = replace->st_question->text();
+            replace->cb_cancel_clicked();
+        });
+        auto *p = qobject_cast<hm::w_hisrecovprompt *>(w);
+        ASSERT_NE(p, nullptr);
+        p->p_ok_clicked();
+    });
+    frame->ue_recovery();
+    op.clearHooks();
+    EXPECT_FALSE(enabled);
+    EXPECT_TRUE(question.startsWith(QString::fromUtf8("无法替换"))) << question.toStdString();
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R2'")), 1);
 }
 
 // A recovery that meets a record read as gone: the first read failed, nothing is written.
