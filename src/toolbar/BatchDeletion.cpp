@@ -197,9 +197,18 @@ QString BatchDeletion::previewText(rt::ui::DataWindowControl *grid, const BatchR
             parts << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table).arg(n);
         }
     }
+    // The dates as the deletion understood them, so a half-typed date cannot pass unseen.
+    const Plan plan = planOf(grid, request);
+    const QString day = QStringLiteral("yyyy-MM-dd");
+    QString when;
+    switch (plan.scope) {
+    case Scope::All: when = QString::fromUtf8("全部记录"); break;
+    case Scope::CutOff: when = QString::fromUtf8("%1 以前保存的记录").arg(plan.to.toString(day)); break;
+    case Scope::Range: when = QString::fromUtf8("%1 至 %2").arg(plan.from.toString(day), plan.to.toString(day)); break;
+    }
     if (total == 0)
-        return QString::fromUtf8("将删除 0 条记录");
-    return QString::fromUtf8("将删除：") + parts.join(QString::fromUtf8("，"));
+        return when + QString::fromUtf8("：将删除 0 条记录");
+    return when + QString::fromUtf8("：将删除：") + parts.join(QString::fromUtf8("，"));
 }
 
 QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchRequest &request)

@@ -221,6 +221,9 @@ TEST_F(BatchDeleteTest, RefusedRequestsDeleteNothing)
         {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2024-05-02"), QStringLiteral("2024-05-01")); }, "开始日期不能大于结束日期"},
         {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-30"), QStringLiteral("2024-05-01")); }, "开始日期不正确"},
         {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-01"), QStringLiteral("2024-1")); }, "结束日期不正确"},
+        // A date with its last digit not yet typed is not another date.
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2024-12-3"), QStringLiteral("2025-01-01")); }, "开始日期不正确"},
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-01"), QStringLiteral("2024-01-1")); }, "结束日期不正确"},
         {[](hm::w_hisdelprompt *d) { byKind(d, 0); }, "请先选择删除种类。"},
     };
     for (const auto &c : cases) {
@@ -389,7 +392,9 @@ TEST_P(BatchCountTest, TheCountShownIsWhatIsDeleted)
         deleted += it.value() - after[it.key()];
     EXPECT_EQ(deleted, total) << "no table outside the count lost a row";
     EXPECT_GT(total, 0);
-    EXPECT_TRUE(shown.startsWith(QString::fromUtf8("将删除："))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QString::fromUtf8("：将删除："))) << shown.toStdString();
+    if (c.kind == 0)
+        EXPECT_TRUE(shown.startsWith(from + QString::fromUtf8(" 至 ") + to)) << "the dates as understood: " << shown.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, BatchCountTest,

@@ -7,7 +7,8 @@ namespace rt {
 
 std::optional<QDate> parseDate(const QString &text)
 {
-    static const QRegularExpression re(QStringLiteral("^(\\d{4})[-/](\\d{1,2})[-/](\\d{1,2})$"));
+    // Month and day take two digits: "2024-12-3" is a date half typed, not the 3rd.
+    static const QRegularExpression re(QStringLiteral("^(\\d{4})[-/](\\d{2})[-/](\\d{2})$"));
     const auto m = re.match(text.trimmed());
     if (!m.hasMatch())
         return std::nullopt;

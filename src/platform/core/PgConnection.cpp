@@ -19,7 +19,7 @@ enum : unsigned {
 // SQLSTATE codes of waiting for another session, told as such.
 bool isLockState(const QByteArray &state)
 {
-    return state == "55P03" || state == "40P01" || state == "40001" || state == "57014";
+    return state == "55P03" || state == "40P01" || state == "40001";
 }
 
 class PgStatement final : public DbStatement
@@ -76,8 +76,12 @@ public:
         if (!m_executed) {
             m_executed = true;
             m_row = -1;
-            if (!execute())
+            // A statement that failed runs again at its next step; kept as executed it would
+            // answer "no row" without running, until reset.
+            if (!execute()) {
+                m_executed = false;
                 return DbStep::Error;
+            }
         }
         if (!m_result || PQresultStatus(m_result) != PGRES_TUPLES_OK)
             return DbStep::Done;
@@ -221,6 +225,8 @@ DbError PgConnection::errorOf(const void *res) const
         text += QStringLiteral(" (%1)").arg(QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)));
     if (isLockState(state))
         text += QStringLiteral(" (another connection or program is writing to the register; try again when it has finished)");
+    else if (state == "57014")
+        text += QStringLiteral(" (the server stopped the statement: it ran past the statement timeout, or it was cancelled)");
     if (state.size() == 5) {
         // The SQLSTATE as a number: its digits when it has only digits, else read in base 36.
         bool digits = false;

@@ -29,6 +29,8 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
     int nextOrdinal = 0;
     const int n = int(sql.size());
     int i = 0;
+    // Nothing but blanks and comments so far: the next word is the statement's keyword.
+    bool leading = true, opensWithParenthesis = false;
     auto number = [&](int k) {
         st.parameterCount = std::max(st.parameterCount, k);
         while (st.names.size() < k)
@@ -41,6 +43,30 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
         if (c == QLatin1Char(';')) {
             ++i;
             break;
+        }
+        if ((c == QLatin1Char('E') || c == QLatin1Char('e')) && next == QLatin1Char('\'')
+            && !(i > 0 && identPart(sql[i - 1]))) {
+            // An escape string, E'…': a backslash escapes the next character, '' is a quote.
+            int j = i + 2;
+            while (j < n) {
+                if (sql[j] == QLatin1Char('\\')) {
+                    j += 2;
+                    continue;
+                }
+                if (sql[j] == QLatin1Char('\'')) {
+                    if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            j = std::min(j, n - 1);
+            out += sql.mid(i, j + 1 - i);
+            i = j + 1;
+            leading = false;
+            continue;
         }
         if (c == QLatin1Char('\'')) { // a string literal, '' inside
             int j = i + 1;
@@ -56,6 +82,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
             }
             out += sql.mid(i, j + 1 - i);
             i = j + 1;
+            leading = false;
             continue;
         }
         if (c == QLatin1Char('"')) { // a quoted name, folded to lower case
@@ -64,6 +91,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
                 ++j;
             out += sql.mid(i, j + 1 - i).toLower();
             i = j + 1;
+            leading = false;
             continue;
         }
         if (c == QLatin1Char('-') && next == QLatin1Char('-')) {
@@ -75,8 +103,20 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
             continue;
         }
         if (c == QLatin1Char('/') && next == QLatin1Char('*')) {
-            const int end = sql.indexOf(QStringLiteral("*/"), i + 2);
-            const int j = end < 0 ? n : end + 2;
+            // Block comments nest: /* a /* b */ c */ is one comment.
+            int depth = 0, j = i;
+            while (j < n) {
+                if (sql[j] == QLatin1Char('/') && j + 1 < n && sql[j + 1] == QLatin1Char('*')) {
+                    ++depth;
+                    j += 2;
+                } else if (sql[j] == QLatin1Char('*') && j + 1 < n && sql[j + 1] == QLatin1Char('/')) {
+                    j += 2;
+                    if (--depth == 0)
+                        break;
+                } else {
+                    ++j;
+                }
+            }
             out += sql.mid(i, j - i);
             i = j;
             continue;
@@ -92,6 +132,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
                 const int stop = end < 0 ? n : end + int(tag.size());
                 out += sql.mid(i, stop - i);
                 i = stop;
+                leading = false;
                 continue;
             }
         }
@@ -101,6 +142,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
                 ++j;
             number(sql.mid(i + 1, j - i - 1).toInt());
             i = j;
+            leading = false;
             continue;
         }
         if (c == QLatin1Char('?')) {
@@ -109,6 +151,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
                 ++j;
             number(j > i + 1 ? sql.mid(i + 1, j - i - 1).toInt() : ++nextOrdinal);
             i = j;
+            leading = false;
             continue;
         }
         if ((c == QLatin1Char(':') || c == QLatin1Char('@')) && identStart(next)
@@ -126,23 +169,30 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
                 out += QLatin1Char('$') + QString::number(k);
             }
             i = j;
+            leading = false;
             continue;
         }
-        if (identStart(c) && st.keyword.isEmpty() && out.trimmed().isEmpty()) {
+        if (identStart(c) && leading) {
             int j = i;
             while (j < n && identPart(sql[j]))
                 ++j;
             st.keyword = sql.mid(i, j - i).toLower();
             out += sql.mid(i, j - i);
             i = j;
+            leading = false;
             continue;
+        }
+        if (!c.isSpace()) {
+            if (leading && c == QLatin1Char('('))
+                opensWithParenthesis = true;
+            leading = false;
         }
         out += c;
         ++i;
     }
     st.tail = i;
     // A statement of comments only is no statement.
-    if (st.keyword.isEmpty() && !out.trimmed().startsWith(QLatin1Char('(')))
+    if (st.keyword.isEmpty() && !opensWithParenthesis)
         out.clear();
     // "with … select" reads; "with … insert/update/delete" writes.
     if (st.keyword == QLatin1String("with")) {

@@ -211,6 +211,7 @@ int Transaction::selectInto(const QString &sql, const QList<Value> &params, QLis
     const DbStep first = stmt->step();
     if (first == DbStep::Error) {
         setError(stmt->lastError());
+        stmt->reset();
         return -1;
     }
     if (first == DbStep::Done) {

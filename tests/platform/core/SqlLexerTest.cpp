@@ -47,8 +47,31 @@ INSTANTIATE_TEST_SUITE_P(
         LexCase{"DollarBodies", "CREATE FUNCTION f() RETURNS int AS $$ BEGIN x := 1; RETURN ?; END $$; SELECT 1",
                 "CREATE FUNCTION f() RETURNS int AS $$ BEGIN x := 1; RETURN ?; END $$", "create", 0, 69},
         LexCase{"CommentsOnly", "  -- nothing here\n", "", "", 0, 18},
-        LexCase{"WithThatReads", "WITH q AS (SELECT 1) SELECT * FROM q", "WITH q AS (SELECT 1) SELECT * FROM q", "select", 0, 36}),
+        LexCase{"WithThatReads", "WITH q AS (SELECT 1) SELECT * FROM q", "WITH q AS (SELECT 1) SELECT * FROM q", "select", 0, 36},
+        // A statement after a comment is a statement.
+        LexCase{"LeadingLineComment", " -- n\nDELETE FROM b WHERE a = ?", " -- n\nDELETE FROM b WHERE a = $1", "delete", 1, 31},
+        LexCase{"LeadingBlockComment", "/* why */ UPDATE t SET a = ?", "/* why */ UPDATE t SET a = $1", "update", 1, 28},
+        // Block comments nest; what they hold is no placeholder.
+        LexCase{"NestedComments", "/* a /* b */ ? */ SELECT ?", "/* a /* b */ ? */ SELECT $1", "select", 1, 26},
+        // An escape string ends at its own quote, not at an escaped one.
+        LexCase{"EscapeStrings", "SELECT E'it\\'s ?', e'\\\\', ? FROM t", "SELECT E'it\\'s ?', e'\\\\', $1 FROM t", "select", 1, 34},
+        LexCase{"NamesEndingInE", "SELECT name FROM t WHERE'a' = ?", "SELECT name FROM t WHERE'a' = $1", "select", 1, 31}),
     [](const ::testing::TestParamInfo<LexCase> &info) { return std::string(info.param.name); });
+
+// Each statement of a text, one after the other, as EXECUTE IMMEDIATE runs them.
+TEST(SqlLexer, EveryStatementOfATextIsFound)
+{
+    const QString sql = QStringLiteral("DELETE FROM a; -- the next one\nDELETE FROM b; /* last */ INSERT INTO c VALUES (1);");
+    QStringList keywords;
+    for (int at = 0; at < sql.size();) {
+        const SqlLexer::Statement st = SqlLexer::first(sql.mid(at));
+        if (!st.text.trimmed().isEmpty())
+            keywords << st.keyword;
+        ASSERT_GT(st.tail, 0);
+        at += st.tail;
+    }
+    EXPECT_EQ(keywords, (QStringList{QStringLiteral("delete"), QStringLiteral("delete"), QStringLiteral("insert")}));
+}
 
 TEST(SqlLexer, OnlyReadingStatementsAreQueries)
 {

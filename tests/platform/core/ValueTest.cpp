@@ -82,7 +82,9 @@ TEST(DateTime, CanonicalFormOmitsAZeroFraction)
 TEST(DateTime, RejectsImpossibleDatesAndTimes)
 {
     for (const char *bad : {"2023-02-30", "2023-13-01", "2023-00-10", "2023-02-28 24:00:00", "2023-02-28 10:60:00",
-                            "2023-02-28 10:00:00.1234567", "yesterday", "", "2023-2"})
+                            "2023-02-28 10:00:00.1234567", "yesterday", "", "2023-2",
+                            // half typed: month and day take two digits
+                            "2024-12-3", "2024-1-15", "2024-01-1 10:00:00"})
         EXPECT_FALSE(DateTime::parse(QString::fromUtf8(bad)).has_value()) << bad;
     EXPECT_FALSE(parseDate(QStringLiteral("2023-02-29")).has_value());
     EXPECT_TRUE(parseDate(QStringLiteral("2024-02-29")).has_value());

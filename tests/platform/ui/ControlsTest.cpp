@@ -23,6 +23,13 @@ TEST(EditMask, DateMaskGivesOnlyRealDates)
     QTest::keyClicks(&em, QStringLiteral("20250704"));
     EXPECT_EQ(em.Text(), QStringLiteral("2025-07-04")) << "the operator types the digits only";
     EXPECT_EQ(em.date(), QDate(2025, 7, 4));
+    // The last digit not yet typed: no date at all, not the 3rd of December.
+    em.clear();
+    QTest::keyClicks(&em, QStringLiteral("2024123"));
+    EXPECT_FALSE(em.date().isValid()) << em.Text().toStdString();
+    em.clear();
+    QTest::keyClicks(&em, QStringLiteral("2024011"));
+    EXPECT_FALSE(em.date().isValid()) << em.Text().toStdString();
 }
 
 TEST(DropDownList, StartsWithoutASelection)
