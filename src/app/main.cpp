@@ -7,6 +7,7 @@
 #include "host/ui/uo_button.h"
 #include "host/ui/w_main.h"
 #include "platform/dw/DwLibrary.h"
+#include "platform/core/PgConninfo.h"
 #include "platform/ui/DataWindowControl.h"
 #include "platform/ui/LateBinding.h"
 #include "platform/ui/QtOperatorDialogs.h"
@@ -130,7 +131,7 @@ int runGui(const app::AppOptions &options)
         firstRun = QString::fromUtf8("在 %1 中没有找到人口信息库，已为您建立了一个演示库。").arg(options.dataDir);
     }
     host::Globals &g = host::g();
-    g.dataDirectory = server ? options.pg
+    g.dataDirectory = server ? rt::PgConninfo::masked(options.pg)
                              : options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir;
     QString error;
     if ((server ? host::RegisterDatabases::connectServer(options.pg, g.sqlca, g.photosqlca, error)

@@ -5,6 +5,7 @@
 #include "host/IdCardNumber.h"
 #include "host/RegisterDatabases.h"
 #include "host/SchemaCatalogue.h"
+#include "platform/core/PgConninfo.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 
@@ -496,8 +497,9 @@ int DemoRegister::createServer(const QString &conninfo, const DemoOptions &optio
         return -1;
     if (fill(live, history, options, summary, errorText) != 0 || RegisterDatabases::resyncIdentities(live, errorText) != 0)
         return -1;
-    summary.livePath = QStringLiteral("%1 (schema live)").arg(conninfo);
-    summary.historyPath = QStringLiteral("%1 (schema history)").arg(conninfo);
+    // Printed for the operator: never the password.
+    summary.livePath = QStringLiteral("%1 (schema live)").arg(rt::PgConninfo::masked(conninfo));
+    summary.historyPath = QStringLiteral("%1 (schema history)").arg(rt::PgConninfo::masked(conninfo));
     return 0;
 }
 

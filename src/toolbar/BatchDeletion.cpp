@@ -160,7 +160,7 @@ QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl
     rt::Transaction &photosqlca = host::g().photosqlca;
     auto count = [&](const QString &table, const QString &where) {
         QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
-        if (photosqlca.selectInto(QStringLiteral("select count(*) from %1%2").arg(table, where), {}, n) != 0) {
+        if (photosqlca.selectInto(QStringLiteral("select count(*) from %1%2").arg(rt::sqlIdentifier(table), where), {}, n) != 0) {
             refusal = photosqlca.SQLErrText();
             return;
         }
@@ -241,7 +241,8 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         const rt::Value end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
         procedure.execute({{QStringLiteral("ldt_start"), start}, {QStringLiteral("ldt_end"), end}});
     } else {
-        photosqlca.executeImmediate(QStringLiteral("delete from ") + table + whereOf(plan));
+        // The grid's update table is a name like every other: quoted, never spliced.
+        photosqlca.executeImmediate(QStringLiteral("delete from ") + rt::sqlIdentifier(table) + whereOf(plan));
     }
     const long code = photosqlca.SQLCode();
     const std::int64_t deleted = photosqlca.SQLNRows();

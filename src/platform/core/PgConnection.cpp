@@ -1,5 +1,6 @@
 #include "PgConnection.h"
 
+#include "PgConninfo.h"
 #include "SqlLexer.h"
 
 #include <QRegularExpression>
@@ -243,7 +244,20 @@ DbError PgConnection::errorOf(const void *res) const
 bool PgConnection::open(const DbOpenOptions &options, DbError &error)
 {
     close();
-    m_conn = PQconnectdb(options.path.toUtf8().constData());
+    PgConninfo::Params params;
+    QString unreadable;
+    if (!PgConninfo::withDefaults(options.path, params, unreadable)) {
+        error = {-1, QStringLiteral("cannot read the connection string: %1").arg(unreadable)};
+        return false;
+    }
+    std::vector<const char *> keywords, values;
+    for (const auto &[key, value] : params) {
+        keywords.push_back(key.constData());
+        values.push_back(value.constData());
+    }
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    m_conn = PQconnectdbParams(keywords.data(), values.data(), 0);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
         error = {-1, QStringLiteral("cannot connect to the database server: %1")
                          .arg(QString::fromUtf8(m_conn ? PQerrorMessage(m_conn) : "out of memory").trimmed())};
@@ -261,9 +275,13 @@ bool PgConnection::open(const DbOpenOptions &options, DbError &error)
         }
         schemas << s.trimmed().toLower();
     }
+    // Quoting doubles quotes and nothing else: a backslash in a value must stay a backslash,
+    // whatever the server's default. No statement of the module runs for ever; setting up a
+    // register (loading a large demo) may take longer.
     QString setup = QStringLiteral("SET client_encoding TO 'UTF8'; SET DateStyle TO ISO; SET client_min_messages TO warning; "
-                                   "SET lock_timeout TO %1")
-                        .arg(std::max(1, options.busyTimeoutMs));
+                                   "SET standard_conforming_strings TO on; SET lock_timeout TO %1; SET statement_timeout TO %2")
+                        .arg(std::max(1, options.busyTimeoutMs))
+                        .arg(options.create ? 0 : PgConninfo::statementTimeoutMs());
     if (!schemas.isEmpty())
         setup += QStringLiteral("; SET search_path TO ") + schemas.join(QStringLiteral(", "));
     if (!exec(setup, error)) {

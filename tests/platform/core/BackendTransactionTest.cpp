@@ -97,6 +97,30 @@ TEST_F(BackendTransactionTest, AStatementThatFailedRunsAgain)
     EXPECT_EQ(into[0].longValue(), 1);
 }
 
+// A value quoted by the one routine selects exactly itself, a backslash included, whatever the
+// server's default for backslashes in strings.
+TEST_F(BackendTransactionTest, QuotingHoldsWhateverTheServersDefault)
+{
+    if (TestRegister::onServer()) {
+        QList<Value> db{Value::null(ValueType::String)};
+        ASSERT_EQ(t.selectInto(QStringLiteral("SELECT current_database()"), {}, db), 0);
+        ASSERT_EQ(t.executeImmediate(QStringLiteral("ALTER DATABASE %1 SET standard_conforming_strings TO off").arg(sqlIdentifier(db[0].string()))), 0)
+            << t.SQLErrText().toStdString();
+        ASSERT_EQ(t.commit(), 0);
+    }
+    Transaction o(QStringLiteral("other")); // a connection made under that default
+    other(o);
+    for (const char *name : {"a\\", "b"})
+        ASSERT_EQ(o.execute(QStringLiteral("INSERT INTO person (no, name) VALUES (?, ?)"), {QString::fromLatin1(name), QString::fromLatin1(name)}), 0);
+    ASSERT_EQ(o.commit(), 0);
+    QList<Value> n{Value::null(ValueType::Long)};
+    for (const auto &[value, expected] : {std::pair{"a\\", 1}, std::pair{"\\' OR name = 'b' OR name = '", 0}}) {
+        ASSERT_EQ(o.selectInto(QStringLiteral("SELECT count(*) FROM person WHERE name = ") + sqlQuote(QString::fromLatin1(value)), {}, n), 0)
+            << o.SQLErrText().toStdString();
+        EXPECT_EQ(n[0].longValue(), expected) << value;
+    }
+}
+
 TEST_F(BackendTransactionTest, ManualCommitAndAFinishedCursorStaysFinished)
 {
     for (int i = 1; i <= 3; ++i)

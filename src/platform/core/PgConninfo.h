@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <utility>
+
+namespace rt {
+
+// A libpq connection string as histmaint uses it: the operator's settings, completed with the
+// defaults an office needs (a bounded connect, keepalives that notice a dead server, the
+// program's name on the server), and shown without its password.
+class PgConninfo
+{
+public:
+    using Params = QList<std::pair<QByteArray, QByteArray>>;
+
+    // The settings of conninfo (key=value pairs or a postgresql:// URI) plus the defaults for
+    // whatever it does not set: connect_timeout 10, keepalives on (idle 30 s, interval 10 s,
+    // count 3), tcp_user_timeout 60 s, application_name histmaint. False with the reason when
+    // the string cannot be read.
+    static bool withDefaults(const QString &conninfo, Params &params, QString &error);
+    // The string as it may be shown or printed: the password replaced by "****". A string that
+    // cannot be read is not shown at all.
+    static QString masked(const QString &conninfo);
+    // How long a statement may run on the server before the server stops it (milliseconds).
+    static int statementTimeoutMs() { return 120000; }
+};
+
+} // namespace rt
