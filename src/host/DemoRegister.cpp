@@ -10,6 +10,8 @@
 #include "platform/core/Transaction.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 
@@ -460,10 +462,15 @@ int DemoRegister::fill(rt::Transaction &live, rt::Transaction &history, const De
 
 int DemoRegister::create(const QString &dir, const DemoOptions &options, DemoSummary &summary, QString &errorText)
 {
+    // A folder made here is its owner's alone: the register holds identity numbers and
+    // addresses. A folder that was there keeps its permissions (the operator chose it).
+    const bool existed = QFileInfo::exists(dir);
     if (!QDir().mkpath(dir)) {
         errorText = QStringLiteral("cannot create the folder %1").arg(dir);
         return -1;
     }
+    if (!existed)
+        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QString livePath = QDir(dir).filePath(RegisterDatabases::liveFileName());
     const QString historyPath = QDir(dir).filePath(RegisterDatabases::historyFileName());
     if (RegisterDatabases::create(livePath, historyPath, errorText) != 0)

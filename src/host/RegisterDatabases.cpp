@@ -31,6 +31,16 @@ int RegisterDatabases::create(const QString &livePath, const QString &historyPat
 
 int RegisterDatabases::createFile(const QString &path, const QString &role, QString &errorText)
 {
+    // The file is made empty and readable by its owner alone before the database is written
+    // into it; the journal files the database makes beside it take the same permissions.
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+            || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
+            return -1;
+        }
+    }
     rt::Transaction t(QStringLiteral("setup"));
     t.Database = path;
     t.AutoCreate = true;

@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -190,4 +191,24 @@ TEST(DemoRegister, HouseholdsForARowCountAndAnotherDayGivesAnotherRegister)
     EXPECT_EQ(sa.totalHistoryRows(), sb.totalHistoryRows()) << "the same households and snapshots";
     EXPECT_EQ(host::DemoRegister::create(a.path(), o, sa, error), -1) << "never over an existing register";
     EXPECT_TRUE(error.contains(QStringLiteral("already exists")));
+}
+
+// The register holds identity numbers and addresses: a register made here is its owner's alone.
+TEST(DemoRegister, FilesAreReadableByTheirOwnerAlone)
+{
+    QTemporaryDir root;
+    const QString dir = QDir(root.path()).filePath(QStringLiteral("register"));
+    host::DemoOptions options;
+    options.households = 3;
+    host::DemoSummary summary;
+    QString error;
+    ASSERT_EQ(host::DemoRegister::create(dir, options, summary, error), 0) << error.toStdString();
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    EXPECT_EQ(QFileInfo(dir).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+              owner | QFileDevice::ExeOwner);
+    const QStringList files = QDir(dir).entryList(QDir::Files);
+    EXPECT_GE(files.size(), 2);
+    for (const QString &f : files)
+        EXPECT_EQ(QFileInfo(QDir(dir).filePath(f)).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), owner)
+            << f.toStdString();
 }
