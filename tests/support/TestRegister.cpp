@@ -103,6 +103,17 @@ int TestRegister::connect(const QString &dir, rt::Transaction &sqlca, rt::Transa
     return host::RegisterDatabases::connectServer(conninfo(), sqlca, photosqlca, error);
 }
 
+int TestRegister::connectAs(const QString &user, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error)
+{
+    return host::RegisterDatabases::connectServer(conninfo() + QStringLiteral(" user=") + user, sqlca, photosqlca, error);
+}
+
+QString TestRegister::serverDatabaseName()
+{
+    conninfo();
+    return serverDatabase;
+}
+
 int TestRegister::connectPlain(const QString &dir, rt::Transaction &t, bool fresh, QString &error)
 {
     if (!onServer()) {

@@ -19,6 +19,9 @@ public:
     static int create(const QString &dir, QString &error);
     static int createDemo(const QString &dir, const host::DemoOptions &options, QString &error);
     static int connect(const QString &dir, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error);
+    // On the server: the same register as another login role. The database's name, for grants.
+    static int connectAs(const QString &user, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error);
+    static QString serverDatabaseName();
     // A plain empty database for the transaction tests: a file in dir, or on the server a fresh
     // schema "plain" that unqualified names resolve in. Several transactions may connect to it.
     static int connectPlain(const QString &dir, rt::Transaction &t, bool fresh, QString &error);

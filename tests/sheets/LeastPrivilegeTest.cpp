@@ -1,0 +1,73 @@
+#include "RecoveryFixture.h"
+
+#include "platform/core/SqlQuote.h"
+
+#include <QFile>
+
+// On the server the module works as an operator role granted no more than the README's
+// statements (scripts/operator-role.sql) give: browse, delete, recover, the procedures.
+class LeastPrivilegeTest : public RecoveryFixture
+{
+protected:
+    void SetUp() override
+    {
+        RecoveryFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (!TestRegister::onServer())
+            GTEST_SKIP() << "roles and grants are the server's";
+        rt::Transaction &owner = host::g().sqlca;
+        // Another test process may be making the role at the same moment.
+        ASSERT_EQ(owner.executeImmediate(QStringLiteral("DO $$ BEGIN CREATE ROLE hm_clerk LOGIN; EXCEPTION WHEN duplicate_object "
+                                                        "OR unique_violation THEN NULL; END $$")),
+                  0)
+            << owner.SQLErrText().toStdString();
+        ASSERT_EQ(owner.commit(), 0);
+        QFile script(QStringLiteral(HM_SOURCE_DIR "/scripts/operator-role.sql"));
+        ASSERT_TRUE(script.open(QIODevice::ReadOnly));
+        QString sql = QString::fromUtf8(script.readAll());
+        sql.replace(QStringLiteral(":\"dbname\""), rt::sqlIdentifier(TestRegister::serverDatabaseName()))
+            .replace(QStringLiteral(":\"role\""), rt::sqlIdentifier(QStringLiteral("hm_clerk")));
+        ASSERT_EQ(owner.executeImmediate(sql), 0) << owner.SQLErrText().toStdString();
+        ASSERT_EQ(owner.commit(), 0);
+        host::g().sqlca.disconnect();
+        host::g().photosqlca.disconnect();
+        QString error;
+        ASSERT_EQ(TestRegister::connectAs(QStringLiteral("hm_clerk"), host::g().sqlca, host::g().photosqlca, error), 0)
+            << error.toStdString();
+    }
+};
+
+TEST_F(LeastPrivilegeTest, TheModuleWorksAsAnOperatorWithTheGrantedRightsAlone)
+{
+    QList<Value> who{Value::null(rt::ValueType::String)};
+    ASSERT_EQ(host::g().photosqlca.selectInto(QStringLiteral("SELECT current_user"), {}, who), 0);
+    ASSERT_EQ(who[0].string(), QStringLiteral("hm_clerk"));
+    EXPECT_EQ(host::g().photosqlca.executeImmediate(QStringLiteral("DROP TABLE th_sv_children")), -1) << "no more than granted";
+    host::g().photosqlca.rollback();
+
+    // Browse and recover: a related record (new), a removed person's (the procedure), a live
+    // household with its persons (replaced, the cascade).
+    rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
+    EXPECT_GT(dw->RowCount(), 0);
+    op.answer(1);
+    recover(QString());
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 13"));
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = 'P6'")), 1) << "proc_JustifyDelPerson ran";
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    recover(QStringLiteral("2"));
+    EXPECT_EQ(replaceQuestions, 1);
+    // Delete: a row through the grid, a person through the procedure.
+    dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 11"));
+    op.answer(1);
+    frame->ue_del(1);
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("P2"));
+    op.answer(1);
+    frame->ue_del(1);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P2'")), 0);
+    for (const auto &b : op.boxes)
+        EXPECT_FALSE(b.text.contains(QString::fromUtf8("失败"))) << b.text.toStdString();
+    EXPECT_TRUE(texts().contains(QString::fromUtf8("删除成功!"))) << texts().join(QLatin1Char('|')).toStdString();
+}
