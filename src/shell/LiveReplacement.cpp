@@ -5,6 +5,7 @@
 #include "host/SchemaCatalogue.h"
 #include "host/ui/Globals.h"
 #include "model/Category.h"
+#include "model/LockHint.h"
 #include "model/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
@@ -14,12 +15,13 @@ namespace hm {
 
 namespace {
 
-// The step's message, the database's reason and the caller's context, a line each.
-QString told(const char *message, const QString &reason, const QString &context)
+// The step's message (with the lock hint when another operator was in the way), the database's
+// reason and the caller's context, a line each. Made before the failed transaction is rolled back.
+QString told(const char *message, const rt::Transaction *failed, const QString &context)
 {
-    QString text = QString::fromUtf8(message);
-    if (!reason.trimmed().isEmpty())
-        text += QStringLiteral("\r\n") + reason.trimmed();
+    QString text = failed ? model::LockHint::add(message, *failed) : QString::fromUtf8(message);
+    if (failed && !failed->SQLErrText().trimmed().isEmpty())
+        text += QStringLiteral("\r\n") + failed->SQLErrText().trimmed();
     if (!context.isEmpty())
         text += QStringLiteral("\r\n") + context;
     return text;
@@ -54,11 +56,10 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     // 1. Hold the live record, so nobody changes it between the copy and the update.
     sqlca.execute(QStringLiteral("UPDATE %1 SET %2 = %2 WHERE %2 = ?").arg(liveTable, keyColumn), {key});
     if (sqlca.SQLCode() != 0) {
-        const bool gone = sqlca.SQLCode() == 100;
-        const QString reason = sqlca.SQLErrText();
+        const QString text = sqlca.SQLCode() == 100 ? told("现有记录已被其他操作员删除，未作替换。请重新恢复。", nullptr, context)
+                                                    : told("锁定现有记录失败，未作替换", &sqlca, context);
         sqlca.rollback();
-        HistoryRecovery::tell(gone ? told("现有记录已被其他操作员删除，未作替换。请重新恢复。", QString(), context)
-                                   : told("锁定现有记录失败，未作替换", reason, context));
+        HistoryRecovery::tell(text);
         return false;
     }
     rt::DataStore current;
@@ -67,9 +68,11 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
                          + rt::sqlQuote(key));
     current.SetTransObject(&sqlca);
     if (current.Retrieve() != 1) {
-        const QString reason = sqlca.SQLErrText().isEmpty() ? current.lastError() : sqlca.SQLErrText();
+        QString text = told("读取现有记录失败，未作替换", &sqlca, context);
+        if (sqlca.SQLErrText().isEmpty() && !current.lastError().isEmpty())
+            text += QStringLiteral("\r\n") + current.lastError();
         sqlca.rollback();
-        HistoryRecovery::tell(told("读取现有记录失败，未作替换", reason, context));
+        HistoryRecovery::tell(text);
         return false;
     }
 
@@ -77,7 +80,8 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     rt::DataStore before;
     if (before.SetDataObject(category.historyGrid) != 1) {
         sqlca.rollback();
-        HistoryRecovery::tell(told("保存现有记录到历史信息时失败，现有记录未被替换", before.lastError(), context));
+        HistoryRecovery::tell(told("保存现有记录到历史信息时失败，现有记录未被替换", nullptr, context) + QStringLiteral("\r\n")
+                              + before.lastError());
         return false;
     }
     before.SetTransObject(&photosqlca);
@@ -90,10 +94,10 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     before.SetItem(copy, host::TableDef::saveTimeColumn(), rt::Value(rt::DateTime::currentDateTime()));
     before.SetItem(copy, QStringLiteral("issave"), rt::Value(model::RecoveryPlan::replacedCode()));
     if (before.Update() != 1 || photosqlca.commit() != 0) {
-        const QString reason = photosqlca.SQLErrText();
+        const QString text = told("保存现有记录到历史信息时失败，现有记录未被替换", &photosqlca, context);
         photosqlca.rollback();
         sqlca.rollback();
-        HistoryRecovery::tell(told("保存现有记录到历史信息时失败，现有记录未被替换", reason, context));
+        HistoryRecovery::tell(text);
         return false;
     }
     const rt::Value copyId = before.GetItem(copy, host::TableDef::surrogateKey());
@@ -101,10 +105,10 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     // 3. The live record takes the history row's values.
     HistoryRecovery::copyColumns(source, row, current, 1);
     if (current.Update() != 1 || sqlca.commit() != 0) {
-        const QString reason = sqlca.SQLErrText();
+        const QString text = told("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动", &sqlca, context);
         sqlca.rollback();
         withdrawCopy(*table, copyId);
-        HistoryRecovery::tell(told("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动", reason, context));
+        HistoryRecovery::tell(text);
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
+#include "model/LockHint.h"
 #include "model/ModuleWindows.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/core/Functions.h"
@@ -249,8 +250,9 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     if (code == -1 || (code == 0 && photosqlca.commit() != 0)) {
         // A failed statement, procedure or COMMIT: nothing of it stays, the grid as it was.
         const QString why = photosqlca.SQLErrText();
+        const QString told = model::LockHint::add(outcome.failure, photosqlca);
         photosqlca.rollback();
-        tell(outcome.failure);
+        rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
         return QString::fromUtf8("删除失败：%1").arg(why);
     }
     if (code != 0) {

@@ -143,7 +143,7 @@ TEST_F(DeletionTest, AFailedDeletionOfAnExistingRowShowsItAgainAndLeavesNothingB
     frame->ue_del(1);
     host::g().photosqlca.clearInjectedFaults();
     ASSERT_EQ(op.boxes.size(), 2);
-    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("删除失败!"));
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("删除失败!\r\n另一位操作员正在修改这些记录，请稍后再试。")) << "the module's text, then why";
     EXPECT_EQ(dw->RowCount(), rows);
     EXPECT_EQ(dw->DeletedCount(), 0);
     EXPECT_EQ(dw->dataStore().GetItem(1, "hisid"), first) << "shown again in its place";

@@ -235,7 +235,7 @@ TEST_F(RecoveryTest, AnotherOperatorsPurgeInProgressMakesTheRecoveryWaitAndSaySo
     // Still deleting, not committed yet: the recovery's deletion must wait for it, then give up.
     ASSERT_EQ(photosqlca2.executeImmediate(QStringLiteral("delete from th_ge_rpr where savetime <= '2025-01-01 00:00:00'")), 0);
     recover(QStringLiteral("1"));
-    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("删除历史信息失败")});
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("删除历史信息失败\r\n另一位操作员正在修改这些记录，请稍后再试。")});
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 1);
     // Whatever the other operator does now, the household is somewhere.
     ASSERT_EQ(photosqlca2.commit(), 0);

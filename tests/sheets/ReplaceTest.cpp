@@ -141,12 +141,12 @@ TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
         const char *address; // the live address afterwards ("" for null)
         long copies;         // issave 4 rows afterwards
     } cases[] = {
-        {"hold", true, "SET \"RprNo\" = \"RprNo\"", "锁定现有记录失败，未作替换\r\ndatabase is locked", "", 0},
-        {"copy", false, "INSERT", "保存现有记录到历史信息时失败，现有记录未被替换\r\ndatabase is locked", "", 0},
+        {"hold", true, "SET \"RprNo\" = \"RprNo\"", "锁定现有记录失败，未作替换\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked", "", 0},
+        {"copy", false, "INSERT", "保存现有记录到历史信息时失败，现有记录未被替换\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked", "", 0},
         {"update", true, "UPDATE \"ge_rpr\" SET \"hostname\"",
-         "保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动\r\ndatabase is locked", "", 0},
+         "保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked", "", 0},
         {"delete", false, "DELETE",
-         "删除历史信息失败\r\n现有记录已经替换，替换前的记录已另存为历史记录；这条历史记录仍在历史信息中。",
+         "删除历史信息失败\r\n另一位操作员正在修改这些记录，请稍后再试。\r\n现有记录已经替换，替换前的记录已另存为历史记录；这条历史记录仍在历史信息中。",
          "南京市玄武区北京东路2号", 1},
     };
     for (const auto &c : cases) {
@@ -186,7 +186,7 @@ TEST_F(ReplaceTest, TheHouseholdCascadeDeletesOnlyThisHouseholdsPersonHistory)
     host::g().sqlca.injectFault(lockedAt("SET \"RprNo\" = \"RprNo\""));
     recover(QStringLiteral("2"));
     host::g().sqlca.clearInjectedFaults();
-    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("锁定现有记录失败，未作替换\r\ndatabase is locked")});
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("锁定现有记录失败，未作替换\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked")});
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R2'")), 4);
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 1);
     op.boxes.clear();
@@ -333,7 +333,7 @@ TEST_F(ReplaceTest, AFailedDeletionDoesNotSpoilTheNextRecovery)
     op.answer(1);
     frame->ue_del(1);
     host::g().photosqlca.clearInjectedFaults();
-    EXPECT_EQ(texts().value(1), QString::fromUtf8("删除失败!"));
+    EXPECT_EQ(texts().value(1), QString::fromUtf8("删除失败!\r\n另一位操作员正在修改这些记录，请稍后再试。"));
     EXPECT_EQ(dw->DeletedCount(), 0);
     op.boxes.clear();
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));

@@ -17,6 +17,7 @@ struct DbError
 {
     int code = 0;         // the engine's own (extended) error code; 0 = none
     QString text;         // the engine's message, made readable
+    bool lockConflict = false; // another connection holds what was wanted (a lock, a deadlock)
 };
 
 enum class DbColumnKind { Null, Integer, Real, Text, Blob };

@@ -224,7 +224,8 @@ DbError PgConnection::errorOf(const void *res) const
                        : QString::fromUtf8(m_conn ? PQerrorMessage(m_conn) : "not connected").trimmed();
     if (result && PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL))
         text += QStringLiteral(" (%1)").arg(QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)));
-    if (isLockState(state))
+    e.lockConflict = isLockState(state);
+    if (e.lockConflict)
         text += QStringLiteral(" (another connection or program is writing to the register; try again when it has finished)");
     else if (state == "57014")
         text += QStringLiteral(" (the server stopped the statement: it ran past the statement timeout, or it was cancelled)");

@@ -122,7 +122,8 @@ DbError SqliteConnection::errorOf(sqlite3 *db, int rc)
         e.code = rc;
     QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     const int primary = e.code & 0xff;
-    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+    e.lockConflict = primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+    if (e.lockConflict)
         text += QStringLiteral(" (another connection or program is writing to the register; try again when it has finished)");
     e.text = text;
     return e;

@@ -88,6 +88,7 @@ void Transaction::setResult(long sqlCode, std::int64_t rows)
 void Transaction::setError(const DbError &error)
 {
     setError(error.code == 0 ? -1 : error.code, error.text);
+    m_lockConflict = error.lockConflict;
 }
 
 void Transaction::setError(long dbCode, const QString &text)
@@ -96,6 +97,7 @@ void Transaction::setError(long dbCode, const QString &text)
     m_sqlNRows = 0;
     m_sqlDbCode = dbCode;
     m_sqlErrText = text;
+    m_lockConflict = false;
 }
 
 std::unique_ptr<DbStatement> Transaction::prepare(const QString &sql)
@@ -428,6 +430,8 @@ bool Transaction::fire(InjectedFault::On on, const QString &sql)
         m_faults.erase(it);
         m_lastFault = on == InjectedFault::On::Commit ? QStringLiteral("COMMIT") : sql;
         setError(fired.code, fired.text);
+        // SQLite's own codes for another connection's lock, as the engine would say them.
+        m_lockConflict = (fired.code & 0xff) == 5 || (fired.code & 0xff) == 6;
         return true;
     }
     return false;

@@ -74,6 +74,9 @@ public:
     const QString &SQLErrText() const { return m_sqlErrText; }
     long SQLDBCode() const { return m_sqlDbCode; }
     std::int64_t SQLNRows() const { return m_sqlNRows; }
+    // After a failure (-1): whether it was another connection's lock (or a deadlock with it),
+    // so that the operator can be told to try again. Reset by the next result.
+    bool lockConflict() const { return m_sqlCode == -1 && m_lockConflict; }
 
     // SELECT … INTO: exactly one row. The values arrive converted to the types of the entries
     // already in `into` (further columns keep their natural type). No row: 100, into unchanged;
@@ -149,6 +152,7 @@ private:
     long m_sqlCode = 0;
     QString m_sqlErrText;
     long m_sqlDbCode = 0;
+    bool m_lockConflict = false;
     std::int64_t m_sqlNRows = 0;
 };
 

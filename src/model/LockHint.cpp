@@ -1,0 +1,12 @@
+#include "model/LockHint.h"
+
+#include "platform/core/Transaction.h"
+
+namespace model {
+
+QString LockHint::add(const QString &message, const rt::Transaction &failed)
+{
+    return failed.lockConflict() ? message + QStringLiteral("\r\n") + text() : message;
+}
+
+} // namespace model

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace rt {
+class Transaction;
+}
+
+namespace model {
+
+// A failure message as the operator reads it: the module's own text, and, when the database
+// failed because another operator held what was wanted, a second line saying so.
+class LockHint
+{
+public:
+    // Call before the failed transaction is rolled back (the rollback clears its result).
+    static QString add(const QString &message, const rt::Transaction &failed);
+    static QString add(const char *message, const rt::Transaction &failed) { return add(QString::fromUtf8(message), failed); }
+    static QString text() { return QString::fromUtf8("另一位操作员正在修改这些记录，请稍后再试。"); }
+};
+
+} // namespace model
