@@ -5,6 +5,8 @@
 #include "platform/core/SqlQuote.h"
 
 #include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
 
 namespace host {
 
@@ -37,24 +39,29 @@ QString likeLiteral(const QString &value)
     return rt::sqlQuote(QLatin1Char('%') + escaped + QLatin1Char('%'));
 }
 
-QString dayStart(QDate d)
-{
-    return rt::sqlQuote(d.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
-}
-
-// A datetime column against a whole day.
+// A datetime column against a whole day, bounded by the day's first and last microsecond (the
+// next day's start would be year 10000 after 9999-12-31, which sorts before every date as text).
 QString dayCondition(const QString &col, Op op, QDate day)
 {
-    const QString from = dayStart(day), to = dayStart(day.addDays(1));
+    const QString d = day.toString(QStringLiteral("yyyy-MM-dd"));
+    const QString from = rt::sqlQuote(d + QStringLiteral(" 00:00:00")), to = rt::sqlQuote(d + QStringLiteral(" 23:59:59.999999"));
     switch (op) {
-    case Op::Equal: return QStringLiteral("%1 >= %2 AND %1 < %3").arg(col, from, to);
-    case Op::NotEqual: return QStringLiteral("(%1 < %2 OR %1 >= %3)").arg(col, from, to);
-    case Op::Greater: return QStringLiteral("%1 >= %2").arg(col, to);
+    case Op::Equal: return QStringLiteral("%1 >= %2 AND %1 <= %3").arg(col, from, to);
+    case Op::NotEqual: return QStringLiteral("(%1 < %2 OR %1 > %3)").arg(col, from, to);
+    case Op::Greater: return QStringLiteral("%1 > %2").arg(col, to);
     case Op::GreaterEqual: return QStringLiteral("%1 >= %2").arg(col, from);
     case Op::Less: return QStringLiteral("%1 < %2").arg(col, from);
-    case Op::LessEqual: return QStringLiteral("%1 < %2").arg(col, to);
+    case Op::LessEqual: return QStringLiteral("%1 <= %2").arg(col, to);
     default: return QString();
     }
+}
+
+// A plain number as the operator may type it: digits, a point, a sign, an exponent. Not "inf",
+// "nan" or "0x10", which a number parser would take.
+bool plainNumber(const QString &value)
+{
+    static const QRegularExpression re(QStringLiteral("^[+-]?(\\d+(\\.\\d*)?|\\.\\d+)([eE][+-]?\\d{1,3})?$"));
+    return re.match(value).hasMatch();
 }
 
 } // namespace
@@ -106,8 +113,13 @@ QString QueryCondition::dbColumn(const rt::DwDefinition &definition, int column)
     return dot >= 0 ? n.mid(dot + 1) : n;
 }
 
+QueryCondition::Dialect QueryCondition::dialectOf(const QString &dbms)
+{
+    return dbms.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0 ? Dialect::PostgreSQL : Dialect::SQLite;
+}
+
 bool QueryCondition::build(const rt::DwDefinition &definition, const QList<QueryTerm> &terms, QString &sql,
-                           QString &text, QString &errorText)
+                           QString &text, QString &errorText, Dialect dialect)
 {
     QStringList sqlParts, textParts;
     for (int i = 0; i < terms.size(); ++i) {
@@ -135,21 +147,32 @@ bool QueryCondition::build(const rt::DwDefinition &definition, const QList<Query
                 return false;
             }
             if (t.op == Op::Contains) {
-                part = QStringLiteral("%1 LIKE %2 ESCAPE '!'").arg(col, likeLiteral(t.value));
+                // A number or a date is looked into as its text.
+                const QString subject = type == rt::ValueType::String ? col : QStringLiteral("CAST(%1 AS TEXT)").arg(col);
+                part = QStringLiteral("%1 LIKE %2 ESCAPE '!'").arg(subject, likeLiteral(t.value));
             } else {
                 switch (type) {
                 case rt::ValueType::Long:
                 case rt::ValueType::Number:
                 case rt::ValueType::Decimal: {
-                    bool ok = false;
-                    const double n = QLocale::c().toDouble(value, &ok);
-                    if (!ok) {
+                    bool ok = plainNumber(value);
+                    const double n = ok ? QLocale::c().toDouble(value, &ok) : 0;
+                    if (!ok || !std::isfinite(n)) {
                         errorText = QString::fromUtf8("“%1”的条件值“%2”不是数字。").arg(caption, value);
                         return false;
                     }
-                    // Decimals are kept as exact text: compare them as numbers, not as text.
-                    const QString lhs = type == rt::ValueType::Decimal ? QStringLiteral("CAST(%1 AS REAL)").arg(col) : col;
-                    part = QStringLiteral("%1 %2 %3").arg(lhs, sqlOp(t.op), QLocale::c().toString(n, 'g', 17));
+                    const std::optional<rt::Decimal> exact = rt::Decimal::parse(value);
+                    if (type == rt::ValueType::Decimal && dialect == Dialect::PostgreSQL) {
+                        // numeric against a numeric literal (the plain number, checked above): exact.
+                        part = QStringLiteral("%1 %2 %3").arg(col, sqlOp(t.op), exact ? exact->toString() : value);
+                    } else if (type == rt::ValueType::Decimal) {
+                        // The files keep decimals as exact text: compare them as numbers (double
+                        // precision on both sides), not as text.
+                        part = QStringLiteral("CAST(%1 AS REAL) %2 CAST(%3 AS REAL)")
+                                   .arg(col, sqlOp(t.op), rt::sqlQuote(exact ? exact->toString() : value));
+                    } else {
+                        part = QStringLiteral("%1 %2 %3").arg(col, sqlOp(t.op), QLocale::c().toString(n, 'g', 17));
+                    }
                     break;
                 }
                 case rt::ValueType::Date:

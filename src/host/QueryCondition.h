@@ -23,16 +23,21 @@ struct QueryTerm
 // a value with a quote finds exactly the rows that hold it; 包含 matches its value literally
 // (% and _ included). AND binds before OR, as in SQL.
 //
-// Values by column type: numbers must be numbers; dates are yyyy-mm-dd and must exist; on a
-// datetime column a date means the whole day (= that day, > after it, ≤ up to its end …).
-// 为空 on a text column also takes the empty string.
+// Values by column type: numbers must be plain numbers (no "inf", no "nan"); decimals compare as
+// decimals (exactly on the server; on the files as double precision, exact to 15 significant
+// digits); dates are yyyy-mm-dd and must exist; on a datetime column a date means the whole day
+// (= that day, > after it, ≤ up to its end …), 9999-12-31 included. 包含 on a number or date
+// column looks into its text. 为空 on a text column also takes the empty string.
 class QueryCondition
 {
 public:
+    enum class Dialect { SQLite, PostgreSQL };
+    // The dialect of a transaction's DBMS ("PostgreSQL" or anything else).
+    static Dialect dialectOf(const QString &dbms);
     // The condition, or false with errorText (a value that is not a number, an impossible date,
     // an unknown column, a comparison without a value).
     static bool build(const rt::DwDefinition &definition, const QList<QueryTerm> &terms, QString &sql,
-                      QString &text, QString &errorText);
+                      QString &text, QString &errorText, Dialect dialect = Dialect::SQLite);
     // The select restricted to the condition; the result columns keep their names.
     static QString restrict(const QString &select, const QString &condition);
     // The comparison as the window lists it ("=", "≠", "包含" …).

@@ -197,7 +197,9 @@ long w_filter_his::query()
     if (!m_dw)
         return -1;
     QString sql, text, error;
-    if (!QueryCondition::build(m_dw->dataStore().definition(), terms(), sql, text, error)) {
+    const rt::Transaction *t = m_dw->dataStore().transaction();
+    if (!QueryCondition::build(m_dw->dataStore().definition(), terms(), sql, text, error,
+                               QueryCondition::dialectOf(t ? t->DBMS : QString()))) {
         rt::ui::MessageBox(BoxTitle, error);
         return -1;
     }
