@@ -2,6 +2,8 @@
 
 #include "host/ui/HostWindows.h"
 #include "host/ui/w_datawindow_sort.h"
+
+#include <QComboBox>
 #include "host/ui/w_filter_his.h"
 #include "host/ui/w_setshow_his.h"
 #include "toolbar/uo_toolbar_his.h"
@@ -117,6 +119,15 @@ TEST_F(GridWindowsTest, SortByTwoKeysKeepsTheCurrentRecord)
     open<host::w_datawindow_sort>("w_datawindow_sort", [&](host::w_datawindow_sort *w) {
         EXPECT_EQ(w->format(), QStringLiteral("personno D, SaveTime A")) << "the present sort is shown";
     });
+    // A key on a column hidden in 显示定制 is shown, marked, and kept on 确定.
+    ASSERT_EQ(dw->Modify(QStringLiteral("personno.visible=0")), QString());
+    open<host::w_datawindow_sort>("w_datawindow_sort", [&](host::w_datawindow_sort *w) {
+        ASSERT_EQ(w->keyCount(), 2);
+        EXPECT_TRUE(w->columnBox(0)->currentText().endsWith(QString::fromUtf8("（已隐藏）"))) << w->columnBox(0)->currentText().toStdString();
+        EXPECT_EQ(w->format(), QStringLiteral("personno D, SaveTime A"));
+        EXPECT_EQ(w->apply(), 1);
+    });
+    EXPECT_EQ(dw->dataStore().GetSort(), QStringLiteral("personno D, SaveTime A"));
 }
 
 TEST_F(GridWindowsTest, QueryFindsAValueWithAQuoteAndRetrieveRestoresTheSheet)

@@ -58,13 +58,22 @@ void w_datawindow_sort::onOpen()
         if (def.column(c).intProp(QStringLiteral("visible"), 1) != 0)
             m_columns << c;
     }
-    // The present sort, key by key.
+    // The present sort, key by key. A key on a column hidden in 显示定制 is still a key: it is
+    // offered (marked hidden) and kept, not dropped on 确定.
+    QList<std::pair<int, bool>> present;
     for (const QString &key : m_dw->dataStore().GetSort().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList parts = key.simplified().split(QLatin1Char(' '));
         const int column = def.findColumn(parts.value(0));
-        if (column >= 0)
-            addKey(column, parts.value(1).compare(QLatin1String("D"), Qt::CaseInsensitive) != 0);
+        if (column < 0)
+            continue;
+        if (!m_columns.contains(column)) {
+            m_columns << column;
+            m_hidden << column;
+        }
+        present.append({column, parts.value(1).compare(QLatin1String("D"), Qt::CaseInsensitive) != 0});
     }
+    for (const auto &[column, ascending] : present)
+        addKey(column, ascending);
     if (keyCount() == 0)
         addKey();
 }
@@ -88,7 +97,7 @@ void w_datawindow_sort::addKey(int column, bool ascending)
     keys->insertRow(row);
     auto *columnChoice = new QComboBox;
     for (const int c : m_columns)
-        columnChoice->addItem(QueryCondition::caption(def, c), c);
+        columnChoice->addItem(QueryCondition::caption(def, c) + (m_hidden.contains(c) ? QString::fromUtf8("（已隐藏）") : QString()), c);
     columnChoice->setCurrentIndex(int(m_columns.indexOf(column)));
     auto *direction = new QComboBox;
     direction->addItems({QString::fromUtf8("升序"), QString::fromUtf8("降序")});

@@ -32,16 +32,18 @@ public:
 
     QPushButton *cb_add = nullptr, *cb_remove = nullptr, *cb_clear = nullptr, *cb_ok = nullptr, *cb_cancel = nullptr;
     QTableWidget *keys = nullptr;
+    // The key row's column and direction boxes (null for a row that does not exist).
+    QComboBox *columnBox(int row) const;
+    QComboBox *directionBox(int row) const;
 
 protected:
     void onOpen() override;
 
 private:
-    QComboBox *columnBox(int row) const;
-    QComboBox *directionBox(int row) const;
 
     QPointer<rt::ui::DataWindowControl> m_dw;
     QList<int> m_columns; // the sortable columns, in the order the column boxes list them
+    QList<int> m_hidden;  // columns hidden in the grid that the present sort uses
 };
 
 } // namespace host
