@@ -133,7 +133,9 @@ DwDefinition historyForm(const TableDef &t)
 {
     DwDefinition d = historyObject(t, rt::DwStyle::Form);
     const QList<ColumnDef> columns = t.historyColumns();
-    int field = 0;
+    // Fields in half rows, two to a row; a long text takes a whole row, so that an address can
+    // be read in full (a CJK character is about 55 units wide at 9 points).
+    int slot = 0;
     for (const ColumnDef &c : columns) {
         const bool surrogate = c.name == TableDef::surrogateKey();
         const bool key = surrogate || c.name.compare(t.keyColumn, Qt::CaseInsensitive) == 0;
@@ -149,13 +151,15 @@ DwDefinition historyForm(const TableDef &t)
             label.setProp(QStringLiteral("visible"), QStringLiteral("0"));
             setBox(col, 0, 0, 0, 0);
         } else {
-            // Two columns of fields: caption on the left of each field.
-            const int across = field % 2, down = field / 2;
+            const bool wide = c.type == ColumnType::Char && c.size >= 20;
+            if (wide && slot % 2 == 1)
+                ++slot; // a whole row starts on the left
+            const int across = slot % 2, down = slot / 2;
             const int captionX = across == 0 ? 37 : 1230;
             const int y = 40 + down * 100;
             setBox(label, captionX, y + 8, 480, 64);
-            setBox(col, captionX + 500, y, 640, 76);
-            ++field;
+            setBox(col, captionX + 500, y, wide ? 1833 : 640, 76);
+            slot += wide ? 2 : 1;
         }
         d.addObject(col);
         d.addObject(label);

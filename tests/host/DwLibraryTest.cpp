@@ -8,6 +8,7 @@
 #include "platform/dw/SyntaxFromSql.h"
 
 #include <QDir>
+#include <QRect>
 #include <QFile>
 
 using namespace rt;
@@ -87,6 +88,29 @@ TEST_F(DwLibraryTest, FormsHaveColonCaptionsInTwoColumnsAndFlagTheKey)
             xs.insert(form.column(c).intProp(QStringLiteral("x")));
     }
     EXPECT_EQ(xs.size(), 2);
+}
+
+// Every form shows its long texts on a whole row, wide enough for thirty Chinese characters,
+// and no field lies over another.
+TEST_F(DwLibraryTest, FormsGiveLongTextsAWholeRow)
+{
+    for (const host::TableDef &t : host::SchemaCatalogue::tables()) {
+        const DwDefinition form = object(QStringLiteral("dh_") + t.stem + QStringLiteral("_f"));
+        QList<QRect> boxes;
+        for (int c = 0; c < form.columnCount(); ++c) {
+            const rt::DwObjectDef &col = form.column(c);
+            if (!col.intProp(QStringLiteral("visible"), 1))
+                continue;
+            const QRect box(col.intProp(QStringLiteral("x")), col.intProp(QStringLiteral("y")), col.intProp(QStringLiteral("width")),
+                            col.intProp(QStringLiteral("height")));
+            const host::ColumnDef *def = t.liveColumn(col.name());
+            if (def && def->type == host::ColumnType::Char && def->size >= 20)
+                EXPECT_GE(box.width(), 30 * 55) << t.stem.toStdString() << "." << col.name().toStdString();
+            for (const QRect &other : boxes)
+                EXPECT_FALSE(box.intersects(other)) << t.stem.toStdString() << "." << col.name().toStdString();
+            boxes << box;
+        }
+    }
 }
 
 TEST_F(DwLibraryTest, TargetsReportIdentityExactlyWhereTheLiveTableGeneratesIt)

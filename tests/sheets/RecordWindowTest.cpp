@@ -5,6 +5,7 @@
 #include "host/ui/uo_dwform.h"
 #include "host/ui/w_print_preview.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/DwFreeView.h"
 #include "record/w_hismodify.h"
 #include "sheets/uo_tabpg_histab.h"
 
@@ -125,6 +126,23 @@ TEST_F(RecordWindowTest, EveryCategorysGridOpensItsForm)
             EXPECT_EQ(shown(w), sheet()->wf_getcurrentdw()->dataStore().GetItem(1, "hisid")) << tab;
         });
     }
+}
+
+// A value longer than its field can be read whole: the form shows it as the pointer's tip.
+TEST_F(RecordWindowTest, AnyValueCanBeReadWhole)
+{
+    click("p_rprinfo");
+    const QString address = sheet()->wf_getcurrentdw()->GetItemString(1, "address");
+    ASSERT_FALSE(address.isEmpty());
+    openRecord(1, [&](hm::w_hismodify *w) {
+        auto *view = w->dw_1->findChild<rt::ui::DwFreeView *>();
+        ASSERT_NE(view, nullptr);
+        const int x = w->dw_1->Describe(QStringLiteral("address.x")).toInt(), y = w->dw_1->Describe(QStringLiteral("address.y")).toInt();
+        const QRect box = rt::ui::Units::toPixels(x, y, w->dw_1->Describe(QStringLiteral("address.width")).toInt(),
+                                                  w->dw_1->Describe(QStringLiteral("address.height")).toInt());
+        EXPECT_EQ(view->toolTipAt(box.center()), address);
+        EXPECT_EQ(view->toolTipAt(QPoint(1, 1)), QString()) << "no tip off the fields";
+    });
 }
 
 TEST_F(RecordWindowTest, TheFormAndTheWindowAreSizedToTheLayout)

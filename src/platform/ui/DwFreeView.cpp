@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace rt::ui {
 
@@ -121,6 +122,33 @@ QString DwFreeView::objectAt(const QPoint &pos) const
     if (!picture.isEmpty())
         return picture;
     return background;
+}
+
+QString DwFreeView::toolTipAt(const QPoint &pos) const
+{
+    const rt::DataStore &ds = m_control->dataStore();
+    const rt::DwDefinition &def = ds.definition();
+    const QString name = objectAt(pos);
+    const int c = def.findColumn(name);
+    const rt::DwObjectDef *o = c >= 0 ? def.object(name) : nullptr;
+    const long row = ds.GetRow() > 0 ? ds.GetRow() : (ds.RowCount() > 0 ? 1 : 0);
+    if (!o || row < 1)
+        return QString();
+    return DwValueFormat::display(ds.GetItem(row, c + 1), *o);
+}
+
+bool DwFreeView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QString tip = toolTipAt(help->pos());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, this);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void DwFreeView::emitMouse(QMouseEvent *event, int kind)

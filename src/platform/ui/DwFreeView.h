@@ -24,8 +24,12 @@ public:
     QString objectAt(const QPoint &pos) const;
     // The size the objects need, in pixels.
     QSize contentSize() const;
+    // What the pointer at pos shows as a tip: the whole value of the column there, as it is
+    // displayed ("" elsewhere), so that a value wider than its field can still be read.
+    QString toolTipAt(const QPoint &pos) const;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
