@@ -2,6 +2,8 @@
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
+#include "model/ReadFailure.h"
+#include "platform/ui/OperatorDialogs.h"
 #include "platform/ui/DataWindowControl.h"
 #include "sheets/HisTab.h"
 #include "sheets/uo_tabpg_hisgrid.h"
@@ -35,7 +37,9 @@ void w_histabsheet::retrieve(uo_tabpg_hisgrid *page)
 {
     page->dw_1->SetTransObject(&host::g().photosqlca);
     page->is_sql = page->dw_1->GetSQLSelect();
-    page->dw_1->Retrieve();
+    if (page->dw_1->Retrieve() < 0)
+        rt::ui::MessageBox(QString::fromUtf8("提示"), model::ReadFailure::historyText(host::g().photosqlca),
+                           rt::ui::MsgIcon::StopSign);
 }
 
 void w_histabsheet::wf_open(const QString &as_menuid)

@@ -1,6 +1,7 @@
 #include "toolbar/uo_toolbar_his.h"
 
 #include "host/ui/Globals.h"
+#include "model/ReadFailure.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/LateBinding.h"
 #include "platform/ui/MdiFrame.h"
@@ -161,7 +162,10 @@ void uo_toolbar_his::retrieveWithSheetSql(rt::ui::DataWindowControl *grid, const
 {
     grid->Modify(QStringLiteral("datawindow.table.select='") + escapeCondition(sql) + QStringLiteral("'"));
     grid->SetTransObject(&host::g().photosqlca);
-    grid->Retrieve();
+    // A failed re-retrieve keeps the rows shown and says so.
+    if (grid->Retrieve() < 0)
+        rt::ui::MessageBox(QString::fromUtf8("提示"), model::ReadFailure::historyText(host::g().photosqlca),
+                           rt::ui::MsgIcon::StopSign);
 }
 
 void uo_toolbar_his::uf_setenabled(const QString &as_object, bool ab_enabled)

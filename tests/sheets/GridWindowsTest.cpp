@@ -7,6 +7,7 @@
 #include "host/ui/w_filter_his.h"
 #include "host/ui/w_setshow_his.h"
 #include "toolbar/uo_toolbar_his.h"
+#include "Faults.h"
 
 #include "platform/ui/DwGridView.h"
 
@@ -182,4 +183,26 @@ TEST_F(GridWindowsTest, QueryFindsAValueWithAQuoteAndRetrieveRestoresTheSheet)
     toolbar("p_retrieve");
     EXPECT_EQ(dw->RowCount(), all) << "数据检索 brings back the sheet's own rows";
     EXPECT_EQ(dw->GetSQLSelect(), sheet()->wf_getcurrentsql());
+}
+
+// A grid that cannot be read says so: never an empty grid that looks like no history. A failed
+// 数据检索 keeps the rows shown.
+TEST_F(GridWindowsTest, AFailedReadIsToldAndAReRetrieveKeepsTheRows)
+{
+    host::g().photosqlca.injectFault(lockedAt("FROM th_sv_children"));
+    click("p_children");
+    host::g().photosqlca.clearInjectedFaults();
+    const QString told = QString::fromUtf8("读取历史信息失败：database is locked\r\n另一位操作员正在修改这些记录，请稍后再试。");
+    ASSERT_EQ(op.boxes.size(), 1);
+    EXPECT_EQ(op.boxes[0].text, told);
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long rows = dw->RowCount();
+    ASSERT_GT(rows, 0);
+    host::g().photosqlca.injectFault(lockedAt("FROM th_sv_elderinfo"));
+    toolbar("p_retrieve");
+    host::g().photosqlca.clearInjectedFaults();
+    ASSERT_EQ(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[1].text, told);
+    EXPECT_EQ(dw->RowCount(), rows) << "the rows shown before stay";
 }

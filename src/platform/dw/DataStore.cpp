@@ -98,13 +98,23 @@ long DataStore::Retrieve(const QList<Value> &arguments)
     for (int r = 0; r < resultColumns; ++r)
         target[std::size_t(r)] = m_def.findColumn(stmt->columnName(r));
 
+    // The first step runs the statement: when that fails (a lock held too long, a lost
+    // connection) the rows retrieved before stay as they were.
+    DbStep step = stmt->step();
+    if (step == DbStep::Error) {
+        m_transaction->setError(stmt->lastError());
+        stmt->reset();
+        m_lastError = m_transaction->SQLErrText();
+        return -1;
+    }
     notify([](DataStoreObserver *o) { o->beginReset(); });
     rebuildStore();
     RowStore &store = *m_store;
     long rows = 0;
     bool failed = false;
-    for (;;) {
-        const DbStep step = stmt->step();
+    for (bool first = true;; first = false) {
+        if (!first)
+            step = stmt->step();
         if (step == DbStep::Done)
             break;
         if (step == DbStep::Error) {

@@ -56,8 +56,10 @@ public:
     int SetTransObject(Transaction *transaction);
     Transaction *transaction() const { return m_transaction; }
 
-    // Rows retrieved, or -1 (the transaction's SQLCode and SQLErrText tell why). The optional
-    // progress callback is called every few thousand rows; returning false cancels (-1).
+    // Rows retrieved, or -1 (the transaction's SQLCode and SQLErrText tell why). A select that
+    // cannot be prepared or run leaves the rows as they were; a failure while rows arrive leaves
+    // those that arrived. The optional progress callback is called every few thousand rows;
+    // returning false cancels (-1).
     long Retrieve(const QList<Value> &arguments = {});
     void setRetrieveProgress(std::function<bool(long rows)> progress) { m_progress = std::move(progress); }
     int Reset();

@@ -87,6 +87,12 @@ TEST_F(RetrieveUpdateTest, ModifiedSelectIsWhatTheNextRetrieveRuns)
     EXPECT_EQ(ds.Retrieve(), -1);
     EXPECT_EQ(t.SQLCode(), -1);
     EXPECT_TRUE(t.SQLErrText().contains(QStringLiteral("no_such_table")));
+    EXPECT_EQ(ds.RowCount(), 1) << "a select that cannot be prepared leaves the rows as they were";
+    // A select that fails as it runs (here an overflow of its first row) leaves them too.
+    ds.SetSQLSelect(QStringLiteral("SELECT hisid, RprNo, abs(-9223372036854775807 - 1) AS hostname FROM th_demo"));
+    EXPECT_EQ(ds.Retrieve(), -1);
+    EXPECT_EQ(ds.RowCount(), 1);
+    EXPECT_EQ(ds.GetItemString(1, "RprNo"), QStringLiteral("R1"));
 }
 
 TEST_F(RetrieveUpdateTest, UpdateDeletesUpdatesAndInsertsThenResetsFlags)
