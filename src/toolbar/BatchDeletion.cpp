@@ -40,11 +40,22 @@ QString literal(QDate d)
 }
 
 // A busy cursor while the database and the grid work.
+// The busy cursor while the deletion works; done() before anything is told, so that no
+// message box appears under a busy cursor.
 class BusyCursor
 {
 public:
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    ~BusyCursor() { done(); }
+    void done()
+    {
+        if (m_on)
+            QApplication::restoreOverrideCursor();
+        m_on = false;
+    }
+
+private:
+    bool m_on = true;
 };
 
 enum class Scope { All, CutOff, Range };
@@ -149,27 +160,30 @@ QString BatchDeletion::run(const BatchRequest &request)
     return execute(grid, request);
 }
 
-QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl *grid, const BatchRequest &request,
-                                                       QString &refusal)
+QList<BatchDeletion::CountQuery> BatchDeletion::countQueries(rt::ui::DataWindowControl *grid, const BatchRequest &request,
+                                                            QString &refusal, QString *when)
 {
-    QList<std::pair<QString, long>> counts;
+    QList<CountQuery> queries;
     const Plan p = planOf(grid, request);
     if (p.refusal) {
         refusal = QString::fromUtf8(p.refusal);
-        return counts;
+        return queries;
     }
-    rt::Transaction &photosqlca = host::g().photosqlca;
-    auto count = [&](const QString &table, const QString &where) {
-        QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
-        if (photosqlca.selectInto(QStringLiteral("select count(*) from %1%2").arg(rt::sqlIdentifier(table), where), {}, n) != 0) {
-            refusal = photosqlca.SQLErrText();
-            return;
+    if (when) {
+        // The dates as the deletion understood them, so a half-typed date cannot pass unseen.
+        const QString day = QStringLiteral("yyyy-MM-dd");
+        switch (p.scope) {
+        case Scope::All: *when = QString::fromUtf8("全部记录"); break;
+        case Scope::CutOff: *when = QString::fromUtf8("%1 以前保存的记录").arg(p.to.toString(day)); break;
+        case Scope::Range: *when = QString::fromUtf8("%1 至 %2").arg(p.from.toString(day), p.to.toString(day)); break;
         }
-        counts.append({table, long(n[0].longValue())});
+    }
+    auto count = [&](const QString &table, const QString &where) {
+        queries.append({table, QStringLiteral("select count(*) from %1%2").arg(rt::sqlIdentifier(table), where)});
     };
     if (!p.household) {
         count(p.table, whereOf(p));
-        return counts;
+        return queries;
     }
     // The procedure's scope: the households in it, their persons' snapshots in it, and those
     // persons' related history in it.
@@ -180,15 +194,34 @@ QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl
     for (const model::Category *c : model::CategoryTable::cascade())
         count(c->historyTable, QStringLiteral(" where %1 and personno in (select PersonNo from th_ge_personinfo where RprNo in (%2))")
                                    .arg(scope, households));
+    return queries;
+}
+
+QList<std::pair<QString, long>> BatchDeletion::runCounts(rt::Transaction &t, const QList<CountQuery> &queries, QString &error)
+{
+    QList<std::pair<QString, long>> counts;
+    for (const CountQuery &q : queries) {
+        QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+        if (t.selectInto(q.sql, {}, n) != 0) {
+            error = t.SQLErrText();
+            return {};
+        }
+        counts.append({q.table, long(n[0].longValue())});
+    }
     return counts;
 }
 
-QString BatchDeletion::previewText(rt::ui::DataWindowControl *grid, const BatchRequest &request)
+QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl *grid, const BatchRequest &request,
+                                                       QString &refusal)
 {
-    QString refusal;
-    const auto counts = preview(grid, request, refusal);
-    if (!refusal.isEmpty() || counts.isEmpty())
-        return refusal;
+    const QList<CountQuery> queries = countQueries(grid, request, refusal);
+    if (!refusal.isEmpty())
+        return {};
+    return runCounts(host::g().photosqlca, queries, refusal);
+}
+
+QString BatchDeletion::countText(const QString &when, const QList<std::pair<QString, long>> &counts)
+{
     QStringList parts;
     long total = 0;
     for (const auto &[table, n] : counts) {
@@ -198,18 +231,21 @@ QString BatchDeletion::previewText(rt::ui::DataWindowControl *grid, const BatchR
             parts << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table).arg(n);
         }
     }
-    // The dates as the deletion understood them, so a half-typed date cannot pass unseen.
-    const Plan plan = planOf(grid, request);
-    const QString day = QStringLiteral("yyyy-MM-dd");
-    QString when;
-    switch (plan.scope) {
-    case Scope::All: when = QString::fromUtf8("全部记录"); break;
-    case Scope::CutOff: when = QString::fromUtf8("%1 以前保存的记录").arg(plan.to.toString(day)); break;
-    case Scope::Range: when = QString::fromUtf8("%1 至 %2").arg(plan.from.toString(day), plan.to.toString(day)); break;
-    }
     if (total == 0)
         return when + QString::fromUtf8("：将删除 0 条记录");
     return when + QString::fromUtf8("：将删除：") + parts.join(QString::fromUtf8("，"));
+}
+
+QString BatchDeletion::previewText(rt::ui::DataWindowControl *grid, const BatchRequest &request)
+{
+    QString refusal, when;
+    const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
+    if (!refusal.isEmpty() || queries.isEmpty())
+        return refusal;
+    const auto counts = runCounts(host::g().photosqlca, queries, refusal);
+    if (!refusal.isEmpty())
+        return refusal;
+    return countText(when, counts);
 }
 
 QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchRequest &request)
@@ -252,6 +288,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         const QString why = photosqlca.SQLErrText();
         const QString told = model::LockHint::add(outcome.failure, photosqlca);
         photosqlca.rollback();
+        busy.done();
         rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
         return QString::fromUtf8("删除失败：%1").arg(why);
     }
@@ -261,6 +298,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         photosqlca.rollback();
     }
     if (code == 100) {
+        busy.done();
         if (outcome.tellNothingFound)
             tell("该事件段内没有删除的记录");
         return QString::fromUtf8("没有符合条件的记录，什么也没有删除。");
@@ -276,6 +314,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         pruned = HistoryPrune::prune(grid, rows, lower, midnight(to));
     }
     const double seconds = timer.elapsed() / 1000.0;
+    busy.done();
     tell(outcome.success);
     return QString::fromUtf8("已删除 %1 条历史记录，表格中移去 %2 行（%3 秒）。")
         .arg(deleted)

@@ -5,6 +5,9 @@
 #include <QString>
 #include <utility>
 
+namespace rt {
+class Transaction;
+}
 namespace rt::ui {
 class DataWindowControl;
 }
@@ -35,6 +38,22 @@ public:
     static QString run(const BatchRequest &request);
     // On the given history grid (bound to photosqlca).
     static QString execute(rt::ui::DataWindowControl *grid, const BatchRequest &request);
+    // The statements that count what the request would delete, table by table, with the
+    // deletion's own predicates (the statement's, or proc_DelRprScope's for the household
+    // flag); made on the user-interface thread (they read the grid). Empty with the refusal when
+    // the request would be refused; when receives the dates as understood ("2024-01-15 至 …").
+    struct CountQuery
+    {
+        QString table;
+        QString sql;
+    };
+    static QList<CountQuery> countQueries(rt::ui::DataWindowControl *grid, const BatchRequest &request, QString &refusal,
+                                          QString *when = nullptr);
+    // Runs them on a connection (any thread may, on a connection of its own); empty with the
+    // database's reason on failure.
+    static QList<std::pair<QString, long>> runCounts(rt::Transaction &t, const QList<CountQuery> &queries, QString &error);
+    // The counts in words after the dates ("2024-01-15 至 2024-06-30：将删除：户籍信息 12 条").
+    static QString countText(const QString &when, const QList<std::pair<QString, long>> &counts);
     // How many rows the request would delete, table by table, counted with the deletion's own
     // predicates (the statement's, or proc_DelRprScope's for the household flag); nothing is
     // changed. Empty with the reason when the request would be refused.

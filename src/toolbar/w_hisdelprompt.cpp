@@ -2,7 +2,9 @@
 
 #include "toolbar/BatchDeletion.h"
 
+#include "host/ui/Globals.h"
 #include "model/ModuleWindows.h"
+#include "platform/core/Transaction.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/LateBinding.h"
@@ -12,6 +14,8 @@
 #include "platform/ui/PbWindow.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -78,6 +82,9 @@ w_hisdelprompt::w_hisdelprompt(QWidget *parent) : host::w_response(QStringLitera
     st_status = control<QLabel>(c, "st_status", "", 55, 968, 1755, 72);
     st_count = control<QLabel>(c, "st_count", "", 900, 768, 910, 64);
     st_count->setToolTip(QString::fromUtf8("按当前的选择将删除的历史记录数"));
+    // 确定 and 关闭 from the keyboard: Tab reaches them, Enter or Space presses them, Esc closes.
+    p_ok->setKeyboardButton(true);
+    p_close->setKeyboardButton(true);
     connect(rb_deldate, &QRadioButton::clicked, this, &w_hisdelprompt::rb_deldate_clicked);
     connect(rb_delkind, &QRadioButton::clicked, this, &w_hisdelprompt::rb_delkind_clicked);
     connect(p_ok, &rt::ui::PbPicture::clicked, this, &w_hisdelprompt::p_ok_clicked);
@@ -87,6 +94,7 @@ w_hisdelprompt::w_hisdelprompt(QWidget *parent) : host::w_response(QStringLitera
     connect(em_start, &QLineEdit::textChanged, this, &w_hisdelprompt::refreshCount);
     connect(em_end, &QLineEdit::textChanged, this, &w_hisdelprompt::refreshCount);
     connect(cbx_rpr, &QCheckBox::toggled, this, &w_hisdelprompt::refreshCount);
+    connect(&m_counting, &QFutureWatcher<Counted>::finished, this, &w_hisdelprompt::countFinished);
     setUnitsSize(1888, 1072);
 }
 
@@ -126,6 +134,12 @@ void w_hisdelprompt::rb_delkind_clicked()
     em_end->setEnabled(false);
 }
 
+void w_hisdelprompt::onKey(int key, Qt::KeyboardModifiers)
+{
+    if (key == Qt::Key_Escape)
+        p_close_clicked();
+}
+
 void w_hisdelprompt::p_close_clicked()
 {
     Close();
@@ -145,10 +159,81 @@ BatchRequest w_hisdelprompt::request() const
     return r;
 }
 
+w_hisdelprompt::~w_hisdelprompt()
+{
+    m_counting.waitForFinished(); // the count's connection goes with the dialog
+}
+
 void w_hisdelprompt::refreshCount()
 {
     rt::ui::DataWindowControl *grid = BatchDeletion::currentGrid();
-    st_count->setText(grid ? BatchDeletion::previewText(grid, request()) : QString());
+    QString refusal;
+    m_queries = grid ? BatchDeletion::countQueries(grid, request(), refusal, &m_when) : QList<BatchDeletion::CountQuery>();
+    if (m_queries.isEmpty()) {
+        m_recount = false;
+        // A count still running is shown no more once it arrives.
+        m_shown = !m_counting.isRunning();
+        st_count->setText(refusal);
+        return;
+    }
+    if (m_counting.isRunning()) {
+        m_recount = true;
+        return;
+    }
+    startCount();
+}
+
+void w_hisdelprompt::startCount()
+{
+    if (!m_counter) {
+        // A second connection to the history, as photosqlca is made.
+        const rt::Transaction &h = host::g().photosqlca;
+        m_counter = std::make_unique<rt::Transaction>(QStringLiteral("count"));
+        m_counter->DBMS = h.DBMS;
+        m_counter->Database = h.Database;
+        m_counter->AttachDatabase = h.AttachDatabase;
+        m_counter->AttachSchema = h.AttachSchema;
+        m_counter->SearchPath = h.SearchPath;
+        m_counter->BusyTimeoutMs = h.BusyTimeoutMs;
+    }
+    m_recount = false;
+    m_shown = false;
+    st_count->setText(QString::fromUtf8("%1：正在计算将删除的记录数…").arg(m_when));
+    rt::Transaction *t = m_counter.get();
+    const QList<BatchDeletion::CountQuery> queries = m_queries;
+    m_counting.setFuture(QtConcurrent::run([t, queries]() {
+        Counted c;
+        if (!t->isConnected() && t->connect() != 0) {
+            c.error = t->SQLErrText();
+            return c;
+        }
+        c.counts = BatchDeletion::runCounts(*t, queries, c.error);
+        return c;
+    }));
+}
+
+void w_hisdelprompt::countFinished()
+{
+    if (m_recount) {
+        startCount();
+        return;
+    }
+    const Counted c = m_counting.result();
+    if (m_queries.isEmpty()) {
+        m_shown = true; // the choice is refused now: its refusal stays shown
+        return;
+    }
+    m_shown = true;
+    st_count->setText(c.error.isEmpty() ? BatchDeletion::countText(m_when, c.counts)
+                                        : QString::fromUtf8("无法计算将删除的记录数：") + c.error);
+}
+
+void w_hisdelprompt::waitForCount()
+{
+    while (!m_shown || m_counting.isRunning() || m_recount) {
+        m_counting.waitForFinished();
+        QCoreApplication::processEvents(); // delivers finished, which may start the next count
+    }
 }
 
 void w_hisdelprompt::p_ok_clicked()

@@ -3,11 +3,17 @@
 #include "host/ui/w_response.h"
 #include "toolbar/BatchDeletion.h"
 
+#include <QFutureWatcher>
+#include <memory>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QRadioButton;
 
+namespace rt {
+class Transaction;
+}
 namespace rt::ui {
 class PbDropDownList;
 class PbEditMask;
@@ -36,9 +42,15 @@ public:
     // What the last deletion did, in words.
     QLabel *st_status = nullptr;
     // What the deletion as chosen now would remove, table by table (kept up to date as the
-    // operator changes the mode, the kind, the dates or the household box).
+    // operator changes the mode, the kind, the dates or the household box). The count runs off
+    // the user-interface thread on a connection of the dialog's own, so that counting a large
+    // register never freezes the window; the figures arrive when ready, and a change made
+    // meanwhile is counted once the count in progress is done.
     QLabel *st_count = nullptr;
     void refreshCount();
+    // Waits until the count shown is the count of the present choice (for scripted operators).
+    void waitForCount();
+    ~w_hisdelprompt() override;
 
     // The events of the controls, as the operator's clicks raise them.
     void rb_deldate_clicked();
@@ -48,9 +60,24 @@ public:
 
 protected:
     void onOpen() override;
+    void onKey(int key, Qt::KeyboardModifiers modifiers) override;
 
 private:
     BatchRequest request() const;
+    void startCount();
+    void countFinished();
+
+    struct Counted
+    {
+        QList<std::pair<QString, long>> counts;
+        QString error;
+    };
+    std::unique_ptr<rt::Transaction> m_counter; // the counts' own connection
+    QFutureWatcher<Counted> m_counting;
+    QList<BatchDeletion::CountQuery> m_queries; // the present choice's counts
+    QString m_when;
+    bool m_recount = false; // the choice changed while a count ran
+    bool m_shown = true;    // the count shown is that of the present choice
 };
 
 } // namespace hm

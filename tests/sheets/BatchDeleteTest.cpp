@@ -1,5 +1,8 @@
 #include "ModuleFixture.h"
 
+#include <QGuiApplication>
+#include <QTest>
+
 #include "platform/core/Cursor.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/PbDropDownList.h"
@@ -372,6 +375,7 @@ TEST_P(BatchCountTest, TheCountShownIsWhatIsDeleted)
         else
             byRange(d, from, to);
         d->cbx_rpr->setChecked(c.household);
+        d->waitForCount();
         shown = d->st_count->text();
         QString refusal;
         counted = hm::BatchDeletion::preview(sheet()->wf_getcurrentdw(), hm::BatchRequest{d->rb_delkind->isChecked(),
@@ -406,3 +410,48 @@ INSTANTIATE_TEST_SUITE_P(Kinds, BatchCountTest,
                                            CountCase{"OneYearWithPersons", "p_rprinfo", 2, true},
                                            CountCase{"AllWithPersons", "p_rprinfo", 5, true}),
                          [](const ::testing::TestParamInfo<CountCase> &info) { return std::string(info.param.name); });
+
+// The dialog as an operator uses it: the count arrives without freezing the window and is the
+// count of the latest choice; 确定 and 关闭 work from the keyboard; no message box appears
+// under a busy cursor.
+TEST_F(BatchDeleteTest, KeyboardCountAndCursorAsAnOperatorMeetsThem)
+{
+    click("p_rprinfo");
+    const QString from = day(rt::fn::RelativeDate(rt::fn::Today(), -800)), to = day(rt::fn::RelativeDate(rt::fn::Today(), -200));
+    const long before = count(QStringLiteral("SELECT count(*) FROM th_ge_rpr"));
+    QString shown;
+    bool closed = false;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+        ASSERT_NE(d, nullptr);
+        // Several changes in a row: what is shown in the end is the count of the last one.
+        d->cbx_rpr->setChecked(true);
+        byRange(d, QStringLiteral("2000-01-01"), QStringLiteral("2000-01-02"));
+        byRange(d, from, to);
+        d->cbx_rpr->setChecked(false);
+        d->waitForCount();
+        shown = d->st_count->text();
+        EXPECT_NE(d->p_ok->focusPolicy() & Qt::TabFocus, 0) << "Tab reaches 确定";
+        EXPECT_NE(d->p_close->focusPolicy() & Qt::TabFocus, 0) << "Tab reaches 关闭";
+        d->p_ok->setFocus();
+        QTest::keyClick(d->p_ok, Qt::Key_Return);
+        QTest::keyClick(d, Qt::Key_Escape);
+        closed = !d->isVisible();
+        if (!closed)
+            d->p_close_clicked();
+    });
+    frame->ue_del(2);
+    op.clearHooks();
+    long counted = 0;
+    const QStringList parts = shown.split(QString::fromUtf8("户籍信息 "));
+    if (parts.size() == 2)
+        counted = parts[1].split(QLatin1Char(' ')).value(0).toLong();
+    EXPECT_TRUE(shown.startsWith(from + QString::fromUtf8(" 至 ") + to)) << shown.toStdString();
+    EXPECT_GT(counted, 0) << shown.toStdString();
+    EXPECT_EQ(before - count(QStringLiteral("SELECT count(*) FROM th_ge_rpr")), counted) << "Enter on 确定 deleted what was counted";
+    EXPECT_TRUE(closed) << "Esc closes the dialog";
+    ASSERT_FALSE(op.boxes.isEmpty());
+    for (const auto &b : op.boxes)
+        EXPECT_FALSE(b.underBusyCursor) << b.text.toStdString();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}

@@ -1,5 +1,7 @@
 #include "ScriptedOperatorDialogs.h"
 
+#include <QGuiApplication>
+
 #include "platform/ui/PbWindow.h"
 
 #include <QAction>
@@ -19,7 +21,7 @@ ScriptedOperatorDialogs::~ScriptedOperatorDialogs()
 int ScriptedOperatorDialogs::messageBox(const QString &title, const QString &text, rt::ui::MsgIcon icon,
                                         rt::ui::MsgButtons buttons, int defaultButton)
 {
-    boxes << Box{title, text, icon, buttons, defaultButton};
+    boxes << Box{title, text, icon, buttons, defaultButton, QGuiApplication::overrideCursor() != nullptr};
     return m_answers.isEmpty() ? defaultButton : m_answers.takeFirst();
 }
 

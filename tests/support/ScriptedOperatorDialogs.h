@@ -18,6 +18,7 @@ public:
         rt::ui::MsgIcon icon;
         rt::ui::MsgButtons buttons;
         int defaultButton;
+        bool underBusyCursor; // a busy cursor was still shown when the box opened
     };
 
     ScriptedOperatorDialogs();

@@ -2,6 +2,7 @@
 
 #include "Pictures.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -44,6 +45,34 @@ void PbPicture::setEnabledLook(bool enabled)
     update();
 }
 
+void PbPicture::setKeyboardButton(bool on)
+{
+    setFocusPolicy(on ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+void PbPicture::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (focusPolicy() != Qt::NoFocus && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        Q_EMIT clicked();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PbPicture::focusInEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void PbPicture::focusOutEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusOutEvent(event);
+}
+
 void PbPicture::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -65,6 +94,12 @@ void PbPicture::paintEvent(QPaintEvent *)
     if (m_border) {
         p.setPen(palette().color(QPalette::Dark));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(2, 2, -2, -2);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
     }
 }
 

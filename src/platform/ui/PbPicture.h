@@ -21,6 +21,9 @@ public:
     bool hasPicture() const { return !m_pixmap.isNull(); }
     const QPixmap &pixmap() const { return m_pixmap; }
     void setEnabledLook(bool enabled);
+    // A picture used as a button can also be reached with Tab and pressed with Enter or Space;
+    // it then shows a focus frame when it has the focus.
+    void setKeyboardButton(bool on);
 
 Q_SIGNALS:
     void clicked();
@@ -31,6 +34,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QString m_name;
