@@ -18,6 +18,7 @@ struct DbError
     int code = 0;         // the engine's own (extended) error code; 0 = none
     QString text;         // the engine's message, made readable
     bool lockConflict = false; // another connection holds what was wanted (a lock, a deadlock)
+    bool connectionLost = false; // the connection to the server broke (the server restarted …)
 };
 
 enum class DbColumnKind { Null, Integer, Real, Text, Blob };
@@ -102,6 +103,9 @@ public:
     virtual QStringList primaryKey(const QString &table) = 0;
     // True when stored procedures live in the database itself (called as functions by name).
     virtual bool hasServerProcedures() const { return false; }
+    // True once the connection is known to be broken (a server's connection that closed); it
+    // stays broken until it is opened again. A file never breaks.
+    virtual bool isBroken() const { return false; }
 };
 
 } // namespace rt

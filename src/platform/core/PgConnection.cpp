@@ -225,6 +225,9 @@ DbError PgConnection::errorOf(const void *res) const
     if (result && PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL))
         text += QStringLiteral(" (%1)").arg(QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)));
     e.lockConflict = isLockState(state);
+    e.connectionLost = isBroken();
+    if (e.connectionLost)
+        text += QStringLiteral(" (the connection to the server was lost)");
     if (e.lockConflict)
         text += QStringLiteral(" (another connection or program is writing to the register; try again when it has finished)");
     else if (state == "57014")
@@ -336,6 +339,11 @@ std::unique_ptr<DbStatement> PgConnection::prepare(const QString &sql, int *tail
         return nullptr;
     }
     return std::make_unique<PgStatement>(*this, std::move(st), name, description);
+}
+
+bool PgConnection::isBroken() const
+{
+    return m_conn && PQstatus(m_conn) == CONNECTION_BAD;
 }
 
 bool PgConnection::exec(const QString &sql, DbError &error)

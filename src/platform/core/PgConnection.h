@@ -36,6 +36,7 @@ public:
     QString backendName() const override { return QStringLiteral("PostgreSQL"); }
     QStringList primaryKey(const QString &table) override;
     bool hasServerProcedures() const override { return true; }
+    bool isBroken() const override;
 
     // For the statements: the connection, rows changed, a table's name by its object id.
     pg_conn *handle() const { return m_conn; }

@@ -23,6 +23,15 @@ Transaction::~Transaction()
 int Transaction::connect()
 {
     disconnect();
+    if (!open())
+        return -1;
+    m_statementsRun = m_commitsRun = 0;
+    setResult(0);
+    return 0;
+}
+
+bool Transaction::open()
+{
     std::unique_ptr<DbConnection> connection;
     if (DBMS.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0)
         connection = std::make_unique<SqliteConnection>();
@@ -30,7 +39,7 @@ int Transaction::connect()
         connection = std::make_unique<PgConnection>();
     else {
         setError(-1, QStringLiteral("unsupported DBMS: %1").arg(DBMS));
-        return -1;
+        return false;
     }
     DbOpenOptions options;
     options.path = Database;
@@ -42,12 +51,25 @@ int Transaction::connect()
     DbError error;
     if (!connection->open(options, error)) {
         setError(error);
-        return -1;
+        return false;
     }
     m_connection = std::move(connection);
-    m_statementsRun = m_commitsRun = 0;
-    setResult(0);
-    return 0;
+    return true;
+}
+
+bool Transaction::connectionLost() const
+{
+    return m_connection && m_connection->isBroken();
+}
+
+bool Transaction::restoreConnection()
+{
+    if (!connectionLost())
+        return true;
+    // Whatever the broken connection had open, the server has ended; its statements go with it.
+    m_cache.clear();
+    m_connection.reset();
+    return open();
 }
 
 int Transaction::disconnect()
@@ -72,7 +94,7 @@ bool Transaction::isConnected() const
 
 bool Transaction::inTransaction() const
 {
-    return m_connection && !m_connection->autocommit();
+    return m_connection && !m_connection->isBroken() && !m_connection->autocommit();
 }
 
 void Transaction::setResult(long sqlCode, std::int64_t rows)
@@ -102,6 +124,8 @@ void Transaction::setError(long dbCode, const QString &text)
 
 std::unique_ptr<DbStatement> Transaction::prepare(const QString &sql)
 {
+    if (!restoreConnection())
+        return nullptr;
     if (!isConnected()) {
         setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
         return nullptr;
@@ -154,6 +178,8 @@ bool Transaction::bindAll(DbStatement &stmt, const QList<Value> &params)
 
 bool Transaction::beginWrite()
 {
+    if (!restoreConnection())
+        return false;
     if (!isConnected()) {
         setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
         return false;
@@ -195,7 +221,7 @@ int Transaction::runWriting(DbStatement &stmt, bool dml)
 
 DbStatement *Transaction::ready(const QString &sql, const QList<Value> &params)
 {
-    if (injectedFault(sql))
+    if (injectedFault(sql) || !restoreConnection())
         return nullptr;
     DbStatement *stmt = cached(sql);
     if (!stmt || !bindAll(*stmt, params))
@@ -260,6 +286,8 @@ int Transaction::execute(const QString &sql, const QList<Value> &params)
 
 int Transaction::executeImmediate(const QString &sql)
 {
+    if (!restoreConnection())
+        return -1;
     if (!isConnected()) {
         setError(-1, QStringLiteral("transaction %1 is not connected").arg(m_name));
         return -1;
@@ -307,6 +335,8 @@ int Transaction::executeProcedure(const QString &procedure, const ProcedureArgs 
         const Procedure body = *it;
         return underSavepoint(procedure, [&](QString &errorText) { return body(*this, args, errorText) != -1; });
     }
+    if (!restoreConnection())
+        return -1;
     if (!isConnected() || !m_connection->hasServerProcedures()) {
         setError(-1, QStringLiteral("procedure not found: %1").arg(procedure));
         return -1;
@@ -400,9 +430,28 @@ int Transaction::rollback()
 
 int Transaction::endTransaction(const QString &statement)
 {
+    const bool commit = statement.compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) == 0;
+    // The server ends whatever was open when the connection broke. A rollback is then done; a
+    // commit may or may not have held, and is never reported as saved.
+    const QString unknown = QStringLiteral("the connection to the server was lost: whether the last changes were saved is "
+                                           "not known, so they are not reported as saved");
+    if (connectionLost()) {
+        if (commit) {
+            setError(DbError{-1, unknown, false, true});
+            return -1;
+        }
+        setResult(0);
+        return 0;
+    }
     if (!m_connection->autocommit()) {
         DbError error;
         if (!m_connection->exec(statement, error)) {
+            if (error.connectionLost && !commit) {
+                setResult(0);
+                return 0;
+            }
+            if (error.connectionLost)
+                error.text = unknown + QStringLiteral(" (") + error.text + QLatin1Char(')');
             setError(error);
             return -1;
         }

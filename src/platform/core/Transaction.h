@@ -77,6 +77,10 @@ public:
     // After a failure (-1): whether it was another connection's lock (or a deadlock with it),
     // so that the operator can be told to try again. Reset by the next result.
     bool lockConflict() const { return m_sqlCode == -1 && m_lockConflict; }
+    // The connection to the server broke (the server restarted, the network went): what was
+    // open is ended by the server, and the next operation connects again. Reported as saved is
+    // nothing whose COMMIT did not answer.
+    bool connectionLost() const;
 
     // SELECT … INTO: exactly one row. The values arrive converted to the types of the entries
     // already in `into` (further columns keep their natural type). No row: 100, into unchanged;
@@ -120,6 +124,10 @@ public:
     DbConnection *connection() const { return m_connection.get(); }
 
 private:
+    // Opens a connection with the properties; false with the error set.
+    bool open();
+    // Connects again when the connection broke; false (with the error set) when it cannot.
+    bool restoreConnection();
     DbStatement *cached(const QString &sql);
     bool bindAll(DbStatement &stmt, const QList<Value> &params);
     // The cached statement bound to the values, a write transaction begun if it writes; null

@@ -53,3 +53,46 @@ TEST_F(PgServerTest, AFrozenServerIsGivenUpWithinTheConnectTimeout)
     EXPECT_LT(ms, 25000) << "connect gave up after " << ms << " ms";
     EXPECT_TRUE(t.SQLErrText().contains(QStringLiteral("timeout"), Qt::CaseInsensitive)) << t.SQLErrText().toStdString();
 }
+
+// The server ends the session (as a restart does): the failure is told as a lost connection,
+// a COMMIT whose answer never came is not a success, and the next operation connects again.
+TEST_F(PgServerTest, ALostConnectionIsToldAndTheNextOperationConnectsAgain)
+{
+    rt::Transaction t(QStringLiteral("sqlca")), admin(QStringLiteral("admin"));
+    for (rt::Transaction *c : {&t, &admin}) {
+        c->DBMS = QStringLiteral("PostgreSQL");
+        c->Database = qEnvironmentVariable("HM_PG_CONNINFO");
+        ASSERT_EQ(c->connect(), 0) << c->SQLErrText().toStdString();
+    }
+    ASSERT_EQ(t.executeImmediate(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS note (n INTEGER)")), 0);
+    ASSERT_EQ(t.commit(), 0);
+    const auto endSession = [&]() {
+        QList<rt::Value> pid{rt::Value::null(rt::ValueType::Long)};
+        ASSERT_EQ(t.selectInto(QStringLiteral("SELECT pg_backend_pid()"), {}, pid), 0);
+        QList<rt::Value> done{rt::Value::null(rt::ValueType::String)};
+        ASSERT_EQ(admin.selectInto(QStringLiteral("SELECT pg_terminate_backend(?)::text"), {pid[0]}, done), 0)
+            << admin.SQLErrText().toStdString();
+    };
+
+    endSession();
+    QList<rt::Value> one{rt::Value::null(rt::ValueType::Long)};
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT 1"), {}, one), -1) << "the first operation finds the connection gone";
+    EXPECT_TRUE(t.connectionLost());
+    EXPECT_FALSE(t.inTransaction());
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT 1"), {}, one), 0) << "the next one connects again: " << t.SQLErrText().toStdString();
+    EXPECT_FALSE(t.connectionLost());
+
+    // A write whose connection goes before its COMMIT: not reported as saved.
+    ASSERT_EQ(t.executeImmediate(QStringLiteral("CREATE TABLE IF NOT EXISTS public.hm_lost (n INTEGER)")), 0);
+    ASSERT_EQ(t.commit(), 0);
+    ASSERT_EQ(t.execute(QStringLiteral("INSERT INTO public.hm_lost (n) VALUES (1)")), 0);
+    endSession();
+    EXPECT_EQ(t.commit(), -1);
+    EXPECT_TRUE(t.SQLErrText().contains(QStringLiteral("not known"))) << t.SQLErrText().toStdString();
+    EXPECT_EQ(t.rollback(), 0);
+    QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+    ASSERT_EQ(t.selectInto(QStringLiteral("SELECT count(*) FROM public.hm_lost"), {}, n), 0) << t.SQLErrText().toStdString();
+    EXPECT_EQ(n[0].longValue(), 0) << "the server ended the transaction: nothing of it stays";
+    t.executeImmediate(QStringLiteral("DROP TABLE public.hm_lost"));
+    t.commit();
+}
