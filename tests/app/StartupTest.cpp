@@ -1,6 +1,7 @@
 #include "host/RegisterDatabases.h"
 #include "platform/core/Transaction.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -76,4 +77,36 @@ TEST(StartupTest, AServerThatCannotBeReachedOrHoldsNoRegisterIsRefused)
     }
     EXPECT_NE(run(server, err), 0);
     EXPECT_TRUE(err.contains(QStringLiteral("not a register of this program"))) << err.toStdString();
+}
+
+// A password in the connection string is never printed: --create-demo-pg tells where it made the
+// register without it.
+TEST(StartupTest, APasswordIsNeverPrinted)
+{
+    const QString server = qEnvironmentVariable("HM_PG_CONNINFO");
+    if (server.isEmpty()) {
+        if (qEnvironmentVariableIsSet("CI"))
+            FAIL() << "no PostgreSQL test cluster (HM_PG_CONNINFO)";
+        GTEST_SKIP() << "no PostgreSQL test cluster (HM_PG_CONNINFO)";
+    }
+    // A database of its own (the test cluster trusts every local user, so the password is unused).
+    rt::Transaction admin(QStringLiteral("admin"));
+    admin.DBMS = QStringLiteral("PostgreSQL");
+    admin.Database = server;
+    ASSERT_EQ(admin.connect(), 0) << admin.SQLErrText().toStdString();
+    const QString db = QStringLiteral("hm_pw%1").arg(QCoreApplication::applicationPid());
+    rt::DbError ignored;
+    admin.connection()->exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(db), ignored);
+    ASSERT_TRUE(admin.connection()->exec(QStringLiteral("CREATE DATABASE %1").arg(db), ignored)) << ignored.text.toStdString();
+    QProcess p;
+    p.setProgram(QStringLiteral(HISTMAINT_EXE));
+    p.setArguments({QStringLiteral("--create-demo-pg"), server + QStringLiteral(" dbname=%1 password=s3cret-pw").arg(db),
+                    QStringLiteral("--households"), QStringLiteral("2")});
+    p.start();
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("s3cret-pw"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("password=****"))) << out.toStdString();
+    admin.connection()->exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(db), ignored);
 }

@@ -121,6 +121,21 @@ TEST_F(BackendTransactionTest, QuotingHoldsWhateverTheServersDefault)
     }
 }
 
+// A statement the server stops for running too long is told as that, not as another program
+// writing (no "try again when it has finished").
+TEST_F(BackendTransactionTest, AStatementStoppedByTheServerIsToldAsSuch)
+{
+    if (!TestRegister::onServer())
+        GTEST_SKIP() << "the statement timeout is the server's";
+    ASSERT_EQ(t.executeImmediate(QStringLiteral("SET statement_timeout TO 50")), 0);
+    QList<Value> into{Value::null(ValueType::String)};
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT pg_sleep(2)::text"), {}, into), -1);
+    EXPECT_TRUE(t.SQLErrText().contains(QStringLiteral("statement timeout"))) << t.SQLErrText().toStdString();
+    EXPECT_FALSE(t.SQLErrText().contains(QStringLiteral("another connection"))) << t.SQLErrText().toStdString();
+    EXPECT_FALSE(t.lockConflict());
+    t.rollback();
+}
+
 TEST_F(BackendTransactionTest, ManualCommitAndAFinishedCursorStaysFinished)
 {
     for (int i = 1; i <= 3; ++i)
