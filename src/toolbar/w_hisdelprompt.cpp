@@ -80,7 +80,11 @@ w_hisdelprompt::w_hisdelprompt(QWidget *parent) : host::w_response(QStringLitera
     p_ok = button(c, "p_ok", "bmp\\cb_ok.bmp", 494, 848, 279, 96);
     p_close = button(c, "p_close", "bmp\\cb_close.bmp", 1042, 848, 279, 96);
     st_status = control<QLabel>(c, "st_status", "", 55, 968, 1755, 72);
-    st_count = control<QLabel>(c, "st_count", "", 900, 768, 910, 64);
+    // The count line has a row of its own under the status: with the dates and several tables
+    // it is long, and it wraps rather than being cut.
+    st_count = control<QLabel>(c, "st_count", "", 55, 1040, 1755, 136);
+    st_count->setWordWrap(true);
+    st_count->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     st_count->setToolTip(QString::fromUtf8("按当前的选择将删除的历史记录数"));
     // 确定 and 关闭 from the keyboard: Tab reaches them, Enter or Space presses them, Esc closes.
     p_ok->setKeyboardButton(true);
@@ -95,7 +99,7 @@ w_hisdelprompt::w_hisdelprompt(QWidget *parent) : host::w_response(QStringLitera
     connect(em_end, &QLineEdit::textChanged, this, &w_hisdelprompt::refreshCount);
     connect(cbx_rpr, &QCheckBox::toggled, this, &w_hisdelprompt::refreshCount);
     connect(&m_counting, &QFutureWatcher<Counted>::finished, this, &w_hisdelprompt::countFinished);
-    setUnitsSize(1888, 1072);
+    setUnitsSize(1888, 1200);
 }
 
 void w_hisdelprompt::onOpen()
