@@ -14,6 +14,29 @@ bool identPart(QChar c)
     return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
 }
 
+// Where the string literal whose text starts at `from` ends: its closing quote, or the last
+// character of an unterminated one.
+int stringEnd(const QString &sql, int from, bool backslashEscapes)
+{
+    const int n = int(sql.size());
+    int j = from;
+    while (j < n) {
+        if (backslashEscapes && sql[j] == QLatin1Char('\\')) {
+            j += 2;
+            continue;
+        }
+        if (sql[j] == QLatin1Char('\'')) {
+            if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
+                j += 2;
+                continue;
+            }
+            return j;
+        }
+        ++j;
+    }
+    return n - 1;
+}
+
 } // namespace
 
 bool SqlLexer::isQuery(const QString &keyword)
@@ -44,42 +67,11 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
             ++i;
             break;
         }
-        if ((c == QLatin1Char('E') || c == QLatin1Char('e')) && next == QLatin1Char('\'')
-            && !(i > 0 && identPart(sql[i - 1]))) {
-            // An escape string, E'…': a backslash escapes the next character, '' is a quote.
-            int j = i + 2;
-            while (j < n) {
-                if (sql[j] == QLatin1Char('\\')) {
-                    j += 2;
-                    continue;
-                }
-                if (sql[j] == QLatin1Char('\'')) {
-                    if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
-            j = std::min(j, n - 1);
-            out += sql.mid(i, j + 1 - i);
-            i = j + 1;
-            leading = false;
-            continue;
-        }
-        if (c == QLatin1Char('\'')) { // a string literal, '' inside
-            int j = i + 1;
-            while (j < n) {
-                if (sql[j] == QLatin1Char('\'')) {
-                    if (j + 1 < n && sql[j + 1] == QLatin1Char('\'')) {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++j;
-            }
+        const bool escapeString = (c == QLatin1Char('E') || c == QLatin1Char('e')) && next == QLatin1Char('\'')
+                                  && !(i > 0 && identPart(sql[i - 1]));
+        if (escapeString || c == QLatin1Char('\'')) {
+            // A string literal ('' inside), or an escape string E'…' (a backslash escapes too).
+            const int j = stringEnd(sql, escapeString ? i + 2 : i + 1, escapeString);
             out += sql.mid(i, j + 1 - i);
             i = j + 1;
             leading = false;
