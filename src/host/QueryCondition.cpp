@@ -164,7 +164,8 @@ bool QueryCondition::build(const rt::DwDefinition &definition, const QList<Query
                     const std::optional<rt::Decimal> exact = rt::Decimal::parse(value);
                     if (type == rt::ValueType::Decimal && dialect == Dialect::PostgreSQL) {
                         // numeric against a numeric literal (the plain number, checked above): exact.
-                        part = QStringLiteral("%1 %2 %3").arg(col, sqlOp(t.op), exact ? exact->toString() : value);
+                        part = QStringLiteral("%1 %2 %3").arg(col, sqlOp(t.op),
+                                                              exact ? exact->toString() : QLocale::c().toString(n, 'g', 17));
                     } else if (type == rt::ValueType::Decimal) {
                         // The files keep decimals as exact text: compare them as numbers (double
                         // precision on both sides), not as text.

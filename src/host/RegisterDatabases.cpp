@@ -35,8 +35,7 @@ int RegisterDatabases::createFile(const QString &path, const QString &role, QStr
     // into it; the journal files the database makes beside it take the same permissions.
     {
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
-            || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
             errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
             return -1;
         }

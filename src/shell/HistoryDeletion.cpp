@@ -1,7 +1,7 @@
 #include "shell/HistoryDeletion.h"
 
 #include "host/ui/Globals.h"
-#include "model/LockHint.h"
+#include "host/LockHint.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/ui/DataWindowControl.h"
@@ -26,7 +26,7 @@ bool HistoryDeletion::runProcedure(const char *declaration, const char *hostVari
     // A commit that fails (a full disk, an I/O error) is a failed deletion: the transaction is
     // still open and would be undone by the next rollback on this connection.
     if (photosqlca.SQLCode() == -1 || photosqlca.commit() != 0) {
-        const QString told = model::LockHint::add(failureMessage, photosqlca);
+        const QString told = host::LockHint::add(failureMessage, photosqlca);
         photosqlca.rollback();
         MessageBox(Title, told, MsgIcon::StopSign, MsgButtons::OK, 1);
         procedure.close();
@@ -103,9 +103,10 @@ void HistoryDeletion::writeBack(rt::ui::DataWindowControl *grid, long row)
     rt::Transaction &photosqlca = host::g().photosqlca;
     // The grid's flags are reset only once the commit has held.
     if (grid->Update(true, false) != 1 || photosqlca.commit() != 0) {
-        const QString failed = model::LockHint::add("删除失败!", photosqlca);
+        const QString failed = host::LockHint::add("删除失败!", photosqlca);
+        const bool unknown = photosqlca.connectionLost(); // our own deletion may have held
         photosqlca.rollback();
-        if (settleFailedDeletion(grid, row))
+        if (settleFailedDeletion(grid, row) && !unknown)
             MessageBox(Title, alreadyDeletedText(), MsgIcon::Information, MsgButtons::OK, 1);
         else
             MessageBox(Title, failed, MsgIcon::StopSign, MsgButtons::OK, 1);

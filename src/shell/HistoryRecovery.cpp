@@ -6,7 +6,7 @@
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
-#include "model/LockHint.h"
+#include "host/LockHint.h"
 #include "model/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/DeclaredProcedure.h"
@@ -124,7 +124,7 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
             return false;
         // The history row goes only once the live row is committed.
         if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
-            const QString told = model::LockHint::add("保存恢复数据时失败", sqlca);
+            const QString told = host::LockHint::add("保存恢复数据时失败", sqlca);
             sqlca.rollback();
             tell(told);
             return false;
@@ -135,9 +135,10 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
         ls_personno = adw_datawindow->GetItemString(ll_row, "personno");
     if (adw_datawindow->DeleteRow(ll_row) == 1) {
         if (adw_datawindow->Update(true, false) != 1 || photosqlca.commit() != 0) {
-            const QString failed = model::LockHint::add("删除历史信息失败", photosqlca);
+            const QString failed = host::LockHint::add("删除历史信息失败", photosqlca);
+            const bool unknown = photosqlca.connectionLost(); // our own deletion may have held
             photosqlca.rollback();
-            if (HistoryDeletion::settleFailedDeletion(adw_datawindow, ll_row))
+            if (HistoryDeletion::settleFailedDeletion(adw_datawindow, ll_row) && !unknown)
                 tell(HistoryDeletion::alreadyDeletedText() + QString::fromUtf8("\r\n恢复的记录已保存在现有信息中。"));
             else if (replace)
                 tell(failed + QString::fromUtf8("\r\n现有记录已经替换，替换前的记录已另存为历史记录；这条历史记录仍在历史信息中。"));
@@ -162,7 +163,7 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     dp_delperson.execute({{QStringLiteral("ls_personno"), rt::Value(ls_personno)}});
     // The procedure writes the live register, so its outcome is ended on sqlca.
     if (sqlca.SQLCode() == -1 || sqlca.commit() != 0) {
-        const QString told = model::LockHint::add("删除个人历史信息失败!", sqlca);
+        const QString told = host::LockHint::add("删除个人历史信息失败!", sqlca);
         sqlca.rollback();
         tell(told);
     }

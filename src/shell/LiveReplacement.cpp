@@ -5,7 +5,7 @@
 #include "host/SchemaCatalogue.h"
 #include "host/ui/Globals.h"
 #include "model/Category.h"
-#include "model/LockHint.h"
+#include "host/LockHint.h"
 #include "model/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
@@ -19,7 +19,7 @@ namespace {
 // reason and the caller's context, a line each. Made before the failed transaction is rolled back.
 QString told(const char *message, const rt::Transaction *failed, const QString &context)
 {
-    QString text = failed ? model::LockHint::add(message, *failed) : QString::fromUtf8(message);
+    QString text = failed ? host::LockHint::add(message, *failed) : QString::fromUtf8(message);
     if (failed && !failed->SQLErrText().trimmed().isEmpty())
         text += QStringLiteral("\r\n") + failed->SQLErrText().trimmed();
     if (!context.isEmpty())
@@ -105,9 +105,14 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     // 3. The live record takes the history row's values.
     HistoryRecovery::copyColumns(source, row, current, 1);
     if (current.Update() != 1 || sqlca.commit() != 0) {
-        const QString text = told("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动", &sqlca, context);
+        // A COMMIT that got no answer may have held: then the copy is the only record of the
+        // state replaced, and it stays.
+        const bool unknown = sqlca.connectionLost();
+        const QString text = unknown ? told("保存恢复数据时失败", &sqlca, context)
+                                     : told("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动", &sqlca, context);
         sqlca.rollback();
-        withdrawCopy(*table, copyId);
+        if (!unknown)
+            withdrawCopy(*table, copyId);
         HistoryRecovery::tell(text);
         return false;
     }

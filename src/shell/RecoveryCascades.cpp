@@ -5,7 +5,7 @@
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
-#include "model/LockHint.h"
+#include "host/LockHint.h"
 #include "model/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/dw/DataStore.h"
@@ -84,7 +84,7 @@ void RecoveryCascades::wf_rprrecovery(rt::ui::DataWindowControl *adw_datawindow,
                                           "and (issave is null or issave <> ?)"),
                            {ls_personno, ls_rprno, model::RecoveryPlan::replacedCode()});
         if (photosqlca.SQLCode() == -1 || photosqlca.commit() != 0) {
-            const QString told = model::LockHint::add("删除个人历史信息失败!", photosqlca);
+            const QString told = host::LockHint::add("删除个人历史信息失败!", photosqlca);
             photosqlca.rollback();
             HistoryRecovery::tell(told);
         }
@@ -144,7 +144,7 @@ void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawind
             if (HistoryRecovery::wf_copycolumn(adw_datawindow, *lds_curtable, history.get(), 2) < 1)
                 continue;
             if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
-                const QString told = model::LockHint::add("保存恢复数据时失败", sqlca);
+                const QString told = host::LockHint::add("保存恢复数据时失败", sqlca);
                 sqlca.rollback();
                 HistoryRecovery::tell(told + QStringLiteral("\r\n") + context);
                 continue;
@@ -153,7 +153,7 @@ void RecoveryCascades::wf_personrecovery(rt::ui::DataWindowControl *adw_datawind
         // Exactly the row that moved.
         if (photosqlca.execute(QStringLiteral("delete from %1 where hisid = ?").arg(T), {hisid}) == -1
             || photosqlca.commit() != 0) {
-            const QString told = model::LockHint::add(category->cascadeFailure, photosqlca);
+            const QString told = host::LockHint::add(category->cascadeFailure, photosqlca);
             photosqlca.rollback();
             HistoryRecovery::tell(told);
         }

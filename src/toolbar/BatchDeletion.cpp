@@ -4,7 +4,7 @@
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
-#include "model/LockHint.h"
+#include "host/LockHint.h"
 #include "model/ModuleWindows.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/core/Functions.h"
@@ -286,7 +286,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     if (code == -1 || (code == 0 && photosqlca.commit() != 0)) {
         // A failed statement, procedure or COMMIT: nothing of it stays, the grid as it was.
         const QString why = photosqlca.SQLErrText();
-        const QString told = model::LockHint::add(outcome.failure, photosqlca);
+        const QString told = host::LockHint::add(outcome.failure, photosqlca);
         photosqlca.rollback();
         busy.done();
         rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);

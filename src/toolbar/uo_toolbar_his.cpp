@@ -160,12 +160,15 @@ void uo_toolbar_his::ue_dwnlbuttonup(int xpos, int ypos, long row, const QString
 
 void uo_toolbar_his::retrieveWithSheetSql(rt::ui::DataWindowControl *grid, const QString &sql)
 {
+    const QString previous = grid->GetSQLSelect();
     grid->Modify(QStringLiteral("datawindow.table.select='") + escapeCondition(sql) + QStringLiteral("'"));
     grid->SetTransObject(&host::g().photosqlca);
     // A failed re-retrieve keeps the rows shown and says so.
-    if (grid->Retrieve() < 0)
-        rt::ui::MessageBox(QString::fromUtf8("提示"), model::ReadFailure::historyText(host::g().photosqlca),
-                           rt::ui::MsgIcon::StopSign);
+    if (grid->Retrieve() < 0) {
+        const QString told = model::ReadFailure::historyText(host::g().photosqlca);
+        grid->SetSQLSelect(previous); // the select goes with the rows it shows
+        rt::ui::MessageBox(QString::fromUtf8("提示"), told, rt::ui::MsgIcon::StopSign);
+    }
 }
 
 void uo_toolbar_his::uf_setenabled(const QString &as_object, bool ab_enabled)

@@ -165,6 +165,10 @@ BatchRequest w_hisdelprompt::request() const
 
 w_hisdelprompt::~w_hisdelprompt()
 {
+    // A count still running is stopped, not waited for: closing the dialog is immediate.
+    m_recount = false;
+    if (m_counter && m_counting.isRunning())
+        m_counter->cancel();
     m_counting.waitForFinished(); // the count's connection goes with the dialog
 }
 

@@ -233,3 +233,23 @@ INSTANTIATE_TEST_SUITE_P(Paths, DeletionCommitFailureTest,
                          [](const ::testing::TestParamInfo<CommitFailureCase> &info) {
                              return std::string(info.param.table) + "_answer" + std::to_string(info.param.answer);
                          });
+
+// A procedure that meets another operator's lock says so under its own message.
+TEST_F(DeletionTest, AProcedureMeetingALockSaysWhy)
+{
+    click("p_personinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const QString personNo = dw->GetItemString(1, "PersonNo");
+    rt::Transaction other(QStringLiteral("other_photosqlca")), otherLive(QStringLiteral("other_sqlca"));
+    QString error;
+    ASSERT_EQ(TestRegister::connect(dir->path(), otherLive, other, error), 0) << error.toStdString();
+    // Another operator is deleting the same person's history and has not committed yet.
+    ASSERT_EQ(other.execute(QStringLiteral("DELETE FROM th_ge_personinfo WHERE PersonNo = ?"), {personNo}), 0);
+    dw->SetRow(1);
+    op.answer(1);
+    frame->ue_del(1);
+    other.rollback();
+    ASSERT_EQ(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("删除个人历史信息失败!\r\n另一位操作员正在修改这些记录，请稍后再试。"));
+    EXPECT_FALSE(host::g().photosqlca.inTransaction());
+}

@@ -1,5 +1,6 @@
 #include "host/ui/w_filter_his.h"
 
+#include "host/LockHint.h"
 #include "host/ui/Globals.h"
 #include "platform/core/Functions.h"
 #include "platform/dw/DwLibrary.h"
@@ -181,9 +182,9 @@ long w_filter_his::retrieveWith(const QString &select, const QString &text)
     m_dw->SetTransObject(&g().photosqlca);
     const long rows = m_dw->Retrieve();
     if (rows < 0) {
-        const QString why = g().photosqlca.SQLErrText();
+        const QString why = host::LockHint::add(QString::fromUtf8("查询失败：%1").arg(g().photosqlca.SQLErrText()), g().photosqlca);
         m_dw->SetSQLSelect(previous);
-        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("查询失败：%1").arg(why));
+        rt::ui::MessageBox(BoxTitle, why);
         return -1;
     }
     g().gs_querystr = text;

@@ -106,6 +106,9 @@ public:
     // True once the connection is known to be broken (a server's connection that closed); it
     // stays broken until it is opened again. A file never breaks.
     virtual bool isBroken() const { return false; }
+    // Stops the statement running on this connection, from any thread; the statement then
+    // fails. Nothing happens when none runs.
+    virtual void interrupt() = 0;
 };
 
 } // namespace rt

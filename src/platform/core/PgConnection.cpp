@@ -251,7 +251,8 @@ bool PgConnection::open(const DbOpenOptions &options, DbError &error)
     PgConninfo::Params params;
     QString unreadable;
     if (!PgConninfo::withDefaults(options.path, params, unreadable)) {
-        error = {-1, QStringLiteral("cannot read the connection string: %1").arg(unreadable)};
+        // libpq's reason quotes the string, which may hold a password: it is not passed on.
+        error = {-1, QStringLiteral("cannot read the connection string (check its key=value pairs and quotes)")};
         return false;
     }
     std::vector<const char *> keywords, values;
@@ -286,17 +287,29 @@ bool PgConnection::open(const DbOpenOptions &options, DbError &error)
                                    "SET standard_conforming_strings TO on; SET lock_timeout TO %1; SET statement_timeout TO %2")
                         .arg(std::max(1, options.busyTimeoutMs))
                         .arg(options.create ? 0 : PgConninfo::statementTimeoutMs());
+    // An operator's own statement timeout (options=-c statement_timeout=…, PGOPTIONS) stands.
+    const auto setsTimeout = [](const QByteArray &o) { return o.contains("statement_timeout"); };
+    bool ownTimeout = setsTimeout(qgetenv("PGOPTIONS"));
+    for (const auto &[key, value] : params)
+        ownTimeout = ownTimeout || (key == "options" && setsTimeout(value));
+    if (ownTimeout)
+        setup.replace(QRegularExpression(QStringLiteral("; SET statement_timeout TO \\d+")), QString());
     if (!schemas.isEmpty())
         setup += QStringLiteral("; SET search_path TO ") + schemas.join(QStringLiteral(", "));
     if (!exec(setup, error)) {
         close();
         return false;
     }
+    m_cancel = PQgetCancel(m_conn);
     return true;
 }
 
 void PgConnection::close()
 {
+    if (m_cancel) {
+        PQfreeCancel(m_cancel);
+        m_cancel = nullptr;
+    }
     if (m_conn) {
         PQfinish(m_conn);
         m_conn = nullptr;
@@ -339,6 +352,13 @@ std::unique_ptr<DbStatement> PgConnection::prepare(const QString &sql, int *tail
         return nullptr;
     }
     return std::make_unique<PgStatement>(*this, std::move(st), name, description);
+}
+
+void PgConnection::interrupt()
+{
+    char reason[256];
+    if (m_cancel)
+        PQcancel(m_cancel, reason, int(sizeof reason));
 }
 
 bool PgConnection::isBroken() const

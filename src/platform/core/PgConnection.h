@@ -5,6 +5,7 @@
 #include <QHash>
 
 struct pg_conn;
+struct pg_cancel;
 
 namespace rt {
 
@@ -37,6 +38,7 @@ public:
     QStringList primaryKey(const QString &table) override;
     bool hasServerProcedures() const override { return true; }
     bool isBroken() const override;
+    void interrupt() override;
 
     // For the statements: the connection, rows changed, a table's name by its object id.
     pg_conn *handle() const { return m_conn; }
@@ -48,6 +50,7 @@ public:
 
 private:
     pg_conn *m_conn = nullptr;
+    pg_cancel *m_cancel = nullptr; // made at connect, so that another thread only sends it
     std::int64_t m_changes = 0;
     int m_statements = 0;
     QHash<unsigned, QString> m_tables;

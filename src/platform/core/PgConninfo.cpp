@@ -32,13 +32,20 @@ bool PgConninfo::withDefaults(const QString &conninfo, Params &params, QString &
             params.append({QByteArray(o->keyword), QByteArray(o->val)});
     }
     PQconninfoFree(options);
+    const auto isSet = [&](const char *key) {
+        return std::any_of(params.cbegin(), params.cend(), [&](const auto &p) { return p.first == key; });
+    };
+    // The program's name, unless the operator names the session otherwise.
+    params.append({QByteArray("fallback_application_name"), QByteArray("histmaint")});
+    // A service file's settings are the operator's: an explicit default would override them.
+    if (isSet("service") || qEnvironmentVariableIsSet("PGSERVICE"))
+        return true;
     static const std::pair<const char *, const char *> defaults[] = {
-        {"connect_timeout", "10"},    {"keepalives", "1"},          {"keepalives_idle", "30"},
-        {"keepalives_interval", "10"}, {"keepalives_count", "3"},   {"tcp_user_timeout", "60000"},
-        {"application_name", "histmaint"}};
+        {"connect_timeout", "10"},     {"keepalives", "1"},        {"keepalives_idle", "30"},
+        {"keepalives_interval", "10"}, {"keepalives_count", "3"}, {"tcp_user_timeout", "60000"}};
     for (const auto &[key, value] : defaults) {
-        const bool set = std::any_of(params.cbegin(), params.cend(), [&](const auto &p) { return p.first == key; });
-        if (!set)
+        // Nor does a default override the environment's (PGCONNECT_TIMEOUT …).
+        if (!isSet(key) && !(QByteArrayView(key) == "connect_timeout" && qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT")))
             params.append({QByteArray(key), QByteArray(value)});
     }
     return true;
@@ -55,7 +62,9 @@ QString PgConninfo::masked(const QString &conninfo)
         if (!o->val || !*o->val)
             continue;
         const QString key = QString::fromUtf8(o->keyword);
-        QString value = key == QLatin1String("password") ? QStringLiteral("****") : QString::fromUtf8(o->val);
+        // Every secret libpq knows of (password, sslpassword …) is marked for display with '*'.
+        const bool secret = key == QLatin1String("password") || (o->dispchar && o->dispchar[0] == '*');
+        QString value = secret ? QStringLiteral("****") : QString::fromUtf8(o->val);
         if (value.isEmpty() || value.contains(QLatin1Char(' ')) || value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('\\')))
             value = QLatin1Char('\'') + value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"))
                     + QLatin1Char('\'');

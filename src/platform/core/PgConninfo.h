@@ -16,9 +16,11 @@ public:
     using Params = QList<std::pair<QByteArray, QByteArray>>;
 
     // The settings of conninfo (key=value pairs or a postgresql:// URI) plus the defaults for
-    // whatever it does not set: connect_timeout 10, keepalives on (idle 30 s, interval 10 s,
-    // count 3), tcp_user_timeout 60 s, application_name histmaint. False with the reason when
-    // the string cannot be read.
+    // whatever it, the environment (PGCONNECT_TIMEOUT) or a service (service=, PGSERVICE) does
+    // not set: connect_timeout 10, keepalives on (idle 30 s, interval 10 s, count 3),
+    // tcp_user_timeout 60 s; the session is named histmaint unless it is named otherwise. False
+    // with the reason when the string cannot be read (the reason names no part of the string,
+    // which may be part of a password).
     static bool withDefaults(const QString &conninfo, Params &params, QString &error);
     // The string as it may be shown or printed: the password replaced by "****". A string that
     // cannot be read is not shown at all.

@@ -207,6 +207,12 @@ bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
     return exec(QStringLiteral("PRAGMA foreign_keys=ON"), error);
 }
 
+void SqliteConnection::interrupt()
+{
+    if (m_db)
+        sqlite3_interrupt(m_db);
+}
+
 void SqliteConnection::close()
 {
     if (m_db) {

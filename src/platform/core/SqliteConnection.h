@@ -32,6 +32,8 @@ public:
     // The engine's error for the connection's last call, with a readable text.
     static DbError errorOf(sqlite3 *db, int rc);
 
+    void interrupt() override;
+
 private:
     bool configure(const DbOpenOptions &options, DbError &error);
 

@@ -57,6 +57,12 @@ bool Transaction::open()
     return true;
 }
 
+void Transaction::cancel()
+{
+    if (m_connection)
+        m_connection->interrupt();
+}
+
 bool Transaction::connectionLost() const
 {
     return m_connection && m_connection->isBroken();
@@ -66,14 +72,25 @@ bool Transaction::restoreConnection()
 {
     if (!connectionLost())
         return true;
+    // A transaction the break cut short is ended by its caller first (its rollback, or its
+    // commit that fails): statements after it must not run in a new transaction that a later
+    // COMMIT would report as saved.
+    if (m_writeOpen) {
+        setError(DbError{-1, QStringLiteral("the connection to the server was lost in the middle of a change; "
+                                            "the change is ended before anything else runs"),
+                         false, true});
+        return false;
+    }
     // Whatever the broken connection had open, the server has ended; its statements go with it.
+    // The broken connection stays until a new one is open, so that a server still away is
+    // noticed again at the next operation.
     m_cache.clear();
-    m_connection.reset();
     return open();
 }
 
 int Transaction::disconnect()
 {
+    m_writeOpen = false;
     m_cache.clear();
     if (m_connection) {
         if (!m_connection->autocommit()) {
@@ -192,6 +209,7 @@ bool Transaction::beginWrite()
         setError(error);
         return false;
     }
+    m_writeOpen = true;
     return true;
 }
 
@@ -391,10 +409,13 @@ int Transaction::underSavepoint(const QString &procedure, const std::function<bo
     const std::int64_t before = m_connection->totalChanges();
     if (!body(errorText)) {
         const long code = m_sqlDbCode != 0 && m_sqlCode == -1 ? m_sqlDbCode : -1;
+        // The statement inside that met another connection's lock makes the procedure's failure one.
+        const bool lock = lockConflict();
         DbError ignored;
         m_connection->exec(QStringLiteral("ROLLBACK TO proc_call"), ignored);
         m_connection->exec(QStringLiteral("RELEASE proc_call"), ignored);
         setError(code, errorText.isEmpty() ? QStringLiteral("procedure %1 failed").arg(procedure) : errorText);
+        m_lockConflict = lock;
         return -1;
     }
     if (!m_connection->exec(QStringLiteral("RELEASE proc_call"), error)) {
@@ -430,6 +451,7 @@ int Transaction::rollback()
 
 int Transaction::endTransaction(const QString &statement)
 {
+    m_writeOpen = false;
     const bool commit = statement.compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) == 0;
     // The server ends whatever was open when the connection broke. A rollback is then done; a
     // commit may or may not have held, and is never reported as saved.

@@ -81,6 +81,8 @@ public:
     // open is ended by the server, and the next operation connects again. Reported as saved is
     // nothing whose COMMIT did not answer.
     bool connectionLost() const;
+    // Stops the statement this transaction runs on another thread (that statement then fails).
+    void cancel();
 
     // SELECT … INTO: exactly one row. The values arrive converted to the types of the entries
     // already in `into` (further columns keep their natural type). No row: 100, into unchanged;
@@ -161,6 +163,7 @@ private:
     QString m_sqlErrText;
     long m_sqlDbCode = 0;
     bool m_lockConflict = false;
+    bool m_writeOpen = false; // a write transaction was begun and not yet ended
     std::int64_t m_sqlNRows = 0;
 };
 

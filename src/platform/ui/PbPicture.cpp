@@ -54,7 +54,8 @@ void PbPicture::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
     if (focusPolicy() != Qt::NoFocus && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
-        Q_EMIT clicked();
+        if (!event->isAutoRepeat()) // a key held down presses once
+            Q_EMIT clicked();
         event->accept();
         return;
     }

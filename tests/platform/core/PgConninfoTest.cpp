@@ -26,13 +26,15 @@ TEST(PgConninfo, DefaultsCompleteWhatTheStringLeavesOpen)
     ASSERT_TRUE(PgConninfo::withDefaults(QStringLiteral("host=/run/postgresql dbname=register"), params, error));
     EXPECT_EQ(valueOf(params, "connect_timeout"), "10");
     EXPECT_EQ(valueOf(params, "keepalives"), "1");
-    EXPECT_EQ(valueOf(params, "application_name"), "histmaint");
+    EXPECT_EQ(valueOf(params, "fallback_application_name"), "histmaint");
     EXPECT_EQ(valueOf(params, "dbname"), "register");
     ASSERT_TRUE(PgConninfo::withDefaults(QStringLiteral("postgresql://clerk@db.example/register?connect_timeout=3&application_name=x"),
                                          params, error));
     EXPECT_EQ(valueOf(params, "connect_timeout"), "3") << "the operator's own setting stands";
     EXPECT_EQ(valueOf(params, "application_name"), "x");
     EXPECT_EQ(valueOf(params, "user"), "clerk");
+    ASSERT_TRUE(PgConninfo::withDefaults(QStringLiteral("service=register"), params, error));
+    EXPECT_EQ(valueOf(params, "connect_timeout"), "<unset>") << "a service file's settings stand";
     EXPECT_FALSE(PgConninfo::withDefaults(QStringLiteral("host='unclosed"), params, error));
     EXPECT_FALSE(error.isEmpty());
 }
@@ -40,7 +42,7 @@ TEST(PgConninfo, DefaultsCompleteWhatTheStringLeavesOpen)
 TEST(PgConninfo, APasswordIsNeverShown)
 {
     for (const char *conninfo : {"host=db dbname=register password=s3cret user=clerk", "password='s3 cret' host=db",
-                                 "postgresql://clerk:s3cret@db/register"}) {
+                                 "postgresql://clerk:s3cret@db/register", "host=db sslpassword=s3cret password=s3x"}) {
         const QString shown = PgConninfo::masked(QString::fromLatin1(conninfo));
         EXPECT_FALSE(shown.contains(QStringLiteral("s3"))) << shown.toStdString();
         EXPECT_TRUE(shown.contains(QStringLiteral("password=****"))) << shown.toStdString();

@@ -96,3 +96,26 @@ TEST_F(PgServerTest, ALostConnectionIsToldAndTheNextOperationConnectsAgain)
     t.executeImmediate(QStringLiteral("DROP TABLE public.hm_lost"));
     t.commit();
 }
+
+// The server still away when the next operation comes: that operation fails (in the connect
+// timeout) and says so, and the one after, with the server back, connects.
+TEST_F(PgServerTest, AServerStillAwayIsTriedAgainAtEachOperation)
+{
+    rt::Transaction t(QStringLiteral("sqlca")), admin(QStringLiteral("admin"));
+    for (rt::Transaction *c : {&t, &admin}) {
+        c->DBMS = QStringLiteral("PostgreSQL");
+        c->Database = qEnvironmentVariable("HM_PG_CONNINFO") + QStringLiteral(" connect_timeout=2");
+        ASSERT_EQ(c->connect(), 0) << c->SQLErrText().toStdString();
+    }
+    QList<rt::Value> pid{rt::Value::null(rt::ValueType::Long)}, one{rt::Value::null(rt::ValueType::Long)};
+    ASSERT_EQ(t.selectInto(QStringLiteral("SELECT pg_backend_pid()"), {}, pid), 0);
+    QList<rt::Value> done{rt::Value::null(rt::ValueType::String)};
+    ASSERT_EQ(admin.selectInto(QStringLiteral("SELECT pg_terminate_backend(?)::text"), {pid[0]}, done), 0);
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT 1"), {}, one), -1);
+    freeze();
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT 1"), {}, one), -1) << "the server is away";
+    EXPECT_TRUE(t.connectionLost()) << "and the connection is still known to be lost";
+    kill(postmaster, SIGCONT);
+    stopped = false;
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT 1"), {}, one), 0) << t.SQLErrText().toStdString();
+}

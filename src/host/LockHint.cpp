@@ -1,8 +1,8 @@
-#include "model/LockHint.h"
+#include "host/LockHint.h"
 
 #include "platform/core/Transaction.h"
 
-namespace model {
+namespace host {
 
 QString LockHint::add(const QString &message, const rt::Transaction &failed)
 {
@@ -11,4 +11,4 @@ QString LockHint::add(const QString &message, const rt::Transaction &failed)
     return failed.lockConflict() ? message + QStringLiteral("\r\n") + text() : message;
 }
 
-} // namespace model
+} // namespace host
