@@ -75,6 +75,7 @@ struct DbOpenOptions
     QString attachPath;           // optional second file, reached by unqualified names
     QString attachSchema = QStringLiteral("hist");
     int busyTimeoutMs = 3000;
+    int statementTimeoutMs = 120000; // a server backend: how long one statement may run
     QString searchPath;           // a server backend: the schemas unqualified names are looked up in
 };
 

@@ -4,6 +4,8 @@
 #include "SqlLexer.h"
 
 #include <QRegularExpression>
+#include <chrono>
+#include <poll.h>
 #include <libpq-fe.h>
 
 namespace rt {
@@ -37,8 +39,9 @@ public:
         PQclear(m_description);
         // A statement prepared inside a transaction that has since failed cannot be freed now;
         // it goes with the session.
-        if (!m_name.isEmpty() && m_connection.handle() && PQtransactionStatus(m_connection.handle()) != PQTRANS_INERROR)
-            PQclear(PQexec(m_connection.handle(), QStringLiteral("DEALLOCATE %1").arg(m_name).toUtf8().constData()));
+        if (!m_name.isEmpty() && m_connection.handle() && !m_connection.isBroken()
+            && PQtransactionStatus(m_connection.handle()) != PQTRANS_INERROR)
+            PQclear(m_connection.query(QStringLiteral("DEALLOCATE %1").arg(m_name).toUtf8().constData()));
     }
 
     int parameterCount() const override { return m_st.parameterCount; }
@@ -165,15 +168,13 @@ private:
 
     bool execute()
     {
-        PGconn *conn = m_connection.handle();
         if (m_name.isEmpty()) {
-            m_result = PQexec(conn, m_st.text.toUtf8().constData());
+            m_result = m_connection.query(m_st.text.toUtf8().constData());
         } else {
             std::vector<const char *> values(std::size_t(m_st.parameterCount));
             for (std::size_t i = 0; i < values.size(); ++i)
                 values[i] = m_null[i] ? nullptr : m_values[i].constData();
-            m_result = PQexecPrepared(conn, m_name.toUtf8().constData(), m_st.parameterCount, values.data(), nullptr,
-                                      nullptr, 0);
+            m_result = m_connection.queryPrepared(m_name.toUtf8().constData(), m_st.parameterCount, values.data());
         }
         const ExecStatusType status = PQresultStatus(m_result);
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
@@ -226,6 +227,9 @@ DbError PgConnection::errorOf(const void *res) const
         text += QStringLiteral(" (%1)").arg(QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)));
     e.lockConflict = isLockState(state);
     e.connectionLost = isBroken();
+    if (m_abandoned)
+        text = QStringLiteral("the server did not answer within %1 s, and not even to a cancel; the connection is given up")
+                   .arg((m_answerWithinMs + std::min(10000, m_answerWithinMs)) / 1000 + 2);
     if (e.connectionLost)
         text += QStringLiteral(" (the connection to the server was lost)");
     if (e.lockConflict)
@@ -286,7 +290,7 @@ bool PgConnection::open(const DbOpenOptions &options, DbError &error)
     QString setup = QStringLiteral("SET client_encoding TO 'UTF8'; SET DateStyle TO ISO; SET client_min_messages TO warning; "
                                    "SET standard_conforming_strings TO on; SET lock_timeout TO %1; SET statement_timeout TO %2")
                         .arg(std::max(1, options.busyTimeoutMs))
-                        .arg(options.create ? 0 : PgConninfo::statementTimeoutMs());
+                        .arg(options.create ? 0 : std::max(1, options.statementTimeoutMs));
     // An operator's own statement timeout (options=-c statement_timeout=…, PGOPTIONS) stands.
     const auto setsTimeout = [](const QByteArray &o) { return o.contains("statement_timeout"); };
     bool ownTimeout = setsTimeout(qgetenv("PGOPTIONS"));
@@ -301,6 +305,7 @@ bool PgConnection::open(const DbOpenOptions &options, DbError &error)
         return false;
     }
     m_cancel = PQgetCancel(m_conn);
+    m_answerWithinMs = options.create || ownTimeout ? 0 : std::max(1, options.statementTimeoutMs);
     return true;
 }
 
@@ -338,14 +343,14 @@ std::unique_ptr<DbStatement> PgConnection::prepare(const QString &sql, int *tail
         return std::make_unique<PgStatement>(*this, std::move(st), QString(), nullptr);
     }
     const QString name = nextStatementName();
-    PGresult *prepared = PQprepare(m_conn, name.toUtf8().constData(), st.text.toUtf8().constData(), 0, nullptr);
+    PGresult *prepared = prepareNamed(name.toUtf8().constData(), st.text.toUtf8().constData());
     if (PQresultStatus(prepared) != PGRES_COMMAND_OK) {
         error = errorOf(prepared);
         PQclear(prepared);
         return nullptr;
     }
     PQclear(prepared);
-    PGresult *description = PQdescribePrepared(m_conn, name.toUtf8().constData());
+    PGresult *description = describeNamed(name.toUtf8().constData());
     if (PQresultStatus(description) != PGRES_COMMAND_OK) {
         error = errorOf(description);
         PQclear(description);
@@ -363,7 +368,81 @@ void PgConnection::interrupt()
 
 bool PgConnection::isBroken() const
 {
-    return m_conn && PQstatus(m_conn) == CONNECTION_BAD;
+    return m_conn && (m_abandoned || PQstatus(m_conn) == CONNECTION_BAD);
+}
+
+PGresult *PgConnection::query(const char *sql)
+{
+    return m_conn && !m_abandoned ? await(PQsendQuery(m_conn, sql)) : nullptr;
+}
+
+PGresult *PgConnection::queryPrepared(const char *name, int count, const char *const *values)
+{
+    return m_conn && !m_abandoned ? await(PQsendQueryPrepared(m_conn, name, count, values, nullptr, nullptr, 0)) : nullptr;
+}
+
+PGresult *PgConnection::queryParams(const char *sql, int count, const char *const *values)
+{
+    return m_conn && !m_abandoned ? await(PQsendQueryParams(m_conn, sql, count, nullptr, values, nullptr, nullptr, 0)) : nullptr;
+}
+
+PGresult *PgConnection::prepareNamed(const char *name, const char *sql)
+{
+    return m_conn && !m_abandoned ? await(PQsendPrepare(m_conn, name, sql, 0, nullptr)) : nullptr;
+}
+
+PGresult *PgConnection::describeNamed(const char *name)
+{
+    return m_conn && !m_abandoned ? await(PQsendDescribePrepared(m_conn, name)) : nullptr;
+}
+
+PGresult *PgConnection::await(int sent)
+{
+    if (!sent)
+        return nullptr;
+    using Clock = std::chrono::steady_clock;
+    // The statement timeout ends a long statement on the server; the margin leaves it time to
+    // say so. A cancel is then given two seconds more.
+    const int margin = std::min(10000, m_answerWithinMs);
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_answerWithinMs + margin);
+    bool cancelled = false;
+    PGresult *kept = nullptr;
+    for (;;) {
+        if (!PQconsumeInput(m_conn)) {
+            PQclear(kept);
+            return nullptr; // the connection broke
+        }
+        while (!PQisBusy(m_conn)) {
+            PGresult *r = PQgetResult(m_conn);
+            if (!r)
+                return kept;
+            if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+                PQclear(r);
+            } else {
+                PQclear(kept);
+                kept = r;
+            }
+        }
+        int waitMs = 1000;
+        if (m_answerWithinMs > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0 && !cancelled) {
+                interrupt();
+                cancelled = true;
+                deadline = Clock::now() + std::chrono::seconds(2);
+                continue;
+            }
+            if (left <= 0) {
+                // Not even the cancel was answered: the server is there but does not work.
+                m_abandoned = true;
+                PQclear(kept);
+                return nullptr;
+            }
+            waitMs = int(std::min<long long>(left, 1000));
+        }
+        pollfd fd{PQsocket(m_conn), POLLIN, 0};
+        ::poll(&fd, 1, waitMs);
+    }
 }
 
 bool PgConnection::exec(const QString &sql, DbError &error)
@@ -375,11 +454,11 @@ bool PgConnection::exec(const QString &sql, DbError &error)
     if (sql.trimmed().compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) == 0
         && PQtransactionStatus(m_conn) == PQTRANS_INERROR) {
         // The server would end it as a rollback and call that a success.
-        PQclear(PQexec(m_conn, "ROLLBACK"));
+        PQclear(query("ROLLBACK"));
         error = {-1, QStringLiteral("the transaction had failed and was rolled back; nothing of it was committed")};
         return false;
     }
-    PGresult *result = PQexec(m_conn, sql.toUtf8().constData());
+    PGresult *result = query(sql.toUtf8().constData());
     const ExecStatusType status = PQresultStatus(result);
     const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
     if (!ok)
@@ -395,16 +474,19 @@ std::int64_t PgConnection::lastInsertId() const
     // lastval() fails when no sequence was used yet; inside a transaction that failure must not
     // end the transaction.
     const bool inTransaction = PQtransactionStatus(m_conn) == PQTRANS_INTRANS;
+    // Asking the server is a request like any other, bounded in time (which may give the
+    // connection up): the interface's const is about the database, not the session.
+    auto *self = const_cast<PgConnection *>(this);
     if (inTransaction)
-        PQclear(PQexec(m_conn, "SAVEPOINT hm_lastval"));
-    PGresult *r = PQexec(m_conn, "SELECT lastval()");
+        PQclear(self->query("SAVEPOINT hm_lastval"));
+    PGresult *r = self->query("SELECT lastval()");
     std::int64_t id = 0;
     const bool ok = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
     if (ok)
         id = std::strtoll(PQgetvalue(r, 0, 0), nullptr, 10);
     PQclear(r);
     if (inTransaction)
-        PQclear(PQexec(m_conn, ok ? "RELEASE hm_lastval" : "ROLLBACK TO hm_lastval"));
+        PQclear(self->query(ok ? "RELEASE hm_lastval" : "ROLLBACK TO hm_lastval"));
     return id;
 }
 
@@ -421,11 +503,10 @@ QStringList PgConnection::primaryKey(const QString &table)
     const QByteArray name = table.toLower().toUtf8();
     const char *values[] = {name.constData()};
     // to_regclass answers null for an unknown table instead of failing the transaction.
-    PGresult *r = PQexecParams(m_conn,
-                               "SELECT a.attname FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
-                               "AND a.attnum = ANY(i.indkey) WHERE i.indisprimary AND i.indrelid = to_regclass($1) "
-                               "ORDER BY array_position(i.indkey, a.attnum)",
-                               1, nullptr, values, nullptr, nullptr, 0);
+    PGresult *r = queryParams("SELECT a.attname FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
+                              "AND a.attnum = ANY(i.indkey) WHERE i.indisprimary AND i.indrelid = to_regclass($1) "
+                              "ORDER BY array_position(i.indkey, a.attnum)",
+                              1, values);
     if (PQresultStatus(r) == PGRES_TUPLES_OK) {
         for (int i = 0; i < PQntuples(r); ++i)
             keys << QString::fromUtf8(PQgetvalue(r, i, 0));
@@ -441,7 +522,7 @@ QString PgConnection::tableName(unsigned oid)
         return *it;
     const QByteArray id = QByteArray::number(oid);
     const char *values[] = {id.constData()};
-    PGresult *r = PQexecParams(m_conn, "SELECT relname FROM pg_class WHERE oid = $1::oid", 1, nullptr, values, nullptr, nullptr, 0);
+    PGresult *r = queryParams("SELECT relname FROM pg_class WHERE oid = $1::oid", 1, values);
     QString name;
     if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1)
         name = QString::fromUtf8(PQgetvalue(r, 0, 0));

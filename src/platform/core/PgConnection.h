@@ -6,6 +6,7 @@
 
 struct pg_conn;
 struct pg_cancel;
+struct pg_result;
 
 namespace rt {
 
@@ -48,8 +49,23 @@ public:
     // The server's error for a result (null: the connection's), with a readable text.
     DbError errorOf(const void *result) const;
 
+    // Each request to the server waits for its answer no longer than the statement timeout and
+    // a margin: past that the statement is cancelled, and if even the cancel gets no answer
+    // (a server that is stopped, not dead) the connection is given up as lost. The result,
+    // or null (errorOf(nullptr) tells why). PQexec's meaning for several statements: the first
+    // error, else the last result.
+    pg_result *query(const char *sql);
+    pg_result *queryPrepared(const char *name, int count, const char *const *values);
+    pg_result *queryParams(const char *sql, int count, const char *const *values);
+    pg_result *prepareNamed(const char *name, const char *sql);
+    pg_result *describeNamed(const char *name);
+
 private:
+    pg_result *await(int sent);
+
     pg_conn *m_conn = nullptr;
+    int m_answerWithinMs = 0;      // 0: no bound (setting up a register)
+    bool m_abandoned = false;      // given up: the server did not answer in time
     pg_cancel *m_cancel = nullptr; // made at connect, so that another thread only sends it
     std::int64_t m_changes = 0;
     int m_statements = 0;

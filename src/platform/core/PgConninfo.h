@@ -25,8 +25,6 @@ public:
     // The string as it may be shown or printed: the password replaced by "****". A string that
     // cannot be read is not shown at all.
     static QString masked(const QString &conninfo);
-    // How long a statement may run on the server before the server stops it (milliseconds).
-    static int statementTimeoutMs() { return 120000; }
 };
 
 } // namespace rt

@@ -47,6 +47,7 @@ bool Transaction::open()
     options.attachPath = AttachDatabase;
     options.attachSchema = AttachSchema;
     options.busyTimeoutMs = BusyTimeoutMs;
+    options.statementTimeoutMs = StatementTimeoutMs;
     options.searchPath = SearchPath;
     DbError error;
     if (!connection->open(options, error)) {

@@ -61,6 +61,8 @@ public:
     QString AttachSchema = QStringLiteral("hist");
     bool AutoCreate = false;                // create missing files (set-up only)
     int BusyTimeoutMs = 3000;               // how long a write waits for another connection's lock
+    int StatementTimeoutMs = 120000;        // a server: how long a statement may run; its answer is
+                                            // awaited that long and a margin, then given up
     QString SearchPath;                     // PostgreSQL: the schemas unqualified names resolve in
 
     const QString &name() const { return m_name; }

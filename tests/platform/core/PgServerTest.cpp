@@ -119,3 +119,30 @@ TEST_F(PgServerTest, AServerStillAwayIsTriedAgainAtEachOperation)
     stopped = false;
     EXPECT_EQ(t.selectInto(QStringLiteral("SELECT 1"), {}, one), 0) << t.SQLErrText().toStdString();
 }
+
+// A session whose server process stops in the middle (stopped, not dead: the socket stays open)
+// does not hold the window: the answer is awaited the statement timeout and a margin, a cancel
+// two seconds more, and then the connection is given up as lost; the next operation connects
+// again.
+TEST_F(PgServerTest, AFrozenSessionIsGivenUpWithinTheStatementTimeout)
+{
+    rt::Transaction t(QStringLiteral("sqlca"));
+    t.DBMS = QStringLiteral("PostgreSQL");
+    t.Database = qEnvironmentVariable("HM_PG_CONNINFO");
+    t.StatementTimeoutMs = 1000;
+    ASSERT_EQ(t.connect(), 0) << t.SQLErrText().toStdString();
+    QList<rt::Value> pid{rt::Value::null(rt::ValueType::Long)}, one{rt::Value::null(rt::ValueType::Long)};
+    ASSERT_EQ(t.selectInto(QStringLiteral("SELECT pg_backend_pid()"), {}, pid), 0);
+    const pid_t backend = pid_t(pid[0].longValue());
+    ASSERT_EQ(kill(backend, SIGSTOP), 0);
+    QElapsedTimer timer;
+    timer.start();
+    const int rc = t.selectInto(QStringLiteral("SELECT 1"), {}, one);
+    const qint64 ms = timer.elapsed();
+    kill(backend, SIGCONT);
+    EXPECT_EQ(rc, -1);
+    EXPECT_LT(ms, 15000) << "gave up after " << ms << " ms";
+    EXPECT_TRUE(t.connectionLost());
+    EXPECT_TRUE(t.SQLErrText().contains(QStringLiteral("did not answer"))) << t.SQLErrText().toStdString();
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT 1"), {}, one), 0) << "the next one connects again: " << t.SQLErrText().toStdString();
+}
