@@ -166,11 +166,13 @@ bool QueryCondition::build(const rt::DwDefinition &definition, const QList<Query
                         // numeric against a numeric literal (the plain number, checked above): exact.
                         part = QStringLiteral("%1 %2 %3").arg(col, sqlOp(t.op),
                                                               exact ? exact->toString() : QLocale::c().toString(n, 'g', 17));
+                    } else if (type == rt::ValueType::Decimal && exact) {
+                        // The files keep decimals as exact text: compared as decimals by the
+                        // register's own function, neither as text nor as doubles.
+                        part = QStringLiteral("hm_deccmp(%1, %2) %3 0").arg(col, rt::sqlQuote(exact->toString()), sqlOp(t.op));
                     } else if (type == rt::ValueType::Decimal) {
-                        // The files keep decimals as exact text: compare them as numbers (double
-                        // precision on both sides), not as text.
-                        part = QStringLiteral("CAST(%1 AS REAL) %2 CAST(%3 AS REAL)")
-                                   .arg(col, sqlOp(t.op), rt::sqlQuote(exact ? exact->toString() : value));
+                        // A number written with an exponent: as doubles on both sides.
+                        part = QStringLiteral("CAST(%1 AS REAL) %2 %3").arg(col, sqlOp(t.op), QLocale::c().toString(n, 'g', 17));
                     } else {
                         part = QStringLiteral("%1 %2 %3").arg(col, sqlOp(t.op), QLocale::c().toString(n, 'g', 17));
                     }

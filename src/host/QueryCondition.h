@@ -24,8 +24,8 @@ struct QueryTerm
 // (% and _ included). AND binds before OR, as in SQL.
 //
 // Values by column type: numbers must be plain numbers (no "inf", no "nan"); decimals compare as
-// decimals (exactly on the server; on the files as double precision, exact to 15 significant
-// digits); dates are yyyy-mm-dd and must exist; on a datetime column a date means the whole day
+// decimals, exactly on both backends (on the files through the connection's hm_deccmp);
+// dates are yyyy-mm-dd and must exist; on a datetime column a date means the whole day
 // (= that day, > after it, ≤ up to its end …), 9999-12-31 included. 包含 on a number or date
 // column looks into its text. 为空 on a text column also takes the empty string.
 class QueryCondition

@@ -68,7 +68,10 @@ protected:
                       "('P1', '9360.99', '2010-03-04', '2024-01-01 00:00:00'),"
                       "('P2', '9360.99', '2011-05-06', '2024-01-01 00:00:00'),"
                       "('P3', '9360.98', '2012-07-08', '9999-12-31 08:00:00'),"
-                      "('P4', '9361.00', NULL, '2024-01-01 00:00:00')")),
+                      "('P4', '9361.00', NULL, '2024-01-01 00:00:00'),"
+                      // Eighteen digits: one cent apart, and the same double.
+                      "('P5', '1234567890123456.01', NULL, '2024-01-01 00:00:00'),"
+                      "('P6', '1234567890123456.02', NULL, '2024-01-01 00:00:00')")),
                   0)
             << history->SQLErrText().toStdString();
         ASSERT_EQ(history->commit(), 0);
@@ -146,14 +149,16 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"MissingValue", {{false, "hostname", Op::Equal, "  "}}, "请输入", true},
         // Decimals compare as decimals: = finds both equal salaries, > leaves them out.
         QueryCase{"DecimalEquals", {{false, "salary", Op::Equal, "9360.99"}}, "P1,P2", false, "dh_ge_company"},
-        QueryCase{"DecimalGreaterLeavesTheEqualOut", {{false, "salary", Op::Greater, "9360.99"}}, "P4", false, "dh_ge_company"},
+        QueryCase{"DecimalGreaterLeavesTheEqualOut", {{false, "salary", Op::Greater, "9360.99"}}, "P4,P5,P6", false, "dh_ge_company"},
+        QueryCase{"DecimalsToTheLastDigit", {{false, "salary", Op::Equal, "1234567890123456.01"}}, "P5", false, "dh_ge_company"},
+        QueryCase{"DecimalsToTheLastDigitGreater", {{false, "salary", Op::Greater, "1234567890123456.01"}}, "P6", false, "dh_ge_company"},
         QueryCase{"DecimalAtMost", {{false, "salary", Op::LessEqual, "9360.98"}}, "P3", false, "dh_ge_company"},
         // 包含 looks into the text of a number or a date.
         QueryCase{"ContainsInANumber", {{false, "salary", Op::Contains, "9360"}}, "P1,P2,P3", false, "dh_ge_company"},
         QueryCase{"ContainsInADate", {{false, "startdate", Op::Contains, "-05-"}}, "P2", false, "dh_ge_company"},
         QueryCase{"ContainsInANumberOfRows", {{false, "membercount", Op::Contains, "1"}}, "R3"},
         // The last day there is, as an upper bound, takes every row (not year 10000).
-        QueryCase{"UpToTheLastDay", {{false, "SaveTime", Op::LessEqual, "9999-12-31"}}, "P1,P2,P3,P4", false, "dh_ge_company"},
+        QueryCase{"UpToTheLastDay", {{false, "SaveTime", Op::LessEqual, "9999-12-31"}}, "P1,P2,P3,P4,P5,P6", false, "dh_ge_company"},
         QueryCase{"OnTheLastDay", {{false, "SaveTime", Op::Equal, "9999-12-31"}}, "P3", false, "dh_ge_company"},
         QueryCase{"Infinity", {{false, "salary", Op::Greater, "inf"}}, "不是数字", true, "dh_ge_company"},
         QueryCase{"NotANumberAtAll", {{false, "membercount", Op::Equal, "nan"}}, "不是数字", true},

@@ -1,6 +1,9 @@
 #include "SqliteConnection.h"
 
+#include "Decimal.h"
+
 #include <QFileInfo>
+#include <optional>
 #include <sqlite3.h>
 
 namespace rt {
@@ -165,9 +168,34 @@ bool SqliteConnection::open(const DbOpenOptions &options, DbError &error)
     return true;
 }
 
+namespace {
+
+// hm_deccmp(a, b): the order of two decimals kept as exact text, -1, 0 or 1; null when either is
+// null or not a number. The files keep decimals as text, and SQL's own numbers are doubles.
+void decimalCompare(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    std::optional<Decimal> v[2];
+    for (int i = 0; i < 2; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
+        v[i] = Decimal::parse(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[i]))));
+        if (!v[i]) {
+            sqlite3_result_null(context);
+            return;
+        }
+    }
+    sqlite3_result_int(context, v[0]->compare(*v[1]));
+}
+
+} // namespace
+
 bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
 {
     sqlite3_busy_timeout(m_db, options.busyTimeoutMs);
+    sqlite3_create_function_v2(m_db, "hm_deccmp", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, decimalCompare, nullptr,
+                               nullptr, nullptr);
     // Reading the schema proves the file is a database at all.
     if (!exec(QStringLiteral("SELECT count(*) FROM main.sqlite_master"), error)) {
         error.text = QStringLiteral("%1: %2").arg(options.path, error.text);
