@@ -80,8 +80,10 @@ public:
     // so that the operator can be told to try again. Reset by the next result.
     bool lockConflict() const { return m_sqlCode == -1 && m_lockConflict; }
     // The connection to the server broke (the server restarted, the network went): what was
-    // open is ended by the server, and the next operation connects again. Reported as saved is
-    // nothing whose COMMIT did not answer.
+    // open is ended by the server, and the next operation connects again (once a change the
+    // break cut short has been rolled back). Reported as saved is nothing whose COMMIT did not
+    // answer. A cursor or statement held across that reconnection belongs to the old
+    // connection: keep them within one operation, as the module does.
     bool connectionLost() const;
     // Stops the statement this transaction runs on another thread (that statement then fails).
     void cancel();
