@@ -61,21 +61,6 @@ public:
         : m_live(live), m_history(history), m_options(options), m_random(options.seed * 0x2545F4914F6CDD1DULL + 7),
           m_today(options.referenceDate.isValid() ? options.referenceDate : QDate::currentDate())
     {
-        for (const TableDef &t : SchemaCatalogue::tables()) {
-            QStringList cols, marks;
-            for (const ColumnDef &c : t.liveColumns) {
-                cols << rt::sqlIdentifier(c.name);
-                marks << QStringLiteral("?%1").arg(marks.size() + 1);
-            }
-            m_liveSql[t.stem] = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                    .arg(rt::sqlIdentifier(t.liveTable), cols.join(QLatin1Char(',')),
-                                         marks.join(QLatin1Char(',')));
-            cols << QStringLiteral("\"SaveTime\"");
-            marks << QStringLiteral("?%1").arg(marks.size() + 1);
-            m_historySql[t.stem] = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(rt::sqlIdentifier(t.historyTable), cols.join(QLatin1Char(',')),
-                                            marks.join(QLatin1Char(',')));
-        }
     }
 
     bool run(QString &error)
@@ -91,6 +76,7 @@ public:
         }
         for (int h = 0; h < m_options.households && m_error.isEmpty(); ++h)
             household(h);
+        flushAll();
         if (!m_error.isEmpty()) {
             m_live.rollback();
             m_history.rollback();
@@ -105,10 +91,37 @@ public:
     }
 
 private:
-    void insert(rt::Transaction &t, const QString &sql, const QList<Value> &values)
+    // Rows are written a few thousand at a time, in one request each (COPY on a server; the
+    // files take them a row at a time, which is as fast there).
+    void insert(bool live, const QString &stem, const QList<Value> &values)
     {
-        if (m_error.isEmpty() && t.execute(sql, values) == -1)
-            m_error = t.SQLErrText();
+        QList<QList<Value>> &pending = (live ? m_liveRows : m_historyRows)[stem];
+        pending << values;
+        if (pending.size() >= 5000)
+            flush(live, stem);
+    }
+    void flush(bool live, const QString &stem)
+    {
+        QList<QList<Value>> &pending = (live ? m_liveRows : m_historyRows)[stem];
+        const TableDef *t = SchemaCatalogue::byStem(stem);
+        if (m_error.isEmpty() && !pending.isEmpty()) {
+            QStringList columns;
+            for (const ColumnDef &c : t->liveColumns)
+                columns << c.name;
+            if (!live)
+                columns << TableDef::saveTimeColumn();
+            rt::Transaction &into = live ? m_live : m_history;
+            if (into.bulkInsert(live ? t->liveTable : t->historyTable, columns, pending) == -1)
+                m_error = into.SQLErrText();
+        }
+        pending.clear();
+    }
+    void flushAll()
+    {
+        for (const TableDef &t : SchemaCatalogue::tables()) {
+            flush(true, t.stem);
+            flush(false, t.stem);
+        }
     }
 
     QList<Value> ordered(const QString &stem, const Record &record)
@@ -125,7 +138,7 @@ private:
                const std::function<void(Record &)> &mutate)
     {
         if (live)
-            insert(m_live, m_liveSql[stem], ordered(stem, current));
+            insert(true, stem, ordered(stem, current));
         int snapshots = m_random.weighted({20, 35, 30, 15});
         if (!live)
             snapshots = std::max(1, snapshots);
@@ -143,7 +156,7 @@ private:
                 row[QStringLiteral("issave")] = QString(QLatin1Char(m_random.pick(QList<char>{'1', '1', '1', '0', '3', '2'})));
             QList<Value> values = ordered(stem, row);
             values << Value(times[i]);
-            insert(m_history, m_historySql[stem], values);
+            insert(false, stem, values);
             mutate(version);
         }
     }
@@ -401,8 +414,7 @@ private:
     DemoOptions m_options;
     DemoRandom m_random;
     QDate m_today;
-    QHash<QString, QString> m_liveSql;
-    QHash<QString, QString> m_historySql;
+    QHash<QString, QList<QList<Value>>> m_liveRows, m_historyRows; // written in portions
     QHash<QString, std::int64_t> m_orderNo;
     QString m_error;
 };

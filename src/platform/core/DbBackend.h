@@ -102,6 +102,12 @@ public:
     // The primary key columns of a table as the database names them; empty when it has none or
     // the table is unknown. Asking never disturbs an open transaction.
     virtual QStringList primaryKey(const QString &table) = 0;
+    // Writes many rows into a table at once, inside the open transaction: the fastest way the
+    // database has (a server's COPY). Column names are given as the table spells them; values are
+    // written in their canonical text. False with the error; nothing is said for a backend
+    // without such a way (the caller then inserts row by row).
+    virtual bool bulkInsert(const QString &, const QStringList &, const QList<QList<Value>> &, DbError &) { return false; }
+    virtual bool hasBulkInsert() const { return false; }
     // True when stored procedures live in the database itself (called as functions by name).
     virtual bool hasServerProcedures() const { return false; }
     // True once the connection is known to be broken (a server's connection that closed); it

@@ -371,6 +371,80 @@ bool PgConnection::isBroken() const
     return m_conn && (m_abandoned || PQstatus(m_conn) == CONNECTION_BAD);
 }
 
+namespace {
+
+// A value in COPY's text format: \N for null; backslash, tab, newline and return escaped.
+void appendCopyValue(QByteArray &out, const Value &v)
+{
+    if (v.isNull()) {
+        out += "\\N";
+        return;
+    }
+    QString text;
+    switch (v.type()) {
+    case ValueType::Boolean: text = v.boolean() ? QStringLiteral("true") : QStringLiteral("false"); break;
+    case ValueType::Number: text = QString::number(v.number(), 'g', 17); break;
+    default: text = v.toText(); break;
+    }
+    for (const char ch : text.toUtf8()) {
+        switch (ch) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += ch; break;
+        }
+    }
+}
+
+} // namespace
+
+bool PgConnection::bulkInsert(const QString &table, const QStringList &columns, const QList<QList<Value>> &rows, DbError &error)
+{
+    if (!m_conn || m_abandoned) {
+        error = {-1, QStringLiteral("not connected")};
+        return false;
+    }
+    if (rows.isEmpty())
+        return true;
+    QStringList quoted;
+    for (const QString &c : columns)
+        quoted << QLatin1Char('"') + c.toLower() + QLatin1Char('"');
+    const QString sql = QStringLiteral("COPY \"%1\" (%2) FROM STDIN").arg(table.toLower(), quoted.join(QLatin1Char(',')));
+    PGresult *start = PQexec(m_conn, sql.toUtf8().constData());
+    if (PQresultStatus(start) != PGRES_COPY_IN) {
+        error = errorOf(start);
+        PQclear(start);
+        return false;
+    }
+    PQclear(start);
+    QByteArray chunk;
+    bool sent = true;
+    for (const QList<Value> &row : rows) {
+        for (int c = 0; c < row.size(); ++c) {
+            if (c > 0)
+                chunk += '\t';
+            appendCopyValue(chunk, row[c]);
+        }
+        chunk += '\n';
+        if (chunk.size() > (1 << 20)) {
+            sent = sent && PQputCopyData(m_conn, chunk.constData(), int(chunk.size())) == 1;
+            chunk.clear();
+        }
+    }
+    if (!chunk.isEmpty())
+        sent = sent && PQputCopyData(m_conn, chunk.constData(), int(chunk.size())) == 1;
+    const bool ended = PQputCopyEnd(m_conn, sent ? nullptr : "the rows could not be sent") == 1;
+    PGresult *result = await(ended ? 1 : 0);
+    const bool ok = sent && ended && PQresultStatus(result) == PGRES_COMMAND_OK;
+    if (!ok)
+        error = errorOf(result);
+    else
+        m_changes += std::int64_t(rows.size());
+    PQclear(result);
+    return ok;
+}
+
 PGresult *PgConnection::query(const char *sql)
 {
     return m_conn && !m_abandoned ? await(PQsendQuery(m_conn, sql)) : nullptr;

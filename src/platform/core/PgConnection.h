@@ -39,6 +39,8 @@ public:
     QStringList primaryKey(const QString &table) override;
     bool hasServerProcedures() const override { return true; }
     bool isBroken() const override;
+    bool bulkInsert(const QString &table, const QStringList &columns, const QList<QList<Value>> &rows, DbError &error) override;
+    bool hasBulkInsert() const override { return true; }
     void interrupt() override;
 
     // For the statements: the connection, rows changed, a table's name by its object id.

@@ -2,6 +2,7 @@
 
 #include "PgConnection.h"
 #include "SqliteConnection.h"
+#include "SqlQuote.h"
 
 #include <QRegularExpression>
 
@@ -301,6 +302,33 @@ int Transaction::execute(const QString &sql, const QList<Value> &params)
     if (!stmt)
         return -1;
     return runWriting(*stmt, isDml(sql));
+}
+
+int Transaction::bulkInsert(const QString &table, const QStringList &columns, const QList<QList<Value>> &rows)
+{
+    if (!beginWrite())
+        return -1;
+    if (!m_connection->hasBulkInsert()) {
+        QStringList quoted, marks;
+        for (const QString &c : columns) {
+            quoted << sqlIdentifier(c);
+            marks << QStringLiteral("?");
+        }
+        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(sqlIdentifier(table), quoted.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        for (const QList<Value> &row : rows) {
+            if (execute(sql, row) == -1)
+                return -1;
+        }
+        return 0;
+    }
+    DbError error;
+    if (!m_connection->bulkInsert(table, columns, rows, error)) {
+        setError(error);
+        return -1;
+    }
+    setResult(0, std::int64_t(rows.size()));
+    return 0;
 }
 
 int Transaction::executeImmediate(const QString &sql)
