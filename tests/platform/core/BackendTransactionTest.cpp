@@ -136,6 +136,35 @@ TEST_F(BackendTransactionTest, AStatementStoppedByTheServerIsToldAsSuch)
     t.rollback();
 }
 
+// Many rows at once (COPY on the server) arrive exactly as given: nulls, tabs, line breaks,
+// backslashes and quotes in text, exact decimals, datetimes to the microsecond.
+TEST_F(BackendTransactionTest, BulkRowsArriveExactly)
+{
+    const QList<QList<Value>> rows{
+        {QStringLiteral("1"), QStringLiteral("tab\there"), Value(*Decimal::parse(QStringLiteral("1234567890123456.01"))),
+         Value(*DateTime::parse(QStringLiteral("2024-05-01 09:15:30.250000"))), 1},
+        {QStringLiteral("2"), QStringLiteral("l\nb\r\\N \\ 'q'"), Value::null(ValueType::Decimal),
+         Value::null(ValueType::DateTime), Value::null(ValueType::Long)},
+        {QStringLiteral("3"), Value::null(ValueType::String), Value(*Decimal::parse(QStringLiteral("-0.05"))),
+         Value(*DateTime::parse(QStringLiteral("9999-12-31 23:59:59.999999"))), -7},
+    };
+    ASSERT_EQ(t.bulkInsert(QStringLiteral("person"), {QStringLiteral("no"), QStringLiteral("name"), QStringLiteral("amount"),
+                                                      QStringLiteral("saved"), QStringLiteral("n")},
+                           rows),
+              0)
+        << t.SQLErrText().toStdString();
+    ASSERT_EQ(t.commit(), 0);
+    for (const QList<Value> &row : rows) {
+        QList<Value> back{Value::null(ValueType::String), Value::null(ValueType::Decimal), Value::null(ValueType::DateTime),
+                          Value::null(ValueType::Long)};
+        ASSERT_EQ(t.selectInto(QStringLiteral("SELECT name, amount, saved, n FROM person WHERE no = ?"), {row[0]}, back), 0)
+            << t.SQLErrText().toStdString();
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(back[c], row[c + 1]) << row[0].string().toStdString() << " column " << c + 1 << ": "
+                                           << back[c].toText().toStdString();
+    }
+}
+
 TEST_F(BackendTransactionTest, ManualCommitAndAFinishedCursorStaysFinished)
 {
     for (int i = 1; i <= 3; ++i)
