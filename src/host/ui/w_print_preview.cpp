@@ -5,13 +5,20 @@
 #include "platform/ui/Message.h"
 #include "platform/ui/OperatorDialogs.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace host {
@@ -21,67 +28,142 @@ w_print_preview::w_print_preview(QWidget *parent) : w_response(QStringLiteral("w
     setTitle(QString::fromUtf8("打印预览"));
     m_printer = new QPrinter(QPrinter::ScreenResolution);
     m_printer->setPageOrientation(QPageLayout::Landscape);
-    m_preview = new QPrintPreviewWidget(m_printer, client());
-    connect(m_preview, &QPrintPreviewWidget::paintRequested, this, &w_print_preview::paint);
     auto *printButton = new QPushButton(QString::fromUtf8("打印(&P)..."), client());
     auto *pdfButton = new QPushButton(QString::fromUtf8("保存为 PDF(&S)..."), client());
     auto *closeButton = new QPushButton(QString::fromUtf8("关闭(&C)"), client());
+    cb_first = new QPushButton(QString::fromUtf8("首页"), client());
+    cb_prior = new QPushButton(QString::fromUtf8("上一页"), client());
+    cb_next = new QPushButton(QString::fromUtf8("下一页"), client());
+    cb_last = new QPushButton(QString::fromUtf8("末页"), client());
+    sp_page = new QSpinBox(client());
+    sp_page->setMinimum(1);
+    sp_page->setKeyboardTracking(false); // a page number typed is taken on Enter, not digit by digit
+    st_pages = new QLabel(client());
     connect(printButton, &QPushButton::clicked, this, &w_print_preview::print);
     connect(pdfButton, &QPushButton::clicked, this, &w_print_preview::saveWithDialog);
     connect(closeButton, &QPushButton::clicked, this, [this]() { Close(); });
+    connect(cb_first, &QPushButton::clicked, this, [this]() { showPage(0); });
+    connect(cb_prior, &QPushButton::clicked, this, [this]() { showPage(m_current - 1); });
+    connect(cb_next, &QPushButton::clicked, this, [this]() { showPage(m_current + 1); });
+    connect(cb_last, &QPushButton::clicked, this, [this]() { showPage(pageCount() - 1); });
+    connect(sp_page, &QSpinBox::valueChanged, this, [this](int page) { showPage(page - 1); });
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(printButton);
     buttons->addWidget(pdfButton);
+    buttons->addSpacing(24);
+    for (QWidget *w : std::initializer_list<QWidget *>{cb_first, cb_prior, sp_page, st_pages, cb_next, cb_last})
+        buttons->addWidget(w);
     buttons->addStretch(1);
     buttons->addWidget(closeButton);
+    m_page = new QLabel;
+    m_page->setAlignment(Qt::AlignCenter);
+    m_area = new QScrollArea(client());
+    m_area->setWidget(m_page);
+    m_area->setWidgetResizable(true);
+    m_area->setBackgroundRole(QPalette::Dark);
     auto *layout = new QVBoxLayout(client());
     layout->addLayout(buttons);
-    layout->addWidget(m_preview, 1);
+    layout->addWidget(m_area, 1);
     setUnitsSize(3600, 2600);
 }
 
 w_print_preview::~w_print_preview()
 {
-    delete m_preview;
+    m_renderer.reset();
     delete m_printer;
 }
 
 void w_print_preview::onOpen()
 {
     m_dw = qobject_cast<rt::ui::DataWindowControl *>(rt::ui::Message::instance().PowerObjectParm.data());
-    if (m_dw)
-        setTitle(QString::fromUtf8("打印预览 - %1").arg(m_dw->title()));
-    m_preview->updatePreview();
-}
-
-void w_print_preview::paint(QPrinter *printer)
-{
     if (!m_dw)
         return;
-    rt::ui::DwPrintRenderer renderer(m_dw->dataStore(), m_dw->title());
-    renderer.setCurrentRowOnly(m_dw->dataStore().definition().style != rt::DwStyle::Grid);
-    QString error;
-    if (!renderer.render(*printer, error))
-        rt::ui::MessageBox(QString::fromUtf8("提示"), QString::fromUtf8("打印失败：%1").arg(error));
+    setTitle(QString::fromUtf8("打印预览 - %1").arg(m_dw->title()));
+    // Page breaks come from row counts and heights alone: nothing is painted yet.
+    m_renderer = std::make_unique<rt::ui::DwPrintRenderer>(m_dw->dataStore(), m_dw->title());
+    m_renderer->setCurrentRowOnly(m_dw->dataStore().definition().style != rt::DwStyle::Grid);
+    const QRect page = m_printer->pageLayout().fullRectPixels(m_printer->resolution());
+    m_renderer->layout(page.size(), m_printer->resolution());
+    sp_page->setMaximum(std::max(1, pageCount()));
+    st_pages->setText(QString::fromUtf8("共 %1 页").arg(pageCount()));
+    m_current = -1;
+    showPage(0);
 }
 
 int w_print_preview::pageCount() const
 {
-    return m_preview->pageCount();
+    return m_renderer ? m_renderer->pageCount() : 0;
+}
+
+void w_print_preview::showPage(int index)
+{
+    if (!m_renderer || pageCount() == 0)
+        return;
+    index = std::clamp(index, 0, pageCount() - 1);
+    if (index == m_current)
+        return;
+    m_current = index;
+    const QRect page = m_printer->pageLayout().fullRectPixels(m_printer->resolution());
+    QImage image(page.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter p(&image);
+        m_renderer->paintPage(p, index);
+    }
+    ++m_painted;
+    m_page->setPixmap(QPixmap::fromImage(image));
+    const QSignalBlocker quiet(sp_page);
+    sp_page->setValue(index + 1);
+    cb_first->setEnabled(index > 0);
+    cb_prior->setEnabled(index > 0);
+    cb_next->setEnabled(index < pageCount() - 1);
+    cb_last->setEnabled(index < pageCount() - 1);
+}
+
+bool w_print_preview::renderAll(QPagedPaintDevice &device, QString &error)
+{
+    if (!m_dw)
+        return false;
+    rt::ui::DwPrintRenderer renderer(m_dw->dataStore(), m_dw->title());
+    renderer.setCurrentRowOnly(m_dw->dataStore().definition().style != rt::DwStyle::Grid);
+    QProgressDialog progress(QString::fromUtf8("正在输出…"), QString::fromUtf8("取消"), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    return renderer.render(device, error, [&](int page, int pages) {
+        progress.setMaximum(pages);
+        progress.setValue(page);
+        progress.setLabelText(QString::fromUtf8("正在输出第 %1 页，共 %2 页…").arg(page + 1).arg(pages));
+        QApplication::processEvents();
+        return !progress.wasCanceled();
+    });
 }
 
 int w_print_preview::savePdf(const QString &file)
 {
     if (!m_dw)
         return -1;
-    return m_dw->SaveAs(file, QStringLiteral("pdf"));
+    QString error;
+    bool ok = false;
+    {
+        QPdfWriter pdf(file);
+        pdf.setResolution(150);
+        pdf.setTitle(m_dw->title());
+        pdf.setPageOrientation(QPageLayout::Landscape);
+        ok = renderAll(pdf, error);
+    }
+    if (!ok)
+        QFile::remove(file); // a cancelled or failed PDF is no PDF
+    return ok ? 1 : -1;
 }
 
 void w_print_preview::print()
 {
     QPrintDialog dialog(m_printer, this);
-    if (dialog.exec() == QDialog::Accepted)
-        m_preview->print();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    if (!renderAll(*m_printer, error) && error != QLatin1String("cancelled"))
+        rt::ui::MessageBox(QString::fromUtf8("提示"), QString::fromUtf8("打印失败：%1").arg(error));
 }
 
 void w_print_preview::saveWithDialog()
@@ -91,7 +173,7 @@ void w_print_preview::saveWithDialog()
     if (file.isEmpty())
         return;
     if (savePdf(file) != 1)
-        rt::ui::MessageBox(QString::fromUtf8("提示"), QString::fromUtf8("保存失败：%1").arg(m_dw ? m_dw->lastError() : QString()));
+        rt::ui::MessageBox(QString::fromUtf8("提示"), QString::fromUtf8("没有保存 PDF：输出失败或已取消。"));
 }
 
 } // namespace host

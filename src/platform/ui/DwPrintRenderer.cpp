@@ -157,7 +157,7 @@ void DwPrintRenderer::paintPage(QPainter &painter, int index) const
         paintFormPage(painter, m_pages[index], index + 1);
 }
 
-bool DwPrintRenderer::render(QPagedPaintDevice &device, QString &errorText)
+bool DwPrintRenderer::render(QPagedPaintDevice &device, QString &errorText, const std::function<bool(int, int)> &progress)
 {
     layout(QSize(device.width(), device.height()), device.logicalDpiX());
     QPainter painter;
@@ -166,6 +166,11 @@ bool DwPrintRenderer::render(QPagedPaintDevice &device, QString &errorText)
         return false;
     }
     for (int i = 0; i < pageCount(); ++i) {
+        if (progress && !progress(i, pageCount())) {
+            painter.end();
+            errorText = QStringLiteral("cancelled");
+            return false;
+        }
         if (i > 0 && !device.newPage()) {
             errorText = QStringLiteral("cannot start page %1").arg(i + 1);
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <functional>
 #include <QRect>
 #include <QString>
 
@@ -27,8 +28,11 @@ public:
     void layout(const QSize &page, int dpi);
     int pageCount() const { return int(m_pages.size()); }
     void paintPage(QPainter &painter, int pageIndex) const;
-    // Lays out for the device and paints every page onto it; false with errorText on failure.
-    bool render(QPagedPaintDevice &device, QString &errorText);
+    // Lays out for the device and paints every page onto it, one after the other; false with
+    // errorText on failure. progress, when given, is told each page before it is painted (page,
+    // pages) and stops the painting by answering false (errorText then says it was cancelled).
+    bool render(QPagedPaintDevice &device, QString &errorText,
+                const std::function<bool(int page, int pages)> &progress = {});
 
 private:
     struct Page

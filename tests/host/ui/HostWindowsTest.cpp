@@ -17,6 +17,9 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QLabel>
 #include <gtest/gtest.h>
 
 namespace {
@@ -130,6 +133,19 @@ TEST(PrintPreview, ShowsThePagesOfTheGridItIsGiven)
         EXPECT_EQ(preview->datawindow(), &grid);
         pages = preview->pageCount();
         title = preview->Title();
+        // Only the page shown is painted; the others on demand.
+        EXPECT_EQ(preview->pagesPainted(), 1);
+        EXPECT_EQ(preview->currentPage(), 0);
+        EXPECT_FALSE(preview->cb_prior->isEnabled());
+        preview->cb_last->click();
+        EXPECT_EQ(preview->currentPage(), pages - 1);
+        EXPECT_FALSE(preview->cb_next->isEnabled());
+        preview->sp_page->setValue(2);
+        EXPECT_EQ(preview->currentPage(), 1) << "a page number jumps there";
+        preview->cb_prior->click();
+        EXPECT_EQ(preview->currentPage(), 0);
+        EXPECT_EQ(preview->pagesPainted(), 4);
+        EXPECT_EQ(preview->st_pages->text(), QString::fromUtf8("共 %1 页").arg(pages));
         saved = preview->savePdf(QDir(dir.path()).filePath(QStringLiteral("p.pdf")));
         w->Close();
     });
