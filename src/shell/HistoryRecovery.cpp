@@ -8,7 +8,6 @@
 #include "model/CategoryTable.h"
 #include "host/LockHint.h"
 #include "model/RecoveryPlan.h"
-#include "platform/core/SqlQuote.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/dw/DataStore.h"
 #include "platform/ui/DataWindowControl.h"

@@ -236,18 +236,6 @@ QString BatchDeletion::countText(const QString &when, const QList<std::pair<QStr
     return when + QString::fromUtf8("：将删除：") + parts.join(QString::fromUtf8("，"));
 }
 
-QString BatchDeletion::previewText(rt::ui::DataWindowControl *grid, const BatchRequest &request)
-{
-    QString refusal, when;
-    const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
-    if (!refusal.isEmpty() || queries.isEmpty())
-        return refusal;
-    const auto counts = runCounts(host::g().photosqlca, queries, refusal);
-    if (!refusal.isEmpty())
-        return refusal;
-    return countText(when, counts);
-}
-
 QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchRequest &request)
 {
     const long rows = grid->RowCount();

@@ -59,9 +59,6 @@ public:
     // changed. Empty with the reason when the request would be refused.
     static QList<std::pair<QString, long>> preview(rt::ui::DataWindowControl *grid, const BatchRequest &request,
                                                    QString &refusal);
-    // The same in words for the dialog, after the dates as understood
-    // ("2024-01-15 至 2024-06-30：将删除：户籍信息 12 条，个人信息 30 条").
-    static QString previewText(rt::ui::DataWindowControl *grid, const BatchRequest &request);
 };
 
 } // namespace hm

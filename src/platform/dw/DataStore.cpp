@@ -112,9 +112,7 @@ long DataStore::Retrieve(const QList<Value> &arguments)
     RowStore &store = *m_store;
     long rows = 0;
     bool failed = false;
-    for (bool first = true;; first = false) {
-        if (!first)
-            step = stmt->step();
+    for (;; step = stmt->step()) {
         if (step == DbStep::Done)
             break;
         if (step == DbStep::Error) {
