@@ -1,6 +1,7 @@
 #include "DataStore.h"
 
 #include "DwExpression.h"
+#include "DwPager.h"
 #include "DwLibrary.h"
 #include "DwProperties.h"
 #include "DwSorter.h"
@@ -65,6 +66,10 @@ void DataStore::rebuildStore()
     m_delete.clear();
     m_filter.clear();
     m_currentRow = 0;
+    m_more = false;
+    m_after.clear();
+    m_pageColumns.clear();
+    m_pageRows = 0;
 }
 
 int DataStore::SetTransObject(Transaction *transaction)
@@ -73,52 +78,88 @@ int DataStore::SetTransObject(Transaction *transaction)
     return transaction ? 1 : -1;
 }
 
-long DataStore::Retrieve(const QList<Value> &arguments)
+bool DataStore::pagingKeys(const QString &sort, QList<DwPager::Key> &keys, std::vector<int> &columns) const
 {
-    if (!m_transaction) {
-        m_lastError = QStringLiteral("Retrieve: no transaction object");
-        return -1;
+    keys.clear();
+    columns.clear();
+    if (m_portion <= 0)
+        return false;
+    const QList<int> keyColumns = m_def.keyColumns();
+    if (keyColumns.isEmpty())
+        return false; // no total order to page by
+    QList<DwSorter::Key> sortKeys;
+    QString error;
+    if (!sort.trimmed().isEmpty() && !DwSorter::parse(m_def, sort, sortKeys, error))
+        return false;
+    for (const DwSorter::Key &k : sortKeys) {
+        if (std::find(columns.begin(), columns.end(), k.column) != columns.end())
+            continue;
+        keys << DwPager::Key{m_def.column(k.column).name(), k.descending, false};
+        columns.push_back(k.column);
     }
-    const QString select = m_def.select();
+    for (const int c : keyColumns) {
+        if (std::find(columns.begin(), columns.end(), c) != columns.end())
+            continue;
+        keys << DwPager::Key{m_def.column(c).name(), false, true};
+        columns.push_back(c);
+    }
+    return true;
+}
+
+std::unique_ptr<DbStatement> DataStore::runSelect(const QString &select, const QList<Value> &binds, DbStep &first)
+{
+    first = DbStep::Error;
     if (m_transaction->injectedFault(select)) {
         m_lastError = m_transaction->SQLErrText();
-        return -1;
+        return nullptr;
     }
     auto stmt = m_transaction->prepare(select);
     if (!stmt) {
         m_lastError = m_transaction->SQLErrText();
-        return -1;
+        return nullptr;
     }
-    for (int i = 0; i < arguments.size() && i < stmt->parameterCount(); ++i)
-        stmt->bind(i, arguments[i]);
-    // Result columns meet the definition's columns by name (a Modify of the select may list
-    // them in another order); a result column without a match is not kept.
-    const int resultColumns = stmt->columnCount();
-    std::vector<int> target(std::size_t(resultColumns), -1);
-    for (int r = 0; r < resultColumns; ++r)
-        target[std::size_t(r)] = m_def.findColumn(stmt->columnName(r));
-
+    int p = 0;
+    for (int i = 0; i < m_arguments.size() && p < stmt->parameterCount(); ++i)
+        stmt->bind(p++, m_arguments[i]);
+    for (int i = 0; i < binds.size() && p < stmt->parameterCount(); ++i)
+        stmt->bind(p++, binds[i]);
     // The first step runs the statement: when that fails (a lock held too long, a lost
     // connection) the rows retrieved before stay as they were.
-    DbStep step = stmt->step();
-    if (step == DbStep::Error) {
+    first = stmt->step();
+    if (first == DbStep::Error) {
         m_transaction->setError(stmt->lastError());
         stmt->reset();
         m_lastError = m_transaction->SQLErrText();
-        return -1;
+        return nullptr;
     }
-    notify([](DataStoreObserver *o) { o->beginReset(); });
-    rebuildStore();
+    return stmt;
+}
+
+bool DataStore::readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit)
+{
+    // Result columns meet the definition's columns by name (a Modify of the select may list
+    // them in another order); a result column without a match is not kept.
+    const int resultColumns = stmt.columnCount();
+    std::vector<int> target(std::size_t(resultColumns), -1);
+    for (int r = 0; r < resultColumns; ++r)
+        target[std::size_t(r)] = m_def.findColumn(stmt.columnName(r));
+    // The paging keys of the last row are kept as the database gave them, so that the next page
+    // compares exactly (a date re-formatted could differ from its stored text).
+    std::vector<int> keyResult(m_pageColumns.size(), -1);
+    for (std::size_t k = 0; k < m_pageColumns.size(); ++k) {
+        for (int r = 0; r < resultColumns; ++r) {
+            if (target[std::size_t(r)] == m_pageColumns[k])
+                keyResult[k] = r;
+        }
+    }
     RowStore &store = *m_store;
-    long rows = 0;
-    bool failed = false;
-    for (;; step = stmt->step()) {
+    const long before = long(slots.size());
+    for (;; step = stmt.step()) {
         if (step == DbStep::Done)
-            break;
+            return true;
         if (step == DbStep::Error) {
-            m_transaction->setError(stmt->lastError());
-            failed = true;
-            break;
+            m_transaction->setError(stmt.lastError());
+            return false;
         }
         const RowStore::Slot s = store.newRow();
         store.setStatus(s, DwItemStatus::NotModified);
@@ -126,38 +167,38 @@ long DataStore::Retrieve(const QList<Value> &arguments)
             const int c = target[std::size_t(r)];
             if (c < 0)
                 continue;
-            const DbColumnKind kind = stmt->columnKind(r);
+            const DbColumnKind kind = stmt.columnKind(r);
             if (kind == DbColumnKind::Null)
                 continue;
             const DwColumnType &type = store.type(c);
             switch (type.valueType) {
-            case ValueType::String: store.putText(s, c, stmt->columnUtf8(r)); break;
+            case ValueType::String: store.putText(s, c, stmt.columnUtf8(r)); break;
             case ValueType::Long:
             case ValueType::Boolean:
                 if (kind == DbColumnKind::Integer)
-                    store.putInt(s, c, stmt->columnInt64(r));
+                    store.putInt(s, c, stmt.columnInt64(r));
                 else
-                    store.setValue(s, c, stmt->columnValue(r, type.valueType));
+                    store.setValue(s, c, stmt.columnValue(r, type.valueType));
                 break;
             case ValueType::Number:
                 if (kind == DbColumnKind::Integer || kind == DbColumnKind::Real)
-                    store.putDouble(s, c, stmt->columnDouble(r));
+                    store.putDouble(s, c, stmt.columnDouble(r));
                 else
-                    store.setValue(s, c, stmt->columnValue(r, ValueType::Number));
+                    store.setValue(s, c, stmt.columnValue(r, ValueType::Number));
                 break;
             case ValueType::Decimal: {
                 std::int64_t v = 0;
-                if (kind == DbColumnKind::Text && RowStore::parseDecimal(stmt->columnUtf8(r), type.size, v))
+                if (kind == DbColumnKind::Text && RowStore::parseDecimal(stmt.columnUtf8(r), type.size, v))
                     store.putInt(s, c, v);
                 else
-                    store.setValue(s, c, stmt->columnValue(r, ValueType::Decimal));
+                    store.setValue(s, c, stmt.columnValue(r, ValueType::Decimal));
                 break;
             }
             case ValueType::Date:
             case ValueType::DateTime:
             case ValueType::Time: {
                 std::int64_t v = 0;
-                const auto text = stmt->columnUtf8(r);
+                const auto text = stmt.columnUtf8(r);
                 const bool ok = type.valueType == ValueType::Date       ? RowStore::parseDate(text, v)
                                 : type.valueType == ValueType::DateTime ? RowStore::parseDateTime(text, v)
                                                                         : RowStore::parseTime(text, v);
@@ -167,22 +208,75 @@ long DataStore::Retrieve(const QList<Value> &arguments)
             }
             }
         }
-        m_primary.append(s);
-        ++rows;
-        if (m_progress && rows % 16384 == 0 && !m_progress(rows)) {
+        slots.push_back(s);
+        const long rows = long(slots.size()) - before;
+        if (!keyResult.empty() && rows == limit) {
+            m_after.clear();
+            for (const int r : keyResult) {
+                switch (r < 0 ? DbColumnKind::Null : stmt.columnKind(r)) {
+                case DbColumnKind::Null: m_after << Value(); break;
+                case DbColumnKind::Integer: m_after << Value(qint64(stmt.columnInt64(r))); break;
+                case DbColumnKind::Real: m_after << Value(stmt.columnDouble(r)); break;
+                default: {
+                    const auto t = stmt.columnUtf8(r);
+                    // An empty text is a value, never a null.
+                    m_after << Value(t.empty() ? QStringLiteral("") : QString::fromUtf8(t.data(), qsizetype(t.size())));
+                    break;
+                }
+                }
+            }
+        }
+        if (m_progress && rows % 16384 == 0 && !m_progress(m_retrievedBefore + rows)) {
             m_transaction->setError(-1, QStringLiteral("retrieval cancelled"));
-            failed = true;
-            break;
+            return false;
         }
     }
+}
+
+long DataStore::Retrieve(const QList<Value> &arguments)
+{
+    if (!m_transaction) {
+        m_lastError = QStringLiteral("Retrieve: no transaction object");
+        return -1;
+    }
+    const QList<Value> previousArguments = m_arguments;
+    m_arguments = arguments;
+    QList<DwPager::Key> keys;
+    std::vector<int> keyColumns;
+    const bool paged = pagingKeys(m_sort, keys, keyColumns);
+    QList<Value> binds;
+    const QString select = paged ? DwPager::pageSelect(m_def.select(), keys, nullptr, m_portion, binds) : m_def.select();
+    DbStep step = DbStep::Error;
+    auto stmt = runSelect(select, binds, step);
+    if (!stmt) {
+        m_arguments = previousArguments;
+        return -1;
+    }
+    notify([](DataStoreObserver *o) { o->beginReset(); });
+    rebuildStore();
+    m_pageColumns = keyColumns;
+    m_pagedSort = m_sort;
+    m_after.clear();
+    m_retrievedBefore = 0;
+    std::vector<RowStore::Slot> slots;
+    if (paged)
+        slots.reserve(std::size_t(m_portion));
+    const bool failed = !readRows(*stmt, step, slots, paged ? m_portion : 0);
     // Release the statement's read snapshot at once: a retrieved grid must not pin the file.
     stmt->reset();
     stmt.reset();
+    for (const RowStore::Slot s : slots)
+        m_primary.append(s);
+    const long rows = long(slots.size());
+    m_more = paged && !failed && rows == m_portion;
+    m_pageRows = rows;
     if (!failed)
         m_transaction->setResult(rows == 0 ? 100 : 0, rows);
     if (!failed && !m_filterText.isEmpty())
         Filter();
-    if (!failed && !m_sort.isEmpty())
+    // A paged retrieve arrives in the sort's order already; sorting the first page alone in
+    // memory would put rows of later pages out of place.
+    if (!failed && !paged && !m_sort.isEmpty())
         DwSorter::sort(m_def, *m_store, m_primary.slots(), m_sort);
     m_currentRow = RowCount() > 0 ? 1 : 0;
     notify([](DataStoreObserver *o) { o->endReset(); });
@@ -192,6 +286,84 @@ long DataStore::Retrieve(const QList<Value> &arguments)
         return -1;
     }
     return RowCount();
+}
+
+long DataStore::RetrieveMore(long rows)
+{
+    if (!m_more)
+        return 0;
+    if (!m_transaction) {
+        m_lastError = QStringLiteral("Retrieve: no transaction object");
+        return -1;
+    }
+    // Pages grow with what has been read, up to a size that keeps one read short.
+    const long limit = rows > 0 ? rows : std::clamp<long>(m_pageRows * 2, m_portion, MaxPortion);
+    QList<DwPager::Key> keys;
+    std::vector<int> keyColumns;
+    if (!pagingKeys(m_pagedSort, keys, keyColumns) || keyColumns != m_pageColumns) {
+        m_lastError = QStringLiteral("RetrieveMore: the columns changed since the retrieve");
+        return -1;
+    }
+    QList<Value> binds;
+    const QString select = DwPager::pageSelect(m_def.select(), keys, &m_after, limit, binds);
+    DbStep step = DbStep::Error;
+    auto stmt = runSelect(select, binds, step);
+    if (!stmt)
+        return -1;
+    std::vector<RowStore::Slot> slots;
+    slots.reserve(std::size_t(std::min<long>(limit, MaxPortion)));
+    m_retrievedBefore = RowCount() + FilteredCount();
+    const bool failed = !readRows(*stmt, step, slots, limit);
+    stmt->reset();
+    stmt.reset();
+    if (failed) {
+        // Rows of a page cut short are not shown: where the next page starts is known only
+        // for a whole page, and the operator may try again from there.
+        m_lastError = m_transaction->SQLErrText();
+        return -1;
+    }
+    const long read = long(slots.size());
+    m_pageRows = read;
+    m_more = read == limit;
+    appendRows(slots);
+    m_transaction->setResult(read == 0 ? 100 : 0, read);
+    return read;
+}
+
+long DataStore::RetrieveAll()
+{
+    while (m_more) {
+        if (RetrieveMore(MaxPortion) < 0)
+            return -1;
+    }
+    return RowCount();
+}
+
+void DataStore::appendRows(const std::vector<RowStore::Slot> &slots)
+{
+    std::vector<RowStore::Slot> shown;
+    if (m_filterText.trimmed().isEmpty()) {
+        shown = slots;
+    } else {
+        QString error;
+        const auto expression = DwExpression::parse(m_filterText, m_def, error);
+        for (const RowStore::Slot s : slots) {
+            const bool keep = !expression || expression->matches([this, s](int c) { return m_store->value(s, c); });
+            if (keep)
+                shown.push_back(s);
+            else
+                m_filter.append(s);
+        }
+    }
+    if (shown.empty())
+        return;
+    const long first = RowCount() + 1, count = long(shown.size());
+    notify([first, count](DataStoreObserver *o) { o->beginInsertRows(first, count); });
+    for (const RowStore::Slot s : shown)
+        m_primary.append(s);
+    if (m_currentRow == 0)
+        m_currentRow = 1;
+    notify([](DataStoreObserver *o) { o->endInsertRows(); });
 }
 
 void DataStore::bulkLoad(const std::function<void(RowStore &, SlotList &)> &load)
@@ -556,6 +728,9 @@ int DataStore::Sort()
 {
     if (m_sort.trimmed().isEmpty())
         return 1;
+    // Rows still in the database are sorted there: the select is read again in the new order.
+    if (m_more)
+        return Retrieve(m_arguments) < 0 ? -1 : 1;
     notify([](DataStoreObserver *o) { o->beginReset(); });
     std::vector<RowStore::Slot> &slots = m_primary.slots();
     const bool hadCurrent = m_currentRow >= 1 && std::size_t(m_currentRow) <= slots.size();

@@ -2,6 +2,8 @@
 
 #include "DataStoreObserver.h"
 #include "DwDefinition.h"
+#include "DwPager.h"
+#include "platform/core/DbBackend.h"
 #include "RowStore.h"
 #include "SlotList.h"
 #include "platform/core/Value.h"
@@ -62,6 +64,22 @@ public:
     // returning false cancels (-1).
     long Retrieve(const QList<Value> &arguments = {});
     void setRetrieveProgress(std::function<bool(long rows)> progress) { m_progress = std::move(progress); }
+
+    // Retrieve as needed. With a portion set (0, the default: everything at once), Retrieve reads
+    // only the first portion of rows, in the order of the sort and then of the key columns, and
+    // RetrieveMore the next ones after the last row read; rows deleted meanwhile are simply never
+    // read. Every operation works on the rows retrieved so far. Without key columns the object
+    // has no total order to continue by, and Retrieve reads everything.
+    void setRetrievePortion(long rows) { m_portion = std::max<long>(0, rows); }
+    long retrievePortion() const { return m_portion; }
+    // Whether rows of the last Retrieve are still in the database, unread.
+    bool canRetrieveMore() const { return m_more; }
+    // Reads the next rows (as many as given; 0: a page that grows with what has been read) and
+    // appends them; the rows read (0 when none was left), or -1 with the rows before kept.
+    long RetrieveMore(long rows = 0);
+    // Reads every row still unread; RowCount(), or -1.
+    long RetrieveAll();
+    static constexpr long MaxPortion = 65536;
     int Reset();
 
     long RowCount() const { return long(m_primary.size()); }
@@ -152,6 +170,11 @@ public:
     Value originalValue(RowStore::Slot slot, int column) const;
 
 private:
+    bool pagingKeys(const QString &sort, QList<DwPager::Key> &keys, std::vector<int> &columns) const;
+    std::unique_ptr<DbStatement> runSelect(const QString &select, const QList<Value> &binds, DbStep &first);
+    // Reads rows into new slots until the statement is done (or limit rows); false on an error.
+    bool readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit);
+    void appendRows(const std::vector<RowStore::Slot> &slots);
     bool slotOf(long row, DwBuffer buffer, RowStore::Slot &slot) const;
     Value itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const;
     void rebuildStore();
@@ -175,6 +198,14 @@ private:
     QString m_sort;
     QString m_filterText;
     std::function<bool(long)> m_progress;
+    QList<Value> m_arguments;       // of the last Retrieve, for the pages after it
+    long m_portion = 0;
+    bool m_more = false;
+    std::vector<int> m_pageColumns; // the order keys of the pages read
+    QString m_pagedSort;            // the sort they are read in
+    QList<Value> m_after;           // their values in the last row read
+    long m_pageRows = 0;
+    long m_retrievedBefore = 0;     // for the progress callback
     DbErrorHandler m_dbError;
     QString m_lastError;
     std::vector<DataStoreObserver *> m_observers;

@@ -10,11 +10,7 @@ namespace rt {
 
 namespace {
 
-struct SortColumn
-{
-    int column;
-    bool descending;
-};
+using SortColumn = DwSorter::Key;
 
 bool parseFormat(const DwDefinition &def, const QString &format, QList<SortColumn> &out, QString &error)
 {
@@ -209,6 +205,12 @@ bool DwSorter::sort(const DwDefinition &definition, const RowStore &store, std::
         }
     }
     return true;
+}
+
+bool DwSorter::parse(const DwDefinition &definition, const QString &format, QList<Key> &keys, QString &errorText)
+{
+    keys.clear();
+    return parseFormat(definition, format, keys, errorText);
 }
 
 } // namespace rt

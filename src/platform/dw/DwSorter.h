@@ -2,6 +2,7 @@
 
 #include "RowStore.h"
 
+#include <QList>
 #include <QString>
 #include <vector>
 
@@ -14,6 +15,13 @@ class DwDefinition;
 class DwSorter
 {
 public:
+    struct Key
+    {
+        int column; // 0-based
+        bool descending;
+    };
+    // The keys of a format; false with errorText when it cannot be read.
+    static bool parse(const DwDefinition &definition, const QString &format, QList<Key> &keys, QString &errorText);
     static bool validate(const DwDefinition &definition, const QString &format, QString &errorText);
     static bool sort(const DwDefinition &definition, const RowStore &store, std::vector<RowStore::Slot> &slots,
                      const QString &format);

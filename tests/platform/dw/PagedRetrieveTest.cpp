@@ -1,0 +1,273 @@
+#include "TestRegister.h"
+
+#include "platform/core/DateTime.h"
+#include "platform/core/Decimal.h"
+#include "platform/core/Transaction.h"
+#include "platform/dw/DataStore.h"
+#include "platform/dw/DwPager.h"
+#include "platform/dw/DwSorter.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace rt;
+
+namespace {
+
+QString definitionText()
+{
+    return QString::fromUtf8(R"json({
+  "style": "grid",
+  "table.select": "SELECT hisid, name, amount, born, saved FROM paged",
+  "table.updatetable": "paged",
+  "objects": [
+    {"type": "column", "name": "hisid", "coltype": "long", "key": "yes", "identity": "yes"},
+    {"type": "column", "name": "name", "coltype": "char(20)"},
+    {"type": "column", "name": "amount", "coltype": "decimal(2)"},
+    {"type": "column", "name": "born", "coltype": "date"},
+    {"type": "column", "name": "saved", "coltype": "datetime"}
+  ]
+})json");
+}
+
+} // namespace
+
+// A grid that retrieves as it is scrolled, on the files and on the server: pages by key must
+// give exactly the rows of one read in the same order, whatever the sort, the nulls and the ties,
+// and must leave nothing open between pages.
+class PagedRetrieveTest : public ::testing::Test
+{
+protected:
+    static constexpr int Rows = 240;
+
+    void SetUp() override
+    {
+        TEST_REGISTER_REQUIRED();
+        QString error;
+        ASSERT_EQ(TestRegister::connectPlain(dir.path(), t, true, error), 0) << error.toStdString();
+        const bool server = TestRegister::onServer();
+        ASSERT_EQ(t.executeImmediate(QStringLiteral("CREATE TABLE paged (hisid INTEGER PRIMARY KEY, name VARCHAR(20), "
+                                                    "amount %1, born DATE, saved %2)")
+                                         .arg(server ? QStringLiteral("NUMERIC(18,2)") : QStringLiteral("DECIMAL_TEXT(18,2)"),
+                                              server ? QStringLiteral("TIMESTAMP(6)") : QStringLiteral("DATETIME"))),
+                  0)
+            << t.SQLErrText().toStdString();
+        // Few distinct values, nulls and empty names: ties at page boundaries are the rule.
+        QRandomGenerator random(7);
+        static const char *names[] = {"张三", "O'Brien", "", "李四", "王五"};
+        for (int i = 1; i <= Rows; ++i) {
+            const auto pick = [&](int n) { return int(random.bounded(n)); };
+            QList<Value> row{Value(i),
+                             pick(6) == 0 ? Value::null(ValueType::String) : Value(QString::fromUtf8(names[pick(5)])),
+                             pick(5) == 0 ? Value::null(ValueType::Decimal) : Value(Decimal(pick(4) * 100 + 25, 2)),
+                             pick(5) == 0 ? Value::null(ValueType::Date) : Value(QDate(2020, 1 + pick(3), 1)),
+                             pick(5) == 0 ? Value::null(ValueType::DateTime)
+                                          : Value(DateTime(QDate(2021, 5, 1), Time(10, 0, 0, pick(3) * 250000)))};
+            ASSERT_EQ(t.execute(QStringLiteral("INSERT INTO paged VALUES (?, ?, ?, ?, ?)"), row), 0) << t.SQLErrText().toStdString();
+        }
+        ASSERT_EQ(t.commit(), 0);
+        QString errors;
+        ASSERT_EQ(ds.Create(definitionText(), errors), 1) << errors.toStdString();
+        ds.SetTransObject(&t);
+    }
+
+    std::vector<long long> keys(const DataStore &from) const
+    {
+        std::vector<long long> out;
+        for (long r = 1; r <= from.RowCount(); ++r)
+            out.push_back(from.GetItem(r, "hisid").longValue());
+        return out;
+    }
+    // The rows in the database's own order for this sort: one statement, no pages.
+    std::vector<long long> inOneRead(const QString &sort)
+    {
+        QList<DwSorter::Key> sortKeys;
+        QString error;
+        QList<DwPager::Key> order;
+        if (!sort.isEmpty()) {
+            EXPECT_TRUE(DwSorter::parse(ds.definition(), sort, sortKeys, error));
+            for (const auto &k : sortKeys)
+                order << DwPager::Key{ds.definition().column(k.column).name(), k.descending, false};
+        }
+        order << DwPager::Key{QStringLiteral("hisid"), false, true};
+        QList<Value> binds;
+        DataStore all;
+        QString errors;
+        all.Create(definitionText(), errors);
+        all.SetTransObject(&t);
+        all.SetSQLSelect(DwPager::pageSelect(ds.GetSQLSelect(), order, nullptr, 0, binds));
+        EXPECT_EQ(all.Retrieve(), Rows);
+        return keys(all);
+    }
+
+    QTemporaryDir dir;
+    Transaction t{QStringLiteral("photosqlca")};
+    DataStore ds;
+};
+
+class PagedOrderTest : public PagedRetrieveTest, public ::testing::WithParamInterface<const char *>
+{};
+
+TEST_P(PagedOrderTest, PagesGiveEveryRowOnceInTheOrderOfOneRead)
+{
+    const QString sort = QString::fromUtf8(GetParam());
+    ASSERT_EQ(ds.SetSort(sort), 1);
+    ds.setRetrievePortion(7);
+    ASSERT_EQ(ds.Retrieve(), 7);
+    EXPECT_TRUE(ds.canRetrieveMore());
+    EXPECT_EQ(ds.RetrieveMore(), 14) << "pages grow with what was read";
+    ASSERT_EQ(ds.RetrieveAll(), Rows) << ds.lastError().toStdString();
+    EXPECT_FALSE(ds.canRetrieveMore());
+    EXPECT_EQ(ds.RetrieveMore(), 0);
+    EXPECT_EQ(keys(ds), inOneRead(sort));
+
+    // Values that compare alike everywhere (numbers, dates, times) also agree with the sort the
+    // grid does in memory, nulls first ascending and last descending.
+    if (!sort.contains(QLatin1String("name"))) {
+        DataStore memory;
+        QString errors;
+        memory.Create(definitionText(), errors);
+        memory.SetTransObject(&t);
+        memory.SetSQLSelect(memory.GetSQLSelect() + QStringLiteral(" ORDER BY hisid"));
+        ASSERT_EQ(memory.Retrieve(), Rows);
+        if (!sort.isEmpty()) {
+            ASSERT_EQ(memory.SetSort(sort), 1);
+            ASSERT_EQ(memory.Sort(), 1);
+        }
+        EXPECT_EQ(keys(ds), keys(memory));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sorts, PagedOrderTest,
+                         ::testing::Values("", "hisid D", "name A", "name D", "amount A, born D", "born A, saved D",
+                                           "saved A", "amount D, name A, saved A"));
+
+TEST_F(PagedRetrieveTest, RowsChangedBetweenPagesAreReadAsTheyNowAre)
+{
+    ds.setRetrievePortion(50);
+    ASSERT_EQ(ds.Retrieve(), 50);
+    // Another operator deletes rows not yet read, and one already read, and a new row arrives.
+    Transaction other{QStringLiteral("other")};
+    QString error;
+    ASSERT_EQ(TestRegister::connectPlain(dir.path(), other, false, error), 0) << error.toStdString();
+    ASSERT_EQ(other.execute(QStringLiteral("DELETE FROM paged WHERE hisid IN (10, 60, 61, 239)")), 0);
+    ASSERT_EQ(other.execute(QStringLiteral("INSERT INTO paged (hisid, name) VALUES (500, 'new')")), 0);
+    ASSERT_EQ(other.commit(), 0);
+    ASSERT_EQ(ds.RetrieveAll(), Rows - 3 + 1);
+    const auto got = keys(ds);
+    EXPECT_EQ(got[9], 10) << "a row already read stays until the grid is retrieved again";
+    EXPECT_EQ(std::count(got.begin(), got.end(), 60), 0);
+    EXPECT_EQ(got.back(), 500);
+}
+
+TEST_F(PagedRetrieveTest, NothingStaysOpenBetweenPages)
+{
+    ds.setRetrievePortion(20);
+    ASSERT_EQ(ds.Retrieve(), 20);
+    Transaction other{QStringLiteral("other")};
+    QString error;
+    ASSERT_EQ(TestRegister::connectPlain(dir.path(), other, false, error), 0) << error.toStdString();
+    other.BusyTimeoutMs = 200;
+    ASSERT_EQ(other.execute(QStringLiteral("UPDATE paged SET name = 'x' WHERE hisid = 100")), 0) << other.SQLErrText().toStdString();
+    ASSERT_EQ(other.commit(), 0);
+    if (TestRegister::onServer()) {
+        // The grid's session holds no transaction, so no snapshot that VACUUM must respect.
+        QList<Value> state{Value::null(ValueType::String)};
+        ASSERT_EQ(other.selectInto(QStringLiteral("SELECT state FROM pg_stat_activity WHERE application_name = "
+                                                  "current_setting('application_name') AND pid <> pg_backend_pid() "
+                                                  "AND state LIKE 'idle%' LIMIT 1"),
+                                   {}, state),
+                  0)
+            << other.SQLErrText().toStdString();
+        EXPECT_EQ(state[0].string().toStdString(), "idle");
+    } else {
+        // A checkpoint passes the reader: the write-ahead log does not grow behind an open grid.
+        QList<Value> result{Value::null(ValueType::Long), Value::null(ValueType::Long), Value::null(ValueType::Long)};
+        ASSERT_EQ(other.selectInto(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), {}, result), 0)
+            << other.SQLErrText().toStdString();
+        EXPECT_EQ(result[0].longValue(), 0) << "the checkpoint was blocked";
+    }
+    ASSERT_EQ(ds.RetrieveAll(), Rows);
+    EXPECT_EQ(ds.GetItemString(100, "name").toStdString(), "x");
+}
+
+TEST_F(PagedRetrieveTest, SortAndFilterOfAGridNotFullyRead)
+{
+    ds.setRetrievePortion(30);
+    ASSERT_EQ(ds.Retrieve(), 30);
+    ds.SetRow(12);
+    // Sorted in the database, from the first page again: the rows not read yet belong in it.
+    ASSERT_EQ(ds.SetSort(QStringLiteral("hisid D")), 1);
+    ASSERT_EQ(ds.Sort(), 1);
+    EXPECT_EQ(ds.RowCount(), 30);
+    EXPECT_EQ(ds.GetItem(1, "hisid").longValue(), Rows);
+    EXPECT_EQ(ds.GetRow(), 1);
+    // A filter applies to the pages that come after it, too.
+    ASSERT_EQ(ds.SetFilter(QStringLiteral("hisid <= 100")), 1);
+    ASSERT_EQ(ds.Filter(), 1);
+    EXPECT_EQ(ds.RowCount(), 0);
+    ASSERT_EQ(ds.RetrieveAll(), 100);
+    EXPECT_EQ(ds.GetItem(1, "hisid").longValue(), 100);
+    EXPECT_EQ(ds.RowCount() + ds.FilteredCount(), Rows);
+    // Fully read, the grid sorts in memory and reads nothing again.
+    ASSERT_EQ(ds.SetFilter(QString()), 1);
+    ASSERT_EQ(ds.Filter(), 1);
+    ASSERT_EQ(ds.SetSort(QStringLiteral("hisid A")), 1);
+    t.injectFault({InjectedFault::On::Statement, 1, QString(), 13, QStringLiteral("no reading now")});
+    ASSERT_EQ(ds.Sort(), 1);
+    EXPECT_EQ(ds.GetItem(Rows, "hisid").longValue(), Rows);
+    EXPECT_EQ(t.injectedFaultsPending(), 1);
+}
+
+TEST_F(PagedRetrieveTest, AFailedPageKeepsTheRowsAndCanBeReadAgain)
+{
+    ds.setRetrievePortion(40);
+    ASSERT_EQ(ds.Retrieve(), 40);
+    t.injectFault({InjectedFault::On::Statement, 1, QStringLiteral("hm_page"), 13, QStringLiteral("disk I/O error")});
+    EXPECT_EQ(ds.RetrieveMore(), -1);
+    EXPECT_EQ(ds.RowCount(), 40);
+    EXPECT_TRUE(ds.canRetrieveMore());
+    EXPECT_EQ(ds.RetrieveMore(), 80);
+    EXPECT_EQ(ds.GetItem(41, "hisid").longValue(), 41);
+    // A failed first page leaves the grid as it was.
+    t.injectFault({InjectedFault::On::Statement, 1, QStringLiteral("hm_page"), 13, QStringLiteral("disk I/O error")});
+    EXPECT_EQ(ds.Retrieve(), -1);
+    EXPECT_EQ(ds.RowCount(), 120);
+    EXPECT_TRUE(ds.canRetrieveMore());
+}
+
+TEST_F(PagedRetrieveTest, DeletionsWrittenBackBeforeTheNextPage)
+{
+    ds.setRetrievePortion(25);
+    ASSERT_EQ(ds.Retrieve(), 25);
+    ASSERT_EQ(ds.DeleteRow(25), 1);
+    ASSERT_EQ(ds.DeleteRow(1), 1);
+    ASSERT_EQ(ds.Update(), 1) << ds.lastError().toStdString();
+    ASSERT_EQ(t.commit(), 0);
+    // The page after the deleted last row starts where that row was.
+    ASSERT_EQ(ds.RetrieveMore(), 50);
+    EXPECT_EQ(ds.GetItem(24, "hisid").longValue(), 26);
+    ASSERT_EQ(ds.RetrieveAll(), Rows - 2);
+}
+
+TEST(DwPagerText, KeysNullsAndTheSelectsOwnEnd)
+{
+    QList<Value> binds;
+    const QList<DwPager::Key> keys{{QStringLiteral("name"), true, false}, {QStringLiteral("hisid"), false, true}};
+    EXPECT_EQ(DwPager::pageSelect(QStringLiteral("SELECT a FROM t -- note\n;"), keys, nullptr, 5, binds).toStdString(),
+              "SELECT * FROM (\nSELECT a FROM t -- note\n\n) hm_page ORDER BY name DESC NULLS LAST, hisid LIMIT 5");
+    EXPECT_TRUE(binds.isEmpty());
+    const QList<Value> after{Value(QStringLiteral("O'Brien")), Value(9)};
+    const QString next = DwPager::pageSelect(QStringLiteral("SELECT a FROM t"), keys, &after, 5, binds);
+    EXPECT_NE(next.indexOf(QStringLiteral("WHERE (name < ? OR name IS NULL) OR (name = ? AND hisid > ?)")), -1) << next.toStdString();
+    EXPECT_EQ(next.indexOf(QStringLiteral("O'Brien")), -1) << "values are bound, never written into the text";
+    EXPECT_EQ(binds.size(), 3);
+    // After a null that sorts last nothing of that key is later; only its ties continue.
+    const QList<Value> afterNull{Value::null(ValueType::String), Value(9)};
+    EXPECT_NE(DwPager::pageSelect(QStringLiteral("SELECT a FROM t"), keys, &afterNull, 5, binds)
+                  .indexOf(QStringLiteral("WHERE (name IS NULL AND hisid > ?)")),
+              -1);
+    EXPECT_EQ(DwPager::columnReference(QStringLiteral("户号")).toStdString(), "\"户号\"");
+    EXPECT_EQ(DwPager::columnReference(QStringLiteral("RprNo")).toStdString(), "RprNo");
+}
