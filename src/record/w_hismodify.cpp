@@ -6,6 +6,7 @@
 #include "host/ui/uo_button.h"
 #include "host/ui/uo_dwform.h"
 #include "model/ModuleWindows.h"
+#include "model/ReadFailure.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/LateBinding.h"
 #include "platform/ui/Message.h"
@@ -151,8 +152,10 @@ void w_hismodify::wf_scroll()
     const long r = idw_datawindow->GetRow(), n = idw_datawindow->RowCount();
     cb_first->uf_setenabled(r != 1);
     cb_prior->uf_setenabled(r != 1);
-    cb_last->uf_setenabled(r != n);
-    cb_next->uf_setenabled(r != n);
+    // Rows not read yet are still ahead of the last one read.
+    const bool more = idw_datawindow->canRetrieveMore();
+    cb_last->uf_setenabled(r != n || more);
+    cb_next->uf_setenabled(r != n || more);
     for (host::uo_button *b : {cb_first, cb_prior, cb_next, cb_last})
         b->setVisible(true);
 }
@@ -168,6 +171,17 @@ void w_hismodify::navigate(host::uo_button *b)
     else if (b == cb_next)
         il_row = il_row + 1;
     else
+        il_row = 0; // the last row, once every row is read
+    // The grid reads the rows that the step reaches; a read that fails is told and the window
+    // stays at the last row read.
+    const bool more = idw_datawindow->canRetrieveMore();
+    if (more && (il_row == 0 || il_row > idw_datawindow->RowCount())) {
+        const long read = il_row == 0 ? idw_datawindow->RetrieveAll() : idw_datawindow->RetrieveMore();
+        if (read < 0)
+            rt::ui::MessageBox(QString::fromUtf8("提示"), model::ReadFailure::historyText(host::g().photosqlca),
+                               rt::ui::MsgIcon::StopSign);
+    }
+    if (il_row == 0 || il_row > idw_datawindow->RowCount())
         il_row = idw_datawindow->RowCount();
     wf_getdata();
     wf_scroll();

@@ -1,6 +1,8 @@
 #include "sheets/uo_tabpg_hisgrid.h"
 
 #include "host/ui/Globals.h"
+#include "model/ReadFailure.h"
+#include "platform/ui/OperatorDialogs.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/LateBinding.h"
 #include "platform/ui/Message.h"
@@ -20,6 +22,13 @@ void uo_tabpg_hisgrid::dw_1_constructor()
 {
     dw_1->SetDataObject(rt::ui::Message::instance().StringParm);
     dw_1->SetTransObject(&host::g().photosqlca);
+    // A city's history is millions of rows: the first screen at once, the rest as it is
+    // scrolled to, the total counted beside.
+    dw_1->setRetrieveAsNeeded(FirstRows);
+    connect(dw_1, &rt::ui::DataWindowControl::retrieveMoreFailed, this, [](const QString &) {
+        rt::ui::MessageBox(QString::fromUtf8("提示"), model::ReadFailure::historyText(host::g().photosqlca),
+                           rt::ui::MsgIcon::StopSign);
+    });
     is_sql = dw_1->Describe(QStringLiteral("DataWindow.Table.Select"));
     is_sql = dw_1->Describe(QStringLiteral("datawindow.Table.Select"));
     dw_1->Modify(QStringLiteral("Datawindow.ReadOnly=true"));

@@ -18,6 +18,8 @@ public:
     uo_tabpg_hisgrid();
 
     int ii_issingle = 0;
+    // Rows read when the grid is retrieved; more follow as the operator scrolls.
+    static constexpr long FirstRows = 1000;
 
     // The names of the drawing objects of adw of this type and band ("*" for any), only the
     // visible ones when ab_visibleonly; the count.

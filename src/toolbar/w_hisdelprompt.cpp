@@ -195,14 +195,8 @@ void w_hisdelprompt::startCount()
 {
     if (!m_counter) {
         // A second connection to the history, as photosqlca is made.
-        const rt::Transaction &h = host::g().photosqlca;
         m_counter = std::make_unique<rt::Transaction>(QStringLiteral("count"));
-        m_counter->DBMS = h.DBMS;
-        m_counter->Database = h.Database;
-        m_counter->AttachDatabase = h.AttachDatabase;
-        m_counter->AttachSchema = h.AttachSchema;
-        m_counter->SearchPath = h.SearchPath;
-        m_counter->BusyTimeoutMs = h.BusyTimeoutMs;
+        m_counter->copySettingsFrom(host::g().photosqlca);
     }
     m_recount = false;
     m_shown = false;

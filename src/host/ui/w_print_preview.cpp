@@ -1,6 +1,8 @@
 #include "host/ui/w_print_preview.h"
 
 #include "platform/ui/DataWindowControl.h"
+#include "platform/dw/DwOnwardReader.h"
+#include "platform/dw/DwStoreRows.h"
 #include "platform/ui/DwPrintRenderer.h"
 #include "platform/ui/Message.h"
 #include "platform/ui/OperatorDialogs.h"
@@ -79,15 +81,32 @@ void w_print_preview::onOpen()
     if (!m_dw)
         return;
     setTitle(QString::fromUtf8("打印预览 - %1").arg(m_dw->title()));
-    // Page breaks come from row counts and heights alone: nothing is painted yet.
+    // Page breaks come from row counts and heights alone: nothing is painted yet. A grid still
+    // reading is laid out for its total once that is counted; the rows of a page shown are read
+    // into the grid as scrolling would read them.
     m_renderer = std::make_unique<rt::ui::DwPrintRenderer>(m_dw->dataStore(), m_dw->title());
     m_renderer->setCurrentRowOnly(m_dw->dataStore().definition().style != rt::DwStyle::Grid);
+    m_rows = std::make_unique<rt::DwStoreRows>(m_dw->dataStore(), long(m_dw->totalRows()));
+    m_renderer->setRows(m_rows.get());
+    connect(m_dw, &rt::ui::DataWindowControl::totalRowsChanged, this, [this](long long total) {
+        m_rows->setTotal(long(total));
+        layoutPages();
+    });
+    m_current = -1;
+    layoutPages();
+}
+
+void w_print_preview::layoutPages()
+{
     const QRect page = m_printer->pageLayout().fullRectPixels(m_printer->resolution());
     m_renderer->layout(page.size(), m_printer->resolution());
     sp_page->setMaximum(std::max(1, pageCount()));
-    st_pages->setText(QString::fromUtf8("共 %1 页").arg(pageCount()));
+    const bool counting = m_dw && m_dw->canRetrieveMore() && m_dw->totalRows() < 0;
+    st_pages->setText(counting ? QString::fromUtf8("已排 %1 页，正在统计总页数……").arg(pageCount())
+                               : QString::fromUtf8("共 %1 页").arg(pageCount()));
+    const int shown = std::max(0, m_current);
     m_current = -1;
-    showPage(0);
+    showPage(shown);
 }
 
 int w_print_preview::pageCount() const
@@ -111,6 +130,11 @@ void w_print_preview::showPage(int index)
         m_renderer->paintPage(p, index);
     }
     ++m_painted;
+    if (!m_renderer->rowsError().isEmpty()) {
+        const QString error = m_renderer->rowsError();
+        rt::ui::MessageBox(QString::fromUtf8("提示"), QString::fromUtf8("读取要预览的记录失败：") + error,
+                           rt::ui::MsgIcon::StopSign);
+    }
     m_page->setPixmap(QPixmap::fromImage(image));
     const QSignalBlocker quiet(sp_page);
     sp_page->setValue(index + 1);
@@ -126,6 +150,14 @@ bool w_print_preview::renderAll(QPagedPaintDevice &device, QString &error)
         return false;
     rt::ui::DwPrintRenderer renderer(m_dw->dataStore(), m_dw->title());
     renderer.setCurrentRowOnly(m_dw->dataStore().definition().style != rt::DwStyle::Grid);
+    // Every row, the unread ones read page by page and let go once printed.
+    const long long total = m_dw->waitForTotal();
+    if (total < 0) {
+        error = QString::fromUtf8("无法统计要输出的记录数");
+        return false;
+    }
+    rt::DwOnwardReader rows(m_dw->dataStore(), long(total));
+    renderer.setRows(&rows);
     QProgressDialog progress(QString::fromUtf8("正在输出…"), QString::fromUtf8("取消"), 0, 0, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);

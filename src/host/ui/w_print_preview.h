@@ -14,6 +14,9 @@ class QPushButton;
 class QScrollArea;
 class QSpinBox;
 
+namespace rt {
+class DwStoreRows;
+}
 namespace rt::ui {
 class DwPrintRenderer;
 }
@@ -50,6 +53,7 @@ protected:
     void onOpen() override;
 
 private:
+    void layoutPages();
     void print();
     void saveWithDialog();
     // Paints every page onto the device under a cancellable progress dialog; false with why.
@@ -57,6 +61,7 @@ private:
 
     QPointer<rt::ui::DataWindowControl> m_dw;
     QPrinter *m_printer = nullptr;
+    std::unique_ptr<rt::DwStoreRows> m_rows;             // the grid's rows, read as pages need them
     std::unique_ptr<rt::ui::DwPrintRenderer> m_renderer; // laid out for the screen's page
     QScrollArea *m_area = nullptr;
     QLabel *m_page = nullptr;

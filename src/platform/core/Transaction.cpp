@@ -21,6 +21,17 @@ Transaction::~Transaction()
     disconnect();
 }
 
+void Transaction::copySettingsFrom(const Transaction &other)
+{
+    DBMS = other.DBMS;
+    Database = other.Database;
+    AttachDatabase = other.AttachDatabase;
+    AttachSchema = other.AttachSchema;
+    BusyTimeoutMs = other.BusyTimeoutMs;
+    StatementTimeoutMs = other.StatementTimeoutMs;
+    SearchPath = other.SearchPath;
+}
+
 int Transaction::connect()
 {
     disconnect();

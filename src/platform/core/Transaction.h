@@ -66,6 +66,9 @@ public:
     QString SearchPath;                     // PostgreSQL: the schemas unqualified names resolve in
 
     const QString &name() const { return m_name; }
+    // The connection properties of another transaction object, for a second connection to the
+    // same database (a count off the user-interface thread).
+    void copySettingsFrom(const Transaction &other);
 
     int connect();
     // Ends the connection; an open transaction is rolled back, never committed.

@@ -55,7 +55,7 @@ void DataStore::setDefinition(const DwDefinition &definition, const QString &dat
     notify([](DataStoreObserver *o) { o->endReset(); });
 }
 
-void DataStore::rebuildStore()
+void DataStore::clearRows()
 {
     QList<DwColumnType> types;
     for (int c = 0; c < m_def.columnCount(); ++c)
@@ -66,6 +66,11 @@ void DataStore::rebuildStore()
     m_delete.clear();
     m_filter.clear();
     m_currentRow = 0;
+}
+
+void DataStore::rebuildStore()
+{
+    clearRows();
     m_more = false;
     m_after.clear();
     m_pageColumns.clear();
@@ -339,6 +344,34 @@ long DataStore::RetrieveAll()
     return RowCount();
 }
 
+void DataStore::continueFrom(const DataStore &other)
+{
+    setDefinition(other.m_def, other.m_dataObject);
+    m_transaction = other.m_transaction;
+    m_arguments = other.m_arguments;
+    m_portion = other.m_portion;
+    m_sort = other.m_sort;
+    m_filterText = other.m_filterText;
+    m_more = other.m_more;
+    m_pageColumns = other.m_pageColumns;
+    m_pagedSort = other.m_pagedSort;
+    m_after = other.m_after;
+    m_pageRows = 0;
+}
+
+void DataStore::dropRows()
+{
+    notify([](DataStoreObserver *o) { o->beginReset(); });
+    clearRows();
+    notify([](DataStoreObserver *o) { o->endReset(); });
+}
+
+int DataStore::copyRowsTo(long startRow, long endRow, DataStore &target) const
+{
+    // RowsCopy reads the source only.
+    return const_cast<DataStore *>(this)->RowsCopy(startRow, endRow, DwBuffer::Primary, target, 0, DwBuffer::Primary);
+}
+
 void DataStore::appendRows(const std::vector<RowStore::Slot> &slots)
 {
     std::vector<RowStore::Slot> shown;
@@ -358,12 +391,14 @@ void DataStore::appendRows(const std::vector<RowStore::Slot> &slots)
     if (shown.empty())
         return;
     const long first = RowCount() + 1, count = long(shown.size());
+    m_appending = true;
     notify([first, count](DataStoreObserver *o) { o->beginInsertRows(first, count); });
     for (const RowStore::Slot s : shown)
         m_primary.append(s);
     if (m_currentRow == 0)
         m_currentRow = 1;
     notify([](DataStoreObserver *o) { o->endInsertRows(); });
+    m_appending = false;
 }
 
 void DataStore::bulkLoad(const std::function<void(RowStore &, SlotList &)> &load)

@@ -74,12 +74,25 @@ public:
     long retrievePortion() const { return m_portion; }
     // Whether rows of the last Retrieve are still in the database, unread.
     bool canRetrieveMore() const { return m_more; }
+    const QList<Value> &retrieveArguments() const { return m_arguments; }
+    // True while the rows of a page read are being appended (observers tell them from rows
+    // put back into the buffer).
+    bool appendingPage() const { return m_appending; }
     // Reads the next rows (as many as given; 0: a page that grows with what has been read) and
     // appends them; the rows read (0 when none was left), or -1 with the rows before kept.
     long RetrieveMore(long rows = 0);
     // Reads every row still unread; RowCount(), or -1.
     long RetrieveAll();
     static constexpr long MaxPortion = 65536;
+    // Makes this an empty DataStore that reads, with RetrieveMore, the rows after those the
+    // other has read: the same object, transaction, arguments, order and filter (a reader that
+    // goes through a grid's unread rows without adding them to the grid).
+    void continueFrom(const DataStore &other);
+    // Lets go of every row held, keeping where the next page starts.
+    void dropRows();
+    // RowsCopy of primary rows to the end of another DataStore's primary buffer (rows arrive
+    // NewModified!); the source is not changed. 1 or -1.
+    int copyRowsTo(long startRow, long endRow, DataStore &target) const;
     int Reset();
 
     long RowCount() const { return long(m_primary.size()); }
@@ -178,6 +191,7 @@ private:
     bool slotOf(long row, DwBuffer buffer, RowStore::Slot &slot) const;
     Value itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const;
     void rebuildStore();
+    void clearRows();
     void markWritten(RowStore::Slot slot);
     template<typename F>
     void notify(F f)
@@ -206,6 +220,7 @@ private:
     QList<Value> m_after;           // their values in the last row read
     long m_pageRows = 0;
     long m_retrievedBefore = 0;     // for the progress callback
+    bool m_appending = false;
     DbErrorHandler m_dbError;
     QString m_lastError;
     std::vector<DataStoreObserver *> m_observers;

@@ -5,12 +5,15 @@
 #include "DwGridView.h"
 #include "DwPrintRenderer.h"
 #include "DwTableModel.h"
+#include "DwTotalCounter.h"
+#include "platform/dw/DwOnwardReader.h"
 #include "Units.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLocale>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QResizeEvent>
@@ -23,6 +26,9 @@ DataWindowControl::DataWindowControl(QWidget *parent) : QWidget(parent)
         Q_EMIT dberror(code, text, sql, row);
     });
     m_model = new DwTableModel(m_ds, this);
+    // Queued: the view asked for the page in the middle of its layout, and the operator is told
+    // after it.
+    connect(m_model, &DwTableModel::retrieveMoreFailed, this, &DataWindowControl::retrieveMoreFailed, Qt::QueuedConnection);
     m_ds.addObserver(this);
     rebuildPresentation();
 }
@@ -57,15 +63,26 @@ void DataWindowControl::rebuildPresentation()
     } else {
         m_view = new DwFreeView(this);
     }
-    m_view->setGeometry(rect());
+    layoutChildren();
     m_view->show();
+}
+
+void DataWindowControl::layoutChildren()
+{
+    QRect area = rect();
+    if (m_rowsLine) {
+        const int h = m_rowsLine->sizeHint().height();
+        m_rowsLine->setGeometry(0, std::max(0, height() - h), width(), h);
+        area.setHeight(std::max(0, height() - h));
+    }
+    if (m_view)
+        m_view->setGeometry(area);
 }
 
 void DataWindowControl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (m_view)
-        m_view->setGeometry(rect());
+    layoutChildren();
     if (m_busy)
         m_busy->move((width() - m_busy->width()) / 2, (height() - m_busy->height()) / 2);
 }
@@ -73,6 +90,153 @@ void DataWindowControl::resizeEvent(QResizeEvent *event)
 void DataWindowControl::endReset()
 {
     rebuildPresentation();
+    updateRowsLine();
+}
+
+void DataWindowControl::beginInsertRows(long, long count)
+{
+    m_pendingCount = count;
+    m_pendingIsPage = m_ds.appendingPage();
+}
+
+void DataWindowControl::endInsertRows()
+{
+    if (!m_pendingIsPage && m_total >= 0)
+        m_changedSinceCount += m_pendingCount;
+    updateRowsLine();
+}
+
+void DataWindowControl::beginRemoveRows(long, long count)
+{
+    m_pendingCount = count;
+}
+
+void DataWindowControl::endRemoveRows()
+{
+    if (m_total >= 0)
+        m_changedSinceCount -= m_pendingCount;
+    updateRowsLine();
+}
+
+void DataWindowControl::setRetrieveAsNeeded(long firstRows)
+{
+    m_ds.setRetrievePortion(firstRows);
+    if (firstRows > 0 && !m_rowsLine) {
+        m_rowsLine = new QLabel(this);
+        m_rowsLine->setObjectName(QStringLiteral("rows_line"));
+        m_rowsLine->setIndent(6);
+        m_rowsLine->show();
+        m_counter = new DwTotalCounter(this);
+        connect(m_counter, &DwTotalCounter::counted, this, [this](long long total) {
+            m_total = total;
+            m_changedSinceCount = 0;
+            m_countError.clear();
+            updateRowsLine();
+            Q_EMIT totalRowsChanged(totalRows());
+        });
+        connect(m_counter, &DwTotalCounter::failed, this, [this](const QString &text) {
+            m_countError = text;
+            updateRowsLine();
+        });
+    } else if (firstRows <= 0 && m_rowsLine) {
+        delete m_rowsLine;
+        m_rowsLine = nullptr;
+        delete m_counter;
+        m_counter = nullptr;
+    }
+    layoutChildren();
+}
+
+long long DataWindowControl::totalRows() const
+{
+    if (!m_ds.canRetrieveMore())
+        return m_ds.RowCount();
+    return m_total < 0 ? -1 : std::max<long long>(m_ds.RowCount(), m_total + m_changedSinceCount);
+}
+
+QString DataWindowControl::rowsText() const
+{
+    if (!m_rowsLine)
+        return QString();
+    const QLocale numbers(QLocale::Chinese, QLocale::China);
+    const QString read = numbers.toString(qlonglong(m_ds.RowCount()));
+    if (!m_ds.canRetrieveMore())
+        return QString::fromUtf8("共 %1 条").arg(read);
+    if (!m_countError.isEmpty())
+        return QString::fromUtf8("已读取 %1 条，总数未能统计：%2").arg(read, m_countError);
+    const long long total = totalRows();
+    if (total < 0)
+        return QString::fromUtf8("已读取 %1 条，正在统计总数……").arg(read);
+    return QString::fromUtf8("已读取 %1 条，共 %2 条").arg(read, numbers.toString(total));
+}
+
+void DataWindowControl::updateRowsLine()
+{
+    if (m_rowsLine)
+        m_rowsLine->setText(rowsText());
+}
+
+void DataWindowControl::startCount()
+{
+    m_total = -1;
+    m_changedSinceCount = 0;
+    m_countError.clear();
+    if (!m_counter)
+        return;
+    if (!m_ds.canRetrieveMore() || !m_ds.transaction()) {
+        m_counter->stop();
+        Q_EMIT totalRowsChanged(totalRows());
+        return;
+    }
+    m_counter->start(*m_ds.transaction(), m_ds.GetSQLSelect(), m_ds.retrieveArguments());
+}
+
+long DataWindowControl::withBusyCursor(const std::function<long()> &read)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QElapsedTimer timer;
+    timer.start();
+    const long base = m_ds.RowCount();
+    m_ds.setRetrieveProgress([this, &timer, base](long rows) {
+        // After a moment, say how far it is and let the window repaint.
+        if (timer.elapsed() < 400)
+            return true;
+        if (!m_busy) {
+            m_busy = new QLabel(this);
+            m_busy->setAutoFillBackground(true);
+            m_busy->setFrameShape(QFrame::Box);
+            m_busy->setMargin(8);
+        }
+        m_busy->setText(QString::fromUtf8("正在检索数据，已读取 %1 行……").arg(std::max(rows, base)));
+        m_busy->adjustSize();
+        m_busy->move((width() - m_busy->width()) / 2, (height() - m_busy->height()) / 2);
+        m_busy->show();
+        m_busy->raise();
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return true;
+    });
+    const long result = read();
+    m_ds.setRetrieveProgress({});
+    if (m_busy) {
+        delete m_busy;
+        m_busy = nullptr;
+    }
+    QApplication::restoreOverrideCursor();
+    updateRowsLine();
+    return result;
+}
+
+long DataWindowControl::RetrieveMore()
+{
+    return withBusyCursor([this]() { return m_ds.RetrieveMore(); });
+}
+
+long DataWindowControl::RetrieveAll()
+{
+    const long rows = withBusyCursor([this]() { return m_ds.RetrieveAll(); });
+    if (rows >= 0)
+        Q_EMIT totalRowsChanged(totalRows());
+    return rows;
 }
 
 void DataWindowControl::propertiesChanged()
@@ -107,34 +271,10 @@ int DataWindowControl::Create(const QString &syntax, QString &errors)
 
 long DataWindowControl::Retrieve()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QElapsedTimer timer;
-    timer.start();
-    m_ds.setRetrieveProgress([this, &timer](long rows) {
-        // After a moment, say how far it is and let the window repaint.
-        if (timer.elapsed() < 400)
-            return true;
-        if (!m_busy) {
-            m_busy = new QLabel(this);
-            m_busy->setAutoFillBackground(true);
-            m_busy->setFrameShape(QFrame::Box);
-            m_busy->setMargin(8);
-        }
-        m_busy->setText(QString::fromUtf8("正在检索数据，已读取 %1 行……").arg(rows));
-        m_busy->adjustSize();
-        m_busy->move((width() - m_busy->width()) / 2, (height() - m_busy->height()) / 2);
-        m_busy->show();
-        m_busy->raise();
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return true;
-    });
-    const long rows = m_ds.Retrieve();
-    m_ds.setRetrieveProgress({});
-    if (m_busy) {
-        delete m_busy;
-        m_busy = nullptr;
-    }
-    QApplication::restoreOverrideCursor();
+    const long rows = withBusyCursor([this]() { return m_ds.Retrieve(); });
+    if (rows >= 0)
+        startCount();
+    updateRowsLine();
     return rows;
 }
 
@@ -208,20 +348,48 @@ int DataWindowControl::Print()
     }
     DwPrintRenderer renderer(m_ds, title());
     renderer.setCurrentRowOnly(m_ds.definition().style != rt::DwStyle::Grid);
+    const long long total = waitForTotal();
+    if (total < 0) {
+        m_lastError = QString::fromUtf8("无法统计要输出的行数：") + m_countError;
+        return -1;
+    }
+    rt::DwOnwardReader rows(m_ds, long(total));
+    renderer.setRows(&rows);
     return renderer.render(printer, m_lastError) ? 1 : -1;
+}
+
+long long DataWindowControl::waitForTotal()
+{
+    if (m_ds.canRetrieveMore() && m_total < 0 && m_counter) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (!m_counter->isRunning() && m_countError.isEmpty())
+            startCount();
+        m_counter->waitForFinished();
+        QApplication::restoreOverrideCursor();
+    }
+    return totalRows();
 }
 
 int DataWindowControl::SaveAs(const QString &file, const QString &type)
 {
     const QString t = type.toLower();
-    if (t == QLatin1String("csv"))
-        return DwExporter::saveCsv(m_ds, file, m_lastError) ? 1 : -1;
+    if (t == QLatin1String("csv")) {
+        rt::DwOnwardReader rows(m_ds);
+        return DwExporter::saveCsv(rows, file, m_lastError) ? 1 : -1;
+    }
     if (t == QLatin1String("pdf")) {
         QPdfWriter pdf(file);
         pdf.setResolution(150);
         pdf.setTitle(title());
         DwPrintRenderer renderer(m_ds, title());
         renderer.setCurrentRowOnly(m_ds.definition().style != rt::DwStyle::Grid);
+        const long long total = waitForTotal();
+        if (total < 0) {
+            m_lastError = QString::fromUtf8("无法统计要输出的行数：") + m_countError;
+            return -1;
+        }
+        rt::DwOnwardReader rows(m_ds, long(total));
+        renderer.setRows(&rows);
         return renderer.render(pdf, m_lastError) ? 1 : -1;
     }
     m_lastError = QStringLiteral("unknown SaveAs type %1").arg(type);

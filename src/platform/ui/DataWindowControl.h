@@ -4,6 +4,7 @@
 #include "platform/dw/DataStoreObserver.h"
 
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 
@@ -41,6 +42,23 @@ public:
     int SetTransObject(rt::Transaction *t) { return m_ds.SetTransObject(t); }
     // Shows that it is working: a busy cursor, and a row count for anything longer than a moment.
     long Retrieve();
+    // Retrieve as needed: the first rows at once, the next ones as the grid is scrolled (see
+    // DataStore::setRetrievePortion). A line under the grid then tells the rows read and the
+    // total, which is counted off the user-interface thread and shown when it is known.
+    void setRetrieveAsNeeded(long firstRows);
+    bool canRetrieveMore() const { return m_ds.canRetrieveMore(); }
+    // The next page, or every row still unread (a busy cursor, and a count after a moment);
+    // the rows read, or -1 with lastError() and the rows before kept.
+    long RetrieveMore();
+    long RetrieveAll();
+    // The rows of the last retrieve as counted in the database, adjusted for rows removed or
+    // put back since; -1 while not known.
+    long long totalRows() const;
+    // The total, counted now if it is not known yet (a busy cursor meanwhile); -1 when the
+    // count failed.
+    long long waitForTotal();
+    // The text of the line under the grid ("" when the grid retrieves everything at once).
+    QString rowsText() const;
     int Reset() { return m_ds.Reset(); }
     long RowCount() const { return m_ds.RowCount(); }
     long InsertRow(long before) { return m_ds.InsertRow(before); }
@@ -116,13 +134,24 @@ Q_SIGNALS:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
     void dberror(long code, const QString &text, const QString &sql, long row);
     void selectionChanged();
+    // A page read as the grid was scrolled failed; told once, after the view is done.
+    void retrieveMoreFailed(const QString &text);
+    void totalRowsChanged(long long total);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void rebuildPresentation();
+    void layoutChildren();
+    void updateRowsLine();
+    void startCount();
+    long withBusyCursor(const std::function<long()> &read);
     void endReset() override;
+    void beginInsertRows(long first, long count) override;
+    void endInsertRows() override;
+    void beginRemoveRows(long first, long count) override;
+    void endRemoveRows() override;
     void propertiesChanged() override;
     void currentRowChanged(long row) override;
 
@@ -133,6 +162,13 @@ private:
     rt::DwStyle m_style = rt::DwStyle::Grid;
     bool m_haveView = false;
     QLabel *m_busy = nullptr;
+    QLabel *m_rowsLine = nullptr;             // only when retrieving as needed
+    class DwTotalCounter *m_counter = nullptr;
+    long long m_total = -1;                   // counted; -1 not known
+    long long m_changedSinceCount = 0;        // rows removed (-) or put back (+) since
+    QString m_countError;
+    long m_pendingCount = 0;
+    bool m_pendingIsPage = false;             // rows arriving from a page, not put back
     int m_clickedColumn = 0;
     QString m_lastError;
 };

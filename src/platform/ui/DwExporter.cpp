@@ -1,6 +1,7 @@
 #include "DwExporter.h"
 
 #include "platform/dw/DataStore.h"
+#include "platform/dw/DwStoreRows.h"
 
 #include <QSaveFile>
 #include <QStringList>
@@ -19,13 +20,19 @@ QString DwExporter::csvField(const QString &text)
 
 bool DwExporter::saveCsv(const rt::DataStore &store, const QString &path, QString &errorText)
 {
+    rt::DwStoreRows rows(store);
+    return saveCsv(rows, path, errorText);
+}
+
+bool DwExporter::saveCsv(rt::DwRowSource &rows, const QString &path, QString &errorText)
+{
     // Written to a temporary file and moved into place: a failed export leaves no half file.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         errorText = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
-    const rt::DwDefinition &def = store.definition();
+    const rt::DwDefinition &def = rows.definition();
     QList<int> columns;
     QStringList header;
     for (const int c : def.displayOrder()) {
@@ -37,11 +44,18 @@ bool DwExporter::saveCsv(const rt::DataStore &store, const QString &path, QStrin
     }
     file.write("\xEF\xBB\xBF");
     file.write(header.join(QLatin1Char(',')).toUtf8() + "\r\n");
-    for (long r = 1; r <= store.RowCount(); ++r) {
-        QStringList fields;
-        for (int c : columns)
-            fields << csvField(store.GetItem(r, c + 1).toText());
-        file.write(fields.join(QLatin1Char(',')).toUtf8() + "\r\n");
+    constexpr long Portion = 4096;
+    for (long first = 1;; first += Portion) {
+        if (!rows.hold(first, first + Portion - 1, errorText))
+            return false; // the temporary file goes, the old file stays
+        for (long r = first; r <= rows.lastHeld(); ++r) {
+            QStringList fields;
+            for (int c : columns)
+                fields << csvField(rows.item(r, c + 1).toText());
+            file.write(fields.join(QLatin1Char(',')).toUtf8() + "\r\n");
+        }
+        if (rows.lastHeld() < first + Portion - 1)
+            break;
     }
     if (!file.commit()) {
         errorText = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());

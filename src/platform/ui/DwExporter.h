@@ -4,6 +4,7 @@
 
 namespace rt {
 class DataStore;
+class DwRowSource;
 }
 
 namespace rt::ui {
@@ -15,6 +16,9 @@ class DwExporter
 {
 public:
     static bool saveCsv(const rt::DataStore &store, const QString &path, QString &errorText);
+    // Every row of a source, read and written a portion at a time (a grid's unread rows too,
+    // without keeping them).
+    static bool saveCsv(rt::DwRowSource &rows, const QString &path, QString &errorText);
     static QString csvField(const QString &text);
 };
 

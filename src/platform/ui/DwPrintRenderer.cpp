@@ -5,6 +5,7 @@
 #include "FontMap.h"
 #include "Units.h"
 #include "platform/dw/DataStore.h"
+#include "platform/dw/DwStoreRows.h"
 
 #include <QGuiApplication>
 #include <QPagedPaintDevice>
@@ -13,7 +14,17 @@
 
 namespace rt::ui {
 
-DwPrintRenderer::DwPrintRenderer(const rt::DataStore &store, QString title) : m_ds(store), m_title(std::move(title)) {}
+DwPrintRenderer::DwPrintRenderer(const rt::DataStore &store, QString title)
+    : m_ds(store), m_ownRows(std::make_unique<rt::DwStoreRows>(store)), m_rows(m_ownRows.get()), m_title(std::move(title))
+{
+}
+
+DwPrintRenderer::~DwPrintRenderer() = default;
+
+void DwPrintRenderer::setRows(rt::DwRowSource *rows)
+{
+    m_rows = rows ? rows : m_ownRows.get();
+}
 
 void DwPrintRenderer::layout(const QSize &page, int dpi)
 {
@@ -30,7 +41,7 @@ void DwPrintRenderer::layout(const QSize &page, int dpi)
     const int header = def.prop(QStringLiteral("header.height")).toInt();
     m_rowHeight = int(Units::toPixelsY(detail > 0 ? detail : 76) * s);
     m_headerHeight = int(Units::toPixelsY(header > 0 ? header : 88) * s);
-    const long rows = m_ds.RowCount();
+    const long rows = def.style == rt::DwStyle::Grid && m_rows->rowCount() >= 0 ? m_rows->rowCount() : m_ds.RowCount();
 
     if (def.style != rt::DwStyle::Grid) {
         if (m_currentRowOnly) {
@@ -90,6 +101,10 @@ void DwPrintRenderer::paintGridPage(QPainter &p, const Page &page, int number) c
     p.drawText(QRect(m_margin, m_margin, m_page.width() - 2 * m_margin, m_titleHeight), Qt::AlignCenter, m_title);
     int x = m_margin;
     const int headerTop = m_margin + m_titleHeight;
+    QString error;
+    if (!m_rows->hold(page.firstRow, page.lastRow, error))
+        m_rowsError = error;
+    const long lastRow = std::min(page.lastRow, m_rows->lastHeld());
     for (int i = page.firstColumn; i <= page.lastColumn; ++i) {
         const rt::DwObjectDef &col = def.column(m_columns[i]);
         const int w = int(Units::toPixelsX(col.intProp(QStringLiteral("width"), 300)) * s);
@@ -101,7 +116,7 @@ void DwPrintRenderer::paintGridPage(QPainter &p, const Page &page, int number) c
         p.setPen(Qt::black);
         p.drawRect(head.adjusted(0, 0, -1, -1));
         int y = headerTop + m_headerHeight;
-        for (long r = page.firstRow; r <= page.lastRow; ++r) {
+        for (long r = page.firstRow; r <= lastRow; ++r) {
             const QRect cell(x, y, w, m_rowHeight);
             p.setPen(QColor(0xC0, 0xC0, 0xC0));
             p.drawRect(cell.adjusted(0, 0, -1, -1));
@@ -110,7 +125,7 @@ void DwPrintRenderer::paintGridPage(QPainter &p, const Page &page, int number) c
                                                                                   : col.prop(QStringLiteral("font.face")),
                                     9));
             p.drawText(cell.adjusted(int(3 * s), 0, -int(3 * s), 0), int(DwObjectPainter::alignmentOf(col)),
-                       DwValueFormat::display(m_ds.GetItem(r, m_columns[i] + 1), col));
+                       DwValueFormat::display(m_rows->item(r, m_columns[i] + 1), col));
             y += m_rowHeight;
         }
         x += w;
@@ -149,6 +164,7 @@ void DwPrintRenderer::paintFormPage(QPainter &p, const Page &page, int number) c
 
 void DwPrintRenderer::paintPage(QPainter &painter, int index) const
 {
+    m_rowsError.clear();
     if (index < 0 || index >= m_pages.size())
         return;
     if (m_ds.definition().style == rt::DwStyle::Grid)
@@ -160,6 +176,7 @@ void DwPrintRenderer::paintPage(QPainter &painter, int index) const
 bool DwPrintRenderer::render(QPagedPaintDevice &device, QString &errorText, const std::function<bool(int, int)> &progress)
 {
     layout(QSize(device.width(), device.height()), device.logicalDpiX());
+    m_rowsError.clear();
     QPainter painter;
     if (!painter.begin(&device)) {
         errorText = QStringLiteral("cannot start printing");
@@ -176,6 +193,11 @@ bool DwPrintRenderer::render(QPagedPaintDevice &device, QString &errorText, cons
             return false;
         }
         paintPage(painter, i);
+        if (!m_rowsError.isEmpty()) {
+            painter.end();
+            errorText = m_rowsError;
+            return false;
+        }
     }
     painter.end();
     return true;

@@ -8,8 +8,11 @@
 class QPagedPaintDevice;
 class QPainter;
 
+#include <memory>
+
 namespace rt {
 class DataStore;
+class DwRowSource;
 }
 
 namespace rt::ui {
@@ -22,7 +25,13 @@ class DwPrintRenderer
 {
 public:
     DwPrintRenderer(const rt::DataStore &store, QString title);
+    ~DwPrintRenderer();
 
+    // Where a grid's rows come from (not owned): by default the rows the store holds. A source
+    // that knows more rows than the store holds (a grid still reading) lays out pages for all.
+    void setRows(rt::DwRowSource *rows);
+    // Why the rows of the last page painted could not all be read, "" when they were.
+    const QString &rowsError() const { return m_rowsError; }
     void setCurrentRowOnly(bool on) { m_currentRowOnly = on; }
     // Lays out pages for a page of this size in device pixels at this resolution (dots per inch).
     void layout(const QSize &page, int dpi);
@@ -46,6 +55,9 @@ private:
     void paintFooter(QPainter &p, int number) const;
 
     const rt::DataStore &m_ds;
+    std::unique_ptr<rt::DwRowSource> m_ownRows;
+    rt::DwRowSource *m_rows = nullptr;
+    mutable QString m_rowsError;
     QString m_title;
     bool m_currentRowOnly = false;
     QSize m_page;

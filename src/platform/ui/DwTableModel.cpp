@@ -28,14 +28,26 @@ int DwTableModel::rowCount(const QModelIndex &parent) const
 
 bool DwTableModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && !m_burst && m_shown < m_ds.RowCount();
+    if (parent.isValid() || m_burst)
+        return false;
+    return m_shown < m_ds.RowCount() || (m_ds.canRetrieveMore() && !m_fetchFailed);
 }
 
 void DwTableModel::fetchMore(const QModelIndex &parent)
 {
     if (!canFetchMore(parent))
         return;
-    ensureShown(std::min<long>(m_ds.RowCount(), m_shown + std::max(FirstPortion, m_shown)));
+    if (m_shown < m_ds.RowCount()) {
+        ensureShown(std::min<long>(m_ds.RowCount(), m_shown + std::max(FirstPortion, m_shown)));
+        return;
+    }
+    // The rows held are all shown: the next page comes from the database, and its rows arrive
+    // as an insertion right after the shown ones.
+    if (m_ds.RetrieveMore() < 0) {
+        // Not asked again at every scroll: the grid says so once, and a retrieve starts afresh.
+        m_fetchFailed = true;
+        Q_EMIT retrieveMoreFailed(m_ds.lastError());
+    }
 }
 
 void DwTableModel::ensureShown(long row)
@@ -175,6 +187,7 @@ void DwTableModel::endReset()
     m_selected.assign(std::size_t(m_ds.RowCount()), false);
     m_selectedCount = 0;
     m_shown = std::min<long>(m_ds.RowCount(), FirstPortion);
+    m_fetchFailed = false;
     QAbstractTableModel::endResetModel();
 }
 

@@ -21,7 +21,9 @@ namespace rt::ui {
 // Rows reach views in growing portions (canFetchMore/fetchMore: 65,536 at first, then as many
 // again as are shown): a view's per-row bookkeeping (its header sections) then costs the same
 // for a million rows as for a thousand when the grid opens. ensureShown() makes a row reachable
-// at once (current row, ScrollToRow).
+// at once (current row, ScrollToRow). When the DataStore retrieves as needed, a view that wants
+// more than it holds makes it read its next page; a page that fails is told by
+// retrieveMoreFailed and not asked for again until the next retrieve.
 class DwTableModel : public QAbstractTableModel, public rt::DataStoreObserver
 {
     Q_OBJECT
@@ -55,6 +57,7 @@ Q_SIGNALS:
     void definitionChanged();
     void currentRowChangedTo(long row);
     void itemChangedAt(long row, int column);
+    void retrieveMoreFailed(const QString &text);
 
 private:
     // DataStoreObserver.
@@ -80,6 +83,7 @@ private:
     long m_pendingFirst = 0, m_pendingCount = 0;
     long m_shown = 0;          // rows the views know of: a prefix of the buffer
     bool m_pendingInView = true;
+    bool m_fetchFailed = false;
 };
 
 } // namespace rt::ui

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "DwRowSource.h"
+
+#include <memory>
+
+namespace rt {
+
+class DataStore;
+
+// Every row of a grid, read once from the first to the last without keeping them: the rows the
+// grid holds, then the ones it has not read yet, page by page into a window of its own that
+// holds only what the last hold asked for. Printing and export of a grid over millions of rows
+// go through it and need the memory of a page, not of the grid. Holds go forward: a range may be
+// held again, but never one that starts before the one held last.
+class DwOnwardReader : public DwRowSource
+{
+public:
+    explicit DwOnwardReader(const DataStore &grid, long total = -1);
+    ~DwOnwardReader() override;
+
+    const DwDefinition &definition() const override;
+    long rowCount() const override { return m_total; }
+    bool hold(long first, long last, QString &errorText) override;
+    long lastHeld() const override { return m_lastHeld; }
+    Value item(long row, int column) const override;
+
+private:
+    const DataStore &m_grid;
+    std::unique_ptr<DataStore> m_window; // rows m_base + 1 .. m_base + its RowCount()
+    long m_base = 0;
+    long m_total = -1;
+    long m_lastHeld = 0;
+    bool m_fromGrid = true;
+};
+
+} // namespace rt

@@ -1,0 +1,99 @@
+#include "DwTotalCounter.h"
+
+#include "platform/core/Transaction.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace rt::ui {
+
+DwTotalCounter::DwTotalCounter(QObject *parent) : QObject(parent)
+{
+    connect(&m_watcher, &QFutureWatcher<Result>::finished, this, &DwTotalCounter::finished);
+}
+
+DwTotalCounter::~DwTotalCounter()
+{
+    stop();
+    m_watcher.waitForFinished(); // the connection goes with the counter
+}
+
+void DwTotalCounter::start(const rt::Transaction &like, const QString &select, const QList<rt::Value> &arguments)
+{
+    if (!m_connection || m_connection->Database != like.Database || m_connection->DBMS != like.DBMS) {
+        if (m_watcher.isRunning()) {
+            m_connection->cancel();
+            m_watcher.waitForFinished();
+        }
+        m_connection = std::make_unique<rt::Transaction>(QStringLiteral("count"));
+        m_connection->copySettingsFrom(like);
+    }
+    m_select = QStringLiteral("SELECT count(*) FROM (\n%1\n) hm_count").arg(select);
+    m_arguments = arguments;
+    m_wanted = true;
+    if (m_watcher.isRunning()) {
+        m_again = true;
+        m_connection->cancel();
+        return;
+    }
+    launch();
+}
+
+void DwTotalCounter::launch()
+{
+    m_again = false;
+    rt::Transaction *t = m_connection.get();
+    const QString select = m_select;
+    const QList<rt::Value> arguments = m_arguments;
+    m_watcher.setFuture(QtConcurrent::run([t, select, arguments]() {
+        Result r;
+        if (!t->isConnected() && t->connect() != 0) {
+            r.error = t->SQLErrText();
+            return r;
+        }
+        QList<rt::Value> into{rt::Value::null(rt::ValueType::Long)};
+        if (t->selectInto(select, arguments, into) != 0) {
+            r.error = t->SQLErrText();
+            return r;
+        }
+        r.total = into[0].longValue();
+        return r;
+    }));
+}
+
+void DwTotalCounter::stop()
+{
+    m_wanted = false;
+    m_again = false;
+    if (m_connection && m_watcher.isRunning())
+        m_connection->cancel();
+}
+
+void DwTotalCounter::waitForFinished()
+{
+    // A count started again after a stop ends only once the second one has.
+    while (m_watcher.isRunning()) {
+        m_watcher.waitForFinished();
+        finished();
+    }
+}
+
+void DwTotalCounter::finished()
+{
+    if (m_watcher.isRunning() || !m_watcher.future().isValid() || m_watcher.future().resultCount() == 0)
+        return;
+    const Result r = m_watcher.result();
+    m_watcher.setFuture(QFuture<Result>()); // taken: a second finished() for it does nothing
+    if (m_again) {
+        launch();
+        return;
+    }
+    if (!m_wanted)
+        return;
+    m_wanted = false;
+    if (r.error.isEmpty())
+        Q_EMIT counted(r.total);
+    else
+        Q_EMIT failed(r.error);
+}
+
+} // namespace rt::ui
