@@ -362,9 +362,11 @@ long long DataWindowControl::waitForTotal()
 {
     if (m_ds.canRetrieveMore() && m_total < 0 && m_counter) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        if (!m_counter->isRunning() && m_countError.isEmpty())
-            startCount();
         m_counter->waitForFinished();
+        if (m_total < 0 && m_countError.isEmpty()) {
+            startCount(); // none was running: the grid was read before a count could start
+            m_counter->waitForFinished();
+        }
         QApplication::restoreOverrideCursor();
     }
     return totalRows();

@@ -70,9 +70,12 @@ void DwTotalCounter::stop()
 
 void DwTotalCounter::waitForFinished()
 {
-    // A count started again after a stop ends only once the second one has.
-    while (m_watcher.isRunning()) {
+    // A count started again after a stop ends only once the second one has; one that ended
+    // before its signal was delivered is taken now.
+    for (;;) {
         m_watcher.waitForFinished();
+        if (!m_watcher.future().isValid() || m_watcher.future().resultCount() == 0)
+            return;
         finished();
     }
 }
