@@ -10,6 +10,8 @@
 #include "platform/ui/DwGridView.h"
 #include "platform/ui/DwTableModel.h"
 #include "record/w_hismodify.h"
+#include "record/w_hisrecovprompt.h"
+#include "record/w_hisreplace.h"
 #include "toolbar/w_hisdelprompt.h"
 #include "host/ui/uo_dwform.h"
 #include "platform/ui/PbEditMask.h"
@@ -255,4 +257,32 @@ TEST_F(LargeGridTest, APageThatFailsIsToldOnceAndTheRowsReadStay)
     EXPECT_FALSE(dw->model()->canFetchMore(QModelIndex())) << "not asked again at every scroll";
     EXPECT_EQ(dw->Retrieve(), Portion);
     EXPECT_TRUE(dw->model()->canFetchMore(QModelIndex())) << "a retrieve starts afresh";
+}
+
+TEST_F(LargeGridTest, ARecoveredRowLeavesTheGridWhichKeepsItsPlaceAndItsUnreadRows)
+{
+    rt::ui::DataWindowControl *dw = paged("p_eldinfo");
+    dw->SetRow(3);
+    const Value hisid = dw->dataStore().GetItem(3, "hisid");
+    const long held = dw->RowCount();
+    const auto respond = [&](rt::ui::PbWindow *w) {
+        if (auto *q = qobject_cast<hm::w_hisreplace *>(w))
+            q->cb_replace_clicked();
+        else if (auto *p = qobject_cast<hm::w_hisrecovprompt *>(w))
+            p->p_ok_clicked();
+    };
+    op.onNextResponseWindow(respond);
+    op.onNextResponseWindow(respond);
+    op.answer(1);
+    frame->ue_recovery();
+    op.clearHooks();
+    for (const auto &b : op.boxes)
+        EXPECT_FALSE(b.text.contains(QString::fromUtf8("失败"))) << b.text.toStdString();
+    EXPECT_EQ(dw->RowCount(), held - 1);
+    EXPECT_EQ(dw->GetRow(), 3);
+    EXPECT_TRUE(dw->canRetrieveMore());
+    scrollToTheEnd(dw);
+    // What replacing a live record saved of it arrives with the rows read later: it is history.
+    EXPECT_EQ(hisids(dw), column(QStringLiteral("SELECT hisid FROM th_sv_elderinfo ORDER BY hisid")));
+    EXPECT_FALSE(hisids(dw).contains(hisid.toText()));
 }
