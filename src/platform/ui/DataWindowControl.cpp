@@ -79,6 +79,16 @@ void DataWindowControl::layoutChildren()
         m_view->setGeometry(area);
 }
 
+void DataWindowControl::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_countOnShow) {
+        m_countOnShow = false;
+        startCount();
+        updateRowsLine();
+    }
+}
+
 void DataWindowControl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -272,8 +282,13 @@ int DataWindowControl::Create(const QString &syntax, QString &errors)
 long DataWindowControl::Retrieve()
 {
     const long rows = withBusyCursor([this]() { return m_ds.Retrieve(); });
-    if (rows >= 0)
+    // Grids on pages not shown count when they are first shown: opening a category with
+    // several grids starts one count, not one per grid.
+    m_countOnShow = false;
+    if (rows >= 0 && (isVisible() || !m_ds.canRetrieveMore()))
         startCount();
+    else if (rows >= 0)
+        m_countOnShow = true;
     updateRowsLine();
     return rows;
 }
@@ -360,6 +375,7 @@ int DataWindowControl::Print()
 
 long long DataWindowControl::waitForTotal()
 {
+    m_countOnShow = false;
     if (m_ds.canRetrieveMore() && m_total < 0 && m_counter) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         m_counter->waitForFinished();

@@ -140,6 +140,7 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void rebuildPresentation();
@@ -169,6 +170,7 @@ private:
     QString m_countError;
     long m_pendingCount = 0;
     bool m_pendingIsPage = false;             // rows arriving from a page, not put back
+    bool m_countOnShow = false;               // retrieved while hidden: count when shown
     int m_clickedColumn = 0;
     QString m_lastError;
 };
