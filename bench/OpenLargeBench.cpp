@@ -3,6 +3,8 @@
 // them; the rest is read as it is scrolled to, so opening must not grow with the register.
 // open_memory: the heap the open took (an absolute figure, goal 64 MB), and after reading the
 // person grid to its last row, the heap it then holds against the payload of its rows (goal 2).
+// page_depth: a page of 1,000 rows read by key near the end of the person history ÷ the first
+// page; beside it the same for LIMIT … OFFSET, the mechanism not chosen.
 //
 //   hm_bench_open --files LARGE_DIR SMALL_DIR      (register.db and history.db in each)
 //   hm_bench_open --pg LARGE_CONNINFO SMALL_CONNINFO
@@ -11,7 +13,9 @@
 #include "host/ui/Globals.h"
 #include "host/ui/HostWindows.h"
 #include "host/ui/uo_button.h"
+#include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"
+#include "platform/dw/DwPager.h"
 #include "platform/dw/DwLibrary.h"
 #include "platform/ui/DataWindowControl.h"
 #include "platform/ui/DwGridView.h"
@@ -136,6 +140,27 @@ bool openOnce(bool server, const QString &where, bool readToTheEnd, Opened &out,
     return true;
 }
 
+// Reads a select to its end; the seconds it took, the fastest of three.
+double readSeconds(rt::Transaction &t, const QString &sql, const QList<rt::Value> &binds)
+{
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        auto stmt = t.prepare(sql);
+        if (!stmt)
+            return -1;
+        for (int i = 0; i < binds.size(); ++i)
+            stmt->bind(i, binds[i]);
+        long rows = 0;
+        while (stmt->step() == rt::DbStep::Row)
+            ++rows;
+        stmt->reset();
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+    }
+    return best;
+}
+
 void figure(const char *name, double ratio, double goal, const QString &detail)
 {
     std::printf("%s: ratio=%.2f goal=%.1f  %s\n", name, ratio, goal, detail.toUtf8().constData());
@@ -202,5 +227,31 @@ int main(int argc, char **argv)
                .arg(full.fullHeapBytes / 1048576.0, 0, 'f', 1)
                .arg(full.payloadBytes / 1048576.0, 0, 'f', 1)
                .arg(full.rows));
+    // Pages by key against pages by offset, at the start and near the end of the table.
+    if (!connectTo(server, args[2], error)) {
+        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        return 1;
+    }
+    rt::Transaction &t = host::g().photosqlca;
+    const QString select = library.find(QStringLiteral("dh_ge_personinfo"), error)->select();
+    QList<rt::Value> last{rt::Value::null(rt::ValueType::Long)};
+    t.selectInto(QStringLiteral("SELECT max(hisid) FROM th_ge_personinfo"), {}, last);
+    const QList<rt::DwPager::Key> keys{{QStringLiteral("hisid"), false, true}};
+    QList<rt::Value> binds;
+    const double firstKey = readSeconds(t, rt::DwPager::pageSelect(select, keys, nullptr, 1000, binds), binds);
+    const QList<rt::Value> after{rt::Value(qint64(last[0].longValue() - 2000))};
+    const QString deepSql = rt::DwPager::pageSelect(select, keys, &after, 1000, binds);
+    const double deepKey = readSeconds(t, deepSql, binds);
+    const double firstOffset = readSeconds(t, select + QStringLiteral(" ORDER BY hisid LIMIT 1000 OFFSET 0"), {});
+    const double deepOffset
+        = readSeconds(t, select + QStringLiteral(" ORDER BY hisid LIMIT 1000 OFFSET %1").arg(std::max<long>(0, full.rows - 2000)), {});
+    figure("page_depth", deepKey / firstKey, 2.0,
+           QStringLiteral("(%1) by key: last pages %2 ms ÷ first %3 ms; by offset: %4 ms ÷ %5 ms (%6)")
+               .arg(QString::fromLatin1(backend))
+               .arg(deepKey * 1000, 0, 'f', 2)
+               .arg(firstKey * 1000, 0, 'f', 2)
+               .arg(deepOffset * 1000, 0, 'f', 2)
+               .arg(firstOffset * 1000, 0, 'f', 2)
+               .arg(deepOffset / firstOffset, 0, 'f', 1));
     return 0;
 }

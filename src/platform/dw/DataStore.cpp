@@ -250,7 +250,8 @@ long DataStore::Retrieve(const QList<Value> &arguments)
     std::vector<int> keyColumns;
     const bool paged = pagingKeys(m_sort, keys, keyColumns);
     QList<Value> binds;
-    const QString select = paged ? DwPager::pageSelect(m_def.select(), keys, nullptr, m_portion, binds) : m_def.select();
+    const QString base = m_def.select();
+    const QString select = paged ? DwPager::pageSelect(base, keys, nullptr, m_portion, binds) : base;
     DbStep step = DbStep::Error;
     auto stmt = runSelect(select, binds, step);
     if (!stmt) {
@@ -261,6 +262,7 @@ long DataStore::Retrieve(const QList<Value> &arguments)
     rebuildStore();
     m_pageColumns = keyColumns;
     m_pagedSort = m_sort;
+    m_pagedSelect = base;
     m_after.clear();
     m_retrievedBefore = 0;
     std::vector<RowStore::Slot> slots;
@@ -310,7 +312,9 @@ long DataStore::RetrieveMore(long rows)
         return -1;
     }
     QList<Value> binds;
-    const QString select = DwPager::pageSelect(m_def.select(), keys, &m_after, limit, binds);
+    // The select the grid was retrieved with: a select changed since takes effect at the next
+    // Retrieve, never halfway through the rows.
+    const QString select = DwPager::pageSelect(m_pagedSelect, keys, &m_after, limit, binds);
     DbStep step = DbStep::Error;
     auto stmt = runSelect(select, binds, step);
     if (!stmt)
@@ -355,6 +359,7 @@ void DataStore::continueFrom(const DataStore &other)
     m_more = other.m_more;
     m_pageColumns = other.m_pageColumns;
     m_pagedSort = other.m_pagedSort;
+    m_pagedSelect = other.m_pagedSelect;
     m_after = other.m_after;
     m_pageRows = 0;
 }

@@ -75,6 +75,8 @@ public:
     // Whether rows of the last Retrieve are still in the database, unread.
     bool canRetrieveMore() const { return m_more; }
     const QList<Value> &retrieveArguments() const { return m_arguments; }
+    // The select of the last paged Retrieve (the one its pages continue).
+    const QString &retrievedSelect() const { return m_pagedSelect; }
     // True while the rows of a page read are being appended (observers tell them from rows
     // put back into the buffer).
     bool appendingPage() const { return m_appending; }
@@ -137,7 +139,9 @@ public:
     // "name A, #2 D": columns ascending (A) or descending (D). Stable; nulls first.
     int SetSort(const QString &format);
     QString GetSort() const { return m_sort; }
-    // Sorts the primary buffer; the current row stays on the same record.
+    // Sorts the primary buffer; the current row stays on the same record. Rows still unread
+    // belong in the order too: such a DataStore is read again from its first page in the new
+    // order (sorted by the database), and its first row becomes the current one.
     int Sort();
     // A filter expression (see DwExpression); "" shows every row again.
     int SetFilter(const QString &expression);
@@ -217,6 +221,7 @@ private:
     bool m_more = false;
     std::vector<int> m_pageColumns; // the order keys of the pages read
     QString m_pagedSort;            // the sort they are read in
+    QString m_pagedSelect;          // and the select
     QList<Value> m_after;           // their values in the last row read
     long m_pageRows = 0;
     long m_retrievedBefore = 0;     // for the progress callback

@@ -198,7 +198,7 @@ void DataWindowControl::startCount()
         Q_EMIT totalRowsChanged(totalRows());
         return;
     }
-    m_counter->start(*m_ds.transaction(), m_ds.GetSQLSelect(), m_ds.retrieveArguments());
+    m_counter->start(*m_ds.transaction(), m_ds.retrievedSelect(), m_ds.retrieveArguments());
 }
 
 long DataWindowControl::withBusyCursor(const std::function<long()> &read)
