@@ -4,6 +4,7 @@
 #include "model/ReadFailure.h"
 #include "platform/ui/OperatorDialogs.h"
 #include "platform/core/Functions.h"
+#include "platform/ui/DwTableModel.h"
 #include "platform/ui/LateBinding.h"
 #include "platform/ui/Message.h"
 #include "platform/ui/Units.h"
@@ -11,6 +12,7 @@
 #include "record/m_hisgridrbutton.h"
 
 #include <QResizeEvent>
+#include <QTimer>
 
 namespace hm {
 
@@ -25,9 +27,11 @@ void uo_tabpg_hisgrid::dw_1_constructor()
     // A city's history is millions of rows: the first screen at once, the rest as it is
     // scrolled to, the total counted beside.
     dw_1->setRetrieveAsNeeded(FirstRows);
-    connect(dw_1, &rt::ui::DataWindowControl::retrieveMoreFailed, this, [](const QString &) {
-        rt::ui::MessageBox(QString::fromUtf8("提示"), model::ReadFailure::historyText(host::g().photosqlca),
-                           rt::ui::MsgIcon::StopSign);
+    // The reason is read when the page fails; the operator is told once the view is done laying
+    // out (the view asked for the page in the middle of it).
+    connect(dw_1->model(), &rt::ui::DwTableModel::retrieveMoreFailed, this, [this](const QString &) {
+        const QString told = model::ReadFailure::historyText(host::g().photosqlca);
+        QTimer::singleShot(0, this, [told]() { rt::ui::MessageBox(QString::fromUtf8("提示"), told, rt::ui::MsgIcon::StopSign); });
     });
     is_sql = dw_1->Describe(QStringLiteral("DataWindow.Table.Select"));
     is_sql = dw_1->Describe(QStringLiteral("datawindow.Table.Select"));

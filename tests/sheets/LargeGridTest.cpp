@@ -17,6 +17,7 @@
 #include "platform/ui/PbEditMask.h"
 
 #include <QAbstractItemModelTester>
+#include <QTest>
 #include <QFile>
 #include <QLabel>
 #include <QPrinter>
@@ -99,7 +100,7 @@ TEST_F(LargeGridTest, TheFirstRowsShowAtOnceTheTotalFollowsAndScrollingReadsTheR
         EXPECT_TRUE(dw->rowsText().startsWith(QString::fromUtf8("共 "))) << button << " opens as needed too";
     }
     rt::ui::DataWindowControl *dw = paged("p_rprinfo");
-    QAbstractItemModelTester tester(dw->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(dw->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     const long all = count(QStringLiteral("SELECT count(*) FROM th_ge_rpr"));
     ASSERT_GT(all, 4 * Portion);
     // The view reads what fills its screen, no more.
@@ -151,6 +152,35 @@ TEST_F(LargeGridTest, DeletingAndPruningLeaveUnreadRowsUnreadAndGone)
     EXPECT_EQ(hisids(dw), column(QStringLiteral("SELECT hisid FROM th_sv_elderinfo ORDER BY hisid")));
     EXPECT_LT(dw->RowCount(), all - 1) << "the range took rows";
     EXPECT_FALSE(hisids(dw).contains(hisid.toText()));
+    EXPECT_EQ(dw->totalRows(), dw->RowCount());
+}
+
+TEST_F(LargeGridTest, TheTotalIsCountedAgainAfterADeletionTookRowsNotRead)
+{
+    rt::ui::DataWindowControl *dw = paged("p_womaninfo");
+    dw->waitForTotal();
+    const QString from = rt::fn::RelativeDate(rt::fn::Today(), -700).toString(QStringLiteral("yyyy-MM-dd"));
+    const QString to = rt::fn::RelativeDate(rt::fn::Today(), -100).toString(QStringLiteral("yyyy-MM-dd"));
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+        ASSERT_NE(d, nullptr);
+        d->em_start->setText(from);
+        d->em_end->setText(to);
+        d->p_ok_clicked();
+        d->p_close_clicked();
+    });
+    op.answer(1);
+    frame->ue_del(2);
+    ASSERT_TRUE(dw->canRetrieveMore());
+    const long left = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo"));
+    EXPECT_TRUE(QTest::qWaitFor([&]() { return dw->totalRows() == left; }, 10000))
+        << dw->totalRows() << " shown, " << left << " in the table";
+    EXPECT_EQ(rowsLine(dw)->text(), QString::fromUtf8("已读取 %1 条，共 %2 条").arg(dw->RowCount()).arg(left));
+    // Printing counts afresh before it lays out pages.
+    const QString pdf = QDir(dir->path()).filePath(QStringLiteral("grid.pdf"));
+    EXPECT_EQ(dw->SaveAs(pdf, QStringLiteral("pdf")), 1) << dw->lastError().toStdString();
+    EXPECT_TRUE(QFile::exists(pdf));
+    EXPECT_TRUE(dw->canRetrieveMore()) << "printing did not read the rows into the grid";
 }
 
 TEST_F(LargeGridTest, TheRecordWindowStepsIntoUnreadRowsAndItsLastIsTheTrueLast)

@@ -126,8 +126,11 @@ void w_print_preview::showPage(int index)
     QImage image(page.size(), QImage::Format_RGB32);
     image.fill(Qt::white);
     {
+        // The rows of a page far ahead are read first: that may take a moment.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
         QPainter p(&image);
         m_renderer->paintPage(p, index);
+        QApplication::restoreOverrideCursor();
     }
     ++m_painted;
     if (!m_renderer->rowsError().isEmpty()) {

@@ -1,5 +1,7 @@
 #include "SqliteConnection.h"
 
+#include <cstring>
+
 #include "Decimal.h"
 
 #include <QFileInfo>
@@ -189,6 +191,21 @@ void decimalCompare(sqlite3_context *context, int, sqlite3_value **argv)
     sqlite3_result_int(context, v[0]->compare(*v[1]));
 }
 
+// The collation hm_decimal: decimals kept as exact text ordered by value ("9.50" before
+// "10.00"), anything that is not a number after every number, in byte order. A grid sorted in
+// the database by a decimal column needs it; the text's own order would put "10.00" first.
+int decimalCollation(void *, int n1, const void *s1, int n2, const void *s2)
+{
+    const auto a = Decimal::parse(QString::fromUtf8(static_cast<const char *>(s1), n1));
+    const auto b = Decimal::parse(QString::fromUtf8(static_cast<const char *>(s2), n2));
+    if (a && b)
+        return a->compare(*b);
+    if (a || b)
+        return a ? -1 : 1;
+    const int c = std::memcmp(s1, s2, std::size_t(std::min(n1, n2)));
+    return c != 0 ? c : (n1 < n2 ? -1 : (n1 > n2 ? 1 : 0));
+}
+
 } // namespace
 
 bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
@@ -196,6 +213,7 @@ bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
     sqlite3_busy_timeout(m_db, options.busyTimeoutMs);
     sqlite3_create_function_v2(m_db, "hm_deccmp", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, decimalCompare, nullptr,
                                nullptr, nullptr);
+    sqlite3_create_collation_v2(m_db, "hm_decimal", SQLITE_UTF8, nullptr, decimalCollation, nullptr);
     // Reading the schema proves the file is a database at all.
     if (!exec(QStringLiteral("SELECT count(*) FROM main.sqlite_master"), error)) {
         error.text = QStringLiteral("%1: %2").arg(options.path, error.text);

@@ -87,7 +87,9 @@ bool DataStore::pagingKeys(const QString &sort, QList<DwPager::Key> &keys, std::
 {
     keys.clear();
     columns.clear();
-    if (m_portion <= 0)
+    // Arguments number the select's own parameters in ways only the select knows (named ones
+    // on the server): a retrieve with arguments reads everything at once.
+    if (m_portion <= 0 || !m_arguments.isEmpty() || !m_transaction)
         return false;
     const QList<int> keyColumns = m_def.keyColumns();
     if (keyColumns.isEmpty())
@@ -96,16 +98,21 @@ bool DataStore::pagingKeys(const QString &sort, QList<DwPager::Key> &keys, std::
     QString error;
     if (!sort.trimmed().isEmpty() && !DwSorter::parse(m_def, sort, sortKeys, error))
         return false;
+    // Decimals are exact text on the files: ordered by value through a collation, as the sort
+    // in memory orders them.
+    const bool files = m_transaction->DBMS.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
     for (const DwSorter::Key &k : sortKeys) {
         if (std::find(columns.begin(), columns.end(), k.column) != columns.end())
             continue;
-        keys << DwPager::Key{m_def.column(k.column).name(), k.descending, false};
+        const bool decimal = m_def.columnType(k.column).valueType == ValueType::Decimal;
+        keys << DwPager::Key{m_def.column(k.column).name(), k.descending, keyColumns.contains(k.column),
+                             files && decimal ? QStringLiteral("hm_decimal") : QString()};
         columns.push_back(k.column);
     }
     for (const int c : keyColumns) {
         if (std::find(columns.begin(), columns.end(), c) != columns.end())
             continue;
-        keys << DwPager::Key{m_def.column(c).name(), false, true};
+        keys << DwPager::Key{m_def.column(c).name(), false, true, QString()};
         columns.push_back(c);
     }
     return true;
@@ -140,7 +147,7 @@ std::unique_ptr<DbStatement> DataStore::runSelect(const QString &select, const Q
     return stmt;
 }
 
-bool DataStore::readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit)
+bool DataStore::readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit, QList<Value> &next)
 {
     // Result columns meet the definition's columns by name (a Modify of the select may list
     // them in another order); a result column without a match is not kept.
@@ -216,16 +223,16 @@ bool DataStore::readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::S
         slots.push_back(s);
         const long rows = long(slots.size()) - before;
         if (!keyResult.empty() && rows == limit) {
-            m_after.clear();
+            next.clear();
             for (const int r : keyResult) {
                 switch (r < 0 ? DbColumnKind::Null : stmt.columnKind(r)) {
-                case DbColumnKind::Null: m_after << Value(); break;
-                case DbColumnKind::Integer: m_after << Value(qint64(stmt.columnInt64(r))); break;
-                case DbColumnKind::Real: m_after << Value(stmt.columnDouble(r)); break;
+                case DbColumnKind::Null: next << Value(); break;
+                case DbColumnKind::Integer: next << Value(qint64(stmt.columnInt64(r))); break;
+                case DbColumnKind::Real: next << Value(stmt.columnDouble(r)); break;
                 default: {
                     const auto t = stmt.columnUtf8(r);
                     // An empty text is a value, never a null.
-                    m_after << Value(t.empty() ? QStringLiteral("") : QString::fromUtf8(t.data(), qsizetype(t.size())));
+                    next << Value(t.empty() ? QStringLiteral("") : QString::fromUtf8(t.data(), qsizetype(t.size())));
                     break;
                 }
                 }
@@ -268,7 +275,12 @@ long DataStore::Retrieve(const QList<Value> &arguments)
     std::vector<RowStore::Slot> slots;
     if (paged)
         slots.reserve(std::size_t(m_portion));
-    const bool failed = !readRows(*stmt, step, slots, paged ? m_portion : 0);
+    QList<Value> next;
+    m_readingPage = true;
+    const bool failed = !readRows(*stmt, step, slots, paged ? m_portion : 0, next);
+    m_readingPage = false;
+    if (!failed)
+        m_after = next;
     // Release the statement's read snapshot at once: a retrieved grid must not pin the file.
     stmt->reset();
     stmt.reset();
@@ -297,7 +309,9 @@ long DataStore::Retrieve(const QList<Value> &arguments)
 
 long DataStore::RetrieveMore(long rows)
 {
-    if (!m_more)
+    // A page asked for while one is being read (a view repainting under a progress report)
+    // waits for that one: read twice, it would come twice.
+    if (!m_more || m_readingPage)
         return 0;
     if (!m_transaction) {
         m_lastError = QStringLiteral("Retrieve: no transaction object");
@@ -322,7 +336,10 @@ long DataStore::RetrieveMore(long rows)
     std::vector<RowStore::Slot> slots;
     slots.reserve(std::size_t(std::min<long>(limit, MaxPortion)));
     m_retrievedBefore = RowCount() + FilteredCount();
-    const bool failed = !readRows(*stmt, step, slots, limit);
+    QList<Value> next;
+    m_readingPage = true;
+    const bool failed = !readRows(*stmt, step, slots, limit, next);
+    m_readingPage = false;
     stmt->reset();
     stmt.reset();
     if (failed) {
@@ -334,6 +351,8 @@ long DataStore::RetrieveMore(long rows)
     const long read = long(slots.size());
     m_pageRows = read;
     m_more = read == limit;
+    if (m_more)
+        m_after = next;
     appendRows(slots);
     m_transaction->setResult(read == 0 ? 100 : 0, read);
     return read;
@@ -346,6 +365,19 @@ long DataStore::RetrieveAll()
             return -1;
     }
     return RowCount();
+}
+
+bool DataStore::hasPendingChanges() const
+{
+    if (!m_delete.empty())
+        return true;
+    for (SlotList *list : {&m_primary, &m_filter}) {
+        for (const RowStore::Slot s : list->slots()) {
+            if (m_store->status(s) != DwItemStatus::NotModified)
+                return true;
+        }
+    }
+    return false;
 }
 
 void DataStore::continueFrom(const DataStore &other)
@@ -400,10 +432,13 @@ void DataStore::appendRows(const std::vector<RowStore::Slot> &slots)
     notify([first, count](DataStoreObserver *o) { o->beginInsertRows(first, count); });
     for (const RowStore::Slot s : shown)
         m_primary.append(s);
-    if (m_currentRow == 0)
+    const bool firstRow = m_currentRow == 0;
+    if (firstRow)
         m_currentRow = 1;
     notify([](DataStoreObserver *o) { o->endInsertRows(); });
     m_appending = false;
+    if (firstRow)
+        notify([](DataStoreObserver *o) { o->currentRowChanged(1); });
 }
 
 void DataStore::bulkLoad(const std::function<void(RowStore &, SlotList &)> &load)
@@ -768,9 +803,15 @@ int DataStore::Sort()
 {
     if (m_sort.trimmed().isEmpty())
         return 1;
-    // Rows still in the database are sorted there: the select is read again in the new order.
-    if (m_more)
+    // Rows still in the database are sorted there: the select is read again in the new order,
+    // which a change not written yet would not survive.
+    if (m_more) {
+        if (hasPendingChanges()) {
+            m_lastError = QStringLiteral("Sort: rows are still unread and changes are not written yet");
+            return -1;
+        }
         return Retrieve(m_arguments) < 0 ? -1 : 1;
+    }
     notify([](DataStoreObserver *o) { o->beginReset(); });
     std::vector<RowStore::Slot> &slots = m_primary.slots();
     const bool hadCurrent = m_currentRow >= 1 && std::size_t(m_currentRow) <= slots.size();

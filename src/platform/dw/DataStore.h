@@ -9,6 +9,7 @@
 #include "platform/core/Value.h"
 
 #include <QString>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <unordered_map>
@@ -65,15 +66,16 @@ public:
     long Retrieve(const QList<Value> &arguments = {});
     void setRetrieveProgress(std::function<bool(long rows)> progress) { m_progress = std::move(progress); }
 
+    static constexpr long MaxPortion = 65536;
     // Retrieve as needed. With a portion set (0, the default: everything at once), Retrieve reads
     // only the first portion of rows, in the order of the sort and then of the key columns, and
     // RetrieveMore the next ones after the last row read; rows deleted meanwhile are simply never
     // read. Every operation works on the rows retrieved so far. Without key columns the object
     // has no total order to continue by, and Retrieve reads everything.
-    void setRetrievePortion(long rows) { m_portion = std::max<long>(0, rows); }
+    void setRetrievePortion(long rows) { m_portion = std::clamp<long>(rows, 0, MaxPortion); }
     long retrievePortion() const { return m_portion; }
     // Whether rows of the last Retrieve are still in the database, unread.
-    bool canRetrieveMore() const { return m_more; }
+    bool canRetrieveMore() const { return m_more && !m_readingPage; }
     const QList<Value> &retrieveArguments() const { return m_arguments; }
     // The select of the last paged Retrieve (the one its pages continue).
     const QString &retrievedSelect() const { return m_pagedSelect; }
@@ -85,7 +87,6 @@ public:
     long RetrieveMore(long rows = 0);
     // Reads every row still unread; RowCount(), or -1.
     long RetrieveAll();
-    static constexpr long MaxPortion = 65536;
     // Makes this an empty DataStore that reads, with RetrieveMore, the rows after those the
     // other has read: the same object, transaction, arguments, order and filter (a reader that
     // goes through a grid's unread rows without adding them to the grid).
@@ -190,8 +191,10 @@ private:
     bool pagingKeys(const QString &sort, QList<DwPager::Key> &keys, std::vector<int> &columns) const;
     std::unique_ptr<DbStatement> runSelect(const QString &select, const QList<Value> &binds, DbStep &first);
     // Reads rows into new slots until the statement is done (or limit rows); false on an error.
-    bool readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit);
+    // next receives the paging keys of the limit-th row (where the next page starts).
+    bool readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit, QList<Value> &next);
     void appendRows(const std::vector<RowStore::Slot> &slots);
+    bool hasPendingChanges() const;
     bool slotOf(long row, DwBuffer buffer, RowStore::Slot &slot) const;
     Value itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const;
     void rebuildStore();
@@ -226,6 +229,7 @@ private:
     long m_pageRows = 0;
     long m_retrievedBefore = 0;     // for the progress callback
     bool m_appending = false;
+    bool m_readingPage = false;
     DbErrorHandler m_dbError;
     QString m_lastError;
     std::vector<DataStoreObserver *> m_observers;

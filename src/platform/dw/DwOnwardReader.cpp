@@ -4,7 +4,10 @@
 
 namespace rt {
 
-DwOnwardReader::DwOnwardReader(const DataStore &grid, long total) : m_grid(grid), m_total(total) {}
+DwOnwardReader::DwOnwardReader(const DataStore &grid, long total, long pageRows)
+    : m_grid(grid), m_total(total), m_pageRows(std::clamp<long>(pageRows, 1, DataStore::MaxPortion))
+{
+}
 
 DwOnwardReader::~DwOnwardReader() = default;
 
@@ -58,7 +61,7 @@ bool DwOnwardReader::hold(long first, long last, QString &errorText)
             base += next->RowCount();
             next->dropRows();
         }
-        if (next->RetrieveMore(DataStore::MaxPortion) < 0) {
+        if (next->RetrieveMore(m_pageRows) < 0) {
             errorText = next->lastError();
             return false;
         }

@@ -16,7 +16,8 @@ class DataStore;
 class DwOnwardReader : public DwRowSource
 {
 public:
-    explicit DwOnwardReader(const DataStore &grid, long total = -1);
+    // pageRows: rows read from the database at a time (the window's size beyond what is held).
+    explicit DwOnwardReader(const DataStore &grid, long total = -1, long pageRows = 65536);
     ~DwOnwardReader() override;
 
     const DwDefinition &definition() const override;
@@ -31,6 +32,7 @@ private:
     long m_base = 0;
     long m_total = -1;
     long m_lastHeld = 0;
+    long m_pageRows = 65536;
     bool m_fromGrid = true;
 };
 

@@ -21,8 +21,12 @@ QString DwPager::pageSelect(const QString &select, const QList<Key> &keys, const
     while (inner.endsWith(QLatin1Char(';')))
         inner.chop(1);
     QStringList order;
+    const auto term = [](const Key &k) {
+        return k.collation.isEmpty() ? columnReference(k.column)
+                                     : columnReference(k.column) + QStringLiteral(" COLLATE ") + k.collation;
+    };
     for (const Key &k : keys) {
-        const QString c = columnReference(k.column);
+        const QString c = term(k);
         if (k.notNull)
             order << c + (k.descending ? QStringLiteral(" DESC") : QString());
         else
@@ -36,7 +40,7 @@ QString DwPager::pageSelect(const QString &select, const QList<Key> &keys, const
         for (int i = 0; i < keys.size(); ++i) {
             const Key &k = keys[i];
             const Value &v = (*after)[i];
-            const QString c = columnReference(k.column);
+            const QString c = term(k);
             QString beyond;
             QList<Value> beyondBinds;
             if (v.isNull()) {

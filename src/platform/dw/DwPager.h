@@ -23,6 +23,7 @@ public:
         QString column;          // the result column's name in the select
         bool descending = false;
         bool notNull = false;    // a key column: no null handling, so that its index serves
+        QString collation;       // compared and ordered with this collation ("" the column's own)
     };
 
     // "SELECT * FROM (select) … WHERE <after> ORDER BY <keys> LIMIT limit". after holds the

@@ -17,7 +17,7 @@ long DwStoreRows::rowCount() const
 bool DwStoreRows::hold(long first, long last, QString &errorText)
 {
     while (m_reading && m_store.RowCount() < last && m_store.canRetrieveMore()) {
-        if (m_reading->RetrieveMore(last - m_store.RowCount()) < 0) {
+        if (m_reading->RetrieveMore(std::min(last - m_store.RowCount(), DataStore::MaxPortion)) < 0) {
             errorText = m_store.lastError();
             m_lastHeld = std::min(last, m_store.RowCount());
             return false;

@@ -17,6 +17,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QResizeEvent>
+#include <QTimer>
 
 namespace rt::ui {
 
@@ -113,7 +114,25 @@ void DataWindowControl::endInsertRows()
 {
     if (!m_pendingIsPage && m_total >= 0)
         m_changedSinceCount += m_pendingCount;
+    if (!m_pendingIsPage)
+        queueRecount();
     updateRowsLine();
+}
+
+void DataWindowControl::queueRecount()
+{
+    // Rows left the grid or came back: what else the same operation did to rows not read yet
+    // (a batch deletion, a cascade) only a count can tell. Meanwhile the total shown is the last
+    // count adjusted by the grid's own changes.
+    if (!m_counter || m_recountQueued || !m_ds.canRetrieveMore() || m_total < 0)
+        return;
+    m_recountQueued = true;
+    // A moment later: the operation that removed the rows commits before it tells the operator.
+    QTimer::singleShot(RecountDelayMs, this, [this]() {
+        m_recountQueued = false;
+        if (m_counter && m_ds.canRetrieveMore() && m_ds.transaction())
+            m_counter->start(*m_ds.transaction(), m_ds.retrievedSelect(), m_ds.retrieveArguments());
+    });
 }
 
 void DataWindowControl::beginRemoveRows(long, long count)
@@ -125,6 +144,7 @@ void DataWindowControl::endRemoveRows()
 {
     if (m_total >= 0)
         m_changedSinceCount -= m_pendingCount;
+    queueRecount();
     updateRowsLine();
 }
 
@@ -285,10 +305,17 @@ long DataWindowControl::Retrieve()
     // Grids on pages not shown count when they are first shown: opening a category with
     // several grids starts one count, not one per grid.
     m_countOnShow = false;
-    if (rows >= 0 && (isVisible() || !m_ds.canRetrieveMore()))
+    if (rows >= 0 && (isVisible() || !m_ds.canRetrieveMore())) {
         startCount();
-    else if (rows >= 0)
+    } else if (rows >= 0) {
+        // The total of the rows before is no total of these.
+        m_total = -1;
+        m_changedSinceCount = 0;
+        m_countError.clear();
+        if (m_counter)
+            m_counter->stop();
         m_countOnShow = true;
+    }
     updateRowsLine();
     return rows;
 }
@@ -363,7 +390,7 @@ int DataWindowControl::Print()
     }
     DwPrintRenderer renderer(m_ds, title());
     renderer.setCurrentRowOnly(m_ds.definition().style != rt::DwStyle::Grid);
-    const long long total = waitForTotal();
+    const long long total = waitForTotal(true);
     if (total < 0) {
         m_lastError = QString::fromUtf8("无法统计要输出的行数：") + m_countError;
         return -1;
@@ -373,14 +400,20 @@ int DataWindowControl::Print()
     return renderer.render(printer, m_lastError) ? 1 : -1;
 }
 
-long long DataWindowControl::waitForTotal()
+long long DataWindowControl::waitForTotal(bool fresh)
 {
     m_countOnShow = false;
-    if (m_ds.canRetrieveMore() && m_total < 0 && m_counter) {
+    if (m_ds.canRetrieveMore() && m_counter && (fresh || m_total < 0)) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (fresh) {
+            // Rows deleted a moment ago by anyone are not to be laid out as pages.
+            m_countError.clear();
+            m_counter->start(*m_ds.transaction(), m_ds.retrievedSelect(), m_ds.retrieveArguments());
+        }
         m_counter->waitForFinished();
-        if (m_total < 0 && m_countError.isEmpty()) {
-            startCount(); // none was running: the grid was read before a count could start
+        if (m_total < 0) {
+            // None was running (the grid was read while hidden), or the last one failed: again.
+            startCount();
             m_counter->waitForFinished();
         }
         QApplication::restoreOverrideCursor();
@@ -401,7 +434,7 @@ int DataWindowControl::SaveAs(const QString &file, const QString &type)
         pdf.setTitle(title());
         DwPrintRenderer renderer(m_ds, title());
         renderer.setCurrentRowOnly(m_ds.definition().style != rt::DwStyle::Grid);
-        const long long total = waitForTotal();
+        const long long total = waitForTotal(true);
         if (total < 0) {
             m_lastError = QString::fromUtf8("无法统计要输出的行数：") + m_countError;
             return -1;

@@ -54,11 +54,12 @@ public:
     // The rows of the last retrieve as counted in the database, adjusted for rows removed or
     // put back since; -1 while not known.
     long long totalRows() const;
-    // The total, counted now if it is not known yet (a busy cursor meanwhile); -1 when the
-    // count failed.
-    long long waitForTotal();
+    // The total, counted now if it is not known yet, or counted again when fresh (a busy
+    // cursor meanwhile); -1 when the count failed.
+    long long waitForTotal(bool fresh = false);
     // The text of the line under the grid ("" when the grid retrieves everything at once).
     QString rowsText() const;
+    static constexpr int RecountDelayMs = 1000;
     int Reset() { return m_ds.Reset(); }
     long RowCount() const { return m_ds.RowCount(); }
     long InsertRow(long before) { return m_ds.InsertRow(before); }
@@ -147,6 +148,7 @@ private:
     void layoutChildren();
     void updateRowsLine();
     void startCount();
+    void queueRecount();
     long withBusyCursor(const std::function<long()> &read);
     void endReset() override;
     void beginInsertRows(long first, long count) override;
@@ -171,6 +173,7 @@ private:
     long m_pendingCount = 0;
     bool m_pendingIsPage = false;             // rows arriving from a page, not put back
     bool m_countOnShow = false;               // retrieved while hidden: count when shown
+    bool m_recountQueued = false;
     int m_clickedColumn = 0;
     QString m_lastError;
 };

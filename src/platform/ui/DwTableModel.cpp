@@ -211,6 +211,8 @@ void DwTableModel::endInsertRows()
     // make a large prune quadratic.
     if (!m_burst && m_selected.size() >= std::size_t(m_pendingFirst - 1))
         m_selected.insert(m_selected.begin() + (m_pendingFirst - 1), std::size_t(m_pendingCount), false);
+    if (m_ds.appendingPage())
+        m_fetchFailed = false; // a page read elsewhere (the record window): the next may work too
     if (m_burst || !m_pendingInView)
         return;
     m_shown += m_pendingCount;
