@@ -66,6 +66,11 @@ void w_filter_his::onOpen()
     if (!m_dw)
         return;
     setTitle(QString::fromUtf8("查询 - %1").arg(m_dw->title()));
+    // A grid that reads as needed has its first rows, not all it found: the count follows.
+    connect(m_dw, &rt::ui::DataWindowControl::totalRowsChanged, this, [this]() {
+        if (m_found)
+            showFound();
+    });
     const rt::DwDefinition &def = m_dw->dataStore().definition();
     for (const int c : def.displayOrder()) {
         if (def.column(c).intProp(QStringLiteral("visible"), 1) != 0)
@@ -188,9 +193,24 @@ long w_filter_his::retrieveWith(const QString &select, const QString &text)
         return -1;
     }
     g().gs_querystr = text;
-    m_status->setText(text.isEmpty() ? QString::fromUtf8("共 %1 条记录").arg(rows)
-                                     : QString::fromUtf8("查询到 %1 条记录：%2").arg(rows).arg(text));
+    m_found = true;
+    m_foundText = text;
+    showFound();
     return rows;
+}
+
+void w_filter_his::showFound()
+{
+    if (!m_dw)
+        return;
+    const long long total = m_dw->totalRows();
+    const QString what = m_foundText.isEmpty() ? QString() : QString::fromUtf8("：%1").arg(m_foundText);
+    if (total < 0) {
+        m_status->setText(QString::fromUtf8("已读取 %1 条记录，正在统计总数……%2").arg(m_dw->RowCount()).arg(what));
+        return;
+    }
+    m_status->setText(m_foundText.isEmpty() ? QString::fromUtf8("共 %1 条记录").arg(total)
+                                            : QString::fromUtf8("查询到 %1 条记录：%2").arg(total).arg(m_foundText));
 }
 
 long w_filter_his::query()

@@ -46,10 +46,14 @@ private:
     void setValueEditor(int row, const QString &value = QString());
     QString objectSelect() const;
     long retrieveWith(const QString &select, const QString &text);
+    // "查询到 N 条记录" with the total, once counted.
+    void showFound();
 
     QPointer<rt::ui::DataWindowControl> m_dw;
     QList<int> m_columns; // the columns the column boxes list, in their order
     QLabel *m_status = nullptr;
+    bool m_found = false;
+    QString m_foundText;
 };
 
 } // namespace host

@@ -4,6 +4,7 @@
 #include "DwPager.h"
 #include "DwLibrary.h"
 #include "DwProperties.h"
+#include "DwResultRows.h"
 #include "DwSorter.h"
 #include "DwUpdater.h"
 #include "platform/core/Transaction.h"
@@ -149,22 +150,7 @@ std::unique_ptr<DbStatement> DataStore::runSelect(const QString &select, const Q
 
 bool DataStore::readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit, QList<Value> &next)
 {
-    // Result columns meet the definition's columns by name (a Modify of the select may list
-    // them in another order); a result column without a match is not kept.
-    const int resultColumns = stmt.columnCount();
-    std::vector<int> target(std::size_t(resultColumns), -1);
-    for (int r = 0; r < resultColumns; ++r)
-        target[std::size_t(r)] = m_def.findColumn(stmt.columnName(r));
-    // The paging keys of the last row are kept as the database gave them, so that the next page
-    // compares exactly (a date re-formatted could differ from its stored text).
-    std::vector<int> keyResult(m_pageColumns.size(), -1);
-    for (std::size_t k = 0; k < m_pageColumns.size(); ++k) {
-        for (int r = 0; r < resultColumns; ++r) {
-            if (target[std::size_t(r)] == m_pageColumns[k])
-                keyResult[k] = r;
-        }
-    }
-    RowStore &store = *m_store;
+    DwResultRows rows(stmt, m_def, *m_store);
     const long before = long(slots.size());
     for (;; step = stmt.step()) {
         if (step == DbStep::Done)
@@ -173,72 +159,11 @@ bool DataStore::readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::S
             m_transaction->setError(stmt.lastError());
             return false;
         }
-        const RowStore::Slot s = store.newRow();
-        store.setStatus(s, DwItemStatus::NotModified);
-        for (int r = 0; r < resultColumns; ++r) {
-            const int c = target[std::size_t(r)];
-            if (c < 0)
-                continue;
-            const DbColumnKind kind = stmt.columnKind(r);
-            if (kind == DbColumnKind::Null)
-                continue;
-            const DwColumnType &type = store.type(c);
-            switch (type.valueType) {
-            case ValueType::String: store.putText(s, c, stmt.columnUtf8(r)); break;
-            case ValueType::Long:
-            case ValueType::Boolean:
-                if (kind == DbColumnKind::Integer)
-                    store.putInt(s, c, stmt.columnInt64(r));
-                else
-                    store.setValue(s, c, stmt.columnValue(r, type.valueType));
-                break;
-            case ValueType::Number:
-                if (kind == DbColumnKind::Integer || kind == DbColumnKind::Real)
-                    store.putDouble(s, c, stmt.columnDouble(r));
-                else
-                    store.setValue(s, c, stmt.columnValue(r, ValueType::Number));
-                break;
-            case ValueType::Decimal: {
-                std::int64_t v = 0;
-                if (kind == DbColumnKind::Text && RowStore::parseDecimal(stmt.columnUtf8(r), type.size, v))
-                    store.putInt(s, c, v);
-                else
-                    store.setValue(s, c, stmt.columnValue(r, ValueType::Decimal));
-                break;
-            }
-            case ValueType::Date:
-            case ValueType::DateTime:
-            case ValueType::Time: {
-                std::int64_t v = 0;
-                const auto text = stmt.columnUtf8(r);
-                const bool ok = type.valueType == ValueType::Date       ? RowStore::parseDate(text, v)
-                                : type.valueType == ValueType::DateTime ? RowStore::parseDateTime(text, v)
-                                                                        : RowStore::parseTime(text, v);
-                if (ok)
-                    store.putInt(s, c, v); // a date column also takes the date part of a datetime text
-                break;
-            }
-            }
-        }
-        slots.push_back(s);
-        const long rows = long(slots.size()) - before;
-        if (!keyResult.empty() && rows == limit) {
-            next.clear();
-            for (const int r : keyResult) {
-                switch (r < 0 ? DbColumnKind::Null : stmt.columnKind(r)) {
-                case DbColumnKind::Null: next << Value(); break;
-                case DbColumnKind::Integer: next << Value(qint64(stmt.columnInt64(r))); break;
-                case DbColumnKind::Real: next << Value(stmt.columnDouble(r)); break;
-                default: {
-                    const auto t = stmt.columnUtf8(r);
-                    // An empty text is a value, never a null.
-                    next << Value(t.empty() ? QStringLiteral("") : QString::fromUtf8(t.data(), qsizetype(t.size())));
-                    break;
-                }
-                }
-            }
-        }
-        if (m_progress && rows % 16384 == 0 && !m_progress(m_retrievedBefore + rows)) {
+        slots.push_back(rows.read());
+        const long read = long(slots.size()) - before;
+        if (!m_pageColumns.empty() && read == limit)
+            next = rows.rawValues(m_pageColumns);
+        if (m_progress && read % 16384 == 0 && !m_progress(m_retrievedBefore + read)) {
             m_transaction->setError(-1, QStringLiteral("retrieval cancelled"));
             return false;
         }

@@ -21,6 +21,7 @@ void DwTotalCounter::start(const rt::Transaction &like, const QString &select, c
 {
     if (!m_connection || m_connection->Database != like.Database || m_connection->DBMS != like.DBMS) {
         if (m_watcher.isRunning()) {
+            m_stopped.store(true);
             m_connection->cancel();
             m_watcher.waitForFinished();
         }
@@ -32,6 +33,7 @@ void DwTotalCounter::start(const rt::Transaction &like, const QString &select, c
     m_wanted = true;
     if (m_watcher.isRunning()) {
         m_again = true;
+        m_stopped.store(true);
         m_connection->cancel();
         return;
     }
@@ -42,12 +44,22 @@ void DwTotalCounter::launch()
 {
     m_again = false;
     rt::Transaction *t = m_connection.get();
+    // Connected here, on the calling thread: the worker then never replaces the connection that
+    // a stop from this thread cancels.
+    if (!t->isConnected() && t->connect() != 0) {
+        m_wanted = false;
+        Q_EMIT failed(t->SQLErrText());
+        return;
+    }
+    m_stopped.store(false);
     const QString select = m_select;
     const QList<rt::Value> arguments = m_arguments;
-    m_watcher.setFuture(QtConcurrent::run([t, select, arguments]() {
+    std::atomic<bool> *stopped = &m_stopped;
+    m_watcher.setFuture(QtConcurrent::run([t, select, arguments, stopped]() {
         Result r;
-        if (!t->isConnected() && t->connect() != 0) {
-            r.error = t->SQLErrText();
+        // A stop that came before the statement started cancels nothing on the server.
+        if (stopped->load()) {
+            r.error = QStringLiteral("stopped");
             return r;
         }
         QList<rt::Value> into{rt::Value::null(rt::ValueType::Long)};
@@ -64,6 +76,7 @@ void DwTotalCounter::stop()
 {
     m_wanted = false;
     m_again = false;
+    m_stopped.store(true);
     if (m_connection && m_watcher.isRunning())
         m_connection->cancel();
 }

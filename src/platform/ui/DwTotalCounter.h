@@ -4,6 +4,7 @@
 
 #include <QFutureWatcher>
 #include <QObject>
+#include <atomic>
 #include <memory>
 
 namespace rt {
@@ -14,6 +15,7 @@ namespace rt::ui {
 
 // Counts the rows of a select on a connection of its own, off the user-interface thread, so
 // that a grid over millions of rows can show its total without making the operator wait for it.
+// The connection is made on the calling thread and kept for the counts after.
 // A new start while a count runs asks for that one to stop and counts again when it has.
 // Destroying the counter stops a running count and waits for it to end.
 class DwTotalCounter : public QObject
@@ -50,6 +52,7 @@ private:
     QList<rt::Value> m_arguments;
     bool m_again = false;
     bool m_wanted = false;
+    std::atomic<bool> m_stopped{false};
 };
 
 } // namespace rt::ui
