@@ -306,13 +306,13 @@ QImage strip(int w, int h, bool vertical)
     return img;
 }
 
-QImage icon(const Glyph &glyph, const QColor &color)
+QImage icon(const Glyph &glyph, const QColor &color, int size = 32)
 {
-    QImage img(32, 32, QImage::Format_ARGB32);
+    QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    glyph(p, QRectF(2, 2, 28, 28), color);
+    glyph(p, QRectF(size / 16.0, size / 16.0, size * 7 / 8.0, size * 7 / 8.0), color);
     return img;
 }
 
@@ -385,6 +385,9 @@ int main(int argc, char **argv)
             QColor c;
             categoryGlyph(base, g, c);
             img = categoryButton(g, c);
+        } else if (suffix == QLatin1String("png")) {
+            // The desktop's icon of the program: the window icon, large.
+            img = icon(house, orange, 64);
         } else if (suffix == QLatin1String("ico")) {
             img = base == QLatin1String("bag") ? icon(house, orange) : icon(magnifier, blue);
         } else {
@@ -402,7 +405,10 @@ int main(int argc, char **argv)
             }
             img = toolbarButton(t->glyph, t->color, disabled);
         }
-        const char *format = suffix == QLatin1String("jpg") ? "JPG" : (suffix == QLatin1String("ico") ? "ICO" : "BMP");
+        const char *format = suffix == QLatin1String("jpg")   ? "JPG"
+                             : suffix == QLatin1String("ico") ? "ICO"
+                             : suffix == QLatin1String("png") ? "PNG"
+                                                              : "BMP";
         bool saved = img.save(out.filePath(name), format, suffix == QLatin1String("jpg") ? 92 : -1);
         if (!saved && suffix == QLatin1String("ico")) // without an ICO writer the icon is a PNG
             saved = img.save(out.filePath(name), "PNG");

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The Debian package made from this build, as a register office would install it: its files and
+# nothing outside /usr, its declared dependencies, a desktop entry the desktop accepts, and the
+# program started from where the package puts it, with a man page that tells every option.
+#   package_test.sh BUILD_DIR
+set -euo pipefail
+build="$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log"
+    exit 1
+fi
+deb=$(ls "$work"/out/histmaint_*.deb)
+failed=0
+fail() { echo "package: $*"; failed=1; }
+
+list=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in ./usr/bin/histmaint ./usr/share/applications/histmaint.desktop \
+         ./usr/share/icons/hicolor/64x64/apps/histmaint.png ./usr/share/man/man1/histmaint.1.gz \
+         ./usr/share/doc/histmaint/user-guide.md ./usr/share/doc/histmaint/images/household.png; do
+    grep -qx -- "$f" <<<"$list" || fail "no $f in the package"
+done
+outside=$(grep -v -e '^\./usr/' -e '^\./$' <<<"$list" || true)
+[ -z "$outside" ] || fail "files outside /usr: $outside"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in libqt6widgets6 libqt6printsupport6 libsqlite3-0 libpq5 qt6-qpa-plugins fonts-noto-cjk fonts-liberation2; do
+    grep -q -- "$d" <<<"$depends" || fail "Depends does not name $d: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Package)" = histmaint ] || fail "the package is not named histmaint"
+
+dpkg-deb -x "$deb" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/histmaint.desktop" || fail "the desktop entry is refused"
+grep -qx 'Name=历史信息维护' "$work/root/usr/share/applications/histmaint.desktop" || fail "the entry is not named 历史信息维护"
+
+if help=$("$work/root/usr/bin/histmaint" --help 2>&1); then
+    grep -q '^Usage: histmaint' <<<"$help" || fail "--help says no usage: $help"
+    man=$(zcat "$work/root/usr/share/man/man1/histmaint.1.gz" | sed 's/\\-/-/g')
+    for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
+        grep -q -- "$option" <<<"$man" || fail "the man page does not tell $option"
+    done
+else
+    fail "histmaint --help from the package failed: $help"
+fi
+exit $failed
