@@ -22,6 +22,9 @@ m_hisgridrbutton::m_hisgridrbutton(QObject *parent) : rt::ui::PbMenu(QStringLite
     m_gridmenu->addSeparator(QStringLiteral("m_-2"));
     m_saveas = m_gridmenu->addItem(QStringLiteral("m_saveas"), QString::fromUtf8("数据导出(&S)..."), QString::fromUtf8("数据导出"));
     m_print = m_gridmenu->addItem(QStringLiteral("m_print"), QString::fromUtf8("打印"), QString::fromUtf8("打印当前窗口"));
+    m_gridmenu->addSeparator(QStringLiteral("m_-3"));
+    m_timeline = m_gridmenu->addItem(QStringLiteral("m_timeline"), QString::fromUtf8("历史轨迹(&T)..."),
+                                     QString::fromUtf8("这一行所属记录的全部状态和每次的变化"));
     connect(m_alignleft, &rt::ui::PbMenuItem::clicked, this, [this]() { align(0); });
     connect(m_aligncenter, &rt::ui::PbMenuItem::clicked, this, [this]() { align(2); });
     connect(m_alignright, &rt::ui::PbMenuItem::clicked, this, [this]() { align(1); });
@@ -29,6 +32,10 @@ m_hisgridrbutton::m_hisgridrbutton(QObject *parent) : rt::ui::PbMenu(QStringLite
     connect(m_nocolor, &rt::ui::PbMenuItem::clicked, this, &m_hisgridrbutton::noColor);
     connect(m_saveas, &rt::ui::PbMenuItem::clicked, this, &m_hisgridrbutton::saveAs);
     connect(m_print, &rt::ui::PbMenuItem::clicked, this, &m_hisgridrbutton::print);
+    connect(m_timeline, &rt::ui::PbMenuItem::clicked, this, [this]() {
+        if (idw_data && idw_data->GetRow() > 0)
+            rt::ui::Windows::OpenByName(QStringLiteral("w_histimeline"), QString(), idw_data);
+    });
 }
 
 void m_hisgridrbutton::mf_setdw(rt::ui::DataWindowControl *adw_data)

@@ -20,7 +20,8 @@ public:
     QPointer<rt::ui::DataWindowControl> idw_data;
     rt::ui::PbMenuItem *m_gridmenu = nullptr;
     rt::ui::PbMenuItem *m_alignleft = nullptr, *m_aligncenter = nullptr, *m_alignright = nullptr, *m_color = nullptr,
-                       *m_nocolor = nullptr, *m_saveas = nullptr, *m_print = nullptr;
+                       *m_nocolor = nullptr, *m_saveas = nullptr, *m_print = nullptr,
+                       *m_timeline = nullptr;
 
 private:
     // The clicked column, or 0 when there is none.

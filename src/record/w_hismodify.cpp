@@ -55,6 +55,13 @@ w_hismodify::w_hismodify(QWidget *parent) : host::w_response(QStringLiteral("w_h
     rt::ui::Controls::place(cb_compare, 560, 1280, 300, 76);
     connect(cb_compare, &QPushButton::clicked, this,
             [this]() { rt::ui::Windows::OpenByName(QStringLiteral("w_hiscompare"), QString(), dw_1); });
+    cb_timeline = new QPushButton(QString::fromUtf8("历史轨迹"), c);
+    cb_timeline->setObjectName(QStringLiteral("cb_timeline"));
+    cb_timeline->setToolTip(QString::fromUtf8("这条记录的全部状态，从新到旧，以及每次的变化"));
+    rt::ui::Controls::setFont(cb_timeline, QString::fromUtf8("宋体"), 9);
+    rt::ui::Controls::place(cb_timeline, 880, 1280, 300, 76);
+    connect(cb_timeline, &QPushButton::clicked, this,
+            [this]() { rt::ui::Windows::OpenByName(QStringLiteral("w_histimeline"), QString(), dw_1); });
     for (host::uo_button *b : {cb_first, cb_prior, cb_next, cb_last})
         connect(b, &host::uo_button::clickedEvent, this, [this, b]() { navigate(b); });
     connect(cb_exit, &host::uo_button::clickedEvent, this, [this]() { Close(); });
@@ -130,6 +137,8 @@ void w_hismodify::wf_setsize()
         x += rt::ui::Controls::unitsWidth(b) + 20;
     }
     rt::ui::Controls::place(cb_compare, x + 20, y, rt::ui::Controls::unitsWidth(cb_compare), rt::ui::Controls::unitsHeight(cb_last));
+    rt::ui::Controls::place(cb_timeline, x + 40 + rt::ui::Controls::unitsWidth(cb_compare), y,
+                            rt::ui::Controls::unitsWidth(cb_timeline), rt::ui::Controls::unitsHeight(cb_last));
     rt::ui::Controls::place(cb_exit, dw_1->X() + dw_1->Width() - rt::ui::Controls::unitsWidth(cb_exit) - 20, y,
                             rt::ui::Controls::unitsWidth(cb_exit), rt::ui::Controls::unitsHeight(cb_exit));
     setUnitsSize(width, rt::ui::Controls::unitsY(cb_exit) + rt::ui::Controls::unitsHeight(cb_exit) + 120);

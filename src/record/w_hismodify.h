@@ -33,6 +33,7 @@ public:
     host::uo_button *cb_first = nullptr, *cb_prior = nullptr, *cb_next = nullptr, *cb_last = nullptr, *cb_exit = nullptr;
     // 对比当前: the row shown beside the live record with the same key (w_hiscompare).
     QPushButton *cb_compare = nullptr;
+    QPushButton *cb_timeline = nullptr; // 历史轨迹
 
     Q_INVOKABLE void wf_getdata();
     Q_INVOKABLE void wf_scroll();

@@ -2,6 +2,7 @@
 
 #include "platform/ui/Windows.h"
 #include "record/w_hiscompare.h"
+#include "record/w_histimeline.h"
 #include "record/w_hismodify.h"
 #include "record/w_hisrecovprompt.h"
 #include "record/w_hisreplace.h"
@@ -18,6 +19,7 @@ void HistoryModule::registerWindows()
     rt::ui::Windows::registerClass(QStringLiteral("w_histabsheet"), []() -> rt::ui::PbWindow * { return new w_histabsheet(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hiscompare"), []() -> rt::ui::PbWindow * { return new w_hiscompare(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hismodify"), []() -> rt::ui::PbWindow * { return new w_hismodify(); });
+    rt::ui::Windows::registerClass(QStringLiteral("w_histimeline"), []() -> rt::ui::PbWindow * { return new w_histimeline(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisrecovprompt"),
                                    []() -> rt::ui::PbWindow * { return new w_hisrecovprompt(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisreplace"), []() -> rt::ui::PbWindow * { return new w_hisreplace(); });

@@ -256,16 +256,18 @@ TEST_F(SheetsTest, ContextMenuItemStatesFollowTheClickedPosition)
     for (auto it = coloured.cbegin(); it != coloured.cend(); ++it)
         EXPECT_TRUE(it.value()) << it.key().toStdString();
     const auto off = states(0);
-    EXPECT_EQ(off.size(), 7);
+    EXPECT_EQ(off.size(), 8);
     for (auto it = off.cbegin(); it != off.cend(); ++it)
-        EXPECT_EQ(it.value(), it.key() == QLatin1String("m_saveas") || it.key() == QLatin1String("m_print"))
+        EXPECT_EQ(it.value(), it.key() == QLatin1String("m_saveas") || it.key() == QLatin1String("m_print")
+                                  || it.key() == QLatin1String("m_timeline"))
             << it.key().toStdString();
     ASSERT_FALSE(op.menus.isEmpty());
     const auto &first = op.menus.first();
-    ASSERT_EQ(first.size(), 9);
+    ASSERT_EQ(first.size(), 11);
     EXPECT_EQ(first[0].text, QString::fromUtf8("左对齐(&L)"));
     EXPECT_TRUE(first[3].separator);
     EXPECT_EQ(first[7].text, QString::fromUtf8("数据导出(&S)..."));
+    EXPECT_EQ(first[10].text, QString::fromUtf8("历史轨迹(&T)..."));
 }
 
 TEST_F(SheetsTest, MenuCommandsSendExactlyTheirExpressions)

@@ -1,0 +1,129 @@
+#include "record/RecordTimeline.h"
+
+#include "host/QueryCondition.h"
+#include "host/SchemaCatalogue.h"
+#include "model/Category.h"
+#include "platform/core/SqlQuote.h"
+#include "platform/core/Transaction.h"
+#include "platform/dw/DataStore.h"
+#include "platform/ui/DwValueFormat.h"
+
+namespace hm {
+
+namespace {
+
+bool isBookkeeping(const QString &name)
+{
+    return name.compare(QLatin1String("hisid"), Qt::CaseInsensitive) == 0
+           || name.compare(QLatin1String("savetime"), Qt::CaseInsensitive) == 0
+           || name.compare(QLatin1String("issave"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString RecordTimeline::nullText()
+{
+    return QString::fromUtf8("（空）");
+}
+
+RecordTimeline RecordTimeline::load(const model::Category &category, const QString &key, rt::Transaction &live,
+                                    rt::Transaction &history)
+{
+    RecordTimeline t;
+    const host::TableDef *table = host::SchemaCatalogue::byStem(category.stem);
+    rt::DataStore snapshots;
+    if (!table || snapshots.SetDataObject(category.historyGrid) != 1) {
+        t.error = QStringLiteral("unknown category %1").arg(category.stem);
+        return t;
+    }
+    // The key is bound; newest first, and among snapshots saved at the same moment the one
+    // saved last first.
+    const QString where = QStringLiteral(" WHERE ") + rt::sqlIdentifier(table->keyColumn) + QStringLiteral(" = ?");
+    snapshots.SetSQLSelect(snapshots.GetSQLSelect() + where + QStringLiteral(" ORDER BY SaveTime DESC, hisid DESC"));
+    snapshots.SetTransObject(&history);
+    if (snapshots.Retrieve({rt::Value(key)}) < 0)
+        t.error = history.SQLErrText().isEmpty() ? snapshots.lastError() : history.SQLErrText();
+
+    rt::DataStore current;
+    long liveRows = 0;
+    if (current.SetDataObject(category.singleRowTarget) == 1) {
+        current.SetSQLSelect(current.GetSQLSelect() + where);
+        current.SetTransObject(&live);
+        liveRows = current.Retrieve({rt::Value(key)});
+        if (liveRows < 0 && t.error.isEmpty())
+            t.error = live.SQLErrText().isEmpty() ? current.lastError() : live.SQLErrText();
+    }
+    t.liveFound = liveRows >= 1;
+
+    const rt::DwDefinition &def = snapshots.definition();
+    QList<int> columns;
+    for (const int c : def.displayOrder()) {
+        if (isBookkeeping(def.column(c).name()))
+            continue;
+        columns << c;
+        t.fields << host::QueryCondition::caption(def, c);
+    }
+    const auto text = [](const rt::Value &v, const rt::DwObjectDef &column) {
+        return v.isNull() ? QString() : rt::ui::DwValueFormat::display(v, column);
+    };
+    if (t.liveFound) {
+        State s;
+        s.live = true;
+        for (const int c : columns) {
+            const QString name = def.column(c).name();
+            const rt::Value v = current.columnIndex(rt::DwCol(name)) >= 0 ? current.GetItem(1, name) : rt::Value();
+            s.values << text(v, def.column(c));
+            s.exact << (v.isNull() ? QString() : v.toText());
+            s.nulls << v.isNull();
+        }
+        t.states << s;
+    }
+    const int saveTime = def.findColumn(QStringLiteral("SaveTime")), issave = def.findColumn(QStringLiteral("issave"));
+    for (long r = 1; r <= snapshots.RowCount(); ++r) {
+        State s;
+        s.hisid = snapshots.GetItem(r, "hisid");
+        if (saveTime >= 0)
+            s.saveTime = text(snapshots.GetItem(r, saveTime + 1), def.column(saveTime));
+        if (issave >= 0)
+            s.issave = snapshots.GetItemString(r, issave + 1);
+        for (const int c : columns) {
+            const rt::Value v = snapshots.GetItem(r, c + 1);
+            s.values << text(v, def.column(c));
+            s.exact << (v.isNull() ? QString() : v.toText());
+            s.nulls << v.isNull();
+        }
+        t.states << s;
+    }
+    t.compare();
+    return t;
+}
+
+void RecordTimeline::compare()
+{
+    for (int i = 0; i < states.size(); ++i) {
+        State &s = states[i];
+        s.changed.clear();
+        s.changes.clear();
+        for (int f = 0; f < fields.size(); ++f) {
+            // A null and an empty text are different states of a field.
+            const bool differs = i > 0
+                                 && (s.nulls[f] != states[i - 1].nulls[f] || s.exact[f] != states[i - 1].exact[f]);
+            s.changed << differs;
+            if (differs) {
+                const auto shown = [](const State &x, int k) { return x.nulls[k] ? nullText() : x.values[k]; };
+                s.changes << QString::fromUtf8("%1：%2 → %3").arg(fields[f], shown(s, f), shown(states[i - 1], f));
+            }
+        }
+    }
+}
+
+bool RecordTimeline::fieldChanges(int field) const
+{
+    for (const State &s : states) {
+        if (field < s.changed.size() && s.changed[field])
+            return true;
+    }
+    return false;
+}
+
+} // namespace hm

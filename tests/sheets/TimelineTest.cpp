@@ -1,0 +1,208 @@
+#include "ModuleFixture.h"
+
+#include "model/CategoryTable.h"
+#include "platform/core/Cursor.h"
+#include "record/RecordTimeline.h"
+#include "record/TimelineView.h"
+#include "record/m_hisgridrbutton.h"
+#include "record/w_hismodify.h"
+#include "record/w_hisrecovprompt.h"
+#include "record/w_histimeline.h"
+#include "record/w_hisreplace.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+// 历史轨迹 on the demo register, where records have several snapshots and most are live: every
+// state newest first, the changes between them in words, nulls told apart from empty text, and
+// 恢复此版本 going the way of 恢复数据.
+class TimelineTest : public ModuleFixture
+{
+protected:
+    void SetUp() override
+    {
+        TEST_REGISTER_REQUIRED();
+        makeOwnDemo(30, 29);
+        if (HasFatalFailure())
+            return;
+        ModuleFixture::SetUp();
+    }
+    long count(const QString &sql, const QList<Value> &params)
+    {
+        QList<Value> n{Value::null(rt::ValueType::Long)};
+        EXPECT_EQ(host::g().photosqlca.selectInto(sql, params, n), 0) << host::g().photosqlca.SQLErrText().toStdString();
+        return long(n[0].longValue());
+    }
+    // A person with the most snapshots.
+    QString busiestPerson()
+    {
+        QList<Value> key{Value::null(rt::ValueType::String)};
+        host::g().photosqlca.selectInto(QStringLiteral("SELECT PersonNo FROM th_ge_personinfo GROUP BY PersonNo "
+                                                       "ORDER BY count(*) DESC, PersonNo LIMIT 1"),
+                                        {}, key);
+        return key[0].string();
+    }
+    void addElder(const QString &personNo, const Value &health, const QString &saveTime)
+    {
+        rt::Transaction &h = host::g().photosqlca;
+        ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_sv_elderinfo (personno, health, living, issave, SaveTime) "
+                                           "VALUES (?, ?, 'alone', '1', ?)"),
+                            {personNo, health, saveTime}),
+                  0)
+            << h.SQLErrText().toStdString();
+        ASSERT_EQ(h.commit(), 0);
+    }
+    // Opens the timeline from the grid's right-click menu on this row.
+    void openFromMenu(rt::ui::DataWindowControl *dw, long row, const std::function<void(hm::w_histimeline *)> &act)
+    {
+        dw->SetRow(row);
+        bool opened = false;
+        op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+            auto *t = qobject_cast<hm::w_histimeline *>(w);
+            ASSERT_NE(t, nullptr);
+            opened = true;
+            act(t);
+            if (!t->isClosed())
+                t->Close();
+        });
+        hm::m_hisgridrbutton menu;
+        menu.mf_setdw(dw);
+        menu.m_timeline->trigger();
+        op.clearHooks();
+        EXPECT_TRUE(opened);
+    }
+};
+
+TEST_F(TimelineTest, EveryStateNewestFirstWithItsChangesAgainstTheNewerOne)
+{
+    const QString person = busiestPerson();
+    const model::Category *persons = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
+    const hm::RecordTimeline t = hm::RecordTimeline::load(*persons, person, host::g().sqlca, host::g().photosqlca);
+    ASSERT_TRUE(t.error.isEmpty()) << t.error.toStdString();
+    const long snapshots = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?"), {person});
+    ASSERT_GE(snapshots, 2);
+    EXPECT_EQ(t.states.size(), snapshots + (t.liveFound ? 1 : 0));
+    if (t.liveFound)
+        EXPECT_TRUE(t.states[0].live);
+    for (int i = t.liveFound ? 2 : 1; i < t.states.size(); ++i)
+        EXPECT_GE(t.states[i - 1].saveTime, t.states[i].saveTime) << "newest first";
+    // Each state's changes are exactly the fields that differ from the state above it.
+    for (int i = 0; i < t.states.size(); ++i) {
+        QStringList expected;
+        for (int f = 0; f < t.fields.size() && i > 0; ++f) {
+            const auto &a = t.states[i], &b = t.states[i - 1];
+            if (a.nulls[f] != b.nulls[f] || a.exact[f] != b.exact[f])
+                expected << t.fields[f];
+        }
+        QStringList told;
+        for (const QString &c : t.states[i].changes)
+            told << c.section(QString::fromUtf8("："), 0, 0);
+        EXPECT_EQ(told, expected) << "state " << i;
+    }
+}
+
+TEST_F(TimelineTest, ANullIsNotAnEmptyTextAndARecordNotLiveIsSaidSo)
+{
+    addElder(QStringLiteral("NOBODY-1"), Value(QStringLiteral("good")), QStringLiteral("2020-01-01 08:00:00"));
+    addElder(QStringLiteral("NOBODY-1"), Value::null(rt::ValueType::String), QStringLiteral("2021-01-01 08:00:00"));
+    addElder(QStringLiteral("NOBODY-1"), Value(QStringLiteral("")), QStringLiteral("2022-01-01 08:00:00"));
+    const model::Category *elders = model::CategoryTable::byStem(QStringLiteral("sv_elderinfo"));
+    const hm::RecordTimeline t = hm::RecordTimeline::load(*elders, QStringLiteral("NOBODY-1"), host::g().sqlca, host::g().photosqlca);
+    ASSERT_TRUE(t.error.isEmpty()) << t.error.toStdString();
+    EXPECT_FALSE(t.liveFound);
+    ASSERT_EQ(t.states.size(), 3);
+    EXPECT_TRUE(t.states[0].changes.isEmpty());
+    // On the files an empty text is kept as it is; the server keeps it too.
+    EXPECT_EQ(t.states[1].changes, QStringList{QString::fromUtf8("健康状况：（空） → ")});
+    EXPECT_EQ(t.states[2].changes, QStringList{QString::fromUtf8("健康状况：good → （空）")});
+    const int living = int(t.fields.indexOf(QString::fromUtf8("居住状况")));
+    ASSERT_GE(living, 0);
+    EXPECT_FALSE(t.fieldChanges(living));
+    EXPECT_TRUE(t.fieldChanges(int(t.fields.indexOf(QString::fromUtf8("健康状况")))));
+
+    // Fifty snapshots of one record are as many states, each compared once.
+    for (int i = 0; i < 47; ++i)
+        addElder(QStringLiteral("NOBODY-1"), Value(QStringLiteral("h%1").arg(i % 3)),
+                 QStringLiteral("2023-01-01 08:%1:00").arg(i, 2, 10, QLatin1Char('0')));
+    EXPECT_EQ(hm::RecordTimeline::load(*elders, QStringLiteral("NOBODY-1"), host::g().sqlca, host::g().photosqlca).states.size(), 50);
+}
+
+TEST_F(TimelineTest, TheWindowShowsAPersonsRelatedRecordsFoldsWhatNeverChangesAndRecoversAVersion)
+{
+    const QString person = busiestPerson();
+    click("p_personinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    long row = 0;
+    for (long r = dw->RowCount(); r >= 1 && row == 0; --r) {
+        if (dw->GetItemString(r, "PersonNo") == person)
+            row = r;
+    }
+    ASSERT_GT(row, 0);
+    const Value hisid = dw->dataStore().GetItem(row, "hisid");
+    openFromMenu(dw, row, [&](hm::w_histimeline *w) {
+        EXPECT_EQ(w->tab_1->tabText(0), QString::fromUtf8("个人信息"));
+        EXPECT_NE(w->view(QString::fromUtf8("个人其他信息")), nullptr) << "a tab for each related category";
+        EXPECT_NE(w->view(QString::fromUtf8("老年人信息")), nullptr);
+        hm::TimelineView *v = w->mainView();
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->currentHisid(), hisid) << "the row it was opened on is chosen";
+        // Fields that never change are folded away, shown when asked.
+        int folded = 0;
+        for (int f = 0; f < v->timeline().fields.size(); ++f) {
+            EXPECT_EQ(v->isFieldShown(f), v->timeline().fieldChanges(f)) << f;
+            folded += v->isFieldShown(f) ? 0 : 1;
+        }
+        EXPECT_GT(folded, 0);
+        v->cbx_all->setChecked(true);
+        for (int f = 0; f < v->timeline().fields.size(); ++f)
+            EXPECT_TRUE(v->isFieldShown(f));
+        // 恢复此版本 takes the questions of 恢复数据 and moves exactly that snapshot.
+        const auto respond = [](rt::ui::PbWindow *r) {
+            if (auto *q = qobject_cast<hm::w_hisreplace *>(r))
+                q->cb_replace_clicked();
+            else if (auto *p = qobject_cast<hm::w_hisrecovprompt *>(r))
+                p->p_ok_clicked();
+        };
+        op.onNextResponseWindow(respond);
+        op.onNextResponseWindow(respond);
+        op.answer(1);
+        EXPECT_TRUE(w->cb_recover->isEnabled());
+        w->cb_recover->click();
+    });
+    for (const auto &b : op.boxes)
+        EXPECT_FALSE(b.text.contains(QString::fromUtf8("失败"))) << b.text.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE hisid = ?"), {hisid}), 0)
+        << "the version chosen left history";
+}
+
+TEST_F(TimelineTest, TheRecordWindowOpensItAndAHouseholdListsItsMembersSnapshots)
+{
+    click("p_rprinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    dw->SetRow(1);
+    const QString household = dw->GetItemString(1, "RprNo");
+    bool shown = false;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *record = qobject_cast<hm::w_hismodify *>(w);
+        ASSERT_NE(record, nullptr);
+        op.onNextResponseWindow([&](rt::ui::PbWindow *t) {
+            auto *timeline = qobject_cast<hm::w_histimeline *>(t);
+            ASSERT_NE(timeline, nullptr);
+            shown = true;
+            ASSERT_NE(timeline->members(), nullptr);
+            EXPECT_EQ(timeline->members()->rowCount(),
+                      count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = ?"), {household}));
+            EXPECT_EQ(timeline->mainView()->timeline().states.size() - (timeline->mainView()->timeline().liveFound ? 1 : 0),
+                      count(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = ?"), {household}));
+            timeline->Close();
+        });
+        record->cb_timeline->click();
+        record->Close();
+    });
+    singlePage()->ue_enter();
+    op.clearHooks();
+    EXPECT_TRUE(shown);
+}
