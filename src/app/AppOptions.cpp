@@ -36,10 +36,10 @@ QString AppOptions::usage()
         "  --category BUTTON   with --screenshot: click this category button first (p_rprinfo, p_personinfo,\n"
         "                      p_eldinfo, p_children, p_womaninfo, p_oowpersoninfo, p_minlivingprotect)\n"
         "  --window NAME       with --category: open this window on the grid's first row and draw it\n"
-        "                      (w_hismodify, w_hisrecovprompt, w_hisreplace, w_hisdelprompt, w_filter_his,\n"
-        "                      w_setshow_his, w_datawindow_sort, w_print_preview)\n"
+        "                      (w_hismodify, w_hiscompare, w_histimeline, w_hisrecovprompt, w_hisreplace,\n"
+        "                      w_hisdelprompt, w_filter_his, w_setshow_his, w_datawindow_sort, w_print_preview)\n"
         "  --layouts DIR       DataWindow objects (<name>.json) that replace the built-in ones\n"
-        "  --help              this text\n")
+        "  --help, -h          this text\n")
         .arg(defaultDataDirPath());
 }
 

@@ -12,11 +12,19 @@ namespace hm {
 
 namespace {
 
-bool isBookkeeping(const QString &name)
+// Columns that tell about a state rather than the record: the history key, when and why it was
+// saved, and a number the live table gives its rows itself (a recovered row gets a new one).
+bool isBookkeeping(const QString &name, const host::TableDef &table)
 {
-    return name.compare(QLatin1String("hisid"), Qt::CaseInsensitive) == 0
-           || name.compare(QLatin1String("savetime"), Qt::CaseInsensitive) == 0
-           || name.compare(QLatin1String("issave"), Qt::CaseInsensitive) == 0;
+    if (name.compare(QLatin1String("hisid"), Qt::CaseInsensitive) == 0
+        || name.compare(QLatin1String("savetime"), Qt::CaseInsensitive) == 0
+        || name.compare(QLatin1String("issave"), Qt::CaseInsensitive) == 0)
+        return true;
+    for (const host::ColumnDef &c : table.liveColumns) {
+        if (c.identity && c.name.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -24,6 +32,11 @@ bool isBookkeeping(const QString &name)
 QString RecordTimeline::nullText()
 {
     return QString::fromUtf8("（空）");
+}
+
+QString RecordTimeline::emptyText()
+{
+    return QString::fromUtf8("“”");
 }
 
 RecordTimeline RecordTimeline::load(const model::Category &category, const QString &key, rt::Transaction &live,
@@ -58,7 +71,7 @@ RecordTimeline RecordTimeline::load(const model::Category &category, const QStri
     const rt::DwDefinition &def = snapshots.definition();
     QList<int> columns;
     for (const int c : def.displayOrder()) {
-        if (isBookkeeping(def.column(c).name()))
+        if (isBookkeeping(def.column(c).name(), *table))
             continue;
         columns << c;
         t.fields << host::QueryCondition::caption(def, c);
@@ -110,8 +123,17 @@ void RecordTimeline::compare()
                                  && (s.nulls[f] != states[i - 1].nulls[f] || s.exact[f] != states[i - 1].exact[f]);
             s.changed << differs;
             if (differs) {
-                const auto shown = [](const State &x, int k) { return x.nulls[k] ? nullText() : x.values[k]; };
-                s.changes << QString::fromUtf8("%1：%2 → %3").arg(fields[f], shown(s, f), shown(states[i - 1], f));
+                const State &newer = states[i - 1];
+                // Values that show alike but are not (seconds a format leaves out, trailing
+                // blanks) are told as stored.
+                const bool alike = !s.nulls[f] && !newer.nulls[f] && s.values[f] == newer.values[f];
+                const auto shown = [alike](const State &x, int k) {
+                    if (x.nulls[k])
+                        return nullText();
+                    const QString v = alike ? x.exact[k] : x.values[k];
+                    return v.isEmpty() ? emptyText() : v;
+                };
+                s.changes << QString::fromUtf8("%1：%2 → %3").arg(fields[f], shown(s, f), shown(newer, f));
             }
         }
     }

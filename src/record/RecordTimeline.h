@@ -45,8 +45,9 @@ public:
                                rt::Transaction &history);
     // Whether any state differs from its newer one in this field.
     bool fieldChanges(int field) const;
-    // The words for a null value.
+    // The words for a null value, and for an empty text (which is not a null).
     static QString nullText();
+    static QString emptyText();
 
 private:
     void compare();

@@ -62,11 +62,15 @@ void TimelineView::setTimeline(const RecordTimeline &timeline)
         table->setItem(r, 2, new QTableWidgetItem(s.issave));
         for (int f = 0; f < t.fields.size(); ++f) {
             const bool differs = f < s.changed.size() && s.changed[f];
-            auto *item = new QTableWidgetItem((differs ? QString::fromUtf8("≠ ") : QString())
-                                              + (s.nulls[f] ? QString() : s.values[f]));
+            // A null and an empty text are told apart in the table too.
+            const QString shown = s.nulls[f] ? RecordTimeline::nullText()
+                                             : (s.values[f].isEmpty() ? RecordTimeline::emptyText() : s.values[f]);
+            auto *item = new QTableWidgetItem((differs ? QString::fromUtf8("≠ ") : QString()) + shown);
             if (differs)
                 item->setBackground(tint);
-            item->setToolTip(s.nulls[f] ? RecordTimeline::nullText() : s.values[f]);
+            if (s.nulls[f])
+                item->setForeground(QColor(0x80, 0x80, 0x80));
+            item->setToolTip(shown);
             table->setItem(r, FixedColumns + f, item);
         }
     }
@@ -93,8 +97,12 @@ bool TimelineView::isFieldShown(int field) const
 
 void TimelineView::fold()
 {
-    // One state alone has nothing to compare with: every field is shown then.
-    const bool all = cbx_all->isChecked() || m_timeline.states.size() < 2;
+    // One state alone has nothing to compare with, and states that never differ have nothing to
+    // fold to: every field is shown then.
+    bool anyChange = false;
+    for (int f = 0; f < m_timeline.fields.size() && !anyChange; ++f)
+        anyChange = m_timeline.fieldChanges(f);
+    const bool all = cbx_all->isChecked() || !anyChange;
     for (int f = 0; f < m_timeline.fields.size(); ++f)
         table->setColumnHidden(FixedColumns + f, !all && !m_timeline.fieldChanges(f));
 }

@@ -5,6 +5,8 @@
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
 #include "model/ModuleWindows.h"
+#include "model/ReadFailure.h"
+#include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"
 #include "platform/ui/DataWindowControl.h"
@@ -90,9 +92,13 @@ void w_histimeline::onOpen()
         if (!hisid.isNull() && m_main->timeline().states[s].hisid == hisid)
             m_main->setCurrentState(s);
     }
-    connect(m_main, &TimelineView::currentStateChanged, this,
-            [this]() { cb_recover->setEnabled(!m_main->currentHisid().isNull()); });
-    cb_recover->setEnabled(!m_main->currentHisid().isNull());
+    // 恢复此版本 recovers a snapshot of the record's own category, chosen on its own tab.
+    const auto follow = [this]() {
+        cb_recover->setEnabled(tab_1->currentWidget() == m_main && !m_main->currentHisid().isNull());
+    };
+    connect(m_main, &TimelineView::currentStateChanged, this, follow);
+    connect(tab_1, &QTabWidget::currentChanged, this, follow);
+    follow();
     if (category->stem == QLatin1String("ge_personinfo")) {
         // The person's related records, each its own timeline under the same person number.
         for (const model::Category &c : model::CategoryTable::all()) {
@@ -114,15 +120,16 @@ void w_histimeline::addMembers(const QString &householdKey)
     rt::DataStore rows;
     if (!persons || rows.SetDataObject(persons->historyGrid) != 1)
         return;
-    rows.SetSQLSelect(rows.GetSQLSelect() + QStringLiteral(" WHERE RprNo = ? ORDER BY PersonNo, SaveTime DESC, hisid DESC"));
+    rows.SetSQLSelect(rows.GetSQLSelect() + QStringLiteral(" WHERE %1 = ? ORDER BY %2, SaveTime DESC, hisid DESC")
+                                                .arg(rt::sqlIdentifier(QStringLiteral("RprNo")), rt::sqlIdentifier(QStringLiteral("PersonNo"))));
     rows.SetTransObject(&host::g().photosqlca);
     const long n = rows.Retrieve({rt::Value(householdKey)});
     m_members = new QTableWidget(tab_1);
     m_members->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_members->verticalHeader()->setVisible(false);
     const rt::DwDefinition &def = rows.definition();
-    const QStringList shown{QStringLiteral("PersonNo"), QStringLiteral("Name"), QStringLiteral("SaveTime"),
-                            QStringLiteral("issave")};
+    const QStringList shown{QStringLiteral("PersonNo"), QStringLiteral("personname"), QStringLiteral("relation"),
+                            QStringLiteral("SaveTime"), QStringLiteral("issave")};
     QList<int> columns;
     QStringList headers;
     for (const QString &name : shown) {
@@ -149,10 +156,58 @@ void w_histimeline::addMembers(const QString &householdKey)
 void w_histimeline::recoverChosen()
 {
     const rt::Value hisid = m_main ? m_main->currentHisid() : rt::Value();
-    if (hisid.isNull() || !m_dw)
+    const model::Category *category = m_dw ? categoryOf(*m_dw) : nullptr;
+    if (hisid.isNull() || !category)
         return;
+    const auto tell = [](const QString &text) { rt::ui::MessageBox(QString::fromUtf8("提示"), text); };
+    // The grid in view must be this category's: its rows are where the recovery starts.
+    rt::ui::MdiFrame *frame = model::ModuleWindows::w_histmanage();
+    rt::ui::PbWindow *sheet = frame ? frame->GetActiveSheet() : nullptr;
+    rt::ui::DataWindowControl *grid = nullptr;
+    if (sheet)
+        rt::ui::LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);
+    if (!grid || grid->DataObject() != category->historyGrid) {
+        tell(QString::fromUtf8("请先在左边选中“%1”所在的类别，再恢复这份快照。").arg(category->tabText));
+        return;
+    }
+    // Found before anything closes. A grid still reading is asked first whether the snapshot is
+    // among its rows at all (a query may leave it out), so that nothing reads to the end for it.
+    rt::Transaction &history = host::g().photosqlca;
+    if (grid->canRetrieveMore()) {
+        QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+        QList<rt::Value> params = grid->dataStore().retrieveArguments();
+        params << hisid;
+        if (history.selectInto(QStringLiteral("SELECT count(*) FROM (\n%1\n) hm_find WHERE hisid = ?")
+                                   .arg(grid->dataStore().retrievedSelect()),
+                               params, n)
+            != 0) {
+            tell(model::ReadFailure::historyText(history));
+            return;
+        }
+        if (n[0].longValue() == 0) {
+            tell(QString::fromUtf8("这份快照不在表格当前的查询结果中。请用工具栏“数据检索”显示全部记录后再恢复。"));
+            return;
+        }
+    }
+    long found = 0;
+    for (long r = 1; found == 0; ++r) {
+        if (r > grid->RowCount()) {
+            if (!grid->canRetrieveMore())
+                break;
+            if (grid->RetrieveMore() < 0) {
+                tell(model::ReadFailure::historyText(history));
+                return;
+            }
+        }
+        if (r <= grid->RowCount() && grid->GetItem(r, "hisid") == hisid)
+            found = r;
+    }
+    if (found == 0) {
+        tell(QString::fromUtf8("这份快照不在表格当前显示的记录中（可能已被删除）。请用工具栏“数据检索”重新读取后再恢复。"));
+        return;
+    }
     // The record window the timeline may have been opened from shows a copy of a grid row that
-    // the recovery will move: it closes too, and the recovery runs once both have.
+    // the recovery will move: it closes too, and the recovery runs only once both have.
     QPointer<rt::ui::PbWindow> record;
     for (QObject *o = m_dw->parent(); o; o = o->parent()) {
         if (auto *w = qobject_cast<rt::ui::PbWindow *>(o)) {
@@ -161,30 +216,8 @@ void w_histimeline::recoverChosen()
             break;
         }
     }
-    Close();
-    if (record)
-        record->Close();
-    rt::ui::MdiFrame *frame = model::ModuleWindows::w_histmanage();
-    rt::ui::PbWindow *sheet = frame ? frame->GetActiveSheet() : nullptr;
-    rt::ui::DataWindowControl *grid = nullptr;
-    if (sheet)
-        rt::ui::LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);
-    if (!grid)
+    if (Close() != 1 || (record && record->Close() != 1))
         return;
-    // The snapshot's row in the grid, read from the database as far as needed.
-    long found = 0;
-    for (long r = 1;; ++r) {
-        if (r > grid->RowCount() && (!grid->canRetrieveMore() || grid->RetrieveMore() <= 0))
-            break;
-        if (grid->GetItem(r, "hisid") == hisid) {
-            found = r;
-            break;
-        }
-    }
-    if (found == 0) {
-        rt::ui::MessageBox(QString::fromUtf8("提示"), QString::fromUtf8("这条历史记录已不在历史信息中。"));
-        return;
-    }
     grid->SetRow(found);
     grid->ScrollToRow(found);
     rt::ui::LateBinding::triggerEvent(frame, "ue_recovery");

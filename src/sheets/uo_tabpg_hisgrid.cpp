@@ -91,8 +91,11 @@ void uo_tabpg_hisgrid::ue_enter()
     rt::ui::Windows::OpenByName(QStringLiteral("w_hismodify"), dw_1->DataObject());
 }
 
-void uo_tabpg_hisgrid::dw_1_rbuttondown(int, int, long, const QString &)
+void uo_tabpg_hisgrid::dw_1_rbuttondown(int, int, long row, const QString &)
 {
+    // The menu acts on the row clicked (历史轨迹 opens that row's record).
+    if (row > 0 && row <= dw_1->RowCount())
+        dw_1->SetRow(row);
     // A new menu for every right click; it is not destroyed by the page (it goes with the page).
     auto *lm_popmenu = new m_hisgridrbutton(this);
     rt::ui::LateBinding::callFunction(lm_popmenu, "mf_setdw", dw_1);

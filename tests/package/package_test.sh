@@ -34,13 +34,31 @@ dpkg-deb -x "$deb" "$work/root"
 desktop-file-validate "$work/root/usr/share/applications/histmaint.desktop" || fail "the desktop entry is refused"
 grep -qx 'Name=历史信息维护' "$work/root/usr/share/applications/histmaint.desktop" || fail "the entry is not named 历史信息维护"
 
-if help=$("$work/root/usr/bin/histmaint" --help 2>&1); then
+exe="$work/root/usr/bin/histmaint"
+if help=$("$exe" --help 2>&1); then
     grep -q '^Usage: histmaint' <<<"$help" || fail "--help says no usage: $help"
     man=$(zcat "$work/root/usr/share/man/man1/histmaint.1.gz" | sed 's/\\-/-/g')
+    # The man page and --help tell the same options, both ways.
     for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
         grep -q -- "$option" <<<"$man" || fail "the man page does not tell $option"
     done
+    for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$man" | sort -u); do
+        grep -q -- "$option" <<<"$help" || fail "--help does not tell $option, which the man page does"
+    done
+    grep -q -- "histmaint @PROJECT_VERSION@" <<<"$man" && fail "the man page's version was not filled in"
 else
     fail "histmaint --help from the package failed: $help"
+fi
+# The program as installed: its resources, fonts and platform plugin at work.
+if QT_QPA_PLATFORM=offscreen "$exe" --create-demo "$work/demo" --households 5 >"$work/demo.log" 2>&1 \
+    && QT_QPA_PLATFORM=offscreen "$exe" --data "$work/demo" --screenshot "$work/shot.png" --category p_rprinfo \
+        >"$work/shot.log" 2>&1; then
+    [ -s "$work/shot.png" ] || fail "the installed program drew no picture"
+else
+    fail "the installed program did not run: $(cat "$work/demo.log" "$work/shot.log" 2>/dev/null)"
+fi
+# Every dependency is a package apt knows (a dry run; nothing is installed).
+if command -v apt-get >/dev/null && [ "$(id -u)" -eq 0 ]; then
+    apt-get install -s "$deb" >"$work/apt.log" 2>&1 || fail "apt cannot install the package: $(tail -5 "$work/apt.log")"
 fi
 exit $failed

@@ -116,12 +116,21 @@ TEST_F(TimelineTest, ANullIsNotAnEmptyTextAndARecordNotLiveIsSaidSo)
     ASSERT_EQ(t.states.size(), 3);
     EXPECT_TRUE(t.states[0].changes.isEmpty());
     // On the files an empty text is kept as it is; the server keeps it too.
-    EXPECT_EQ(t.states[1].changes, QStringList{QString::fromUtf8("健康状况：（空） → ")});
+    EXPECT_EQ(t.states[1].changes, QStringList{QString::fromUtf8("健康状况：（空） → “”")});
     EXPECT_EQ(t.states[2].changes, QStringList{QString::fromUtf8("健康状况：good → （空）")});
     const int living = int(t.fields.indexOf(QString::fromUtf8("居住状况")));
     ASSERT_GE(living, 0);
     EXPECT_FALSE(t.fieldChanges(living));
     EXPECT_TRUE(t.fieldChanges(int(t.fields.indexOf(QString::fromUtf8("健康状况")))));
+
+    // Snapshots that never differ fold nothing away: there would be no field left to see.
+    addElder(QStringLiteral("NOBODY-2"), Value(QStringLiteral("same")), QStringLiteral("2020-01-01 08:00:00"));
+    addElder(QStringLiteral("NOBODY-2"), Value(QStringLiteral("same")), QStringLiteral("2021-01-01 08:00:00"));
+    hm::TimelineView view;
+    view.setTimeline(hm::RecordTimeline::load(*elders, QStringLiteral("NOBODY-2"), host::g().sqlca, host::g().photosqlca));
+    ASSERT_EQ(view.timeline().states.size(), 2);
+    for (int f = 0; f < view.timeline().fields.size(); ++f)
+        EXPECT_TRUE(view.isFieldShown(f)) << f;
 
     // Fifty snapshots of one record are as many states, each compared once.
     for (int i = 0; i < 47; ++i)
@@ -149,6 +158,11 @@ TEST_F(TimelineTest, TheWindowShowsAPersonsRelatedRecordsFoldsWhatNeverChangesAn
         hm::TimelineView *v = w->mainView();
         ASSERT_NE(v, nullptr);
         EXPECT_EQ(v->currentHisid(), hisid) << "the row it was opened on is chosen";
+        // 恢复此版本 is for a snapshot of the record's own category, on its own tab.
+        EXPECT_TRUE(w->cb_recover->isEnabled());
+        w->tab_1->setCurrentWidget(w->view(QString::fromUtf8("个人其他信息")));
+        EXPECT_FALSE(w->cb_recover->isEnabled());
+        w->tab_1->setCurrentIndex(0);
         // Fields that never change are folded away, shown when asked.
         int folded = 0;
         for (int f = 0; f < v->timeline().fields.size(); ++f) {
@@ -193,6 +207,11 @@ TEST_F(TimelineTest, TheRecordWindowOpensItAndAHouseholdListsItsMembersSnapshots
             ASSERT_NE(timeline, nullptr);
             shown = true;
             ASSERT_NE(timeline->members(), nullptr);
+            QStringList headers;
+            for (int c = 0; c < timeline->members()->columnCount(); ++c)
+                headers << timeline->members()->horizontalHeaderItem(c)->text();
+            EXPECT_EQ(headers, (QStringList{QString::fromUtf8("人员编号"), QString::fromUtf8("姓名"), QString::fromUtf8("与户主关系"),
+                                            QString::fromUtf8("保存时间"), QString::fromUtf8("保存标志")}));
             EXPECT_EQ(timeline->members()->rowCount(),
                       count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = ?"), {household}));
             EXPECT_EQ(timeline->mainView()->timeline().states.size() - (timeline->mainView()->timeline().liveFound ? 1 : 0),
@@ -205,4 +224,40 @@ TEST_F(TimelineTest, TheRecordWindowOpensItAndAHouseholdListsItsMembersSnapshots
     singlePage()->ue_enter();
     op.clearHooks();
     EXPECT_TRUE(shown);
+}
+
+TEST_F(TimelineTest, ASnapshotOutsideTheGridsQueryIsToldAndNothingCloses)
+{
+    click("p_rprinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    // A query that leaves the household's oldest snapshot out, and a grid that reads a few rows at
+    // a time.
+    dw->SetRow(1);
+    const QString household = dw->GetItemString(1, "RprNo");
+    QList<Value> oldest{Value::null(rt::ValueType::Long)};
+    host::g().photosqlca.selectInto(QStringLiteral("SELECT hisid FROM th_ge_rpr WHERE RprNo = ? ORDER BY SaveTime, hisid LIMIT 1"),
+                                    {household}, oldest);
+    ASSERT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = ?"), {household}) > 1, true)
+        << "the demo's first household has more than one snapshot";
+    dw->setRetrieveAsNeeded(3);
+    dw->SetSQLSelect(dw->GetSQLSelect() + QStringLiteral(" WHERE hisid <> ") + oldest[0].toText());
+    ASSERT_EQ(dw->Retrieve(), 3);
+    long row = 0;
+    for (long r = 1; r <= dw->RowCount(); ++r) {
+        if (dw->GetItemString(r, "RprNo") == household)
+            row = r;
+    }
+    ASSERT_GT(row, 0);
+    openFromMenu(dw, row, [&](hm::w_histimeline *w) {
+        hm::TimelineView *v = w->mainView();
+        const int last = int(v->timeline().states.size()) - 1;
+        ASSERT_EQ(v->timeline().states[last].hisid.toText(), oldest[0].toText());
+        v->setCurrentState(last);
+        w->cb_recover->click();
+        EXPECT_FALSE(w->isClosed()) << "the operator is told, and the timeline stays";
+    });
+    ASSERT_FALSE(op.boxes.isEmpty());
+    EXPECT_TRUE(op.boxes.last().text.startsWith(QString::fromUtf8("这份快照不在表格当前的查询结果中"))) << op.boxes.last().text.toStdString();
+    EXPECT_EQ(dw->RowCount(), 3) << "nothing was read to look for it";
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE hisid = ?"), {oldest[0]}), 1);
 }
