@@ -1,5 +1,6 @@
 #include "host/PgSchema.h"
 
+#include "host/Journal.h"
 #include "host/SchemaCatalogue.h"
 
 namespace host {
@@ -135,6 +136,7 @@ QStringList PgSchema::createStatements()
         out << liveTableSql(t) << historyTableSql(t);
         out << historyIndexes(t);
     }
+    out << Journal::createServerSql();
     out << procedureStatements();
     return out;
 }

@@ -1,6 +1,7 @@
 #include "host/RegisterDatabases.h"
 
 #include "host/HostProcedures.h"
+#include "host/Journal.h"
 #include "host/PgSchema.h"
 #include "host/SchemaCatalogue.h"
 #include "platform/core/DateTime.h"
@@ -58,6 +59,8 @@ int RegisterDatabases::createFile(const QString &path, const QString &role, QStr
             statements << table.createHistoryIndexesSql();
         }
     }
+    if (!live)
+        statements << Journal::createFilesSql();
     for (const QString &sql : statements) {
         if (t.executeImmediate(sql) == -1) {
             errorText = QStringLiteral("%1: %2").arg(path, t.SQLErrText());
@@ -184,6 +187,11 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
     // (sqlca's write transaction takes the attached history file too).
     if (checkWritable(photosqlca, historyPath, text) != 0 || checkWritable(sqlca, livePath, text) != 0)
         return fail(text);
+    // Registers made before the journal get it now.
+    if (photosqlca.executeImmediate(Journal::createFilesSql()) == -1 || photosqlca.commit() != 0) {
+        photosqlca.rollback();
+        return fail(QStringLiteral("%1: cannot make the journal table: %2").arg(historyPath, photosqlca.SQLErrText()));
+    }
     HostProcedures::registerLiveProcedures(sqlca);
     HostProcedures::registerHistoryProcedures(photosqlca);
     return 0;

@@ -1,7 +1,10 @@
 #include "shell/HistoryDeletion.h"
 
 #include "host/ui/Globals.h"
+#include "host/Journal.h"
 #include "host/LockHint.h"
+#include "host/SchemaCatalogue.h"
+#include "model/CategoryTable.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/ui/DataWindowControl.h"
@@ -17,19 +20,57 @@ namespace {
 const QString Title = QString::fromUtf8("提示");
 }
 
+namespace {
+
+// The rows a history procedure deletes for a household or a person, table by table, counted as
+// the procedure finds them (before it runs, in the same transaction) for the journal.
+QList<std::pair<QString, QString>> procedureScope(bool household)
+{
+    QList<std::pair<QString, QString>> out;
+    const QString persons = household ? QStringLiteral("SELECT PersonNo FROM th_ge_personinfo WHERE RprNo = ?")
+                                      : QStringLiteral("SELECT ?");
+    for (const host::TableDef *related : host::SchemaCatalogue::relatedTables())
+        out << std::pair(related->historyTable, QStringLiteral("SELECT count(*) FROM %1 WHERE personno IN (%2)")
+                                                    .arg(rt::sqlIdentifier(related->historyTable), persons));
+    out << std::pair(QStringLiteral("th_ge_personinfo"),
+                     QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE %1 = ?").arg(household ? "RprNo" : "PersonNo"));
+    if (household)
+        out << std::pair(QStringLiteral("th_ge_rpr"), QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = ?"));
+    return out;
+}
+
+} // namespace
+
 bool HistoryDeletion::runProcedure(const char *declaration, const char *hostVariable, const QString &key,
                                    const char *failureMessage)
 {
     rt::Transaction &photosqlca = host::g().photosqlca;
+    const bool household = QByteArray(hostVariable) == "ls_rprno";
+    host::Journal::Entry entry{household ? QString::fromUtf8("删除户") : QString::fromUtf8("删除人员"),
+                               household ? QString::fromUtf8("户籍信息") : QString::fromUtf8("个人信息"),
+                               key,
+                               {},
+                               QString::fromUtf8("成功"),
+                               household ? QString::fromUtf8("连同该户全部人员的历史信息")
+                                         : QString::fromUtf8("连同个人相关的全部历史信息")};
+    QString countError;
+    entry.counts = host::Journal::count(photosqlca, procedureScope(household), rt::Value(key), countError);
+    bool ok = countError.isEmpty();
     rt::DeclaredProcedure procedure(photosqlca, QString::fromLatin1(declaration));
-    procedure.execute({{QString::fromLatin1(hostVariable), rt::Value(key)}});
+    if (ok) {
+        procedure.execute({{QString::fromLatin1(hostVariable), rt::Value(key)}});
+        // The journal's entry goes with the deletion: without it, the deletion does not happen.
+        ok = photosqlca.SQLCode() != -1 && host::Journal::append(photosqlca, entry) == 0;
+    }
     // A commit that fails (a full disk, an I/O error) is a failed deletion: the transaction is
     // still open and would be undone by the next rollback on this connection.
-    if (photosqlca.SQLCode() == -1 || photosqlca.commit() != 0) {
+    if (!ok || photosqlca.commit() != 0) {
         const QString told = host::LockHint::add(failureMessage, photosqlca);
+        const QString why = photosqlca.SQLErrText();
         photosqlca.rollback();
-        MessageBox(Title, told, MsgIcon::StopSign, MsgButtons::OK, 1);
         procedure.close();
+        host::Journal::appendFailure(photosqlca, entry, why);
+        MessageBox(Title, told, MsgIcon::StopSign, MsgButtons::OK, 1);
         return false;
     }
     procedure.close();
@@ -101,11 +142,28 @@ void HistoryDeletion::deleteCurrentRow(rt::ui::DataWindowControl *grid)
 void HistoryDeletion::writeBack(rt::ui::DataWindowControl *grid, long row)
 {
     rt::Transaction &photosqlca = host::g().photosqlca;
-    // The grid's flags are reset only once the commit has held.
-    if (grid->Update(true, false) != 1 || photosqlca.commit() != 0) {
+    const model::Category *category = model::CategoryTable::byHistoryGrid(grid->DataObject());
+    const host::TableDef *table = category ? host::SchemaCatalogue::byStem(category->stem) : nullptr;
+    const long deleted = grid->DeletedCount();
+    host::Journal::Entry entry{QString::fromUtf8("删除"),
+                               category ? category->tabText : grid->DataObject(),
+                               table && deleted > 0 ? grid->dataStore().GetItemString(deleted, table->keyColumn, rt::DwBuffer::Delete)
+                                                    : QString(),
+                               {{grid->Describe(QStringLiteral("datawindow.Table.UpdateTable")), deleted}},
+                               QString::fromUtf8("成功"),
+                               QString::fromUtf8("历史序号 %1").arg(deleted > 0 ? grid->dataStore()
+                                                                                   .GetItem(deleted, "hisid", rt::DwBuffer::Delete, true)
+                                                                                   .toText()
+                                                                             : QString())};
+    // The grid's flags are reset only once the commit has held; the journal's entry goes with
+    // the deletion, and without it the deletion does not happen.
+    if (grid->Update(true, false) != 1 || host::Journal::append(photosqlca, entry) != 0 || photosqlca.commit() != 0) {
         const QString failed = host::LockHint::add("删除失败!", photosqlca);
+        const QString why = photosqlca.SQLErrText();
         const bool unknown = photosqlca.connectionLost(); // our own deletion may have held
         photosqlca.rollback();
+        if (!unknown)
+            host::Journal::appendFailure(photosqlca, entry, why);
         if (settleFailedDeletion(grid, row) && !unknown)
             MessageBox(Title, alreadyDeletedText(), MsgIcon::Information, MsgButtons::OK, 1);
         else

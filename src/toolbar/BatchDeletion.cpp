@@ -4,6 +4,7 @@
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
+#include "host/Journal.h"
 #include "host/LockHint.h"
 #include "model/ModuleWindows.h"
 #include "platform/core/DeclaredProcedure.h"
@@ -255,6 +256,17 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     BusyCursor busy;
     QElapsedTimer timer;
     timer.start();
+    // The journal's entry: the rows the deletion will take, table by table, counted with its
+    // own predicates just before it runs.
+    QString refusal, when, countError;
+    const model::Category *category = model::CategoryTable::byHistoryTable(table.toLower());
+    host::Journal::Entry entry{QString::fromUtf8("批量删除"), category ? category->tabText : table, QString(), {},
+                               QString::fromUtf8("成功"), QString()};
+    const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
+    for (const auto &[t, n] : runCounts(photosqlca, queries, countError))
+        entry.counts << std::pair<QString, long long>(t, n);
+    entry.detail = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + when
+                   + (household ? QString::fromUtf8("；连同户中人员") : QString());
     if (household) {
         const char *declaration = scope == Scope::All      ? "proc_DelRprScope @pi_flag =1 , @pd_start = :ldt_start, @pd_end = :ldt_end"
                                   : scope == Scope::CutOff ? "proc_DelRprScope @pi_flag =2 , @pd_start = :ldt_start, @pd_end = :ldt_end"
@@ -271,11 +283,13 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     }
     const long code = photosqlca.SQLCode();
     const std::int64_t deleted = photosqlca.SQLNRows();
-    if (code == -1 || (code == 0 && photosqlca.commit() != 0)) {
+    // Without its journal entry (or the counts for it) the deletion does not happen.
+    if (code == -1 || (code == 0 && (!countError.isEmpty() || host::Journal::append(photosqlca, entry) != 0 || photosqlca.commit() != 0))) {
         // A failed statement, procedure or COMMIT: nothing of it stays, the grid as it was.
-        const QString why = photosqlca.SQLErrText();
+        const QString why = countError.isEmpty() ? photosqlca.SQLErrText() : countError;
         const QString told = host::LockHint::add(outcome.failure, photosqlca);
         photosqlca.rollback();
+        host::Journal::appendFailure(photosqlca, entry, why);
         busy.done();
         rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
         return QString::fromUtf8("删除失败：%1").arg(why);

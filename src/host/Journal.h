@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <utility>
+
+namespace rt {
+class Transaction;
+class Value;
+} // namespace rt
+
+namespace host {
+
+// The maintenance journal (操作记录): one entry for every change the module makes to history, in
+// the history database's table hm_journal. An entry goes into the transaction of the change it
+// records, so that a change whose entry cannot be written does not happen. Entries are only
+// ever appended: the module never changes or deletes one, and on the server the operator role
+// may only insert and read them.
+class Journal
+{
+public:
+    using Counts = QList<std::pair<QString, long long>>; // history table, rows
+
+    struct Entry
+    {
+        QString action;   // "删除", "删除户", "删除人员", "批量删除", "恢复"
+        QString category; // the category's tab text
+        QString key;      // the record's key ("" for a batch)
+        Counts counts;
+        QString outcome;  // "成功" or "失败"
+        QString detail;   // the batch's mode and dates, a failure's reason
+    };
+
+    static QString table() { return QStringLiteral("hm_journal"); }
+    static QString createFilesSql();  // IF NOT EXISTS: also for registers made before the journal
+    static QString createServerSql(); // in the history schema, IF NOT EXISTS
+
+    // Appends the entry in t's present transaction (opening one); 0, or -1 with t's error.
+    static int append(rt::Transaction &t, const Entry &entry);
+    // A failed change's entry, in a transaction of its own after the change was rolled back;
+    // when even that cannot be written, nothing more can be done (0 or -1).
+    static int appendFailure(rt::Transaction &t, Entry entry, const QString &why);
+    // The rows that each of these statements counts ("SELECT count(*) …", the key bound).
+    static Counts count(rt::Transaction &t, const QList<std::pair<QString, QString>> &tableAndSelect,
+                        const rt::Value &key, QString &error);
+    // "th_ge_rpr 1，th_ge_personinfo 3"
+    static QString countsText(const Counts &counts);
+    // The operator's login name on this computer.
+    static QString loginName();
+};
+
+} // namespace host
