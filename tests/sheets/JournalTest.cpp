@@ -1,0 +1,147 @@
+#include "ModuleFixture.h"
+
+#include "host/Journal.h"
+#include "platform/core/Cursor.h"
+#include "platform/core/Functions.h"
+#include "platform/ui/PbEditMask.h"
+#include "toolbar/w_hisdelprompt.h"
+
+// 操作记录 on the demo register: every deletion appends exactly one entry, with the rows it took
+// per table, in the deletion's own transaction; a deletion whose entry cannot be written does
+// not happen.
+class JournalTest : public ModuleFixture
+{
+protected:
+    void SetUp() override
+    {
+        TEST_REGISTER_REQUIRED();
+        makeOwnDemo(30, 31);
+        if (HasFatalFailure())
+            return;
+        ModuleFixture::SetUp();
+    }
+    struct Row
+    {
+        QString operatorName, login, action, category, key, counts, outcome, detail;
+    };
+    QList<Row> entries()
+    {
+        QList<Row> out;
+        rt::Cursor cursor(host::g().photosqlca, QStringLiteral("SELECT operator, login, action, category, reckey, counts, outcome, "
+                                                                "detail FROM hm_journal ORDER BY id"));
+        EXPECT_EQ(cursor.open(), 0) << host::g().photosqlca.SQLErrText().toStdString();
+        QList<Value> r;
+        for (int i = 0; i < 8; ++i)
+            r << Value::null(rt::ValueType::String);
+        while (cursor.fetch(r) == 0)
+            out << Row{r[0].string(), r[1].string(), r[2].string(), r[3].string(), r[4].string(), r[5].string(), r[6].string(),
+                       r[7].string()};
+        cursor.close();
+        return out;
+    }
+    long count(const QString &sql, const QList<Value> &params = {})
+    {
+        QList<Value> n{Value::null(rt::ValueType::Long)};
+        EXPECT_EQ(host::g().photosqlca.selectInto(sql, params, n), 0) << host::g().photosqlca.SQLErrText().toStdString();
+        return long(n[0].longValue());
+    }
+};
+
+TEST_F(JournalTest, EachDeletionWritesOneEntryWithItsRowsPerTable)
+{
+    ASSERT_TRUE(entries().isEmpty());
+    // A row through the grid.
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    dw->SetRow(2);
+    const QString elder = dw->GetItemString(2, "personno");
+    op.answer(1);
+    frame->ue_del(1);
+    QList<Row> j = entries();
+    ASSERT_EQ(j.size(), 1);
+    EXPECT_EQ(j[0].action, QString::fromUtf8("删除"));
+    EXPECT_EQ(j[0].category, QString::fromUtf8("老年人信息"));
+    EXPECT_EQ(j[0].key, elder);
+    EXPECT_EQ(j[0].counts, QStringLiteral("th_sv_elderinfo 1"));
+    EXPECT_EQ(j[0].outcome, QString::fromUtf8("成功"));
+    EXPECT_EQ(j[0].login, host::Journal::loginName());
+    EXPECT_FALSE(j[0].operatorName.isEmpty()) << "the login on the files, the session's role on the server";
+
+    // A household with its persons, through the procedure: the counts are what it took.
+    click("p_rprinfo");
+    dw = sheet()->wf_getcurrentdw();
+    dw->SetRow(1);
+    const QString household = dw->GetItemString(1, "RprNo");
+    const long rpr = count(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = ?"), {household});
+    const long persons = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = ?"), {household});
+    op.answer(1); // Yes: the persons too
+    frame->ue_del(1);
+    j = entries();
+    ASSERT_EQ(j.size(), 2);
+    EXPECT_EQ(j[1].action, QString::fromUtf8("删除户"));
+    EXPECT_EQ(j[1].key, household);
+    EXPECT_TRUE(j[1].counts.contains(QStringLiteral("th_ge_rpr %1").arg(rpr))) << j[1].counts.toStdString();
+    EXPECT_TRUE(j[1].counts.contains(QStringLiteral("th_ge_personinfo %1").arg(persons))) << j[1].counts.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = ?"), {household}), 0);
+
+    // A batch by saving date: the counts are the dialog's own.
+    click("p_womaninfo");
+    dw = sheet()->wf_getcurrentdw();
+    const QString from = rt::fn::RelativeDate(rt::fn::Today(), -600).toString(QStringLiteral("yyyy-MM-dd"));
+    const QString to = rt::fn::RelativeDate(rt::fn::Today(), -200).toString(QStringLiteral("yyyy-MM-dd"));
+    const long inside = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo WHERE SaveTime >= ? AND SaveTime <= ?"),
+                              {from + QStringLiteral(" 00:00:00"), to + QStringLiteral(" 00:00:00")});
+    ASSERT_GT(inside, 0);
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+        ASSERT_NE(d, nullptr);
+        d->em_start->setText(from);
+        d->em_end->setText(to);
+        d->p_ok_clicked();
+        d->p_close_clicked();
+    });
+    frame->ue_del(2);
+    j = entries();
+    ASSERT_EQ(j.size(), 3);
+    EXPECT_EQ(j[2].action, QString::fromUtf8("批量删除"));
+    EXPECT_EQ(j[2].category, QString::fromUtf8("育龄妇女信息"));
+    EXPECT_EQ(j[2].counts, QStringLiteral("th_mh_AdultWomaninfo %1").arg(inside));
+    EXPECT_TRUE(j[2].detail.contains(from)) << j[2].detail.toStdString();
+}
+
+TEST_F(JournalTest, ADeletionWhoseEntryCannotBeWrittenDoesNotHappen)
+{
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long rows = dw->RowCount();
+    dw->SetRow(3);
+    const Value hisid = dw->dataStore().GetItem(3, "hisid");
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("hm_journal");
+    fault.code = 13;
+    fault.text = QStringLiteral("database or disk is full");
+    host::g().photosqlca.injectFault(fault);
+    op.answer(1);
+    frame->ue_del(1);
+    EXPECT_EQ(op.boxes.last().text, QString::fromUtf8("删除失败!"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE hisid = ?"), {hisid}), 1) << "the row is still in history";
+    EXPECT_EQ(dw->RowCount(), rows) << "and in the grid";
+    // The failure itself is written, once the deletion was undone.
+    const QList<Row> j = entries();
+    ASSERT_EQ(j.size(), 1);
+    EXPECT_EQ(j[0].outcome, QString::fromUtf8("失败"));
+    EXPECT_TRUE(j[0].detail.contains(QStringLiteral("disk is full"))) << j[0].detail.toStdString();
+
+    // The same for a person through the procedure.
+    click("p_personinfo");
+    dw = sheet()->wf_getcurrentdw();
+    dw->SetRow(1);
+    const QString person = dw->GetItemString(1, "PersonNo");
+    const long snapshots = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?"), {person});
+    host::g().photosqlca.injectFault(fault);
+    op.answer(1);
+    frame->ue_del(1);
+    EXPECT_EQ(op.boxes.last().text, QString::fromUtf8("删除个人历史信息失败!"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?"), {person}), snapshots);
+    EXPECT_EQ(entries().size(), 2);
+}
