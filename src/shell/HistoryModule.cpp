@@ -10,6 +10,7 @@
 #include "shell/w_histmanage.h"
 #include "toolbar/ToolbarObjects.h"
 #include "toolbar/w_hisdelprompt.h"
+#include "toolbar/w_hisjournal.h"
 
 namespace hm {
 
@@ -24,6 +25,7 @@ void HistoryModule::registerWindows()
                                    []() -> rt::ui::PbWindow * { return new w_hisrecovprompt(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisreplace"), []() -> rt::ui::PbWindow * { return new w_hisreplace(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisdelprompt"), []() -> rt::ui::PbWindow * { return new w_hisdelprompt(); });
+    rt::ui::Windows::registerClass(QStringLiteral("w_hisjournal"), []() -> rt::ui::PbWindow * { return new w_hisjournal(); });
 }
 
 bool HistoryModule::registerObjects(rt::DwLibrary &library, QString &errorText)

@@ -155,6 +155,8 @@ void uo_toolbar_his::ue_dwnlbuttonup(int xpos, int ypos, long row, const QString
             rt::ui::Windows::Close(sheet);
     } else if (o == QLatin1String("p_exit")) {
         rt::ui::Windows::Close(main);
+    } else if (o == QLatin1String("p_journal")) {
+        rt::ui::Windows::OpenByName(QStringLiteral("w_hisjournal"), QString());
     }
 }
 

@@ -5,6 +5,16 @@
 #include "platform/core/Functions.h"
 #include "platform/ui/PbEditMask.h"
 #include "toolbar/w_hisdelprompt.h"
+#include "toolbar/w_hisjournal.h"
+#include "toolbar/uo_toolbar_his.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
 
 // 操作记录 on the demo register: every deletion appends exactly one entry, with the rows it took
 // per table, in the deletion's own transaction; a deletion whose entry cannot be written does
@@ -144,4 +154,51 @@ TEST_F(JournalTest, ADeletionWhoseEntryCannotBeWrittenDoesNotHappen)
     EXPECT_EQ(op.boxes.last().text, QString::fromUtf8("删除个人历史信息失败!"));
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?"), {person}), snapshots);
     EXPECT_EQ(entries().size(), 2);
+}
+
+TEST_F(JournalTest, TheJournalWindowShowsNewestFirstFiltersAndExports)
+{
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    QStringList keys;
+    for (long r : {4L, 2L}) {
+        dw->SetRow(r);
+        keys << dw->GetItemString(r, "personno");
+        op.answer(1);
+        frame->ue_del(1);
+    }
+    bool opened = false;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *j = qobject_cast<hm::w_hisjournal *>(w);
+        ASSERT_NE(j, nullptr);
+        opened = true;
+        ASSERT_EQ(j->entries->rowCount(), 2);
+        EXPECT_EQ(j->entries->item(0, 5)->text(), keys[1]) << "newest first";
+        EXPECT_EQ(j->st_status->text(), QString::fromUtf8("共 2 条记录"));
+        // By key, by action, by a date range that holds none.
+        j->sle_key->setText(keys[0]);
+        EXPECT_EQ(j->query(), 1);
+        j->sle_key->clear();
+        j->ddlb_action->setCurrentText(QString::fromUtf8("批量删除"));
+        EXPECT_EQ(j->query(), 0);
+        j->ddlb_action->setCurrentIndex(0);
+        j->cbx_to->setChecked(true);
+        j->de_to->setDate(QDate::currentDate().addDays(-1));
+        EXPECT_EQ(j->query(), 0);
+        j->de_to->setDate(QDate::currentDate());
+        EXPECT_EQ(j->query(), 2) << "the day chosen is included whole";
+        const QString file = QDir(dir->path()).filePath(QStringLiteral("journal.csv"));
+        EXPECT_EQ(j->exportCsv(file), 1);
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).remove(QChar(0xFEFF)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 3);
+        EXPECT_TRUE(lines[0].startsWith(QString::fromUtf8("时间,操作员,登录名,操作")));
+        EXPECT_TRUE(lines[1].contains(keys[1]));
+        j->Close();
+    });
+    frame->dw_maintoolbar->ue_dwnmousemove(0, 0, 0, QStringLiteral("p_journal"));
+    frame->dw_maintoolbar->ue_dwnlbuttonup(0, 0, 0, QStringLiteral("p_journal"));
+    op.clearHooks();
+    EXPECT_TRUE(opened) << "the twelfth toolbar button opens it";
 }

@@ -343,7 +343,7 @@ int main(int argc, char **argv)
         {"setshow", columns, teal},    {"sorter", columns, teal},    {"query", magnifier, blue},
         {"manage", magnifier, blue},   {"sort", arrows, purple},     {"print", printer, blue},
         {"help", question, green},     {"filter", question, green},  {"close", door, orange},
-        {"exit", leave, blue}};
+        {"exit", leave, blue},         {"journal", columns, purple}};
     auto categoryGlyph = [&](const QString &base, Glyph &g, QColor &c) {
         const QString b = base.toLower();
         if (b == QLatin1String("ge_rpr")) { g = house; c = orange; }
