@@ -6,6 +6,7 @@
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
+#include "host/Journal.h"
 #include "host/LockHint.h"
 #include "model/RecoveryPlan.h"
 #include "platform/core/DeclaredProcedure.h"
@@ -75,9 +76,10 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
             return;
         if (live.present() && !askReplace(grid))
             return;
+        const host::Journal::Entry entry = journalEntry(*category, key, live.present(), answer == QLatin1String("2"));
         // The dependants move only once the record itself has: a record that stays where it is
         // keeps its dependants where they are.
-        if (!wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, live.present())
+        if (!wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, live.present(), &entry)
             || answer != QLatin1String("2"))
             return;
         if (household)
@@ -99,11 +101,50 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
     } else if (MessageBox(Title, QString::fromUtf8("确认要恢复吗?"), MsgIcon::Question, MsgButtons::YesNo, 2) != 1) {
         return;
     }
-    wf_hisrecovery(grid, nullptr, hasTarget ? category->singleRowTarget : QString(), 1, 0, live.present());
+    if (!hasTarget) {
+        wf_hisrecovery(grid, nullptr, QString(), 1, 0, live.present());
+        return;
+    }
+    const host::Journal::Entry entry = journalEntry(*category, grid->GetItemString(ll_row, "personno"), live.present(), false);
+    wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, live.present(), &entry);
+}
+
+host::Journal::Entry HistoryRecovery::journalEntry(const model::Category &category, const QString &key, bool replace,
+                                                   bool dependants)
+{
+    host::Journal::Entry entry{QString::fromUtf8("恢复"), category.tabText, key, {{category.historyTable, 1}},
+                               QString::fromUtf8("成功"),
+                               replace ? QString::fromUtf8("替换现有记录") : QString::fromUtf8("新增到现有信息")};
+    if (!dependants)
+        return entry;
+    // The rows each person's cascade moves, read as the cascades will read them.
+    rt::Transaction &sqlca = host::g().sqlca;
+    rt::Transaction &photosqlca = host::g().photosqlca;
+    QStringList persons;
+    QString error;
+    if (category.stem == QLatin1String("ge_rpr"))
+        model::RecoveryPlan::householdPersons(photosqlca, key, persons, error);
+    else
+        persons << key;
+    QList<model::PlannedMove> moves;
+    for (const QString &person : persons) {
+        if (!error.isEmpty() || !model::RecoveryPlan::relatedMoves(photosqlca, sqlca, person, moves, error))
+            break;
+    }
+    for (const model::Category *c : model::CategoryTable::cascade()) {
+        long long rows = 0;
+        for (const model::PlannedMove &m : moves)
+            rows += m.category == c ? 1 : 0;
+        if (rows > 0)
+            entry.counts << std::pair<QString, long long>(c->historyTable, rows);
+    }
+    entry.detail += error.isEmpty() ? QString::fromUtf8("，连同相关信息") : QString::fromUtf8("，连同相关信息（计数失败：%1）").arg(error);
+    return entry;
 }
 
 bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
-                                     const QString &as_target, int ai_flag, int ai_way, bool replace)
+                                     const QString &as_target, int ai_flag, int ai_way, bool replace,
+                                     const host::Journal::Entry *journal)
 {
     rt::Transaction &sqlca = host::g().sqlca;
     rt::Transaction &photosqlca = host::g().photosqlca;
@@ -115,16 +156,23 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     const rt::DataStore *source = ai_flag == 1 ? &adw_datawindow->dataStore() : ads_datastore;
     if (replace) {
         const model::Category *category = model::CategoryTable::byStem(as_target.mid(3));
-        if (!category || !source || ll_row < 1 || !LiveReplacement::replace(*source, ll_row, *category))
+        if (!category || !source || ll_row < 1 || !LiveReplacement::replace(*source, ll_row, *category, QString(), journal)) {
+            if (journal)
+                host::Journal::appendFailure(sqlca, *journal, QString::fromUtf8("替换现有记录失败"));
             return false;
+        }
     } else {
         const long ll_rtn = wf_copycolumn(adw_datawindow, *lds_curtable, ads_datastore, ai_flag);
         if (ll_rtn <= 0)
             return false;
-        // The history row goes only once the live row is committed.
-        if (lds_curtable->Update() != 1 || sqlca.commit() != 0) {
+        // The history row goes only once the live row is committed; the journal's entry goes
+        // with the live row, and without it the row is not written.
+        if (lds_curtable->Update() != 1 || (journal && host::Journal::append(sqlca, *journal) != 0) || sqlca.commit() != 0) {
             const QString told = host::LockHint::add("保存恢复数据时失败", sqlca);
+            const QString why = sqlca.SQLErrText();
             sqlca.rollback();
+            if (journal)
+                host::Journal::appendFailure(sqlca, *journal, why);
             tell(told);
             return false;
         }
@@ -135,8 +183,12 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     if (adw_datawindow->DeleteRow(ll_row) == 1) {
         if (adw_datawindow->Update(true, false) != 1 || photosqlca.commit() != 0) {
             const QString failed = host::LockHint::add("删除历史信息失败", photosqlca);
+            const QString why = photosqlca.SQLErrText();
             const bool unknown = photosqlca.connectionLost(); // our own deletion may have held
             photosqlca.rollback();
+            // The live write is journalled already; that the history row stayed is told too.
+            if (journal && !unknown)
+                host::Journal::appendFailure(photosqlca, *journal, QString::fromUtf8("删除历史信息失败：") + why);
             if (HistoryDeletion::settleFailedDeletion(adw_datawindow, ll_row) && !unknown)
                 tell(HistoryDeletion::alreadyDeletedText() + QString::fromUtf8("\r\n恢复的记录已保存在现有信息中。"));
             else if (replace)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/Journal.h"
+
 #include <QString>
 
 namespace rt {
@@ -7,6 +9,9 @@ class DataStore;
 }
 namespace rt::ui {
 class DataWindowControl;
+}
+namespace model {
+struct Category;
 }
 
 namespace hm {
@@ -32,8 +37,11 @@ public:
     // replaces the live record with its key (LiveReplacement) instead of making a new one. True
     // when the live register holds the row afterwards (its write committed), whether or not its
     // deletion from history then held.
+    // journal, when given, is the operation's entry: appended in the transaction of the live
+    // write (without it nothing is written), or as a failure when the move fails.
     static bool wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
-                               const QString &as_target, int ai_flag, int ai_way, bool replace = false);
+                               const QString &as_target, int ai_flag, int ai_way, bool replace = false,
+                               const host::Journal::Entry *journal = nullptr);
     // Copies the current row of the grid (ai_flag 1) or of the DataStore (2) into a new last
     // row of the target; the new row's number, or -1 when there is no source row.
     static long wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::DataStore &ads_target, rt::DataStore *ads_source,
@@ -46,6 +54,12 @@ public:
     static long copyColumns(const rt::DataStore &source, long row, rt::DataStore &target, long targetRow = 0);
     // A recovery's message to the operator: title "提示", OK only.
     static void tell(const QString &text);
+
+private:
+    // The journal's entry of a recovery: the record's own row, and with its dependants the rows
+    // the cascade will move, table by table, as the prompt counts them.
+    static host::Journal::Entry journalEntry(const model::Category &category, const QString &key, bool replace,
+                                             bool dependants);
 };
 
 } // namespace hm

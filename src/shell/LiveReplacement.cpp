@@ -42,7 +42,7 @@ void withdrawCopy(const host::TableDef &table, const rt::Value &hisid)
 } // namespace
 
 bool LiveReplacement::replace(const rt::DataStore &source, long row, const model::Category &category,
-                              const QString &context)
+                              const QString &context, const host::Journal::Entry *journal)
 {
     rt::Transaction &sqlca = host::g().sqlca;
     rt::Transaction &photosqlca = host::g().photosqlca;
@@ -104,7 +104,7 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
 
     // 3. The live record takes the history row's values.
     HistoryRecovery::copyColumns(source, row, current, 1);
-    if (current.Update() != 1 || sqlca.commit() != 0) {
+    if (current.Update() != 1 || (journal && host::Journal::append(sqlca, *journal) != 0) || sqlca.commit() != 0) {
         // A COMMIT that got no answer may have held: then the copy is the only record of the
         // state replaced, and it stays.
         const bool unknown = sqlca.connectionLost();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/Journal.h"
+
 #include <QString>
 
 namespace rt {
@@ -30,8 +32,10 @@ public:
     // Row `row` of `source` (a history grid or DataStore over the category's history table)
     // replaces the live record with the same key. True once the live update is committed.
     // context, when given, ends each failure message (a cascade names the table and person).
+    // journal, when given, is appended in the transaction of the live update: without it the
+    // record is not replaced.
     static bool replace(const rt::DataStore &source, long row, const model::Category &category,
-                        const QString &context = QString());
+                        const QString &context = QString(), const host::Journal::Entry *journal = nullptr);
 };
 
 } // namespace hm

@@ -4,6 +4,8 @@
 #include "platform/core/Cursor.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/PbEditMask.h"
+#include "record/w_hisrecovprompt.h"
+#include "record/w_hisreplace.h"
 #include "toolbar/w_hisdelprompt.h"
 #include "toolbar/w_hisjournal.h"
 #include "toolbar/uo_toolbar_his.h"
@@ -201,4 +203,60 @@ TEST_F(JournalTest, TheJournalWindowShowsNewestFirstFiltersAndExports)
     frame->dw_maintoolbar->ue_dwnlbuttonup(0, 0, 0, QStringLiteral("p_journal"));
     op.clearHooks();
     EXPECT_TRUE(opened) << "the twelfth toolbar button opens it";
+}
+
+TEST_F(JournalTest, ARecoveryWritesItsEntryWithTheLiveChangeOrNotAtAll)
+{
+    const auto respond = [](rt::ui::PbWindow *w) {
+        if (auto *q = qobject_cast<hm::w_hisreplace *>(w))
+            q->cb_replace_clicked();
+        else if (auto *p = qobject_cast<hm::w_hisrecovprompt *>(w))
+            p->p_ok_clicked();
+    };
+    // A live person with the dependants: the entry names the person and counts what moved.
+    click("p_personinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    dw->SetRow(1);
+    const QString person = dw->GetItemString(1, "PersonNo");
+    const Value hisid = dw->dataStore().GetItem(1, "hisid");
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        if (auto *p = qobject_cast<hm::w_hisrecovprompt *>(w)) {
+            p->cbx_1->setChecked(true); // with the related information
+            p->p_ok_clicked();
+        }
+    });
+    op.onNextResponseWindow(respond);
+    frame->ue_recovery();
+    op.clearHooks();
+    QList<Row> j = entries();
+    ASSERT_EQ(j.size(), 1) << "one entry for the whole recovery";
+    EXPECT_EQ(j[0].action, QString::fromUtf8("恢复"));
+    EXPECT_EQ(j[0].key, person);
+    EXPECT_EQ(j[0].outcome, QString::fromUtf8("成功"));
+    EXPECT_TRUE(j[0].counts.startsWith(QStringLiteral("th_ge_personinfo 1"))) << j[0].counts.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE hisid = ?"), {hisid}), 0);
+
+    // The same recovery for an elder whose entry cannot be written: nothing moves.
+    click("p_eldinfo");
+    dw = sheet()->wf_getcurrentdw();
+    dw->SetRow(1);
+    const Value elder = dw->dataStore().GetItem(1, "hisid");
+    const QString elderNo = dw->GetItemString(1, "personno");
+    QList<Value> before{Value::null(rt::ValueType::String)};
+    host::g().sqlca.selectInto(QStringLiteral("SELECT health FROM sv_elderinfo WHERE personno = ?"), {elderNo}, before);
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("hm_journal");
+    host::g().sqlca.injectFault(fault);
+    op.onNextResponseWindow(respond);
+    op.answer(1);
+    frame->ue_recovery();
+    op.clearHooks();
+    EXPECT_TRUE(op.boxes.last().text.startsWith(QString::fromUtf8("保存恢复数据时失败"))) << op.boxes.last().text.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE hisid = ?"), {elder}), 1) << "still in history";
+    QList<Value> after{Value::null(rt::ValueType::String)};
+    host::g().sqlca.selectInto(QStringLiteral("SELECT health FROM sv_elderinfo WHERE personno = ?"), {elderNo}, after);
+    EXPECT_EQ(after[0].toText(), before[0].toText()) << "the live record is as it was";
+    j = entries();
+    ASSERT_EQ(j.size(), 2);
+    EXPECT_EQ(j[1].outcome, QString::fromUtf8("失败"));
 }

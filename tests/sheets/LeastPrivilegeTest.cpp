@@ -70,8 +70,9 @@ TEST_F(LeastPrivilegeTest, TheModuleWorksAsAnOperatorWithTheGrantedRightsAlone)
     for (const auto &b : op.boxes)
         EXPECT_FALSE(b.text.contains(QString::fromUtf8("失败"))) << b.text.toStdString();
     EXPECT_TRUE(texts().contains(QString::fromUtf8("删除成功!"))) << texts().join(QLatin1Char('|')).toStdString();
-    // The journal took the deletions under the operator's role, and the role can only add to it.
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM hm_journal WHERE operator = 'hm_clerk'")), 2);
+    // The journal took the three recoveries and two deletions under the operator's role, and the
+    // role can only add to it.
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM hm_journal WHERE operator = 'hm_clerk'")), 5);
     rt::Transaction &h = host::g().photosqlca;
     EXPECT_EQ(h.executeImmediate(QStringLiteral("UPDATE hm_journal SET outcome = 'x'")), -1) << "entries are never changed";
     h.rollback();
