@@ -37,7 +37,8 @@ QString AppOptions::usage()
         "                      p_eldinfo, p_children, p_womaninfo, p_oowpersoninfo, p_minlivingprotect)\n"
         "  --window NAME       with --category: open this window on the grid's first row and draw it\n"
         "                      (w_hismodify, w_hiscompare, w_histimeline, w_hisrecovprompt, w_hisreplace,\n"
-        "                      w_hisdelprompt, w_filter_his, w_setshow_his, w_datawindow_sort, w_print_preview)\n"
+        "                      w_hisdelprompt, w_hisjournal, w_filter_his, w_setshow_his, w_datawindow_sort,\n"
+        "                      w_print_preview)\n"
         "  --layouts DIR       DataWindow objects (<name>.json) that replace the built-in ones\n"
         "  --help, -h          this text\n")
         .arg(defaultDataDirPath());
