@@ -187,8 +187,14 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
     // (sqlca's write transaction takes the attached history file too).
     if (checkWritable(photosqlca, historyPath, text) != 0 || checkWritable(sqlca, livePath, text) != 0)
         return fail(text);
-    // Registers made before the journal get it now.
-    if (photosqlca.executeImmediate(Journal::createFilesSql()) == -1 || photosqlca.commit() != 0) {
+    // Registers made before the journal get it now (only then: making it takes the file's write
+    // lock, which another program's long purge may hold while this one opens).
+    QList<rt::Value> hasJournal{rt::Value::null(rt::ValueType::Long)};
+    if (photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'hm_journal'"), {},
+                              hasJournal)
+            != 0
+        || (hasJournal[0].longValue() == 0
+            && (photosqlca.executeImmediate(Journal::createFilesSql()) == -1 || photosqlca.commit() != 0))) {
         photosqlca.rollback();
         return fail(QStringLiteral("%1: cannot make the journal table: %2").arg(historyPath, photosqlca.SQLErrText()));
     }
@@ -268,6 +274,16 @@ int RegisterDatabases::connectServer(const QString &conninfo, rt::Transaction &s
             return fail(QStringLiteral("the database is not a register of this program (no %1 schema with its register_info)")
                             .arg(schema));
     }
+    // Without the journal every change would be refused: a register made before it is told so
+    // now, with what its owner runs.
+    QList<rt::Value> journal{rt::Value::null(rt::ValueType::Boolean)};
+    if (photosqlca.selectInto(QStringLiteral("SELECT to_regclass('history.hm_journal') IS NOT NULL AND "
+                                             "has_any_column_privilege('history.hm_journal', 'INSERT')"),
+                              {}, journal)
+            != 0
+        || !journal[0].boolean())
+        return fail(QString::fromUtf8("服务器上的人口信息库没有可写的操作记录表 history.hm_journal。请库的所有者运行 "
+                                      "scripts/journal-upgrade.sql（并对操作员角色再运行 scripts/operator-role.sql）。"));
     return 0;
 }
 

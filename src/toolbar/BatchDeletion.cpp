@@ -283,6 +283,11 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     }
     const long code = photosqlca.SQLCode();
     const std::int64_t deleted = photosqlca.SQLNRows();
+    // The statement says exactly what it deleted; the procedure's tables were counted before.
+    if (!household && code == 0) {
+        entry.counts = {{table, deleted}};
+        countError.clear();
+    }
     // Without its journal entry (or the counts for it) the deletion does not happen.
     if (code == -1 || (code == 0 && (!countError.isEmpty() || host::Journal::append(photosqlca, entry) != 0 || photosqlca.commit() != 0))) {
         // A failed statement, procedure or COMMIT: nothing of it stays, the grid as it was.

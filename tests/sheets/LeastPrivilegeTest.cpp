@@ -78,4 +78,9 @@ TEST_F(LeastPrivilegeTest, TheModuleWorksAsAnOperatorWithTheGrantedRightsAlone)
     h.rollback();
     EXPECT_EQ(h.executeImmediate(QStringLiteral("DELETE FROM hm_journal")), -1) << "nor deleted";
     h.rollback();
+    EXPECT_EQ(h.executeImmediate(QStringLiteral("TRUNCATE hm_journal")), -1);
+    h.rollback();
+    EXPECT_EQ(h.executeImmediate(QStringLiteral("INSERT INTO hm_journal (operator, action, outcome) VALUES ('someone', 'x', 'y')")), -1)
+        << "the operator of an entry is the server's to write";
+    h.rollback();
 }
