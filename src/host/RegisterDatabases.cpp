@@ -187,8 +187,7 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
     // (sqlca's write transaction takes the attached history file too).
     if (checkWritable(photosqlca, historyPath, text) != 0 || checkWritable(sqlca, livePath, text) != 0)
         return fail(text);
-    // Registers made before the journal get it now (only then: making it takes the file's write
-    // lock, which another program's long purge may hold while this one opens).
+    // Registers made before the journal get it now; one that has it is not written at all.
     QList<rt::Value> hasJournal{rt::Value::null(rt::ValueType::Long)};
     if (photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'hm_journal'"), {},
                               hasJournal)

@@ -189,3 +189,17 @@ TEST_P(ReadOnlyRegisterTest, StartIsRefusedAndNothingIsCreated)
 
 INSTANTIATE_TEST_SUITE_P(Where, ReadOnlyRegisterTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "folder" : "file"; });
+
+TEST_F(RegisterDatabasesTest, AnOlderRegisterGetsTheJournalWhenOpened)
+{
+    {
+        rt::Transaction old{QStringLiteral("old")};
+        old.Database = hist;
+        ASSERT_EQ(old.connect(), 0);
+        ASSERT_EQ(old.executeImmediate(QStringLiteral("DROP TABLE hm_journal")), 0) << old.SQLErrText().toStdString();
+        ASSERT_EQ(old.commit(), 0);
+    }
+    QString error;
+    ASSERT_EQ(RegisterDatabases::connect(live, hist, sqlca, photosqlca, error), 0) << error.toStdString();
+    EXPECT_EQ(photosqlca.executeImmediate(QStringLiteral("SELECT count(*) FROM hm_journal")), 0) << "made when it was missing";
+}

@@ -158,6 +158,29 @@ TEST_F(JournalTest, ADeletionWhoseEntryCannotBeWrittenDoesNotHappen)
     EXPECT_EQ(entries().size(), 2);
 }
 
+TEST_F(JournalTest, ABatchWhoseEntryCannotBeWrittenDeletesNothing)
+{
+    click("p_womaninfo");
+    const long all = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo"));
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("hm_journal");
+    host::g().photosqlca.injectFault(fault);
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+        ASSERT_NE(d, nullptr);
+        d->em_start->setText(rt::fn::RelativeDate(rt::fn::Today(), -600).toString(QStringLiteral("yyyy-MM-dd")));
+        d->em_end->setText(rt::fn::Today().toString(QStringLiteral("yyyy-MM-dd")));
+        d->p_ok_clicked();
+        d->p_close_clicked();
+    });
+    frame->ue_del(2);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo")), all);
+    const QList<Row> j = entries();
+    ASSERT_EQ(j.size(), 1);
+    EXPECT_EQ(j[0].action, QString::fromUtf8("批量删除"));
+    EXPECT_EQ(j[0].outcome, QString::fromUtf8("失败"));
+}
+
 TEST_F(JournalTest, TheJournalWindowShowsNewestFirstFiltersAndExports)
 {
     click("p_eldinfo");
