@@ -10,6 +10,8 @@
 #include "platform/ui/DwGridView.h"
 #include "platform/ui/DwPrintRenderer.h"
 
+#include "PaintWatch.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -18,20 +20,6 @@
 #include <cstdio>
 
 namespace {
-
-class PaintWatch : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
 
 // Rows of the person history table's shape, straight into the buffer.
 void load(rt::DataStore &ds, long rows)

@@ -24,6 +24,8 @@
 #include "shell/HistoryModule.h"
 #include "shell/w_histmanage.h"
 
+#include "PaintWatch.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -38,20 +40,6 @@ std::size_t heapInUse()
     const struct mallinfo2 m = mallinfo2();
     return m.uordblks + m.hblkhd;
 }
-
-class PaintWatch : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
 
 // What the rows hold: text bytes, 8 for any other value that is not null.
 double payloadOf(const rt::DataStore &ds)

@@ -26,6 +26,10 @@ TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToR
     }
     EXPECT_EQ(TestRegister::connect(dir.path(), sqlca, photosqlca, error), -1);
     EXPECT_TRUE(error.contains(QStringLiteral("scripts/journal-upgrade.sql"))) << error.toStdString();
+    // The journal's columns, their types and defaults, as the server describes them.
+    const QString columnsSql = QStringLiteral("SELECT string_agg(column_name || ' ' || data_type || ' ' || coalesce(column_default, ''), "
+                                              "', ' ORDER BY ordinal_position) FROM information_schema.columns "
+                                              "WHERE table_schema = 'history' AND table_name = 'hm_journal'");
     // The owner runs the upgrade script; the register opens again, with the journal the module
     // makes for a new register.
     rt::Transaction setup{QStringLiteral("setup")};
@@ -37,9 +41,7 @@ TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToR
     ASSERT_EQ(setup.executeImmediate(QString::fromUtf8(script.readAll())), 0) << setup.SQLErrText().toStdString();
     ASSERT_EQ(setup.commit(), 0);
     QList<rt::Value> columns{rt::Value::null(rt::ValueType::String)};
-    ASSERT_EQ(setup.selectInto(QStringLiteral("SELECT string_agg(column_name || ' ' || data_type || ' ' || coalesce(column_default, ''), "
-                                              "', ' ORDER BY ordinal_position) FROM information_schema.columns "
-                                              "WHERE table_schema = 'history' AND table_name = 'hm_journal'"),
+    ASSERT_EQ(setup.selectInto(columnsSql,
                                {}, columns),
               0);
     setup.disconnect();
@@ -49,9 +51,7 @@ TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToR
     ASSERT_EQ(sqlca.executeImmediate(host::Journal::createServerSql()), 0) << sqlca.SQLErrText().toStdString();
     ASSERT_EQ(sqlca.commit(), 0);
     QList<rt::Value> own{rt::Value::null(rt::ValueType::String)};
-    ASSERT_EQ(sqlca.selectInto(QStringLiteral("SELECT string_agg(column_name || ' ' || data_type || ' ' || coalesce(column_default, ''), "
-                                              "', ' ORDER BY ordinal_position) FROM information_schema.columns "
-                                              "WHERE table_schema = 'history' AND table_name = 'hm_journal'"),
+    ASSERT_EQ(sqlca.selectInto(columnsSql,
                                {}, own),
               0);
     EXPECT_EQ(columns[0].string().toStdString(), own[0].string().toStdString());

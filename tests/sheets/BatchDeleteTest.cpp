@@ -62,12 +62,6 @@ protected:
         return rows;
     }
 
-    long count(const QString &sql, const QList<Value> &params = {})
-    {
-        QList<Value> n{Value::null(rt::ValueType::Long)};
-        EXPECT_EQ(host::g().photosqlca.selectInto(sql, params, n), 0) << host::g().photosqlca.SQLErrText().toStdString();
-        return long(n[0].longValue());
-    }
 
     // A snapshot of an elderly person's record saved at that moment.
     void addElder(const QString &personNo, const QString &saveTime)

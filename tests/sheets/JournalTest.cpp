@@ -51,12 +51,6 @@ protected:
         cursor.close();
         return out;
     }
-    long count(const QString &sql, const QList<Value> &params = {})
-    {
-        QList<Value> n{Value::null(rt::ValueType::Long)};
-        EXPECT_EQ(host::g().photosqlca.selectInto(sql, params, n), 0) << host::g().photosqlca.SQLErrText().toStdString();
-        return long(n[0].longValue());
-    }
 };
 
 TEST_F(JournalTest, EachDeletionWritesOneEntryWithItsRowsPerTable)
@@ -104,15 +98,7 @@ TEST_F(JournalTest, EachDeletionWritesOneEntryWithItsRowsPerTable)
     const long inside = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo WHERE SaveTime >= ? AND SaveTime <= ?"),
                               {from + QStringLiteral(" 00:00:00"), to + QStringLiteral(" 00:00:00")});
     ASSERT_GT(inside, 0);
-    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
-        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
-        ASSERT_NE(d, nullptr);
-        d->em_start->setText(from);
-        d->em_end->setText(to);
-        d->p_ok_clicked();
-        d->p_close_clicked();
-    });
-    frame->ue_del(2);
+    batchByDates(from, to);
     j = entries();
     ASSERT_EQ(j.size(), 3);
     EXPECT_EQ(j[2].action, QString::fromUtf8("批量删除"));
@@ -165,15 +151,8 @@ TEST_F(JournalTest, ABatchWhoseEntryCannotBeWrittenDeletesNothing)
     rt::InjectedFault fault;
     fault.sqlContains = QStringLiteral("hm_journal");
     host::g().photosqlca.injectFault(fault);
-    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
-        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
-        ASSERT_NE(d, nullptr);
-        d->em_start->setText(rt::fn::RelativeDate(rt::fn::Today(), -600).toString(QStringLiteral("yyyy-MM-dd")));
-        d->em_end->setText(rt::fn::Today().toString(QStringLiteral("yyyy-MM-dd")));
-        d->p_ok_clicked();
-        d->p_close_clicked();
-    });
-    frame->ue_del(2);
+    batchByDates(rt::fn::RelativeDate(rt::fn::Today(), -600).toString(QStringLiteral("yyyy-MM-dd")),
+                 rt::fn::Today().toString(QStringLiteral("yyyy-MM-dd")));
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo")), all);
     const QList<Row> j = entries();
     ASSERT_EQ(j.size(), 1);

@@ -57,12 +57,6 @@ protected:
         EXPECT_TRUE(dw->canRetrieveMore());
         return dw;
     }
-    long count(const QString &sql, const QList<Value> &params = {})
-    {
-        QList<Value> n{Value::null(rt::ValueType::Long)};
-        EXPECT_EQ(host::g().photosqlca.selectInto(sql, params, n), 0) << host::g().photosqlca.SQLErrText().toStdString();
-        return long(n[0].longValue());
-    }
     QStringList column(const QString &sql)
     {
         QStringList out;
@@ -138,16 +132,8 @@ TEST_F(LargeGridTest, DeletingAndPruningLeaveUnreadRowsUnreadAndGone)
     // is simply never read.
     const QString from = rt::fn::RelativeDate(rt::fn::Today(), -900).toString(QStringLiteral("yyyy-MM-dd"));
     const QString to = rt::fn::Today().toString(QStringLiteral("yyyy-MM-dd"));
-    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
-        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
-        ASSERT_NE(d, nullptr);
-        d->em_start->setText(from);
-        d->em_end->setText(to);
-        d->p_ok_clicked();
-        d->p_close_clicked();
-    });
     op.answer(1);
-    frame->ue_del(2);
+    batchByDates(from, to);
     scrollToTheEnd(dw);
     EXPECT_EQ(hisids(dw), column(QStringLiteral("SELECT hisid FROM th_sv_elderinfo ORDER BY hisid")));
     EXPECT_LT(dw->RowCount(), all - 1) << "the range took rows";
@@ -161,16 +147,8 @@ TEST_F(LargeGridTest, TheTotalIsCountedAgainAfterADeletionTookRowsNotRead)
     dw->waitForTotal();
     const QString from = rt::fn::RelativeDate(rt::fn::Today(), -700).toString(QStringLiteral("yyyy-MM-dd"));
     const QString to = rt::fn::RelativeDate(rt::fn::Today(), -100).toString(QStringLiteral("yyyy-MM-dd"));
-    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
-        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
-        ASSERT_NE(d, nullptr);
-        d->em_start->setText(from);
-        d->em_end->setText(to);
-        d->p_ok_clicked();
-        d->p_close_clicked();
-    });
     op.answer(1);
-    frame->ue_del(2);
+    batchByDates(from, to);
     ASSERT_TRUE(dw->canRetrieveMore());
     const long left = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo"));
     EXPECT_TRUE(QTest::qWaitFor([&]() { return dw->totalRows() == left; }, 10000))

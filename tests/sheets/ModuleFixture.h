@@ -14,6 +14,7 @@
 #include "platform/ui/DataWindowControl.h"
 #include "platform/ui/Message.h"
 #include "platform/ui/Units.h"
+#include "platform/ui/PbEditMask.h"
 #include "platform/ui/Windows.h"
 #include "sheets/HisTab.h"
 #include "sheets/uo_tabpg_hisgrid.h"
@@ -21,6 +22,7 @@
 #include "sheets/w_histabsheet.h"
 #include "shell/HistoryModule.h"
 #include "shell/w_histmanage.h"
+#include "toolbar/w_hisdelprompt.h"
 
 #include <QApplication>
 #include <QDir>
@@ -115,6 +117,27 @@ protected:
         QList<Value> n{Value::null(rt::ValueType::Long)};
         host::g().photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM %1").arg(table), {}, n);
         return long(n[0].longValue());
+    }
+    // A count read from the history database (the statement's first column).
+    long count(const QString &sql, const QList<Value> &params = {})
+    {
+        QList<Value> n{Value::null(rt::ValueType::Long)};
+        EXPECT_EQ(host::g().photosqlca.selectInto(sql, params, n), 0) << host::g().photosqlca.SQLErrText().toStdString();
+        return long(n[0].longValue());
+    }
+    // 批量删除 of the rows saved from one day to another (yyyy-MM-dd), as the operator fills the
+    // dialog and clicks 确定, then closes it.
+    void batchByDates(const QString &from, const QString &to)
+    {
+        op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+            auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+            ASSERT_NE(d, nullptr);
+            d->em_start->setText(from);
+            d->em_end->setText(to);
+            d->p_ok_clicked();
+            d->p_close_clicked();
+        });
+        frame->ue_del(2);
     }
     void click(const char *button)
     {

@@ -30,12 +30,6 @@ protected:
             return;
         ModuleFixture::SetUp();
     }
-    long count(const QString &sql, const QList<Value> &params)
-    {
-        QList<Value> n{Value::null(rt::ValueType::Long)};
-        EXPECT_EQ(host::g().photosqlca.selectInto(sql, params, n), 0) << host::g().photosqlca.SQLErrText().toStdString();
-        return long(n[0].longValue());
-    }
     // A person with the most snapshots.
     QString busiestPerson()
     {

@@ -1,7 +1,6 @@
 #include "host/ui/w_print_preview.h"
 
 #include "platform/ui/DataWindowControl.h"
-#include "platform/dw/DwOnwardReader.h"
 #include "platform/dw/DwStoreRows.h"
 #include "platform/ui/DwPrintRenderer.h"
 #include "platform/ui/Message.h"
@@ -151,20 +150,10 @@ bool w_print_preview::renderAll(QPagedPaintDevice &device, QString &error)
 {
     if (!m_dw)
         return false;
-    rt::ui::DwPrintRenderer renderer(m_dw->dataStore(), m_dw->title());
-    renderer.setCurrentRowOnly(m_dw->dataStore().definition().style != rt::DwStyle::Grid);
-    // Every row, the unread ones read page by page and let go once printed.
-    const long long total = m_dw->waitForTotal();
-    if (total < 0) {
-        error = QString::fromUtf8("无法统计要输出的记录数");
-        return false;
-    }
-    rt::DwOnwardReader rows(m_dw->dataStore(), long(total));
-    renderer.setRows(&rows);
     QProgressDialog progress(QString::fromUtf8("正在输出…"), QString::fromUtf8("取消"), 0, 0, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    return renderer.render(device, error, [&](int page, int pages) {
+    return m_dw->renderPages(device, error, [&](int page, int pages) {
         progress.setMaximum(pages);
         progress.setValue(page);
         progress.setLabelText(QString::fromUtf8("正在输出第 %1 页，共 %2 页…").arg(page + 1).arg(pages));

@@ -388,16 +388,24 @@ int DataWindowControl::Print()
         m_lastError = QString::fromUtf8("没有可用的打印机");
         return -1;
     }
+    return renderPages(printer, m_lastError) ? 1 : -1;
+}
+
+bool DataWindowControl::renderPages(QPagedPaintDevice &device, QString &errorText,
+                                    const std::function<bool(int page, int pages)> &progress)
+{
     DwPrintRenderer renderer(m_ds, title());
     renderer.setCurrentRowOnly(m_ds.definition().style != rt::DwStyle::Grid);
+    // Every row: the unread ones read page by page and let go once painted, for a total
+    // counted afresh.
     const long long total = waitForTotal(true);
     if (total < 0) {
-        m_lastError = QString::fromUtf8("无法统计要输出的行数：") + m_countError;
-        return -1;
+        errorText = QString::fromUtf8("无法统计要输出的行数：") + m_countError;
+        return false;
     }
     rt::DwOnwardReader rows(m_ds, long(total));
     renderer.setRows(&rows);
-    return renderer.render(printer, m_lastError) ? 1 : -1;
+    return renderer.render(device, errorText, progress);
 }
 
 long long DataWindowControl::waitForTotal(bool fresh)
@@ -432,16 +440,7 @@ int DataWindowControl::SaveAs(const QString &file, const QString &type)
         QPdfWriter pdf(file);
         pdf.setResolution(150);
         pdf.setTitle(title());
-        DwPrintRenderer renderer(m_ds, title());
-        renderer.setCurrentRowOnly(m_ds.definition().style != rt::DwStyle::Grid);
-        const long long total = waitForTotal(true);
-        if (total < 0) {
-            m_lastError = QString::fromUtf8("无法统计要输出的行数：") + m_countError;
-            return -1;
-        }
-        rt::DwOnwardReader rows(m_ds, long(total));
-        renderer.setRows(&rows);
-        return renderer.render(pdf, m_lastError) ? 1 : -1;
+        return renderPages(pdf, m_lastError) ? 1 : -1;
     }
     m_lastError = QStringLiteral("unknown SaveAs type %1").arg(type);
     return -1;

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QLabel;
+class QPagedPaintDevice;
 
 namespace rt::ui {
 
@@ -111,6 +112,10 @@ public:
 
     // Prints through the system's printing (without a dialog); 1 or -1.
     int Print();
+    // Lays out and paints every row's pages onto the device (rows not read yet included, for a
+    // total counted afresh); progress as DwPrintRenderer::render has it. False with errorText.
+    bool renderPages(QPagedPaintDevice &device, QString &errorText,
+                     const std::function<bool(int page, int pages)> &progress = {});
     // Saves the rows: "csv" (UTF-8 with a byte-order mark) or "pdf" (the printed form). 1 or -1
     // with lastError().
     int SaveAs(const QString &file, const QString &type);
