@@ -75,6 +75,17 @@ int Journal::appendFailure(rt::Transaction &t, Entry entry, const QString &why)
     return 0;
 }
 
+int Journal::beginCounted(rt::Transaction &t)
+{
+    const bool fresh = !t.inTransaction();
+    if (!t.beginWrite())
+        return -1;
+    if (fresh && t.DBMS.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0
+        && t.executeImmediate(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ")) != 0)
+        return -1;
+    return 0;
+}
+
 Journal::Counts Journal::count(rt::Transaction &t, const QList<std::pair<QString, QString>> &tableAndSelect,
                                const rt::Value &key, QString &error)
 {

@@ -40,6 +40,12 @@ public:
     // A failed change's entry, in a transaction of its own after the change was rolled back;
     // when even that cannot be written, nothing more can be done (0 or -1).
     static int appendFailure(rt::Transaction &t, Entry entry, const QString &why);
+    // Opens t's write transaction so that counts read next and the change made after them see
+    // the same rows, for a change (a procedure) that cannot report its own counts: on the server
+    // at REPEATABLE READ, where a concurrent change to those rows fails the change as a conflict;
+    // on the files the transaction's read snapshot, which a write cannot take past another's
+    // commit (busy). 0, or -1 with t's error.
+    static int beginCounted(rt::Transaction &t);
     // The rows that each of these statements counts ("SELECT count(*) …", the key bound).
     static Counts count(rt::Transaction &t, const QList<std::pair<QString, QString>> &tableAndSelect,
                         const rt::Value &key, QString &error);

@@ -53,8 +53,12 @@ bool HistoryDeletion::runProcedure(const char *declaration, const char *hostVari
                                QString::fromUtf8("成功"),
                                household ? QString::fromUtf8("连同该户全部人员的历史信息")
                                          : QString::fromUtf8("连同个人相关的全部历史信息")};
+    // The counts and the procedure see the same rows.
     QString countError;
-    entry.counts = host::Journal::count(photosqlca, procedureScope(household), rt::Value(key), countError);
+    if (host::Journal::beginCounted(photosqlca) != 0)
+        countError = photosqlca.SQLErrText();
+    else
+        entry.counts = host::Journal::count(photosqlca, procedureScope(household), rt::Value(key), countError);
     bool ok = countError.isEmpty();
     rt::DeclaredProcedure procedure(photosqlca, QString::fromLatin1(declaration));
     if (ok) {

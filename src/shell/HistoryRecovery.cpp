@@ -3,6 +3,7 @@
 #include "shell/HistoryDeletion.h"
 #include "shell/LiveReplacement.h"
 #include "shell/RecoveryCascades.h"
+#include "shell/RecoveryTransaction.h"
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
@@ -76,23 +77,25 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
             return;
         if (live.present() && !askReplace(grid))
             return;
-        const host::Journal::Entry entry = journalEntry(*category, key, live.present(), answer == QLatin1String("2"));
+        const bool dependants = answer == QLatin1String("2");
+        RecoveryTransaction tx(journalEntry(*category, key, live.present(), dependants));
         // The dependants move only once the record itself has: a record that stays where it is
         // keeps its dependants where they are.
-        if (!wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, live.present(), &entry)
-            || answer != QLatin1String("2"))
-            return;
-        if (household)
-            RecoveryCascades::wf_rprrecovery(grid, key);
-        else
-            RecoveryCascades::wf_personrecovery(grid, nullptr, 1, key);
+        if (wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, tx, live.present()) && dependants) {
+            if (household)
+                RecoveryCascades::wf_rprrecovery(key, tx);
+            else
+                RecoveryCascades::wf_personrecovery(key, tx);
+        }
+        finish(grid, ll_row, tx);
         return;
     }
     const model::Category *category
         = model::CategoryTable::byHistoryTable(grid->Describe(QStringLiteral("datawindow.Table.UpdateTable")).toLower());
     // A table without a single-row target gets no live row; the history row stays.
     const bool hasTarget = category && !category->cascadeTarget.isEmpty();
-    if (hasTarget && !readLiveState(*category, grid->GetItemString(ll_row, "personno"), live))
+    const QString key = grid->GetItemString(ll_row, "personno");
+    if (hasTarget && !readLiveState(*category, key, live))
         return;
     if (live.present()) {
         // The replace question is the confirmation for a live record.
@@ -101,124 +104,90 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
     } else if (MessageBox(Title, QString::fromUtf8("确认要恢复吗?"), MsgIcon::Question, MsgButtons::YesNo, 2) != 1) {
         return;
     }
-    if (!hasTarget) {
-        wf_hisrecovery(grid, nullptr, QString(), 1, 0, live.present());
+    if (!hasTarget)
+        return;
+    RecoveryTransaction tx(journalEntry(*category, key, live.present(), false));
+    wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, tx, live.present());
+    finish(grid, ll_row, tx);
+}
+
+void HistoryRecovery::finish(rt::ui::DataWindowControl *grid, long row, RecoveryTransaction &tx)
+{
+    if (!tx.failed())
+        tx.commit();
+    if (tx.committed() || tx.historyRowGone()) {
+        // The row has left history: with this recovery, or before it by another operator's hand.
+        grid->RowsDiscard(row, row, rt::DwBuffer::Primary);
+    }
+    if (tx.failed()) {
+        tell(tx.failureText());
         return;
     }
-    const host::Journal::Entry entry = journalEntry(*category, grid->GetItemString(ll_row, "personno"), live.present(), false);
-    wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, live.present(), &entry);
+    for (const QString &note : tx.notes())
+        tell(note);
 }
 
 host::Journal::Entry HistoryRecovery::journalEntry(const model::Category &category, const QString &key, bool replace,
                                                    bool dependants)
 {
-    host::Journal::Entry entry{QString::fromUtf8("恢复"), category.tabText, key, {{category.historyTable, 1}},
-                               QString::fromUtf8("成功"),
-                               replace ? QString::fromUtf8("替换现有记录") : QString::fromUtf8("新增到现有信息")};
-    if (!dependants)
-        return entry;
-    // The rows each person's cascade moves, read as the cascades will read them.
-    rt::Transaction &sqlca = host::g().sqlca;
-    rt::Transaction &photosqlca = host::g().photosqlca;
-    QStringList persons;
-    QString error;
-    if (category.stem == QLatin1String("ge_rpr"))
-        model::RecoveryPlan::householdPersons(photosqlca, key, persons, error);
-    else
-        persons << key;
-    QList<model::PlannedMove> moves;
-    for (const QString &person : persons) {
-        if (!error.isEmpty() || !model::RecoveryPlan::relatedMoves(photosqlca, sqlca, person, moves, error))
-            break;
-    }
-    for (const model::Category *c : model::CategoryTable::cascade()) {
-        long long rows = 0;
-        for (const model::PlannedMove &m : moves)
-            rows += m.category == c ? 1 : 0;
-        if (rows > 0)
-            entry.counts << std::pair<QString, long long>(c->historyTable, rows);
-    }
-    entry.detail += error.isEmpty() ? QString::fromUtf8("，连同相关信息") : QString::fromUtf8("，连同相关信息（计数失败：%1）").arg(error);
-    return entry;
+    QString detail = replace ? QString::fromUtf8("替换现有记录") : QString::fromUtf8("新增到现有信息");
+    if (dependants)
+        detail += QString::fromUtf8("，连同相关信息");
+    return host::Journal::Entry{QString::fromUtf8("恢复"), category.tabText, key, {}, QString::fromUtf8("成功"), detail};
 }
 
 bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
-                                     const QString &as_target, int ai_flag, int ai_way, bool replace,
-                                     const host::Journal::Entry *journal)
+                                     const QString &as_target, int ai_flag, int ai_way, RecoveryTransaction &tx,
+                                     bool replace)
 {
-    rt::Transaction &sqlca = host::g().sqlca;
-    rt::Transaction &photosqlca = host::g().photosqlca;
-    auto lds_curtable = std::make_unique<rt::DataStore>(); // destroyed on every path
-    if (as_target.isEmpty() || lds_curtable->SetDataObject(as_target) != 1)
-        return false;
-    lds_curtable->SetTransObject(&sqlca);
+    rt::Transaction &sqlca = tx.sqlca();
     const long ll_row = ai_flag == 1 ? adw_datawindow->GetRow() : (ads_datastore ? ads_datastore->GetRow() : 0);
     const rt::DataStore *source = ai_flag == 1 ? &adw_datawindow->dataStore() : ads_datastore;
+    if (as_target.isEmpty() || !source || ll_row < 1)
+        return false;
+    const QString historyTable = source->Describe(QStringLiteral("datawindow.Table.UpdateTable"));
     if (replace) {
         const model::Category *category = model::CategoryTable::byStem(as_target.mid(3));
-        if (!category || !source || ll_row < 1 || !LiveReplacement::replace(*source, ll_row, *category, QString(), journal)) {
-            if (journal)
-                host::Journal::appendFailure(sqlca, *journal, QString::fromUtf8("替换现有记录失败"));
+        if (!category)
+            return tx.fail(QString::fromUtf8("保存恢复数据时失败"));
+        if (!LiveReplacement::replace(*source, ll_row, *category, tx))
             return false;
-        }
     } else {
-        const long ll_rtn = wf_copycolumn(adw_datawindow, *lds_curtable, ads_datastore, ai_flag);
-        if (ll_rtn <= 0)
-            return false;
-        // The history row goes only once the live row is committed; the journal's entry goes
-        // with the live row, and without it the row is not written.
-        if (lds_curtable->Update() != 1 || (journal && host::Journal::append(sqlca, *journal) != 0) || sqlca.commit() != 0) {
-            const QString told = host::LockHint::add("保存恢复数据时失败", sqlca);
-            const QString why = sqlca.SQLErrText();
-            sqlca.rollback();
-            if (journal)
-                host::Journal::appendFailure(sqlca, *journal, why);
-            tell(told);
-            return false;
-        }
+        rt::DataStore lds_curtable;
+        if (lds_curtable.SetDataObject(as_target) != 1)
+            return tx.fail(QString::fromUtf8("保存恢复数据时失败\r\n") + lds_curtable.lastError());
+        lds_curtable.SetTransObject(&sqlca);
+        if (wf_copycolumn(adw_datawindow, lds_curtable, ads_datastore, ai_flag) <= 0)
+            return tx.fail(QString::fromUtf8("保存恢复数据时失败"));
+        if (lds_curtable.Update() != 1)
+            return tx.fail(host::LockHint::add("保存恢复数据时失败", sqlca));
+        tx.wrote();
     }
-    QString ls_personno;
-    if (ai_way == 0 || ai_way == 1)
-        ls_personno = adw_datawindow->GetItemString(ll_row, "personno");
-    if (adw_datawindow->DeleteRow(ll_row) == 1) {
-        if (adw_datawindow->Update(true, false) != 1 || photosqlca.commit() != 0) {
-            const QString failed = host::LockHint::add("删除历史信息失败", photosqlca);
-            const QString why = photosqlca.SQLErrText();
-            const bool unknown = photosqlca.connectionLost(); // our own deletion may have held
-            photosqlca.rollback();
-            // The live write is journalled already; that the history row stayed is told too.
-            if (journal && !unknown)
-                host::Journal::appendFailure(photosqlca, *journal, QString::fromUtf8("删除历史信息失败：") + why);
-            if (HistoryDeletion::settleFailedDeletion(adw_datawindow, ll_row) && !unknown)
-                tell(HistoryDeletion::alreadyDeletedText() + QString::fromUtf8("\r\n恢复的记录已保存在现有信息中。"));
-            else if (replace)
-                tell(failed + QString::fromUtf8("\r\n现有记录已经替换，替换前的记录已另存为历史记录；这条历史记录仍在历史信息中。"));
-            else
-                tell(failed);
-            return true;
-        }
-        adw_datawindow->ResetUpdate();
-    }
+    // The history row leaves in the same transaction as the live row arrives.
+    if (!tx.takeFromHistory(historyTable, source->GetItem(ll_row, "hisid"), QString::fromUtf8("删除历史信息失败")))
+        return false;
     if (ai_way != 0)
         return true;
     // A related record of a person removed from the live register brings the person back. The
     // person's state is that of the latest snapshot (a person has one per save).
+    const QString ls_personno = source->GetItemString(ll_row, "personno");
     QList<rt::Value> ls_issave{rt::Value::null(rt::ValueType::String)};
-    if (photosqlca.selectInto(QStringLiteral("SELECT issave FROM th_ge_personinfo WHERE personno = ? "
-                                             "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
-                              {ls_personno}, ls_issave)
-            != 0
-        || ls_issave[0].isNull() || ls_issave[0].string().trimmed() != QLatin1String("6"))
+    const int found = sqlca.selectInto(QStringLiteral("SELECT issave FROM th_ge_personinfo WHERE personno = ? "
+                                                      "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
+                                       {ls_personno}, ls_issave);
+    if (found == -1)
+        return tx.fail(host::LockHint::add("读取个人历史信息失败", sqlca) + QStringLiteral("\r\n") + sqlca.SQLErrText());
+    if (found != 0 || ls_issave[0].isNull() || ls_issave[0].string().trimmed() != QLatin1String("6"))
         return true;
+    const model::Category *person = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
+    const bool wasLive = model::RecoveryPlan::liveState(sqlca, *person, ls_personno).present();
     rt::DeclaredProcedure dp_delperson(sqlca, QStringLiteral("proc_JustifyDelPerson @as_personno = :ls_personno"));
     dp_delperson.execute({{QStringLiteral("ls_personno"), rt::Value(ls_personno)}});
-    // The procedure writes the live register, so its outcome is ended on sqlca.
-    if (sqlca.SQLCode() == -1 || sqlca.commit() != 0) {
-        const QString told = host::LockHint::add("删除个人历史信息失败!", sqlca);
-        sqlca.rollback();
-        tell(told);
-    }
+    if (sqlca.SQLCode() == -1)
+        return tx.fail(host::LockHint::add("删除个人历史信息失败!", sqlca));
     dp_delperson.close();
+    if (!wasLive && model::RecoveryPlan::liveState(sqlca, *person, ls_personno).present())
+        tx.addDetail(QString::fromUtf8("人员 %1 按最近的历史记录重新加入现有信息").arg(ls_personno));
     return true;
 }
 

@@ -16,11 +16,12 @@ struct Category;
 
 namespace hm {
 
-// Recovery of one history row into the live register: the column copy, the save on sqlca and
-// the deletion of the history row on photosqlca, each committed on its own connection. The
-// live row is committed before the history row is deleted, and the history row is deleted only
-// once the live commit has held: a failure leaves the record in history (or, when the deletion
-// fails, in both places), never in neither.
+class RecoveryTransaction;
+
+// Recovery of one history row into the live register: the column copy into the live target and
+// the deletion of the history row, with the cascade's moves when the operator asked for them,
+// all in one transaction on sqlca (RecoveryTransaction) together with the journal's entry. A
+// failure anywhere leaves every record where it was.
 class HistoryRecovery
 {
 public:
@@ -32,16 +33,14 @@ public:
     static void recoverCurrentRow(rt::ui::DataWindowControl *grid);
 
     // Moves the current row of the grid (ai_flag 1) or of the DataStore (2) into the live target
-    // and deletes it from the grid's history. ai_way: 2 household, 1 person, 0 a related record
+    // and out of its history table, in tx. ai_way: 2 household, 1 person, 0 a related record
     // (which may bring back a removed person, see proc_JustifyDelPerson). With replace, the row
     // replaces the live record with its key (LiveReplacement) instead of making a new one. True
-    // when the live register holds the row afterwards (its write committed), whether or not its
-    // deletion from history then held.
-    // journal, when given, is the operation's entry: appended in the transaction of the live
-    // write (without it nothing is written), or as a failure when the move fails.
+    // when the move is written (it holds once tx commits); false once tx has failed, or when
+    // there is no target or row (tx untouched).
     static bool wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
-                               const QString &as_target, int ai_flag, int ai_way, bool replace = false,
-                               const host::Journal::Entry *journal = nullptr);
+                               const QString &as_target, int ai_flag, int ai_way, RecoveryTransaction &tx,
+                               bool replace = false);
     // Copies the current row of the grid (ai_flag 1) or of the DataStore (2) into a new last
     // row of the target; the new row's number, or -1 when there is no source row.
     static long wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::DataStore &ads_target, rt::DataStore *ads_source,
@@ -56,8 +55,10 @@ public:
     static void tell(const QString &text);
 
 private:
-    // The journal's entry of a recovery: the record's own row, and with its dependants the rows
-    // the cascade will move, table by table, as the prompt counts them.
+    // Commits tx unless it failed; the row leaves the grid once it has left history, and the
+    // operator is told the failure or the notes.
+    static void finish(rt::ui::DataWindowControl *grid, long row, RecoveryTransaction &tx);
+    // The journal's entry of a recovery, without counts: they are gathered as the rows move.
     static host::Journal::Entry journalEntry(const model::Category &category, const QString &key, bool replace,
                                              bool dependants);
 };

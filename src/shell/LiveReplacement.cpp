@@ -1,6 +1,7 @@
 #include "shell/LiveReplacement.h"
 
 #include "shell/HistoryRecovery.h"
+#include "shell/RecoveryTransaction.h"
 
 #include "host/SchemaCatalogue.h"
 #include "host/ui/Globals.h"
@@ -27,41 +28,24 @@ QString told(const char *message, const rt::Transaction *failed, const QString &
     return text;
 }
 
-// Takes the copy of the replaced state back out of history; if that fails the copy stays,
-// which only repeats what the live register holds.
-void withdrawCopy(const host::TableDef &table, const rt::Value &hisid)
-{
-    rt::Transaction &photosqlca = host::g().photosqlca;
-    if (hisid.isNull())
-        return;
-    if (photosqlca.execute(QStringLiteral("DELETE FROM %1 WHERE hisid = ?").arg(table.historyTable), {hisid}) != 0
-        || photosqlca.commit() != 0)
-        photosqlca.rollback();
-}
-
 } // namespace
 
 bool LiveReplacement::replace(const rt::DataStore &source, long row, const model::Category &category,
-                              const QString &context, const host::Journal::Entry *journal)
+                              RecoveryTransaction &tx, const QString &context)
 {
-    rt::Transaction &sqlca = host::g().sqlca;
-    rt::Transaction &photosqlca = host::g().photosqlca;
+    rt::Transaction &sqlca = tx.sqlca();
     const host::TableDef *table = host::SchemaCatalogue::byStem(category.stem);
     if (!table)
-        return false;
+        return tx.fail(told("保存恢复数据时失败", nullptr, context));
     const QString key = source.GetItemString(row, table->keyColumn);
     const QString keyColumn = rt::sqlIdentifier(table->keyColumn);
     const QString liveTable = rt::sqlIdentifier(table->liveTable);
 
     // 1. Hold the live record, so nobody changes it between the copy and the update.
     sqlca.execute(QStringLiteral("UPDATE %1 SET %2 = %2 WHERE %2 = ?").arg(liveTable, keyColumn), {key});
-    if (sqlca.SQLCode() != 0) {
-        const QString text = sqlca.SQLCode() == 100 ? told("现有记录已被其他操作员删除，未作替换。请重新恢复。", nullptr, context)
-                                                    : told("锁定现有记录失败，未作替换", &sqlca, context);
-        sqlca.rollback();
-        HistoryRecovery::tell(text);
-        return false;
-    }
+    if (sqlca.SQLCode() != 0)
+        return tx.fail(sqlca.SQLCode() == 100 ? told("现有记录已被其他操作员删除，未作替换。请重新恢复。", nullptr, context)
+                                              : told("锁定现有记录失败，未作替换", &sqlca, context));
     rt::DataStore current;
     current.SetDataObject(category.singleRowTarget);
     current.SetSQLSelect(current.GetSQLSelect() + QStringLiteral(" WHERE ") + keyColumn + QStringLiteral(" = ")
@@ -71,20 +55,15 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
         QString text = told("读取现有记录失败，未作替换", &sqlca, context);
         if (sqlca.SQLErrText().isEmpty() && !current.lastError().isEmpty())
             text += QStringLiteral("\r\n") + current.lastError();
-        sqlca.rollback();
-        HistoryRecovery::tell(text);
-        return false;
+        return tx.fail(text);
     }
 
-    // 2. The present state becomes a history row, committed before anything overwrites it.
+    // 2. The present state becomes a history row.
     rt::DataStore before;
-    if (before.SetDataObject(category.historyGrid) != 1) {
-        sqlca.rollback();
-        HistoryRecovery::tell(told("保存现有记录到历史信息时失败，现有记录未被替换", nullptr, context) + QStringLiteral("\r\n")
-                              + before.lastError());
-        return false;
-    }
-    before.SetTransObject(&photosqlca);
+    if (before.SetDataObject(category.historyGrid) != 1)
+        return tx.fail(told("保存现有记录到历史信息时失败，现有记录未被替换", nullptr, context) + QStringLiteral("\r\n")
+                       + before.lastError());
+    before.SetTransObject(&sqlca);
     const long copy = before.InsertRow(0);
     for (const host::ColumnDef &c : table->liveColumns) {
         const rt::Value v = current.GetItem(1, c.name);
@@ -93,29 +72,15 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     }
     before.SetItem(copy, host::TableDef::saveTimeColumn(), rt::Value(rt::DateTime::currentDateTime()));
     before.SetItem(copy, QStringLiteral("issave"), rt::Value(model::RecoveryPlan::replacedCode()));
-    if (before.Update() != 1 || photosqlca.commit() != 0) {
-        const QString text = told("保存现有记录到历史信息时失败，现有记录未被替换", &photosqlca, context);
-        photosqlca.rollback();
-        sqlca.rollback();
-        HistoryRecovery::tell(text);
-        return false;
-    }
-    const rt::Value copyId = before.GetItem(copy, host::TableDef::surrogateKey());
+    if (before.Update() != 1)
+        return tx.fail(told("保存现有记录到历史信息时失败，现有记录未被替换", &sqlca, context));
 
     // 3. The live record takes the history row's values.
     HistoryRecovery::copyColumns(source, row, current, 1);
-    if (current.Update() != 1 || (journal && host::Journal::append(sqlca, *journal) != 0) || sqlca.commit() != 0) {
-        // A COMMIT that got no answer may have held: then the copy is the only record of the
-        // state replaced, and it stays.
-        const bool unknown = sqlca.connectionLost();
-        const QString text = unknown ? told("保存恢复数据时失败", &sqlca, context)
-                                     : told("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动", &sqlca, context);
-        sqlca.rollback();
-        if (!unknown)
-            withdrawCopy(*table, copyId);
-        HistoryRecovery::tell(text);
-        return false;
-    }
+    if (current.Update() != 1)
+        return tx.fail(told("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动", &sqlca, context));
+    tx.replaced();
+    tx.wrote();
     return true;
 }
 

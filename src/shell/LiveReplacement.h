@@ -1,7 +1,5 @@
 #pragma once
 
-#include "host/Journal.h"
-
 #include <QString>
 
 namespace rt {
@@ -13,29 +11,29 @@ struct Category;
 
 namespace hm {
 
-// Replaces a live record with a history row, losing nothing. In this order, each step checked:
-//  1. the live record is held (a write lock on it, on sqlca) and read: the state saved next is
-//     exactly the state that will be overwritten;
-//  2. that present state is written as a new history row (SaveTime now, issave "4") and
-//     committed on photosqlca;
-//  3. the live record is updated to the history row's values and committed on sqlca.
-// A failure rolls back its own step, tells the operator which step failed (with the database's
-// reason) and returns false; when step 3 fails, the copy of step 2 is taken back out of history
-// (it would only repeat the live state). The caller deletes the history row afterwards.
+class RecoveryTransaction;
+
+// Replaces a live record with a history row, losing nothing. In this order, each step checked,
+// all inside the recovery's transaction (RecoveryTransaction) on sqlca:
+//  1. the live record is held (a write lock on it) and read: the state saved next is exactly the
+//     state that will be overwritten;
+//  2. that present state is written as a new history row (SaveTime now, issave "4");
+//  3. the live record is updated to the history row's values.
+// A failure ends the recovery's transaction (fail(): everything rolled back, the step that
+// failed named with the database's reason) and returns false. The caller takes the history row
+// out of history in the same transaction.
 //
-// On register files the hold of step 1 is the live file's write lock, kept until step 3
+// On register files the hold of step 1 is the live file's write lock, kept until the recovery
 // commits: another program writing the live file waits meanwhile (up to its busy timeout). On
 // the server it is the record's row lock.
 class LiveReplacement
 {
 public:
     // Row `row` of `source` (a history grid or DataStore over the category's history table)
-    // replaces the live record with the same key. True once the live update is committed.
+    // replaces the live record with the same key. True once the live update is written.
     // context, when given, ends each failure message (a cascade names the table and person).
-    // journal, when given, is appended in the transaction of the live update: without it the
-    // record is not replaced.
-    static bool replace(const rt::DataStore &source, long row, const model::Category &category,
-                        const QString &context = QString(), const host::Journal::Entry *journal = nullptr);
+    static bool replace(const rt::DataStore &source, long row, const model::Category &category, RecoveryTransaction &tx,
+                        const QString &context = QString());
 };
 
 } // namespace hm

@@ -257,14 +257,19 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     QElapsedTimer timer;
     timer.start();
     // The journal's entry: the rows the deletion will take, table by table, counted with its
-    // own predicates just before it runs.
+    // own predicates just before it runs; for the procedure, which cannot tell what it took, in
+    // its transaction, seeing the rows it then deletes.
     QString refusal, when, countError;
+    if (household && host::Journal::beginCounted(photosqlca) != 0)
+        countError = photosqlca.SQLErrText();
     const model::Category *category = model::CategoryTable::byHistoryTable(table.toLower());
     host::Journal::Entry entry{QString::fromUtf8("批量删除"), category ? category->tabText : table, QString(), {},
                                QString::fromUtf8("成功"), QString()};
     const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
-    for (const auto &[t, n] : runCounts(photosqlca, queries, countError))
-        entry.counts << std::pair<QString, long long>(t, n);
+    if (countError.isEmpty()) {
+        for (const auto &[t, n] : runCounts(photosqlca, queries, countError))
+            entry.counts << std::pair<QString, long long>(t, n);
+    }
     entry.detail = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + when
                    + (household ? QString::fromUtf8("；连同户中人员") : QString());
     if (household) {

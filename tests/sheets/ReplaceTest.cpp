@@ -130,41 +130,43 @@ TEST_F(ReplaceTest, ALivePersonAndALiveRelatedRecord)
     EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM sv_elderinfo WHERE personno = 'P8'")), QStringLiteral("0"));
 }
 
+// The replacement's steps and the history row's deletion are one transaction with the journal's
+// entry: whichever step fails, the live record and the history are as they were.
 TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
 {
+    const QString undone = QString::fromUtf8("\r\n整个恢复已撤销，现有信息和历史信息都未改动。");
+    const QString locked = QString::fromUtf8("\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked");
     const struct
     {
         const char *what;
-        bool onLive;
         const char *sqlContains;
-        const char *message;
-        const char *address; // the live address afterwards ("" for null)
-        long copies;         // issave 4 rows afterwards
+        QString message;
     } cases[] = {
-        {"hold", true, "SET \"RprNo\" = \"RprNo\"", "锁定现有记录失败，未作替换\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked", "", 0},
-        {"copy", false, "INSERT", "保存现有记录到历史信息时失败，现有记录未被替换\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked", "", 0},
-        {"update", true, "UPDATE \"ge_rpr\" SET \"hostname\"",
-         "保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked", "", 0},
-        {"delete", false, "DELETE",
-         "删除历史信息失败\r\n另一位操作员正在修改这些记录，请稍后再试。\r\n现有记录已经替换，替换前的记录已另存为历史记录；这条历史记录仍在历史信息中。",
-         "南京市玄武区北京东路2号", 1},
+        {"hold", "SET \"RprNo\" = \"RprNo\"", QString::fromUtf8("锁定现有记录失败，未作替换") + locked},
+        {"copy", "INSERT", QString::fromUtf8("保存现有记录到历史信息时失败，现有记录未被替换") + locked},
+        {"update", "UPDATE \"ge_rpr\" SET \"hostname\"", QString::fromUtf8("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动") + locked},
+        {"delete", "DELETE", QString::fromUtf8("删除历史信息失败") + locked + undone},
+        {"journal", "hm_journal", QString::fromUtf8("保存恢复数据时失败\r\n另一位操作员正在修改这些记录，请稍后再试。") + undone},
     };
     for (const auto &c : cases) {
         TearDown();
         SetUp();
         op.boxes.clear();
         gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
-        rt::Transaction &t = c.onLive ? host::g().sqlca : host::g().photosqlca;
+        rt::Transaction &t = host::g().sqlca;
         t.injectFault(lockedAt(c.sqlContains));
         recover(QStringLiteral("1"));
         EXPECT_EQ(t.injectedFaultsPending(), 0) << c.what << ": the fault fired";
         t.clearInjectedFaults();
-        EXPECT_EQ(texts(), QStringList{QString::fromUtf8(c.message)}) << c.what;
-        const QString address = liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'"));
-        EXPECT_EQ(address, *c.address ? QString::fromUtf8(c.address) : QStringLiteral("<null>")) << c.what;
-        EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4'")), c.copies) << c.what;
+        EXPECT_EQ(texts(), QStringList{c.message}) << c.what;
+        EXPECT_EQ(liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'")), QStringLiteral("<null>")) << c.what;
+        EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4'")), 0) << c.what;
         EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R2' AND address IS NOT NULL")), 1)
             << c.what << ": the snapshot stays in history";
+        EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM hm_journal WHERE outcome = ?"), {QString::fromUtf8("失败")}), 1)
+            << c.what << ": the failure is journalled";
+        EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM hm_journal WHERE outcome = ?"), {QString::fromUtf8("成功")}), 0)
+            << c.what;
     }
 }
 
@@ -268,19 +270,22 @@ TEST_F(ReplaceTest, ThePromptFitsLongTexts)
     recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) { fits(p, 10); });
 }
 
-// A live check that fails is told as a failure, and keeps what depends on it.
-TEST_F(ReplaceTest, AFailedLiveCheckInTheHouseholdCascadeKeepsThePersonHistory)
+// A live check that fails in the household cascade is told as a failure, and the household
+// stays in history with everything that depends on it.
+TEST_F(ReplaceTest, AFailedLiveCheckInTheHouseholdCascadeUndoesTheRecovery)
 {
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
     const long persons = history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'"));
     host::g().sqlca.injectFault(lockedAt("FROM \"ge_personinfo\" WHERE"));
     recover(QStringLiteral("2"));
     host::g().sqlca.clearInjectedFaults();
-    EXPECT_TRUE(texts().contains(QString::fromUtf8("读取现有人口信息失败，保留了以下人员的个人历史信息：\r\n\t张大三（P1）：database is locked")))
-        << texts().join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P1'")), 2) << "P1's history kept";
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'")), persons - 1)
-        << "only P3, whose live row was read, lost this household's person history";
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("读取现有人口信息失败\r\n另一位操作员正在修改这些记录，请稍后再试。\r\n"
+                                                     "张大三（P1）：database is locked\r\n整个恢复已撤销，现有信息和历史信息都未改动。")});
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'")), persons);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 0);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_company WHERE personno = 'P1'")), 0)
+        << "P1's company record, moved before the failure, went back too";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_company WHERE personno = 'P1'")), 1);
 }
 
 // The record vanished (or could not be read) between the first check and the question: 替换
