@@ -2,6 +2,7 @@
 
 #include "TestRegister.h"
 #include "host/Journal.h"
+#include "platform/core/DeclaredProcedure.h"
 
 #include <QFile>
 
@@ -55,4 +56,35 @@ TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToR
                                {}, own),
               0);
     EXPECT_EQ(columns[0].string().toStdString(), own[0].string().toStdString());
+}
+
+// A procedure's counts are read in its transaction before it runs: another operator's change to
+// those rows in between makes the deletion fail, never leaves the entry counting other rows.
+TEST_F(JournalSchemaTest, CountsAndTheProcedureSeeTheSameRows)
+{
+    history(QStringLiteral("th_ge_personinfo"), QStringLiteral("PersonNo"), QStringLiteral("P1"), QStringLiteral("2020-01-01 00:00:00"));
+    history(QStringLiteral("th_ge_personinfo"), QStringLiteral("PersonNo"), QStringLiteral("P1"), QStringLiteral("2021-01-01 00:00:00"));
+    rt::Transaction other{QStringLiteral("other")}, otherLive{QStringLiteral("otherLive")};
+    QString error;
+    ASSERT_EQ(TestRegister::connect(dir.path(), otherLive, other, error), 0) << error.toStdString();
+
+    ASSERT_EQ(host::Journal::beginCounted(photosqlca), 0) << photosqlca.SQLErrText().toStdString();
+    const host::Journal::Counts counts = host::Journal::count(
+        photosqlca, {{QStringLiteral("th_ge_personinfo"), QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?")}},
+        rt::Value(QStringLiteral("P1")), error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_EQ(counts.value(0).second, 2);
+    // Meanwhile the other operator deletes one of the rows counted.
+    ASSERT_EQ(other.execute(QStringLiteral("DELETE FROM th_ge_personinfo WHERE PersonNo = ? AND SaveTime < ?"),
+                            {rt::Value(QStringLiteral("P1")), rt::Value(QStringLiteral("2020-06-01 00:00:00"))}),
+              0)
+        << other.SQLErrText().toStdString();
+    ASSERT_EQ(other.commit(), 0);
+    rt::DeclaredProcedure procedure(photosqlca, QStringLiteral("proc_delperson @s_personno = :k"));
+    procedure.execute({{QStringLiteral("k"), rt::Value(QStringLiteral("P1"))}});
+    EXPECT_EQ(photosqlca.SQLCode(), -1) << "the deletion would take 1 row where 2 were counted";
+    EXPECT_TRUE(photosqlca.lockConflict()) << photosqlca.SQLErrText().toStdString();
+    procedure.close();
+    photosqlca.rollback();
+    EXPECT_EQ(count(photosqlca, QStringLiteral("th_ge_personinfo")), 1);
 }

@@ -1,6 +1,7 @@
 #include "ModuleFixture.h"
 
 #include "host/Journal.h"
+#include "host/SchemaCatalogue.h"
 #include "platform/core/Cursor.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/PbEditMask.h"
@@ -50,6 +51,45 @@ protected:
                        r[7].string()};
         cursor.close();
         return out;
+    }
+    // Rows of every live and history table, and the copies of replaced states (issave 4) in
+    // each history table.
+    QMap<QString, long> tableRows()
+    {
+        QMap<QString, long> out;
+        for (const host::TableDef &t : host::SchemaCatalogue::tables()) {
+            QList<Value> n{Value::null(rt::ValueType::Long)};
+            EXPECT_EQ(host::g().sqlca.selectInto(QStringLiteral("SELECT count(*) FROM %1").arg(t.liveTable), {}, n), 0);
+            out[t.liveTable] = long(n[0].longValue());
+            out[t.historyTable] = count(QStringLiteral("SELECT count(*) FROM %1").arg(t.historyTable));
+            out[t.historyTable + QStringLiteral(":4")]
+                = count(QStringLiteral("SELECT count(*) FROM %1 WHERE issave = '4'").arg(t.historyTable));
+        }
+        return out;
+    }
+    // "th_a 1，th_b 3" as a map.
+    static QMap<QString, long> parseCounts(const QString &text)
+    {
+        QMap<QString, long> out;
+        for (const QString &part : text.split(QString::fromUtf8("，"), Qt::SkipEmptyParts))
+            out[part.section(QLatin1Char(' '), 0, 0)] = part.section(QLatin1Char(' '), 1, 1).toLong();
+        return out;
+    }
+    // Runs ue_recovery on the grid's current row with the dependants, answering 替换 for a live record.
+    void recoverWithDependants()
+    {
+        const auto respond = [](rt::ui::PbWindow *w) {
+            if (auto *q = qobject_cast<hm::w_hisreplace *>(w)) {
+                q->cb_replace_clicked();
+            } else if (auto *p = qobject_cast<hm::w_hisrecovprompt *>(w)) {
+                p->cbx_1->setChecked(true);
+                p->p_ok_clicked();
+            }
+        };
+        op.onNextResponseWindow(respond);
+        op.onNextResponseWindow(respond);
+        frame->ue_recovery();
+        op.clearHooks();
     }
 };
 
@@ -261,4 +301,84 @@ TEST_F(JournalTest, ARecoveryWritesItsEntryWithTheLiveChangeOrNotAtAll)
     j = entries();
     ASSERT_EQ(j.size(), 2);
     EXPECT_EQ(j[1].outcome, QString::fromUtf8("失败"));
+}
+
+// With its dependants, a household or a person moves rows out of several history tables and
+// leaves copies of the live states it replaced: the one entry counts, table by table, exactly
+// the rows that left history.
+TEST_F(JournalTest, ARecoveryWithItsDependantsCountsTheRowsItMoved)
+{
+    for (const char *button : {"p_rprinfo", "p_personinfo"}) {
+        click(button);
+        rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+        dw->SetRow(1);
+        const long entriesBefore = entries().size();
+        const QMap<QString, long> before = tableRows();
+        recoverWithDependants();
+        const QList<Row> j = entries();
+        ASSERT_EQ(j.size(), entriesBefore + 1) << button;
+        EXPECT_EQ(j.last().outcome, QString::fromUtf8("成功")) << button << " " << j.last().detail.toStdString();
+        const QMap<QString, long> after = tableRows();
+        QMap<QString, long> moved;
+        for (const host::TableDef &t : host::SchemaCatalogue::tables()) {
+            const long copies = after[t.historyTable + QStringLiteral(":4")] - before[t.historyTable + QStringLiteral(":4")];
+            const long left = before[t.historyTable] - after[t.historyTable] + copies;
+            if (left != 0)
+                moved[t.historyTable] = left;
+        }
+        EXPECT_GT(moved.size(), 1) << button << ": the dependants moved too";
+        EXPECT_EQ(parseCounts(j.last().counts), moved) << button << " " << j.last().counts.toStdString();
+    }
+}
+
+// The household paths, whose deletions run as procedures and whose recovery runs as cascades:
+// when the entry cannot be written, no table changes and one failure entry is written.
+TEST_F(JournalTest, HouseholdChangesWhoseEntryCannotBeWrittenDoNotHappen)
+{
+    rt::InjectedFault fault;
+    fault.sqlContains = QStringLiteral("hm_journal");
+    click("p_rprinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    dw->SetRow(1);
+    const struct
+    {
+        const char *what;
+        rt::Transaction *connection;
+        std::function<void()> run;
+    } paths[] = {
+        {"删除户", &host::g().photosqlca,
+         [&] {
+             op.answer(1); // the persons too
+             frame->ue_del(1);
+         }},
+        {"批量删除", &host::g().photosqlca,
+         [&] {
+             op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+                 auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+                 ASSERT_NE(d, nullptr);
+                 d->em_start->setText(rt::fn::RelativeDate(rt::fn::Today(), -3000).toString(QStringLiteral("yyyy-MM-dd")));
+                 d->em_end->setText(rt::fn::Today().toString(QStringLiteral("yyyy-MM-dd")));
+                 d->cbx_rpr->setChecked(true);
+                 d->p_ok_clicked();
+                 d->p_close_clicked();
+             });
+             frame->ue_del(2);
+         }},
+        {"恢复", &host::g().sqlca, [&] { recoverWithDependants(); }},
+    };
+    for (const auto &p : paths) {
+        const QMap<QString, long> before = tableRows();
+        const long entriesBefore = entries().size();
+        p.connection->injectFault(fault);
+        p.run();
+        EXPECT_EQ(p.connection->injectedFaultsPending(), 0) << p.what << ": the fault fired";
+        p.connection->clearInjectedFaults();
+        op.clearHooks();
+        EXPECT_EQ(tableRows(), before) << p.what;
+        const QList<Row> j = entries();
+        ASSERT_EQ(j.size(), entriesBefore + 1) << p.what;
+        EXPECT_EQ(j.last().action, QString::fromUtf8(p.what));
+        EXPECT_EQ(j.last().outcome, QString::fromUtf8("失败")) << p.what;
+        EXPECT_TRUE(j.last().counts.isEmpty()) << p.what;
+    }
 }
