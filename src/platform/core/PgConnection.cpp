@@ -331,6 +331,10 @@ std::unique_ptr<DbStatement> PgConnection::prepare(const QString &sql, int *tail
     SqlLexer::Statement st = SqlLexer::first(sql);
     if (tail)
         *tail = st.tail;
+    if (!st.error.isEmpty()) {
+        error = {-1, st.error};
+        return nullptr;
+    }
     if (st.text.trimmed().isEmpty()) {
         error = {};
         return nullptr;

@@ -1,5 +1,7 @@
 #include "SqlLexer.h"
 
+#include <algorithm>
+
 namespace rt {
 
 namespace {
@@ -37,6 +39,14 @@ int stringEnd(const QString &sql, int from, bool backslashEscapes)
     return n - 1;
 }
 
+// A placeholder's number; 0 for one too long to be a number at all (out of range either way).
+int placeholderNumber(const QString &digits)
+{
+    bool ok = false;
+    const int k = digits.size() > 9 ? 0 : digits.toInt(&ok);
+    return ok ? k : 0;
+}
+
 } // namespace
 
 bool SqlLexer::isQuery(const QString &keyword)
@@ -54,7 +64,15 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
     int i = 0;
     // Nothing but blanks and comments so far: the next word is the statement's keyword.
     bool leading = true, opensWithParenthesis = false;
+    const int highest = std::min(MaxPlaceholder, n);
     auto number = [&](int k) {
+        if (k < 1 || k > highest) {
+            // Written back as it stood; the statement is refused as a whole.
+            if (st.error.isEmpty())
+                st.error = QStringLiteral("placeholder number out of range (1 to %1)").arg(highest);
+            out += QLatin1Char('$') + QString::number(k);
+            return;
+        }
         st.parameterCount = std::max(st.parameterCount, k);
         while (st.names.size() < k)
             st.names << QString();
@@ -132,7 +150,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
             int j = i + 1;
             while (j < n && sql[j].isDigit())
                 ++j;
-            number(sql.mid(i + 1, j - i - 1).toInt());
+            number(placeholderNumber(sql.mid(i + 1, j - i - 1)));
             i = j;
             leading = false;
             continue;
@@ -141,7 +159,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
             int j = i + 1;
             while (j < n && sql[j].isDigit())
                 ++j;
-            number(j > i + 1 ? sql.mid(i + 1, j - i - 1).toInt() : ++nextOrdinal);
+            number(j > i + 1 ? placeholderNumber(sql.mid(i + 1, j - i - 1)) : ++nextOrdinal);
             i = j;
             leading = false;
             continue;
@@ -156,7 +174,8 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
             if (k == 0) {
                 k = st.parameterCount + 1;
                 number(k);
-                st.names[k - 1] = name;
+                if (k <= int(st.names.size()))
+                    st.names[k - 1] = name;
             } else {
                 out += QLatin1Char('$') + QString::number(k);
             }

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace rt;
@@ -78,6 +79,27 @@ TEST_F(BackendTransactionTest, EveryStatementOfAnImmediateTextRuns)
         << t.SQLErrText().toStdString();
     ASSERT_EQ(t.commit(), 0);
     EXPECT_EQ(count(t), 3);
+}
+
+// A placeholder numbered beyond anything a statement can hold is a failed statement with a
+// reason, never an allocation the size of the number.
+TEST_F(BackendTransactionTest, APlaceholderOutOfRangeIsAFailedStatement)
+{
+    // The files read "$1285830509" as a name and allow numbers up to their own limit; the
+    // server's numbers stop at what a statement of this size can hold.
+    const bool server = TestRegister::onServer();
+    for (const char *sql : {"SELECT count(*) FROM person WHERE no = $1285830509", "SELECT count(*) FROM person WHERE no = ?4444444444",
+                            "SELECT count(*) FROM person WHERE no = ?40000", "SELECT count(*) FROM person WHERE no = ?0"}) {
+        if (!server && (std::strstr(sql, "$") || std::strstr(sql, "40000")))
+            continue;
+        QList<Value> into{Value::null(ValueType::Long)};
+        EXPECT_EQ(t.selectInto(QString::fromLatin1(sql), {QStringLiteral("1")}, into), -1) << sql;
+        EXPECT_FALSE(t.SQLErrText().isEmpty()) << sql;
+        EXPECT_EQ(t.executeImmediate(QString::fromLatin1(sql)), -1) << sql;
+    }
+    QList<Value> into{Value::null(ValueType::Long)};
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT count(*) FROM person WHERE no = ?1"), {QStringLiteral("1")}, into), 0)
+        << t.SQLErrText().toStdString();
 }
 
 // A statement that failed runs again the next time it is called: it does not answer "no row"

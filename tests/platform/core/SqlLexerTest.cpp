@@ -1,5 +1,6 @@
 #include "platform/core/SqlLexer.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 using rt::SqlLexer;
@@ -80,4 +81,25 @@ TEST(SqlLexer, OnlyReadingStatementsAreQueries)
     EXPECT_FALSE(SqlLexer::isQuery(QStringLiteral("insert")));
     EXPECT_FALSE(SqlLexer::isQuery(QStringLiteral("with-write")));
     EXPECT_EQ(SqlLexer::first(QStringLiteral("SELECT a FROM t WHERE k = :Key")).names, QStringList{QStringLiteral("Key")});
+}
+
+// Numbers no statement can hold are refused, whatever their size; the lexer keeps nothing in
+// proportion to them.
+TEST(SqlLexerPlaceholders, NumbersBeyondAStatementAreAnError)
+{
+    for (const char *sql : {"SELECT $1285830509", "SELECT ?4444444444", "SELECT ?99999999999999999999", "SELECT $0",
+                            "SELECT ?32768 /* a long enough text to hold that many ........................ */"}) {
+        const SqlLexer::Statement st = SqlLexer::first(QString::fromLatin1(sql));
+        EXPECT_FALSE(st.error.isEmpty()) << sql;
+        EXPECT_LE(st.names.size(), qsizetype(std::strlen(sql))) << sql;
+    }
+    // Within range, and no more than the text is long.
+    EXPECT_TRUE(SqlLexer::first(QStringLiteral("SELECT ?3, ?1, ?2")).error.isEmpty());
+    EXPECT_FALSE(SqlLexer::first(QStringLiteral("SELECT ?30")).error.isEmpty()) << "30 placeholders in 10 characters";
+    QString many = QStringLiteral("SELECT ");
+    for (int i = 0; i < SqlLexer::MaxPlaceholder + 1; ++i)
+        many += QStringLiteral(":n%1,").arg(i);
+    const SqlLexer::Statement st = SqlLexer::first(many);
+    EXPECT_FALSE(st.error.isEmpty()) << "one name too many";
+    EXPECT_EQ(st.names.size(), SqlLexer::MaxPlaceholder);
 }
