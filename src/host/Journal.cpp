@@ -77,10 +77,14 @@ int Journal::appendFailure(rt::Transaction &t, Entry entry, const QString &why)
 
 int Journal::beginCounted(rt::Transaction &t)
 {
-    const bool fresh = !t.inTransaction();
+    // The isolation level can only be set before the transaction's first statement.
+    if (t.inTransaction()) {
+        t.setError(-1, QStringLiteral("a transaction is already open: its rows cannot be counted as the change will see them"));
+        return -1;
+    }
     if (!t.beginWrite())
         return -1;
-    if (fresh && t.DBMS.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0
+    if (t.DBMS.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0
         && t.executeImmediate(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ")) != 0)
         return -1;
     return 0;

@@ -29,17 +29,27 @@ LiveState RecoveryPlan::liveState(rt::Transaction &live, const Category &categor
 }
 
 bool RecoveryPlan::latestRow(rt::Transaction &history, const Category &category, const QString &personno,
-                             rt::Value &hisid, QString &error)
+                             rt::Value &hisid, QString &error, const QList<rt::Value> &excluded)
 {
     hisid = rt::Value::null(rt::ValueType::Long);
     // The latest snapshot is matched in SQL, so a SaveTime stored in any form the database
     // accepts still compares equal to its own maximum.
-    const QString T = category.historyTable;
+    const QString T = rt::sqlIdentifier(category.historyTable);
+    QString passOver;
+    QList<rt::Value> params{personno};
+    if (!excluded.isEmpty()) {
+        QStringList marks;
+        for (qsizetype i = 0; i < excluded.size(); ++i)
+            marks << QStringLiteral("?");
+        passOver = QStringLiteral(" AND hisid NOT IN (%1)").arg(marks.join(QStringLiteral(", ")));
+        params << excluded;
+    }
+    params << personno << excluded;
     QList<rt::Value> into{rt::Value::null(rt::ValueType::Long)};
-    const int rc = history.selectInto(QStringLiteral("SELECT min(hisid) FROM %1 WHERE personno = ? AND SaveTime = "
-                                                     "(SELECT max(SaveTime) FROM %1 WHERE personno = ?)")
-                                          .arg(T),
-                                      {personno, personno}, into);
+    const int rc = history.selectInto(QStringLiteral("SELECT min(hisid) FROM %1 WHERE personno = ?%2 AND SaveTime = "
+                                                     "(SELECT max(SaveTime) FROM %1 WHERE personno = ?%2)")
+                                          .arg(T, passOver),
+                                      params, into);
     if (rc == -1) {
         error = history.SQLErrText();
         return false;

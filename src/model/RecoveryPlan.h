@@ -45,8 +45,10 @@ public:
     // The row a person's cascade moves from one related history table: the first row (lowest
     // surrogate key) of the person's latest SaveTime there. A null hisid when the person has no
     // row in the table; false with the reason when the read failed.
+    // Rows listed in `excluded` (by hisid) are passed over: a recovery's own copies of the live
+    // states it replaces are not snapshots to recover.
     static bool latestRow(rt::Transaction &history, const Category &category, const QString &personno, rt::Value &hisid,
-                          QString &error);
+                          QString &error, const QList<rt::Value> &excluded = {});
 
     // The person cascade's moves, in cascade order, each with where it arrives. False with the
     // reason when a read failed (the moves found so far are kept in out).

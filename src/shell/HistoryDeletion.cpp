@@ -71,9 +71,11 @@ bool HistoryDeletion::runProcedure(const char *declaration, const char *hostVari
     if (!ok || photosqlca.commit() != 0) {
         const QString told = host::LockHint::add(failureMessage, photosqlca);
         const QString why = photosqlca.SQLErrText();
+        const bool unknown = photosqlca.connectionLost(); // the COMMIT may have held
         photosqlca.rollback();
         procedure.close();
-        host::Journal::appendFailure(photosqlca, entry, why);
+        if (!unknown)
+            host::Journal::appendFailure(photosqlca, entry, why);
         MessageBox(Title, told, MsgIcon::StopSign, MsgButtons::OK, 1);
         return false;
     }

@@ -79,6 +79,10 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
             return;
         const bool dependants = answer == QLatin1String("2");
         RecoveryTransaction tx(journalEntry(*category, key, live.present(), dependants));
+        if (!saveReplacedStates(*category, key, live.present(), dependants, tx)) {
+            finish(grid, ll_row, tx);
+            return;
+        }
         // The dependants move only once the record itself has: a record that stays where it is
         // keeps its dependants where they are.
         if (wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, tx, live.present()) && dependants) {
@@ -107,7 +111,8 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
     if (!hasTarget)
         return;
     RecoveryTransaction tx(journalEntry(*category, key, live.present(), false));
-    wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, tx, live.present());
+    if (saveReplacedStates(*category, key, live.present(), false, tx))
+        wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, tx, live.present());
     finish(grid, ll_row, tx);
 }
 
@@ -125,6 +130,37 @@ void HistoryRecovery::finish(rt::ui::DataWindowControl *grid, long row, Recovery
     }
     for (const QString &note : tx.notes())
         tell(note);
+}
+
+bool HistoryRecovery::saveReplacedStates(const model::Category &category, const QString &key, bool replace, bool dependants,
+                                         RecoveryTransaction &tx)
+{
+    QList<RecoveryTransaction::Replaced> records;
+    if (replace)
+        records << RecoveryTransaction::Replaced{&category, key};
+    if (dependants) {
+        // The related records the cascades will replace, read as the cascades will read them.
+        rt::Transaction &sqlca = host::g().sqlca;
+        rt::Transaction &photosqlca = host::g().photosqlca;
+        QStringList persons;
+        QString error;
+        if (category.stem == QLatin1String("ge_rpr"))
+            model::RecoveryPlan::householdPersons(photosqlca, key, persons, error);
+        else
+            persons << key;
+        QList<model::PlannedMove> moves;
+        for (const QString &person : persons) {
+            if (!error.isEmpty() || !model::RecoveryPlan::relatedMoves(photosqlca, sqlca, person, moves, error))
+                break;
+        }
+        if (!error.isEmpty())
+            return tx.fail(QString::fromUtf8("读取相关信息失败，未作任何恢复：\r\n") + error);
+        for (const model::PlannedMove &m : std::as_const(moves)) {
+            if (m.live.present())
+                records << RecoveryTransaction::Replaced{m.category, m.key};
+        }
+    }
+    return tx.saveStates(records);
 }
 
 host::Journal::Entry HistoryRecovery::journalEntry(const model::Category &category, const QString &key, bool replace,
@@ -164,7 +200,7 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
         tx.wrote();
     }
     // The history row leaves in the same transaction as the live row arrives.
-    if (!tx.takeFromHistory(historyTable, source->GetItem(ll_row, "hisid"), QString::fromUtf8("删除历史信息失败")))
+    if (!tx.takeFromHistory(historyTable, source->GetItem(ll_row, "hisid"), QString::fromUtf8("删除历史信息失败"), QString(), true))
         return false;
     if (ai_way != 0)
         return true;
@@ -180,13 +216,19 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     if (found != 0 || ls_issave[0].isNull() || ls_issave[0].string().trimmed() != QLatin1String("6"))
         return true;
     const model::Category *person = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
-    const bool wasLive = model::RecoveryPlan::liveState(sqlca, *person, ls_personno).present();
+    const model::LiveState before = model::RecoveryPlan::liveState(sqlca, *person, ls_personno);
+    if (before.unknown())
+        return tx.fail(host::LockHint::add("读取现有人口信息失败", sqlca) + QStringLiteral("\r\n") + before.error);
+    const bool wasLive = before.present();
     rt::DeclaredProcedure dp_delperson(sqlca, QStringLiteral("proc_JustifyDelPerson @as_personno = :ls_personno"));
     dp_delperson.execute({{QStringLiteral("ls_personno"), rt::Value(ls_personno)}});
     if (sqlca.SQLCode() == -1)
         return tx.fail(host::LockHint::add("删除个人历史信息失败!", sqlca));
     dp_delperson.close();
-    if (!wasLive && model::RecoveryPlan::liveState(sqlca, *person, ls_personno).present())
+    const model::LiveState after = model::RecoveryPlan::liveState(sqlca, *person, ls_personno);
+    if (after.unknown())
+        return tx.fail(host::LockHint::add("读取现有人口信息失败", sqlca) + QStringLiteral("\r\n") + after.error);
+    if (!wasLive && after.present())
         tx.addDetail(QString::fromUtf8("人员 %1 按最近的历史记录重新加入现有信息").arg(ls_personno));
     return true;
 }

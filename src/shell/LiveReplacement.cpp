@@ -58,22 +58,16 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
         return tx.fail(text);
     }
 
-    // 2. The present state becomes a history row.
-    rt::DataStore before;
-    if (before.SetDataObject(category.historyGrid) != 1)
-        return tx.fail(told("保存现有记录到历史信息时失败，现有记录未被替换", nullptr, context) + QStringLiteral("\r\n")
-                       + before.lastError());
-    before.SetTransObject(&sqlca);
-    const long copy = before.InsertRow(0);
-    for (const host::ColumnDef &c : table->liveColumns) {
-        const rt::Value v = current.GetItem(1, c.name);
-        if (!v.isNull())
-            before.SetItem(copy, c.name, v);
+    // 2. The present state was saved before the recovery began: it must still be the state held.
+    const QList<rt::Value> *saved = tx.savedState(category, key);
+    bool same = saved && saved->size() == table->liveColumns.size();
+    for (int c = 0; same && c < table->liveColumns.size(); ++c) {
+        const rt::Value v = current.GetItem(1, table->liveColumns[c].name);
+        const rt::Value &w = (*saved)[c];
+        same = v.isNull() == w.isNull() && (v.isNull() || rt::Value::compare(v, w) == 0);
     }
-    before.SetItem(copy, host::TableDef::saveTimeColumn(), rt::Value(rt::DateTime::currentDateTime()));
-    before.SetItem(copy, QStringLiteral("issave"), rt::Value(model::RecoveryPlan::replacedCode()));
-    if (before.Update() != 1)
-        return tx.fail(told("保存现有记录到历史信息时失败，现有记录未被替换", &sqlca, context));
+    if (!same)
+        return tx.fail(told("现有记录刚被其他操作员修改，未作替换。请重新恢复。", nullptr, context));
 
     // 3. The live record takes the history row's values.
     HistoryRecovery::copyColumns(source, row, current, 1);

@@ -13,15 +13,16 @@ namespace hm {
 
 class RecoveryTransaction;
 
-// Replaces a live record with a history row, losing nothing. In this order, each step checked,
-// all inside the recovery's transaction (RecoveryTransaction) on sqlca:
-//  1. the live record is held (a write lock on it) and read: the state saved next is exactly the
-//     state that will be overwritten;
-//  2. that present state is written as a new history row (SaveTime now, issave "4");
+// Replaces a live record with a history row, losing nothing. The record's present state was
+// saved as a history row (issave "4") before the recovery began (RecoveryTransaction::saveStates).
+// Then, in this order, each step checked, inside the recovery's transaction on sqlca:
+//  1. the live record is held (a write lock on it) and read;
+//  2. it must still be in the state saved: another operator's change in between would otherwise
+//     be overwritten without a copy;
 //  3. the live record is updated to the history row's values.
-// A failure ends the recovery's transaction (fail(): everything rolled back, the step that
-// failed named with the database's reason) and returns false. The caller takes the history row
-// out of history in the same transaction.
+// A failure ends the recovery's transaction (fail(): everything rolled back, the saved copies
+// taken back out, the step that failed named with the database's reason) and returns false. The
+// caller takes the history row out of history in the same transaction.
 //
 // On register files the hold of step 1 is the live file's write lock, kept until the recovery
 // commits: another program writing the live file waits meanwhile (up to its busy timeout). On

@@ -107,12 +107,12 @@ bool RecoveryCascades::wf_personrecovery(const QString &ls_personno, RecoveryTra
         // at the same moment stay in history, since the live table holds one per person.
         rt::Value hisid;
         QString error;
-        if (!model::RecoveryPlan::latestRow(sqlca, *category, ls_personno, hisid, error))
+        if (!model::RecoveryPlan::latestRow(sqlca, *category, ls_personno, hisid, error, tx.copiesIn(T)))
             return tx.fail(host::LockHint::add(QString::fromUtf8("读取%1历史信息失败").arg(category->tabText), sqlca)
                            + QStringLiteral("\r\n") + error);
         if (hisid.isNull())
             continue;
-        const QString ls_sql = QStringLiteral("select * from %1 where hisid = %2").arg(T, rt::sqlLiteral(hisid));
+        const QString ls_sql = QStringLiteral("select * from %1 where hisid = %2").arg(rt::sqlIdentifier(T), rt::sqlLiteral(hisid));
         std::unique_ptr<rt::DataStore> history
             = storeFor(tx, ls_sql, "创建数据窗口语法错误,错误信息如下：\r\n", "动态创建数据窗口错误,错误信息如下：\r\n");
         if (!history)

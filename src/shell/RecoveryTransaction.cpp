@@ -1,7 +1,11 @@
 #include "shell/RecoveryTransaction.h"
 
 #include "host/LockHint.h"
+#include "host/SchemaCatalogue.h"
 #include "host/ui/Globals.h"
+#include "model/Category.h"
+#include "model/RecoveryPlan.h"
+#include "platform/dw/DataStore.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/core/Value.h"
@@ -25,8 +29,95 @@ rt::Transaction &RecoveryTransaction::sqlca() const
     return host::g().sqlca;
 }
 
+namespace {
+
+QString savedKey(const model::Category &category, const QString &key)
+{
+    return category.stem + QLatin1Char('\n') + key;
+}
+
+} // namespace
+
+bool RecoveryTransaction::saveStates(const QList<Replaced> &records)
+{
+    rt::Transaction &live = sqlca();
+    rt::Transaction &photosqlca = host::g().photosqlca;
+    for (const Replaced &r : records) {
+        const host::TableDef *table = host::SchemaCatalogue::byStem(r.category->stem);
+        if (!table || m_saved.contains(savedKey(*r.category, r.key)))
+            continue;
+        rt::DataStore current;
+        current.SetDataObject(r.category->singleRowTarget);
+        current.SetSQLSelect(current.GetSQLSelect() + QStringLiteral(" WHERE ") + rt::sqlIdentifier(table->keyColumn)
+                             + QStringLiteral(" = ") + rt::sqlQuote(r.key));
+        current.SetTransObject(&live);
+        if (current.Retrieve() != 1) {
+            QString text = host::LockHint::add("读取现有记录失败，未作替换", live);
+            const QString why = !live.SQLErrText().trimmed().isEmpty() ? live.SQLErrText().trimmed() : current.lastError();
+            if (!why.isEmpty())
+                text += QStringLiteral("\r\n") + why;
+            text += QString::fromUtf8("\r\n（%1，编号 %2）").arg(r.category->tabText, r.key);
+            withdrawCopies();
+            return fail(text);
+        }
+        rt::DataStore copy;
+        copy.SetDataObject(r.category->historyGrid);
+        copy.SetTransObject(&photosqlca);
+        const long row = copy.InsertRow(0);
+        SavedState saved{table->historyTable, rt::Value(), {}};
+        for (const host::ColumnDef &c : table->liveColumns) {
+            const rt::Value v = current.GetItem(1, c.name);
+            saved.values << v;
+            if (!v.isNull())
+                copy.SetItem(row, c.name, v);
+        }
+        copy.SetItem(row, host::TableDef::saveTimeColumn(), rt::Value(rt::DateTime::currentDateTime()));
+        copy.SetItem(row, QStringLiteral("issave"), rt::Value(model::RecoveryPlan::replacedCode()));
+        if (copy.Update() != 1 || photosqlca.commit() != 0) {
+            QString text = host::LockHint::add("保存现有记录到历史信息时失败，现有记录未被替换", photosqlca);
+            if (!photosqlca.SQLErrText().trimmed().isEmpty())
+                text += QStringLiteral("\r\n") + photosqlca.SQLErrText().trimmed();
+            photosqlca.rollback();
+            withdrawCopies();
+            return fail(text);
+        }
+        saved.hisid = copy.GetItem(row, host::TableDef::surrogateKey());
+        m_saved.insert(savedKey(*r.category, r.key), saved);
+    }
+    return true;
+}
+
+QList<rt::Value> RecoveryTransaction::copiesIn(const QString &historyTable) const
+{
+    QList<rt::Value> out;
+    for (const SavedState &s : m_saved) {
+        if (s.historyTable.compare(historyTable, Qt::CaseInsensitive) == 0 && !s.hisid.isNull())
+            out << s.hisid;
+    }
+    return out;
+}
+
+const QList<rt::Value> *RecoveryTransaction::savedState(const model::Category &category, const QString &key) const
+{
+    const auto it = m_saved.constFind(savedKey(category, key));
+    return it == m_saved.constEnd() ? nullptr : &it->values;
+}
+
+void RecoveryTransaction::withdrawCopies()
+{
+    rt::Transaction &photosqlca = host::g().photosqlca;
+    for (const SavedState &s : std::as_const(m_saved)) {
+        if (s.hisid.isNull())
+            continue;
+        if (photosqlca.execute(QStringLiteral("DELETE FROM %1 WHERE hisid = ?").arg(rt::sqlIdentifier(s.historyTable)), {s.hisid}) != 0
+            || photosqlca.commit() != 0)
+            photosqlca.rollback();
+    }
+    m_saved.clear();
+}
+
 bool RecoveryTransaction::takeFromHistory(const QString &historyTable, const rt::Value &hisid, const QString &failure,
-                                          const QString &context)
+                                          const QString &context, bool principal)
 {
     rt::Transaction &t = sqlca();
     const QString sql = QStringLiteral("DELETE FROM %1 WHERE hisid = ?").arg(rt::sqlIdentifier(historyTable));
@@ -39,8 +130,11 @@ bool RecoveryTransaction::takeFromHistory(const QString &historyTable, const rt:
         return fail(text);
     }
     if (t.SQLNRows() < 1) {
-        m_historyRowGone = true;
-        QString text = QString::fromUtf8("这条历史记录已被其他操作员删除，未作恢复。");
+        // The row the operator chose is gone: it leaves the grid. A dependant's row that went
+        // meanwhile ends the recovery like any failed step.
+        m_historyRowGone = principal;
+        QString text = principal ? QString::fromUtf8("这条历史记录已被其他操作员删除，未作恢复。")
+                                 : QString::fromUtf8("要一同恢复的历史记录已被其他操作员删除");
         if (!context.isEmpty())
             text += QStringLiteral("\r\n") + context;
         return fail(text);
@@ -73,21 +167,24 @@ bool RecoveryTransaction::fail(const QString &text)
     if (m_failed || m_committed)
         return false;
     m_failed = true;
+    rt::Transaction &t = sqlca();
+    // A connection that broke may have taken a COMMIT with it: the outcome is unknown (the text
+    // says so), an entry saying the recovery failed could be false, and the copies of replaced
+    // states may be all that is left of them.
+    const bool unknown = t.connectionLost();
     m_failureText = text;
     // A row another operator deleted says itself that nothing was recovered.
-    if (m_wrote && !m_historyRowGone)
+    if (m_wrote && !m_historyRowGone && !unknown)
         m_failureText += QString::fromUtf8("\r\n整个恢复已撤销，现有信息和历史信息都未改动。");
-    rt::Transaction &t = sqlca();
     // The journal keeps the database's reason, or the operator's text when the database had none.
     QString why = t.SQLCode() == -1 ? t.SQLErrText().trimmed() : QString();
     if (why.isEmpty())
         why = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    // A connection that broke may have taken a COMMIT with it: the outcome is unknown, and an
-    // entry saying the recovery failed could be false.
-    const bool unknown = t.connectionLost();
     t.rollback();
-    if (!unknown)
-        host::Journal::appendFailure(t, m_entry, why);
+    if (unknown)
+        return false;
+    withdrawCopies();
+    host::Journal::appendFailure(t, m_entry, why);
     return false;
 }
 

@@ -2,13 +2,18 @@
 
 #include "host/Journal.h"
 
+#include "platform/core/Value.h"
+
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 namespace rt {
 class Transaction;
-class Value;
 } // namespace rt
+namespace model {
+struct Category;
+}
 
 namespace hm {
 
@@ -32,12 +37,31 @@ public:
 
     rt::Transaction &sqlca() const;
 
+    // The live records the recovery will replace, each by its category and key.
+    struct Replaced
+    {
+        const model::Category *category = nullptr;
+        QString key;
+    };
+    // Before anything else: the present state of each live record to be replaced is written to
+    // history as a copy (SaveTime now, issave "4") and committed on photosqlca, so that it is
+    // kept even should the recovery's own commit, which on the files writes the live file first
+    // and the history file after it, be cut short between the two. The replacement then checks
+    // that the record it holds is still in that state (savedState). A failed recovery takes the
+    // copies back out. False after fail() when they cannot be written.
+    bool saveStates(const QList<Replaced> &records);
+    // The copies saveStates() wrote into a history table (their hisids).
+    QList<rt::Value> copiesIn(const QString &historyTable) const;
+    // The state saved for the record (its live columns in the table's order); null when none was.
+    const QList<rt::Value> *savedState(const model::Category &category, const QString &key) const;
+
     // Deletes exactly the history row `hisid` of `historyTable` and counts it. False after fail()
     // when the statement failed (failure, the lock hint, the reason and context, a line each), or
-    // when the row is no longer there (another operator deleted it: historyRowGone() is then
-    // true), since a row that left history is not recovered.
+    // when the row is no longer there (another operator deleted it), since a row that left
+    // history is not recovered.
+    // principal: the row the operator chose (historyRowGone() is only about that row).
     bool takeFromHistory(const QString &historyTable, const rt::Value &hisid, const QString &failure,
-                         const QString &context = QString());
+                         const QString &context = QString(), bool principal = false);
     // A step wrote something (a live row): a later failure then says that it was all undone.
     void wrote() { m_wrote = true; }
     // Counts rows that a step deleted from a history table by other means.
@@ -67,7 +91,18 @@ public:
     const host::Journal::Entry &entry() const { return m_entry; }
 
 private:
+    // Takes the copies of saveStates() back out of history (after a failure: they would only
+    // repeat what the live register holds). A copy that cannot be taken out stays.
+    void withdrawCopies();
+
     host::Journal::Entry m_entry;
+    struct SavedState
+    {
+        QString historyTable;
+        rt::Value hisid;
+        QList<rt::Value> values;
+    };
+    QHash<QString, SavedState> m_saved; // by category stem and key
     int m_replaced = 0;
     bool m_wrote = false;
     bool m_failed = false;

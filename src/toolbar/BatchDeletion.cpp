@@ -272,7 +272,9 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     }
     entry.detail = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + when
                    + (household ? QString::fromUtf8("；连同户中人员") : QString());
-    if (household) {
+    // Without its counts the procedure does not run (on the server its transaction is aborted
+    // too): the failed count is the failure told.
+    if (household && countError.isEmpty()) {
         const char *declaration = scope == Scope::All      ? "proc_DelRprScope @pi_flag =1 , @pd_start = :ldt_start, @pd_end = :ldt_end"
                                   : scope == Scope::CutOff ? "proc_DelRprScope @pi_flag =2 , @pd_start = :ldt_start, @pd_end = :ldt_end"
                                                            : "proc_DelRprScope @pi_flag =3 , @pd_start = :ldt_start, @pd_end = :ldt_end";
@@ -282,7 +284,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
                                                          : rt::Value(midnight(from));
         const rt::Value end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
         procedure.execute({{QStringLiteral("ldt_start"), start}, {QStringLiteral("ldt_end"), end}});
-    } else {
+    } else if (!household) {
         // The grid's update table is a name like every other: quoted, never spliced.
         photosqlca.executeImmediate(QStringLiteral("delete from ") + rt::sqlIdentifier(table) + whereOf(plan));
     }

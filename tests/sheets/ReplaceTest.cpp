@@ -1,7 +1,12 @@
 #include "RecoveryFixture.h"
 #include "Faults.h"
 
+#include "host/Journal.h"
 #include "host/SchemaCatalogue.h"
+#include "model/CategoryTable.h"
+#include "shell/HistoryRecovery.h"
+#include "shell/LiveReplacement.h"
+#include "shell/RecoveryTransaction.h"
 #include "model/RecoveryPlan.h"
 #include "platform/dw/SyntaxFromSql.h"
 
@@ -136,24 +141,27 @@ TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
 {
     const QString undone = QString::fromUtf8("\r\n整个恢复已撤销，现有信息和历史信息都未改动。");
     const QString locked = QString::fromUtf8("\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked");
+    // The copy of the present state is saved first, on photosqlca; the rest is one transaction
+    // on sqlca.
     const struct
     {
         const char *what;
+        bool onLive;
         const char *sqlContains;
         QString message;
     } cases[] = {
-        {"hold", "SET \"RprNo\" = \"RprNo\"", QString::fromUtf8("锁定现有记录失败，未作替换") + locked},
-        {"copy", "INSERT", QString::fromUtf8("保存现有记录到历史信息时失败，现有记录未被替换") + locked},
-        {"update", "UPDATE \"ge_rpr\" SET \"hostname\"", QString::fromUtf8("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动") + locked},
-        {"delete", "DELETE", QString::fromUtf8("删除历史信息失败") + locked + undone},
-        {"journal", "hm_journal", QString::fromUtf8("保存恢复数据时失败\r\n另一位操作员正在修改这些记录，请稍后再试。") + undone},
+        {"copy", false, "INSERT", QString::fromUtf8("保存现有记录到历史信息时失败，现有记录未被替换") + locked},
+        {"hold", true, "SET \"RprNo\" = \"RprNo\"", QString::fromUtf8("锁定现有记录失败，未作替换") + locked},
+        {"update", true, "UPDATE \"ge_rpr\" SET \"hostname\"", QString::fromUtf8("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动") + locked},
+        {"delete", true, "DELETE", QString::fromUtf8("删除历史信息失败") + locked + undone},
+        {"journal", true, "hm_journal", QString::fromUtf8("保存恢复数据时失败\r\n另一位操作员正在修改这些记录，请稍后再试。") + undone},
     };
     for (const auto &c : cases) {
         TearDown();
         SetUp();
         op.boxes.clear();
         gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
-        rt::Transaction &t = host::g().sqlca;
+        rt::Transaction &t = c.onLive ? host::g().sqlca : host::g().photosqlca;
         t.injectFault(lockedAt(c.sqlContains));
         recover(QStringLiteral("1"));
         EXPECT_EQ(t.injectedFaultsPending(), 0) << c.what << ": the fault fired";
@@ -347,4 +355,48 @@ TEST_F(ReplaceTest, AFailedDeletionDoesNotSpoilTheNextRecovery)
     EXPECT_EQ(texts(), QStringList{QString::fromUtf8("确认要恢复吗?")});
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno IN (11, 12)")), 1) << "11 stays, 12 moved";
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno = 'P1'")), 1);
+}
+
+// The present state is saved before the recovery begins; another operator's change to the live
+// record after that would be overwritten without a copy, so the replacement refuses, and the
+// copy it made is taken back out.
+TEST_F(ReplaceTest, ALiveRecordChangedAfterItsStateWasSavedIsNotReplaced)
+{
+    rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    const model::Category *household = model::CategoryTable::byStem(QStringLiteral("ge_rpr"));
+    hm::RecoveryTransaction tx(host::Journal::Entry{QString::fromUtf8("恢复"), household->tabText, QStringLiteral("R2"), {},
+                                                    QString::fromUtf8("成功"), QString()});
+    ASSERT_TRUE(tx.saveStates({{household, QStringLiteral("R2")}})) << tx.failureText().toStdString();
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4'")), 1);
+    // Meanwhile, another operator.
+    rt::Transaction other(QStringLiteral("other")), otherHistory(QStringLiteral("otherHistory"));
+    QString error;
+    ASSERT_EQ(TestRegister::connect(dir->path(), other, otherHistory, error), 0) << error.toStdString();
+    ASSERT_EQ(other.execute(QStringLiteral("UPDATE ge_rpr SET address = ? WHERE RprNo = 'R2'"), {QString::fromUtf8("新地址")}), 0);
+    ASSERT_EQ(other.commit(), 0);
+    EXPECT_FALSE(hm::LiveReplacement::replace(dw->dataStore(), dw->GetRow(), *household, tx));
+    EXPECT_TRUE(tx.failed());
+    EXPECT_EQ(tx.failureText(), QString::fromUtf8("现有记录刚被其他操作员修改，未作替换。请重新恢复。"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'")), QString::fromUtf8("新地址"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4'")), 0) << "the copy is taken back out";
+    EXPECT_FALSE(host::g().sqlca.inTransaction());
+}
+
+// A dependant's history row that another operator deleted meanwhile ends the recovery; the row
+// the operator chose stays in history and in the grid.
+TEST_F(ReplaceTest, ADependantsRowGoneMeanwhileUndoesTheRecovery)
+{
+    rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
+    const long rows = dw->RowCount();
+    hm::RecoveryTransaction tx(host::Journal::Entry{QString::fromUtf8("恢复"), QString::fromUtf8("户籍信息"), QStringLiteral("R'1"),
+                                                    {}, QString::fromUtf8("成功"), QString()});
+    ASSERT_TRUE(hm::HistoryRecovery::wf_hisrecovery(dw, nullptr, QStringLiteral("tc_ge_rpr"), 1, 2, tx));
+    EXPECT_FALSE(tx.takeFromHistory(QStringLiteral("th_sv_elderinfo"), Value(std::int64_t(987654)), QString::fromUtf8("删除老年人历史信息失败"),
+                                    QString::fromUtf8("（老年人信息，人员编号 P1）")));
+    EXPECT_FALSE(tx.historyRowGone()) << "only the row the operator chose leaves the grid when it is gone";
+    EXPECT_EQ(tx.failureText(), QString::fromUtf8("要一同恢复的历史记录已被其他操作员删除\r\n（老年人信息，人员编号 P1）\r\n"
+                                                  "整个恢复已撤销，现有信息和历史信息都未改动。"));
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 0);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R''1' AND issave = '5'")), 1);
+    EXPECT_EQ(dw->RowCount(), rows);
 }

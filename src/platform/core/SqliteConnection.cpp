@@ -244,8 +244,8 @@ bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
     }
     for (const QString &schema : schemas) {
         // WAL lets a grid read while the other connection writes; FULL makes every commit
-        // durable before the next step (a recovered live row must survive the history delete
-        // that follows it).
+        // durable before the next one (a copy of a replaced live state must be on disk before
+        // the recovery that overwrites the live record commits).
         if (!exec(QStringLiteral("PRAGMA \"%1\".journal_mode=WAL").arg(schema), error)
             || !exec(QStringLiteral("PRAGMA \"%1\".synchronous=FULL").arg(schema), error))
             return false;
