@@ -78,12 +78,11 @@ rt::Transaction &historyFile()
         static QTemporaryDir folder;
         QString error;
         const QString live = folder.filePath(QStringLiteral("register.db")), history = folder.filePath(QStringLiteral("history.db"));
-        auto *sqlca = new rt::Transaction(QStringLiteral("sqlca")); // kept for the process's life
-        auto *photosqlca = new rt::Transaction(QStringLiteral("photosqlca"));
+        static rt::Transaction sqlca(QStringLiteral("sqlca")), photosqlca(QStringLiteral("photosqlca"));
         if (host::RegisterDatabases::create(live, history, error) != 0
-            || host::RegisterDatabases::connect(live, history, *sqlca, *photosqlca, error) != 0)
+            || host::RegisterDatabases::connect(live, history, sqlca, photosqlca, error) != 0)
             broken("cannot make a register", error);
-        return photosqlca;
+        return &photosqlca;
     }();
     return *t;
 }

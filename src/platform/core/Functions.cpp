@@ -178,7 +178,9 @@ std::int64_t Long(const QString &text)
     if (ok)
         return v;
     const double d = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(d) ? std::int64_t(std::trunc(d)) : 0;
+    // A number beyond a long's range is no long, like a text that is no number: 0.
+    constexpr double limit = 9223372036854775808.0; // 2^63
+    return ok && std::isfinite(d) && d > -limit && d < limit ? std::int64_t(std::trunc(d)) : 0;
 }
 
 std::int64_t RGB(int red, int green, int blue)

@@ -100,7 +100,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
             while (j < n && sql[j] != QLatin1Char('"'))
                 ++j;
             out += sql.mid(i, j + 1 - i).toLower();
-            i = j + 1;
+            i = std::min(j + 1, n); // an unterminated name ends with the text
             leading = false;
             continue;
         }

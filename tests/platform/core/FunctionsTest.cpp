@@ -104,6 +104,9 @@ TEST(NumberFunctions, LongAndRgb)
     EXPECT_EQ(Long(u("17")), 17);
     EXPECT_EQ(Long(u(" 17 ")), 17);
     EXPECT_EQ(Long(u("abc")), 0);
+    // Beyond a long's range: no long, like a text that is no number.
+    EXPECT_EQ(Long(u("12345678901234567890")), 0);
+    EXPECT_EQ(Long(u("-9.3e18")), 0);
     EXPECT_EQ(Long(u("3.9")), 3);
     EXPECT_EQ(RGB(128, 0, 0), 128);
     EXPECT_EQ(RGB(255, 255, 255), 16777215);

@@ -57,6 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An escape string ends at its own quote, not at an escaped one.
         LexCase{"EscapeStrings", "SELECT E'it\\'s ?', e'\\\\', ? FROM t", "SELECT E'it\\'s ?', e'\\\\', $1 FROM t", "select", 1, 34},
         LexCase{"UnterminatedString", "SELECT 'abc", "SELECT 'abc", "select", 0, 11},
+        LexCase{"UnterminatedName", "SELECT a FROM \"T; x", "SELECT a FROM \"t; x", "select", 0, 19},
         LexCase{"NamesEndingInE", "SELECT name FROM t WHERE'a' = ?", "SELECT name FROM t WHERE'a' = $1", "select", 1, 31}),
     [](const ::testing::TestParamInfo<LexCase> &info) { return std::string(info.param.name); });
 
