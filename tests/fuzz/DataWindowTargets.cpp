@@ -123,7 +123,8 @@ int propertyExpression(const std::uint8_t *data, std::size_t size)
     ds.InsertRow(0);
     const QString expression = text(data, size);
     ds.Describe(expression);
-    ds.Modify(expression);
+    if (!ds.Modify(expression).isEmpty())
+        return 0; // refused: nothing changed
     ds.Describe(expression);
     // Whatever was changed, the definition is still one that can be written and read back.
     QString error;
