@@ -37,3 +37,13 @@ TEST_P(CorpusReplayTest, EveryKeptInputIsReadAgain)
 
 INSTANTIATE_TEST_SUITE_P(Readers, CorpusReplayTest, ::testing::ValuesIn(fuzz::targets()),
                          [](const ::testing::TestParamInfo<fuzz::Target> &info) { return std::string(info.param.name); });
+
+// scripts/fuzz runs a target per corpus folder: every folder is a target, every target has one.
+TEST(CorpusFolders, AreTheTargets)
+{
+    QStringList names;
+    for (const fuzz::Target &t : fuzz::targets())
+        names << QString::fromLatin1(t.name);
+    names.sort();
+    EXPECT_EQ(QDir(QStringLiteral(HM_FUZZ_CORPUS)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name), names);
+}

@@ -135,9 +135,9 @@ int propertyExpression(const std::uint8_t *data, std::size_t size)
 
 int definitionJson(const std::uint8_t *data, std::size_t size)
 {
-    // As a --layouts folder holds it: a file that replaces a built-in object.
+    // As a --layouts folder holds it: a file named after the object it replaces.
     static QTemporaryDir folder;
-    static const QString path = folder.filePath(QStringLiteral("dh_fuzz.json"));
+    static const QString path = folder.filePath(QStringLiteral("dh_ge_rpr.json"));
     {
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -147,7 +147,7 @@ int definitionJson(const std::uint8_t *data, std::size_t size)
     rt::DwLibrary library;
     library.setOverrideFolder(folder.path());
     QString error;
-    const auto definition = library.find(QStringLiteral("dh_fuzz"), error);
+    const auto definition = library.find(QStringLiteral("dh_ge_rpr"), error);
     if (!definition)
         return 0;
     // What was read is written and read back the same.
@@ -157,7 +157,7 @@ int definitionJson(const std::uint8_t *data, std::size_t size)
     check(again->toJson() == json, "definition: round trip differs");
     // And the object is usable as a DataWindow.
     rt::DataStore ds;
-    ds.setDefinition(*definition, QStringLiteral("dh_fuzz"));
+    ds.setDefinition(*definition, QStringLiteral("dh_ge_rpr"));
     const long row = ds.InsertRow(0);
     for (int c = 0; c < definition->columnCount(); ++c) {
         ds.SetItem(row, rt::DwCol(c + 1), rt::Value(QStringLiteral("1")));

@@ -18,8 +18,9 @@ int sqlLexer(const std::uint8_t *data, std::size_t size)
     while (from < sql.size()) {
         const rt::SqlLexer::Statement st = rt::SqlLexer::first(sql.mid(from));
         check(st.tail > 0 && st.tail <= sql.size() - from, "lexer: tail out of the text");
-        check(st.parameterCount <= sql.size() - from && st.parameterCount <= rt::SqlLexer::MaxPlaceholder,
-              "lexer: more placeholders than characters");
+        check(st.names.size() <= sql.size() - from, "lexer: kept more than the text's length");
+        check(!st.error.isEmpty() || (st.parameterCount <= st.tail && st.parameterCount <= rt::SqlLexer::MaxPlaceholder),
+              "lexer: more placeholders than the statement has characters");
         check(st.names.size() == st.parameterCount, "lexer: names and placeholders differ");
         from += st.tail;
     }

@@ -64,12 +64,16 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
     int i = 0;
     // Nothing but blanks and comments so far: the next word is the statement's keyword.
     bool leading = true, opensWithParenthesis = false;
+    // While reading, the bound is the text's length, which keeps what is allocated in proportion
+    // to the input; once the statement's end is known, its own length (below).
     const int highest = std::min(MaxPlaceholder, n);
     auto number = [&](int k) {
         if (k < 1 || k > highest) {
-            // Written back as it stood; the statement is refused as a whole.
+            // The statement is refused as a whole, so what is written in its place does not matter.
             if (st.error.isEmpty())
-                st.error = QStringLiteral("placeholder number out of range (1 to %1)").arg(highest);
+                st.error = QStringLiteral("placeholder number out of range: a statement may number its placeholders "
+                                          "from 1 to %1, and no higher than it has characters")
+                               .arg(MaxPlaceholder);
             out += QLatin1Char('$') + QString::number(k);
             return;
         }
@@ -202,6 +206,10 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
         ++i;
     }
     st.tail = i;
+    if (st.error.isEmpty() && st.parameterCount > st.tail)
+        st.error = QStringLiteral("placeholder number out of range: a statement may number its placeholders "
+                                  "from 1 to %1, and no higher than it has characters")
+                       .arg(MaxPlaceholder);
     // A statement of comments only is no statement.
     if (st.keyword.isEmpty() && !opensWithParenthesis)
         out.clear();

@@ -22,13 +22,13 @@ public:
         QString error;          // a placeholder no statement can hold ("" when none): not to be run
     };
 
-    // The highest placeholder number a statement may use (and never more than it has characters,
-    // so that what the lexer keeps per placeholder grows with the text, not with the number).
+    // The highest placeholder number a statement may use; nor may it use a number higher than it
+    // has characters (what the lexer keeps per placeholder grows with the text, not the number).
     static constexpr int MaxPlaceholder = 32767;
 
     // The first statement of sql. Placeholders: "?" (numbered in order), "?N" and "$N" (as
-    // numbered), ":name" and "@name" (one number per distinct name). A numbered placeholder of 0
-    // or beyond MaxPlaceholder (or beyond the text's length) sets error. Quoted names "X" are folded
+    // numbered), ":name" and "@name" (one number per distinct name). A placeholder numbered 0,
+    // beyond MaxPlaceholder or beyond the statement's length sets error. Quoted names "X" are folded
     // to lower case, as the register's names are spelled without regard to case. An empty text
     // (blanks and comments only) gives an empty statement.
     static Statement first(const QString &sql);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Decimal.h"
+#include "SqlLexer.h"
 
 #include <QFileInfo>
 #include <optional>
@@ -211,6 +212,8 @@ int decimalCollation(void *, int n1, const void *s1, int n2, const void *s2)
 bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
 {
     sqlite3_busy_timeout(m_db, options.busyTimeoutMs);
+    // Placeholders numbered as on the server, at most: SQLite would allocate a slot per number.
+    sqlite3_limit(m_db, SQLITE_LIMIT_VARIABLE_NUMBER, SqlLexer::MaxPlaceholder);
     sqlite3_create_function_v2(m_db, "hm_deccmp", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, decimalCompare, nullptr,
                                nullptr, nullptr);
     sqlite3_create_collation_v2(m_db, "hm_decimal", SQLITE_UTF8, nullptr, decimalCollation, nullptr);

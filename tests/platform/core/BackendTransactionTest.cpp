@@ -85,12 +85,12 @@ TEST_F(BackendTransactionTest, EveryStatementOfAnImmediateTextRuns)
 // reason, never an allocation the size of the number.
 TEST_F(BackendTransactionTest, APlaceholderOutOfRangeIsAFailedStatement)
 {
-    // The files read "$1285830509" as a name and allow numbers up to their own limit; the
-    // server's numbers stop at what a statement of this size can hold.
+    // The files read "$1285830509" as a name; the server's numbers stop at what a statement of
+    // this size can hold, the files' at 32,767.
     const bool server = TestRegister::onServer();
     for (const char *sql : {"SELECT count(*) FROM person WHERE no = $1285830509", "SELECT count(*) FROM person WHERE no = ?4444444444",
                             "SELECT count(*) FROM person WHERE no = ?40000", "SELECT count(*) FROM person WHERE no = ?0"}) {
-        if (!server && (std::strstr(sql, "$") || std::strstr(sql, "40000")))
+        if (!server && std::strstr(sql, "$"))
             continue;
         QList<Value> into{Value::null(ValueType::Long)};
         EXPECT_EQ(t.selectInto(QString::fromLatin1(sql), {QStringLiteral("1")}, into), -1) << sql;
