@@ -261,6 +261,11 @@ private:
     }
     std::unique_ptr<DwExpression> notExpr()
     {
+        // Every nesting (a parenthesis, a function's argument, a "not") passes here: deeper than
+        // any real expression is refused before the parser's own recursion runs out of stack.
+        const DepthGuard guard(m_depth);
+        if (m_depth > MaxDepth)
+            return fail(QStringLiteral("the expression is nested more than %1 levels deep").arg(MaxDepth));
         if (isWord("not")) {
             ++m_i;
             auto a = notExpr();
@@ -337,6 +342,15 @@ private:
                                                   : QStringLiteral("unexpected '%1' in the expression").arg(t.text));
         }
     }
+    static constexpr int MaxDepth = 200;
+    struct DepthGuard
+    {
+        int &depth;
+        explicit DepthGuard(int &d) : depth(++d) {}
+        ~DepthGuard() { --depth; }
+    };
+    int m_depth = 0;
+
     std::unique_ptr<DwExpression> fail(const QString &e)
     {
         if (m_error.isEmpty())

@@ -161,6 +161,25 @@ TEST_F(SortFilterTest, BadFiltersAreRefused)
     EXPECT_EQ(ds.RowCount(), 5);
 }
 
+// Nesting deeper than any real filter is refused with a reason, not left to overflow the stack;
+// a deep but reasonable one still works.
+TEST_F(SortFilterTest, DeepNestingIsRefusedNotOverflowed)
+{
+    const auto nested = [](int depth, const QString &open, const QString &close) {
+        return open.repeated(depth) + QStringLiteral("RprNo = 'R1'") + close.repeated(depth);
+    };
+    EXPECT_EQ(ds.SetFilter(nested(100000, QStringLiteral("("), QStringLiteral(")"))), -1);
+    EXPECT_TRUE(ds.lastError().contains(QStringLiteral("nested"))) << ds.lastError().toStdString();
+    EXPECT_EQ(ds.SetFilter(nested(100000, QStringLiteral("not "), QString())), -1);
+    EXPECT_EQ(ds.SetFilter(nested(100000, QStringLiteral("len(trim("), QStringLiteral("))"))), -1);
+    ASSERT_EQ(ds.SetFilter(QStringLiteral("RprNo = 'R1'")), 1);
+    ASSERT_EQ(ds.Filter(), 1);
+    const long flat = ds.RowCount();
+    ASSERT_EQ(ds.SetFilter(nested(50, QStringLiteral("("), QStringLiteral(")"))), 1) << ds.lastError().toStdString();
+    ASSERT_EQ(ds.Filter(), 1);
+    EXPECT_EQ(ds.RowCount(), flat);
+}
+
 TEST_F(SortFilterTest, NullsNeverMatchAComparisonButIsNullFindsThem)
 {
     ASSERT_EQ(ds.SetFilter(QStringLiteral("hostname <> 'x'")), 1);
