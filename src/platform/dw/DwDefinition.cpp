@@ -153,7 +153,11 @@ QString jsonText(const QJsonValue &v)
         return v.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
     if (v.isDouble()) {
         const double d = v.toDouble();
-        return d == double(qint64(d)) ? QString::number(qint64(d)) : QString::number(d, 'g', 15);
+        // A whole number is written as one; a number beyond a 64-bit integer (1e37) is no whole
+        // number that a property could hold, and converting it would be undefined.
+        constexpr double limit = 9223372036854775808.0; // 2^63
+        const bool whole = d > -limit && d < limit && d == double(qint64(d));
+        return whole ? QString::number(qint64(d)) : QString::number(d, 'g', 15);
     }
     return QString();
 }

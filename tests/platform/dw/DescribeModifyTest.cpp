@@ -132,3 +132,17 @@ TEST(DefinitionText, RoundTripsAndReportsErrors)
         EXPECT_FALSE(error.isEmpty()) << bad;
     }
 }
+
+// A number in a definition's text beyond what a whole property value holds is kept as a number,
+// never converted out of range (a 1e37 width from a layouts file).
+TEST(DefinitionText, NumbersBeyondALongStayAsWritten)
+{
+    QString error;
+    const auto d = rt::DwDefinition::fromJson(
+        QByteArrayLiteral(R"({"name":"x","style":"grid","objects":[{"name":"a","type":"column","coltype":"long","width":1e37,"x":-2.5e300,"y":12}]})"),
+        error);
+    ASSERT_TRUE(d.has_value()) << error.toStdString();
+    EXPECT_EQ(d->column(0).prop(QStringLiteral("width")), QStringLiteral("1e+37"));
+    EXPECT_EQ(d->column(0).prop(QStringLiteral("x")), QStringLiteral("-2.5e+300"));
+    EXPECT_EQ(d->column(0).prop(QStringLiteral("y")), QStringLiteral("12"));
+}
