@@ -5,6 +5,7 @@
 #include "platform/core/Cursor.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
+#include "platform/dw/DataStore.h"
 
 namespace model {
 
@@ -26,6 +27,17 @@ LiveState RecoveryPlan::liveState(rt::Transaction &live, const Category &categor
     }
     state.kind = n[0].longValue() > 0 ? LiveState::Present : LiveState::Absent;
     return state;
+}
+
+bool RecoveryPlan::selectLiveRecord(rt::DataStore &current, const Category &category, rt::Transaction &live)
+{
+    const host::TableDef *table = host::SchemaCatalogue::byStem(category.stem);
+    if (!table || current.SetDataObject(category.singleRowTarget) != 1)
+        return false;
+    current.SetSQLSelect(current.GetSQLSelect() + QStringLiteral(" WHERE ") + rt::sqlIdentifier(table->keyColumn)
+                         + QStringLiteral(" = ?"));
+    current.SetTransObject(&live);
+    return true;
 }
 
 bool RecoveryPlan::latestRow(rt::Transaction &history, const Category &category, const QString &personno,

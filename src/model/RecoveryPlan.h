@@ -7,8 +7,9 @@
 #include <QString>
 
 namespace rt {
+class DataStore;
 class Transaction;
-}
+} // namespace rt
 
 namespace model {
 
@@ -41,6 +42,10 @@ public:
     // The live record of the category with that key (a household by RprNo, a person by
     // PersonNo, a related record by personno), on the live connection.
     static LiveState liveState(rt::Transaction &live, const Category &category, const QString &key);
+    // Makes `current` the category's live target over the one record of a key, the key bound as
+    // the retrieve's argument: then current.Retrieve({key}). False (current unchanged) when the
+    // category has no live target.
+    static bool selectLiveRecord(rt::DataStore &current, const Category &category, rt::Transaction &live);
 
     // The row a person's cascade moves from one related history table: the first row (lowest
     // surrogate key) of the person's latest SaveTime there. A null hisid when the person has no

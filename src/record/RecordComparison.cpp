@@ -3,6 +3,7 @@
 #include "host/QueryCondition.h"
 #include "host/SchemaCatalogue.h"
 #include "model/CategoryTable.h"
+#include "model/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"
@@ -20,12 +21,9 @@ QList<RecordComparison::Field> RecordComparison::compare(const rt::DataStore &hi
     const model::Category *category = model::CategoryTable::byHistoryGrid(object);
     const host::TableDef *table = category ? host::SchemaCatalogue::byStem(category->stem) : nullptr;
     rt::DataStore current;
-    if (table && current.SetDataObject(category->singleRowTarget) == 1) {
+    if (table && model::RecoveryPlan::selectLiveRecord(current, *category, live)) {
         const QString key = history.GetItemString(row, table->keyColumn);
-        current.SetSQLSelect(current.GetSQLSelect() + QStringLiteral(" WHERE ") + rt::sqlIdentifier(table->keyColumn)
-                             + QStringLiteral(" = ") + rt::sqlQuote(key));
-        current.SetTransObject(&live);
-        const long rows = key.isNull() ? 0 : current.Retrieve();
+        const long rows = key.isNull() ? 0 : current.Retrieve({rt::Value(key)});
         if (rows < 0)
             readError = live.SQLErrText().isEmpty() ? current.lastError() : live.SQLErrText();
         liveFound = rows >= 1;

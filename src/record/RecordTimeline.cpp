@@ -3,6 +3,7 @@
 #include "host/QueryCondition.h"
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
+#include "model/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"
@@ -59,9 +60,7 @@ RecordTimeline RecordTimeline::load(const model::Category &category, const QStri
 
     rt::DataStore current;
     long liveRows = 0;
-    if (current.SetDataObject(category.singleRowTarget) == 1) {
-        current.SetSQLSelect(current.GetSQLSelect() + where);
-        current.SetTransObject(&live);
+    if (model::RecoveryPlan::selectLiveRecord(current, category, live)) {
         liveRows = current.Retrieve({rt::Value(key)});
         if (liveRows < 0 && t.error.isEmpty())
             t.error = live.SQLErrText().isEmpty() ? current.lastError() : live.SQLErrText();

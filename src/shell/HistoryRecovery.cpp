@@ -212,13 +212,13 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
                                                       "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
                                        {ls_personno}, ls_issave);
     if (found == -1)
-        return tx.fail(host::LockHint::add("读取个人历史信息失败", sqlca) + QStringLiteral("\r\n") + sqlca.SQLErrText());
+        return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取个人历史信息失败"), &sqlca));
     if (found != 0 || ls_issave[0].isNull() || ls_issave[0].string().trimmed() != QLatin1String("6"))
         return true;
     const model::Category *person = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
     const model::LiveState before = model::RecoveryPlan::liveState(sqlca, *person, ls_personno);
     if (before.unknown())
-        return tx.fail(host::LockHint::add("读取现有人口信息失败", sqlca) + QStringLiteral("\r\n") + before.error);
+        return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取现有人口信息失败"), &sqlca, QString(), before.error));
     const bool wasLive = before.present();
     rt::DeclaredProcedure dp_delperson(sqlca, QStringLiteral("proc_JustifyDelPerson @as_personno = :ls_personno"));
     dp_delperson.execute({{QStringLiteral("ls_personno"), rt::Value(ls_personno)}});
@@ -227,7 +227,7 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     dp_delperson.close();
     const model::LiveState after = model::RecoveryPlan::liveState(sqlca, *person, ls_personno);
     if (after.unknown())
-        return tx.fail(host::LockHint::add("读取现有人口信息失败", sqlca) + QStringLiteral("\r\n") + after.error);
+        return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取现有人口信息失败"), &sqlca, QString(), after.error));
     if (!wasLive && after.present())
         tx.addDetail(QString::fromUtf8("人员 %1 按最近的历史记录重新加入现有信息").arg(ls_personno));
     return true;

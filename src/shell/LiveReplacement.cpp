@@ -6,7 +6,6 @@
 #include "host/SchemaCatalogue.h"
 #include "host/ui/Globals.h"
 #include "model/Category.h"
-#include "host/LockHint.h"
 #include "model/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
@@ -16,16 +15,10 @@ namespace hm {
 
 namespace {
 
-// The step's message (with the lock hint when another operator was in the way), the database's
-// reason and the caller's context, a line each. Made before the failed transaction is rolled back.
-QString told(const char *message, const rt::Transaction *failed, const QString &context)
+// RecoveryTransaction::failureText for the steps' own messages.
+QString told(const char *message, const rt::Transaction *failed, const QString &context, const QString &own = QString())
 {
-    QString text = failed ? host::LockHint::add(message, *failed) : QString::fromUtf8(message);
-    if (failed && !failed->SQLErrText().trimmed().isEmpty())
-        text += QStringLiteral("\r\n") + failed->SQLErrText().trimmed();
-    if (!context.isEmpty())
-        text += QStringLiteral("\r\n") + context;
-    return text;
+    return RecoveryTransaction::failureText(QString::fromUtf8(message), failed, context, own);
 }
 
 } // namespace
@@ -47,16 +40,8 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
         return tx.fail(sqlca.SQLCode() == 100 ? told("现有记录已被其他操作员删除，未作替换。请重新恢复。", nullptr, context)
                                               : told("锁定现有记录失败，未作替换", &sqlca, context));
     rt::DataStore current;
-    current.SetDataObject(category.singleRowTarget);
-    current.SetSQLSelect(current.GetSQLSelect() + QStringLiteral(" WHERE ") + keyColumn + QStringLiteral(" = ")
-                         + rt::sqlQuote(key));
-    current.SetTransObject(&sqlca);
-    if (current.Retrieve() != 1) {
-        QString text = told("读取现有记录失败，未作替换", &sqlca, context);
-        if (sqlca.SQLErrText().isEmpty() && !current.lastError().isEmpty())
-            text += QStringLiteral("\r\n") + current.lastError();
-        return tx.fail(text);
-    }
+    if (!model::RecoveryPlan::selectLiveRecord(current, category, sqlca) || current.Retrieve({rt::Value(key)}) != 1)
+        return tx.fail(told("读取现有记录失败，未作替换", &sqlca, context, current.lastError()));
 
     // 2. The present state was saved before the recovery began: it must still be the state held.
     const QList<rt::Value> *saved = tx.savedState(category, key);

@@ -39,14 +39,6 @@ std::unique_ptr<rt::DataStore> storeFor(RecoveryTransaction &tx, const QString &
     return ds;
 }
 
-// The reason of a failed read: the database's text, or the DataStore's own.
-QString readFailure(const QString &message, const rt::Transaction &t, const QString &own)
-{
-    QString text = host::LockHint::add(message, t);
-    const QString why = !t.SQLErrText().trimmed().isEmpty() ? t.SQLErrText().trimmed() : own;
-    return why.isEmpty() ? text : text + QStringLiteral("\r\n") + why;
-}
-
 } // namespace
 
 bool RecoveryCascades::wf_rprrecovery(const QString &ls_rprno, RecoveryTransaction &tx)
@@ -59,7 +51,7 @@ bool RecoveryCascades::wf_rprrecovery(const QString &ls_rprno, RecoveryTransacti
         return false;
     const long ll_count = lds_hisperson->Retrieve();
     if (ll_count < 0)
-        return tx.fail(readFailure(QString::fromUtf8("读取个人历史信息失败"), sqlca, lds_hisperson->lastError()));
+        return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取个人历史信息失败"), &sqlca, QString(), lds_hisperson->lastError()));
     const model::Category *person = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
     QSet<QString> handled;
     QStringList kept;
@@ -89,7 +81,7 @@ bool RecoveryCascades::wf_rprrecovery(const QString &ls_rprno, RecoveryTransacti
                                          "and (issave is null or issave <> ?)"),
                           {ls_personno, ls_rprno, model::RecoveryPlan::replacedCode()})
             == -1)
-            return tx.fail(readFailure(QString::fromUtf8("删除个人历史信息失败!"), sqlca, QString()));
+            return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("删除个人历史信息失败!"), &sqlca));
         tx.moved(person->historyTable, sqlca.SQLNRows());
     }
     if (!kept.isEmpty())
@@ -108,8 +100,8 @@ bool RecoveryCascades::wf_personrecovery(const QString &ls_personno, RecoveryTra
         rt::Value hisid;
         QString error;
         if (!model::RecoveryPlan::latestRow(sqlca, *category, ls_personno, hisid, error, tx.copiesIn(T)))
-            return tx.fail(host::LockHint::add(QString::fromUtf8("读取%1历史信息失败").arg(category->tabText), sqlca)
-                           + QStringLiteral("\r\n") + error);
+            return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取%1历史信息失败").arg(category->tabText),
+                                                            &sqlca, QString(), error));
         if (hisid.isNull())
             continue;
         const QString ls_sql = QStringLiteral("select * from %1 where hisid = %2").arg(rt::sqlIdentifier(T), rt::sqlLiteral(hisid));
@@ -119,15 +111,15 @@ bool RecoveryCascades::wf_personrecovery(const QString &ls_personno, RecoveryTra
             return false;
         const long found = history->Retrieve();
         if (found < 0)
-            return tx.fail(readFailure(QString::fromUtf8("读取%1历史信息失败").arg(category->tabText), sqlca,
-                                       history->lastError()));
+            return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取%1历史信息失败").arg(category->tabText), &sqlca,
+                                                            QString(), history->lastError()));
         if (found == 0)
             continue; // nothing to move, so nothing is deleted
         history->SetRow(1);
         const model::LiveState live = model::RecoveryPlan::liveState(sqlca, *category, ls_personno);
         if (live.unknown())
-            return tx.fail(host::LockHint::add(QString::fromUtf8("读取现有%1失败").arg(category->tabText), sqlca)
-                           + QStringLiteral("\r\n") + live.error);
+            return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取现有%1失败").arg(category->tabText), &sqlca,
+                                                            QString(), live.error));
         const QString context = QString::fromUtf8("（%1，人员编号 %2）").arg(category->tabText, ls_personno);
         if (live.present()) {
             if (!LiveReplacement::replace(*history, 1, *category, tx, context))

@@ -29,6 +29,18 @@ rt::Transaction &RecoveryTransaction::sqlca() const
     return host::g().sqlca;
 }
 
+QString RecoveryTransaction::failureText(const QString &message, const rt::Transaction *failed, const QString &context,
+                                         const QString &own)
+{
+    QString text = failed ? host::LockHint::add(message, *failed) : message;
+    const QString why = failed && !failed->SQLErrText().trimmed().isEmpty() ? failed->SQLErrText().trimmed() : own.trimmed();
+    if (!why.isEmpty())
+        text += QStringLiteral("\r\n") + why;
+    if (!context.isEmpty())
+        text += QStringLiteral("\r\n") + context;
+    return text;
+}
+
 namespace {
 
 QString savedKey(const model::Category &category, const QString &key)
@@ -47,16 +59,10 @@ bool RecoveryTransaction::saveStates(const QList<Replaced> &records)
         if (!table || m_saved.contains(savedKey(*r.category, r.key)))
             continue;
         rt::DataStore current;
-        current.SetDataObject(r.category->singleRowTarget);
-        current.SetSQLSelect(current.GetSQLSelect() + QStringLiteral(" WHERE ") + rt::sqlIdentifier(table->keyColumn)
-                             + QStringLiteral(" = ") + rt::sqlQuote(r.key));
-        current.SetTransObject(&live);
-        if (current.Retrieve() != 1) {
-            QString text = host::LockHint::add("读取现有记录失败，未作替换", live);
-            const QString why = !live.SQLErrText().trimmed().isEmpty() ? live.SQLErrText().trimmed() : current.lastError();
-            if (!why.isEmpty())
-                text += QStringLiteral("\r\n") + why;
-            text += QString::fromUtf8("\r\n（%1，编号 %2）").arg(r.category->tabText, r.key);
+        if (!model::RecoveryPlan::selectLiveRecord(current, *r.category, live) || current.Retrieve({rt::Value(r.key)}) != 1) {
+            const QString text = failureText(QString::fromUtf8("读取现有记录失败，未作替换"), &live,
+                                             QString::fromUtf8("（%1，编号 %2）").arg(r.category->tabText, r.key),
+                                             current.lastError());
             withdrawCopies();
             return fail(text);
         }
@@ -74,9 +80,7 @@ bool RecoveryTransaction::saveStates(const QList<Replaced> &records)
         copy.SetItem(row, host::TableDef::saveTimeColumn(), rt::Value(rt::DateTime::currentDateTime()));
         copy.SetItem(row, QStringLiteral("issave"), rt::Value(model::RecoveryPlan::replacedCode()));
         if (copy.Update() != 1 || photosqlca.commit() != 0) {
-            QString text = host::LockHint::add("保存现有记录到历史信息时失败，现有记录未被替换", photosqlca);
-            if (!photosqlca.SQLErrText().trimmed().isEmpty())
-                text += QStringLiteral("\r\n") + photosqlca.SQLErrText().trimmed();
+            const QString text = failureText(QString::fromUtf8("保存现有记录到历史信息时失败，现有记录未被替换"), &photosqlca);
             photosqlca.rollback();
             withdrawCopies();
             return fail(text);
@@ -121,14 +125,8 @@ bool RecoveryTransaction::takeFromHistory(const QString &historyTable, const rt:
 {
     rt::Transaction &t = sqlca();
     const QString sql = QStringLiteral("DELETE FROM %1 WHERE hisid = ?").arg(rt::sqlIdentifier(historyTable));
-    if (t.execute(sql, {hisid}) == -1) {
-        QString text = host::LockHint::add(failure, t);
-        if (!t.SQLErrText().trimmed().isEmpty())
-            text += QStringLiteral("\r\n") + t.SQLErrText().trimmed();
-        if (!context.isEmpty())
-            text += QStringLiteral("\r\n") + context;
-        return fail(text);
-    }
+    if (t.execute(sql, {hisid}) == -1)
+        return fail(failureText(failure, &t, context));
     if (t.SQLNRows() < 1) {
         // The row the operator chose is gone: it leaves the grid. A dependant's row that went
         // meanwhile ends the recovery like any failed step.

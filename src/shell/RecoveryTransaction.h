@@ -37,6 +37,13 @@ public:
 
     rt::Transaction &sqlca() const;
 
+    // A failed step as the operator reads it, a line each: the message (with the hint of another
+    // operator's lock or a lost connection when `failed` is the transaction that failed), the
+    // database's reason (else `own`, a DataStore's), the context. Made before the failed
+    // transaction is rolled back (the rollback clears its error).
+    static QString failureText(const QString &message, const rt::Transaction *failed, const QString &context = QString(),
+                               const QString &own = QString());
+
     // The live records the recovery will replace, each by its category and key.
     struct Replaced
     {

@@ -1,4 +1,5 @@
 #include "ModuleFixture.h"
+#include "Faults.h"
 
 #include "host/Journal.h"
 #include "host/SchemaCatalogue.h"
@@ -154,10 +155,7 @@ TEST_F(JournalTest, ADeletionWhoseEntryCannotBeWrittenDoesNotHappen)
     const long rows = dw->RowCount();
     dw->SetRow(3);
     const Value hisid = dw->dataStore().GetItem(3, "hisid");
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("hm_journal");
-    fault.code = 13;
-    fault.text = QStringLiteral("database or disk is full");
+    const rt::InjectedFault fault = fullAt("hm_journal");
     host::g().photosqlca.injectFault(fault);
     op.answer(1);
     frame->ue_del(1);
@@ -188,8 +186,7 @@ TEST_F(JournalTest, ABatchWhoseEntryCannotBeWrittenDeletesNothing)
 {
     click("p_womaninfo");
     const long all = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo"));
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("hm_journal");
+    const rt::InjectedFault fault = fullAt("hm_journal");
     host::g().photosqlca.injectFault(fault);
     batchByDates(rt::fn::RelativeDate(rt::fn::Today(), -600).toString(QStringLiteral("yyyy-MM-dd")),
                  rt::fn::Today().toString(QStringLiteral("yyyy-MM-dd")));
@@ -286,8 +283,7 @@ TEST_F(JournalTest, ARecoveryWritesItsEntryWithTheLiveChangeOrNotAtAll)
     const QString elderNo = dw->GetItemString(1, "personno");
     QList<Value> before{Value::null(rt::ValueType::String)};
     host::g().sqlca.selectInto(QStringLiteral("SELECT health FROM sv_elderinfo WHERE personno = ?"), {elderNo}, before);
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("hm_journal");
+    const rt::InjectedFault fault = fullAt("hm_journal");
     host::g().sqlca.injectFault(fault);
     op.onNextResponseWindow(respond);
     op.answer(1);
@@ -335,8 +331,7 @@ TEST_F(JournalTest, ARecoveryWithItsDependantsCountsTheRowsItMoved)
 // when the entry cannot be written, no table changes and one failure entry is written.
 TEST_F(JournalTest, HouseholdChangesWhoseEntryCannotBeWrittenDoNotHappen)
 {
-    rt::InjectedFault fault;
-    fault.sqlContains = QStringLiteral("hm_journal");
+    const rt::InjectedFault fault = fullAt("hm_journal");
     click("p_rprinfo");
     rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
     dw->SetRow(1);

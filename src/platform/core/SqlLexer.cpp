@@ -39,6 +39,13 @@ int stringEnd(const QString &sql, int from, bool backslashEscapes)
     return n - 1;
 }
 
+QString outOfRange()
+{
+    return QStringLiteral("placeholder number out of range: a statement may number its placeholders from 1 to %1, "
+                          "and no higher than it has characters")
+        .arg(SqlLexer::MaxPlaceholder);
+}
+
 // A placeholder's number; 0 for one too long to be a number at all (out of range either way).
 int placeholderNumber(const QString &digits)
 {
@@ -71,9 +78,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
         if (k < 1 || k > highest) {
             // The statement is refused as a whole, so what is written in its place does not matter.
             if (st.error.isEmpty())
-                st.error = QStringLiteral("placeholder number out of range: a statement may number its placeholders "
-                                          "from 1 to %1, and no higher than it has characters")
-                               .arg(MaxPlaceholder);
+                st.error = outOfRange();
             out += QLatin1Char('$') + QString::number(k);
             return;
         }
@@ -207,9 +212,7 @@ SqlLexer::Statement SqlLexer::first(const QString &sql)
     }
     st.tail = i;
     if (st.error.isEmpty() && st.parameterCount > st.tail)
-        st.error = QStringLiteral("placeholder number out of range: a statement may number its placeholders "
-                                  "from 1 to %1, and no higher than it has characters")
-                       .arg(MaxPlaceholder);
+        st.error = outOfRange();
     // A statement of comments only is no statement.
     if (st.keyword.isEmpty() && !opensWithParenthesis)
         out.clear();
