@@ -12,7 +12,7 @@ GRANT USAGE ON ALL SEQUENCES IN SCHEMA live, history TO :"role";
 -- The maintenance journal is only ever appended to and read, and its number, time and operator
 -- are the server's: an operator inserts the other columns only.
 REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON history.hm_journal FROM :"role";
-GRANT INSERT (login, action, category, reckey, counts, outcome, detail) ON history.hm_journal TO :"role";
+GRANT INSERT (login, action, category, reckey, counts, outcome, detail, token) ON history.hm_journal TO :"role";
 REVOKE EXECUTE ON ALL FUNCTIONS IN SCHEMA live, history FROM PUBLIC;
 GRANT EXECUTE ON FUNCTION history.proc_delrpr(varchar), history.proc_delperson(varchar),
     history.proc_delrprscope(integer, timestamp, timestamp), live.proc_justifydelperson(varchar) TO :"role";

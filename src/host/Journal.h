@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QUuid>
 #include <utility>
 
 namespace rt {
@@ -29,17 +30,33 @@ public:
         Counts counts;
         QString outcome;  // "成功" or "失败"
         QString detail;   // the batch's mode and dates, a failure's reason
+        // The entry's own mark: after a COMMIT whose outcome is not known, finding the entry by
+        // it tells whether the change was saved.
+        QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
     };
+
+    // What the register holds after a change failed somewhere: the change was saved (its entry
+    // is there), not saved (its entry is not), or that could not be read.
+    enum class Outcome { Saved, NotSaved, Unknown };
 
     static QString table() { return QStringLiteral("hm_journal"); }
     static QString createFilesSql();  // IF NOT EXISTS: also for registers made before the journal
     static QString createServerSql(); // in the history schema, IF NOT EXISTS
+    // The journal's token column and its index, for a file made before entries carried it.
+    static QStringList upgradeFilesSql();
+    static QString createServerIndexSql();
 
     // Appends the entry in t's present transaction (opening one); 0, or -1 with t's error.
     static int append(rt::Transaction &t, const Entry &entry);
     // A failed change's entry, in a transaction of its own after the change was rolled back;
     // when even that cannot be written, nothing more can be done (0 or -1).
     static int appendFailure(rt::Transaction &t, Entry entry, const QString &why);
+    // After a statement, a COMMIT or the answer to a COMMIT failed in the change whose entry is
+    // `entry` (appended in the change's own transaction): ends whatever is still open on t
+    // (connecting again when the connection was lost) and reads from the register whether the
+    // entry, and so the change, is there. Unknown, with the reason in `error`, when the register
+    // cannot be read now. Nothing is ever told as saved or as undone without this answer.
+    static Outcome settle(rt::Transaction &t, const Entry &entry, QString &error);
     // Opens t's write transaction so that counts read next and the change made after them see
     // the same rows, for a change (a procedure) that cannot report its own counts: on the server
     // at REPEATABLE READ, where a concurrent change to those rows fails the change as a conflict;

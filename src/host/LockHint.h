@@ -17,10 +17,14 @@ public:
     // Call before the failed transaction is rolled back (the rollback clears its result).
     static QString add(const QString &message, const rt::Transaction &failed);
     static QString add(const char *message, const rt::Transaction &failed) { return add(QString::fromUtf8(message), failed); }
-    static QString text() { return QString::fromUtf8("另一位操作员正在修改这些记录，请稍后再试。"); }
-    static QString lostText()
+    static QString text() { return QString::fromUtf8("另一位操作员或其他程序正在修改这些记录，请稍后再试。"); }
+    // The connection broke. Whether the change was saved is told apart, once the register has
+    // been read again (Journal::settle).
+    static QString lostText() { return QString::fromUtf8("与数据库服务器的连接已断开，下一次操作时将重新连接。"); }
+    // After a failure, when the register could not be read to find out what it now holds.
+    static QString unknownText()
     {
-        return QString::fromUtf8("与数据库服务器的连接已断开，这次操作的结果不明，请重新检索核对；下一次操作时将重新连接。");
+        return QString::fromUtf8("现在无法读取人口信息库，不能确定这次操作是否已经保存。请稍后重新检索，并在“操作记录”中核对。");
     }
 };
 

@@ -114,10 +114,10 @@ QStringList PgSchema::procedureStatements()
         values << (c.name == QLatin1String("issave") ? QStringLiteral("'0'") : lower(c.name));
     }
     out << QStringLiteral(
-               "CREATE FUNCTION live.proc_justifydelperson(as_personno varchar DEFAULT NULL) RETURNS integer LANGUAGE plpgsql AS $$\n"
+               "CREATE OR REPLACE FUNCTION live.proc_justifydelperson(as_personno varchar DEFAULT NULL) RETURNS integer LANGUAGE plpgsql AS $$\n"
                "DECLARE v_hisid bigint; v_issave varchar;\nBEGIN\n"
                "  SELECT hisid, issave INTO v_hisid, v_issave FROM history.th_ge_personinfo WHERE personno = as_personno\n"
-               "    ORDER BY savetime DESC, hisid DESC LIMIT 1;\n"
+               "    AND (issave IS NULL OR issave <> '4') ORDER BY savetime DESC, hisid DESC LIMIT 1;\n"
                "  IF NOT FOUND OR v_issave IS NULL OR trim(v_issave) <> '6' THEN RETURN 0; END IF;\n"
                "  IF EXISTS (SELECT 1 FROM live.ge_personinfo WHERE personno = as_personno) THEN RETURN 0; END IF;\n"
                "  INSERT INTO live.ge_personinfo (%1) SELECT %2 FROM history.th_ge_personinfo WHERE hisid = v_hisid;\n"
@@ -136,7 +136,7 @@ QStringList PgSchema::createStatements()
         out << liveTableSql(t) << historyTableSql(t);
         out << historyIndexes(t);
     }
-    out << Journal::createServerSql();
+    out << Journal::createServerSql() << Journal::createServerIndexSql();
     out << procedureStatements();
     return out;
 }

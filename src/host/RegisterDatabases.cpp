@@ -111,6 +111,16 @@ QString aboutFile(const char *text, const QString &path)
 
 } // namespace
 
+bool RegisterDatabases::inWalMode(const QString &path)
+{
+    // The header's read and write versions are 2 in WAL mode, 1 with a rollback journal.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.startsWith("SQLite format 3") && header[18] == 2;
+}
+
 QString RegisterDatabases::lockedText(const QString &path)
 {
     return aboutFile("%1 正被另一个程序锁定（该程序正在写入），现在不能修改。请等它写完或关闭它，然后再启动本程序。\n"
@@ -175,10 +185,21 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
     QString text;
     if (checkNotReadOnly(livePath, text) != 0 || checkNotReadOnly(historyPath, text) != 0)
         return fail(text);
+    // A file that another program holds open in WAL mode cannot be switched to the rollback
+    // journal that makes a change of both files atomic (SQLite's busy code then).
+    auto openFailure = [&](const rt::Transaction &t) {
+        const bool live = inWalMode(livePath);
+        if ((t.SQLDBCode() & 0xff) != 5 || (!live && !inWalMode(historyPath)))
+            return t.SQLErrText();
+        return aboutFile("%1 正被另一个程序以旧的方式（WAL）打开着，无法换成能让两个文件一同保存的日志方式。请关闭那个程序，然后再启动本程序。\n"
+                         "%1 is open in another program that keeps it in WAL mode, so it cannot be switched to the rollback "
+                         "journal that saves a change of both files at once. Close that program, then start histmaint again.",
+                         live ? livePath : historyPath);
+    };
     if (sqlca.connect() != 0)
-        return fail(sqlca.SQLErrText());
+        return fail(openFailure(sqlca));
     if (photosqlca.connect() != 0)
-        return fail(photosqlca.SQLErrText());
+        return fail(openFailure(photosqlca));
     if (checkRole(sqlca, QStringLiteral("main"), QStringLiteral("live"), livePath, text) != 0
         || checkRole(sqlca, sqlca.AttachSchema, QStringLiteral("history"), historyPath, text) != 0
         || checkRole(photosqlca, QStringLiteral("main"), QStringLiteral("history"), historyPath, text) != 0)
@@ -187,15 +208,25 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
     // (sqlca's write transaction takes the attached history file too).
     if (checkWritable(photosqlca, historyPath, text) != 0 || checkWritable(sqlca, livePath, text) != 0)
         return fail(text);
-    // Registers made before the journal get it now; one that has it is not written at all.
-    QList<rt::Value> hasJournal{rt::Value::null(rt::ValueType::Long)};
-    if (photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'hm_journal'"), {},
-                              hasJournal)
-            != 0
-        || (hasJournal[0].longValue() == 0
-            && (photosqlca.executeImmediate(Journal::createFilesSql()) == -1 || photosqlca.commit() != 0))) {
+    // Registers made before the journal get it now, those made before its entries carried a
+    // token get the column; one that has both is not written at all.
+    QList<rt::Value> has{rt::Value::null(rt::ValueType::Long), rt::Value::null(rt::ValueType::Long)};
+    bool ok = photosqlca.selectInto(QStringLiteral("SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
+                                                   "'hm_journal'), (SELECT count(*) FROM pragma_table_info('hm_journal') WHERE "
+                                                   "name = 'token')"),
+                                    {}, has)
+              == 0;
+    if (ok && has[0].longValue() == 0)
+        ok = photosqlca.executeImmediate(Journal::createFilesSql()) != -1 && photosqlca.commit() == 0;
+    else if (ok && has[1].longValue() == 0) {
+        for (const QString &sql : Journal::upgradeFilesSql())
+            ok = ok && photosqlca.executeImmediate(sql) != -1;
+        ok = ok && photosqlca.commit() == 0;
+    }
+    if (!ok) {
+        const QString why = photosqlca.SQLErrText();
         photosqlca.rollback();
-        return fail(QStringLiteral("%1: cannot make the journal table: %2").arg(historyPath, photosqlca.SQLErrText()));
+        return fail(QStringLiteral("%1: cannot make the journal table: %2").arg(historyPath, why));
     }
     HostProcedures::registerLiveProcedures(sqlca);
     HostProcedures::registerHistoryProcedures(photosqlca);
@@ -276,12 +307,15 @@ int RegisterDatabases::connectServer(const QString &conninfo, rt::Transaction &s
     // Without the journal every change would be refused: a register made before it is told so
     // now, with what its owner runs.
     QList<rt::Value> journal{rt::Value::null(rt::ValueType::Boolean)};
-    if (photosqlca.selectInto(QStringLiteral("SELECT to_regclass('history.hm_journal') IS NOT NULL AND "
-                                             "has_any_column_privilege('history.hm_journal', 'INSERT')"),
+    // Its entries carry a token (by which a change whose COMMIT went unanswered is found); a
+    // register made before that is upgraded by the same script.
+    if (photosqlca.selectInto(QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = "
+                                             "to_regclass('history.hm_journal') AND attname = 'token' AND NOT attisdropped) "
+                                             "THEN has_column_privilege('history.hm_journal', 'token', 'INSERT') ELSE false END"),
                               {}, journal)
             != 0
         || !journal[0].boolean())
-        return fail(QString::fromUtf8("服务器上的人口信息库没有可写的操作记录表 history.hm_journal。请库的所有者运行 "
+        return fail(QString::fromUtf8("服务器上的人口信息库的操作记录表 history.hm_journal 不存在、不可写或不是最新的。请库的所有者运行 "
                                       "scripts/journal-upgrade.sql（并对操作员角色再运行 scripts/operator-role.sql）。"));
     return 0;
 }

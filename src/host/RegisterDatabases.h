@@ -20,7 +20,8 @@ public:
     // Makes the two files with every table and index. Refuses to touch a file that exists.
     static int create(const QString &livePath, const QString &historyPath, QString &errorText);
 
-    // Connects both transactions, checks that each file is the register file it should be and
+    // Connects both transactions (a file made in WAL mode is switched to the rollback journal,
+    // which needs that no other program has it open), checks that each file is the register file it should be and
     // that it can be written now (not read-only, not held locked by another program), and
     // registers the stored procedures. On failure both are left disconnected and nothing in
     // either file has changed; errorText says which file and why, in Chinese and English.
@@ -46,6 +47,8 @@ private:
     // transaction makes it wait the busy timeout and fail.
     static int checkWritable(rt::Transaction &t, const QString &path, QString &errorText);
     static QString lockedText(const QString &path);
+    // Whether a register file was last written in WAL mode (its header says so).
+    static bool inWalMode(const QString &path);
     static QString readOnlyText(const QString &path);
     static int checkRole(rt::Transaction &t, const QString &schema, const QString &role, const QString &path,
                          QString &errorText);

@@ -41,27 +41,18 @@ bool RecoveryPlan::selectLiveRecord(rt::DataStore &current, const Category &cate
 }
 
 bool RecoveryPlan::latestRow(rt::Transaction &history, const Category &category, const QString &personno,
-                             rt::Value &hisid, QString &error, const QList<rt::Value> &excluded)
+                             rt::Value &hisid, QString &error)
 {
     hisid = rt::Value::null(rt::ValueType::Long);
     // The latest snapshot is matched in SQL, so a SaveTime stored in any form the database
     // accepts still compares equal to its own maximum.
     const QString T = rt::sqlIdentifier(category.historyTable);
-    QString passOver;
-    QList<rt::Value> params{personno};
-    if (!excluded.isEmpty()) {
-        QStringList marks;
-        for (qsizetype i = 0; i < excluded.size(); ++i)
-            marks << QStringLiteral("?");
-        passOver = QStringLiteral(" AND hisid NOT IN (%1)").arg(marks.join(QStringLiteral(", ")));
-        params << excluded;
-    }
-    params << personno << excluded;
+    const QString snapshot = QStringLiteral("personno = ? AND (issave IS NULL OR issave <> ?)");
     QList<rt::Value> into{rt::Value::null(rt::ValueType::Long)};
-    const int rc = history.selectInto(QStringLiteral("SELECT min(hisid) FROM %1 WHERE personno = ?%2 AND SaveTime = "
-                                                     "(SELECT max(SaveTime) FROM %1 WHERE personno = ?%2)")
-                                          .arg(T, passOver),
-                                      params, into);
+    const int rc = history.selectInto(QStringLiteral("SELECT min(hisid) FROM %1 WHERE %2 AND SaveTime = "
+                                                     "(SELECT max(SaveTime) FROM %1 WHERE %2)")
+                                          .arg(T, snapshot),
+                                      {personno, replacedCode(), personno, replacedCode()}, into);
     if (rc == -1) {
         error = history.SQLErrText();
         return false;
@@ -108,6 +99,62 @@ bool RecoveryPlan::householdPersons(rt::Transaction &history, const QString &rpr
         error = history.SQLErrText();
     cur.close();
     return rc != -1;
+}
+
+bool RecoveryPlan::householdMembers(rt::Transaction &history, rt::Transaction &live, const QString &rprno,
+                                   QList<MemberPlan> &out, QString &error)
+{
+    QStringList persons;
+    if (!householdPersons(history, rprno, persons, error))
+        return false;
+    const Category *person = CategoryTable::byStem(QStringLiteral("ge_personinfo"));
+    for (const QString &personno : persons) {
+        MemberPlan m;
+        m.personno = personno;
+        // The member's latest row in this household, and the latest that is a snapshot (a copy
+        // of a replaced live state, issave 4, is not).
+        QList<rt::Value> latest{rt::Value::null(rt::ValueType::String)};
+        QList<rt::Value> snapshot{rt::Value::null(rt::ValueType::Long), rt::Value::null(rt::ValueType::String)};
+        int found = history.selectInto(QStringLiteral("SELECT personname FROM th_ge_personinfo WHERE PersonNo = ? AND RprNo = ? "
+                                                      "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
+                                       {personno, rprno}, latest);
+        if (found != -1)
+            found = history.selectInto(QStringLiteral("SELECT hisid, issave FROM th_ge_personinfo WHERE PersonNo = ? AND RprNo = ? "
+                                                      "AND (issave IS NULL OR issave <> ?) ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
+                                       {personno, rprno, replacedCode()}, snapshot);
+        if (found == -1) {
+            error = QStringLiteral("%1：%2").arg(personno, history.SQLErrText());
+            return false;
+        }
+        m.name = latest[0].isNull() ? QString() : latest[0].string();
+        const LiveState state = liveState(live, *person, personno);
+        if (state.unknown()) {
+            error = QString::fromUtf8("%1（%2）：%3").arg(m.name, personno, state.error);
+            return false;
+        }
+        if (state.present()) {
+            m.fate = MemberPlan::Live;
+        } else if (found == 0 && !snapshot[1].isNull() && snapshot[1].string().trimmed() == QLatin1String("5")) {
+            m.fate = MemberPlan::Back;
+            m.snapshot = snapshot[0];
+        }
+        out << m;
+    }
+    return true;
+}
+
+QString RecoveryPlan::membersText(const QStringList &back, const QStringList &live, const QStringList &kept)
+{
+    QStringList parts;
+    if (!back.isEmpty())
+        parts << QString::fromUtf8("随户注销的人员恢复到现有人口信息 %1 人：%2").arg(back.size()).arg(back.join(QString::fromUtf8("、")));
+    if (!live.isEmpty())
+        parts << QString::fromUtf8("已在现有人口信息中的人员 %1 人，删除其在本户的个人历史信息：%2")
+                     .arg(live.size())
+                     .arg(live.join(QString::fromUtf8("、")));
+    if (!kept.isEmpty())
+        parts << QString::fromUtf8("保留全部历史信息的人员 %1 人：%2").arg(kept.size()).arg(kept.join(QString::fromUtf8("、")));
+    return parts.isEmpty() ? QString::fromUtf8("户中没有人员的历史信息") : parts.join(QString::fromUtf8("；"));
 }
 
 } // namespace model

@@ -34,6 +34,21 @@ struct PlannedMove
     LiveState live;        // Present: the row replaces the live record; Absent: it is inserted
 };
 
+// A person of a household's person history, and what the household cascade does with them.
+struct MemberPlan
+{
+    enum Fate {
+        Live, // in the live register: related records recovered, this household's person history deleted
+        Back, // not live, cancelled with the household (the latest snapshot in it has issave 5): comes
+              // back into the live register from that snapshot, then as Live
+        Kept  // not live and not cancelled with the household: every row of their history stays
+    };
+    QString personno;
+    QString name;       // as the latest row in the household names them
+    Fate fate = Kept;
+    rt::Value snapshot; // Back: the hisid of the snapshot the person comes back from
+};
+
 // What a recovery will do, read before anything is written. The recovery prompt counts with
 // these functions and the cascades move with them, so the counts are what the cascades do.
 class RecoveryPlan
@@ -48,12 +63,11 @@ public:
     static bool selectLiveRecord(rt::DataStore &current, const Category &category, rt::Transaction &live);
 
     // The row a person's cascade moves from one related history table: the first row (lowest
-    // surrogate key) of the person's latest SaveTime there. A null hisid when the person has no
-    // row in the table; false with the reason when the read failed.
-    // Rows listed in `excluded` (by hisid) are passed over: a recovery's own copies of the live
-    // states it replaces are not snapshots to recover.
+    // surrogate key) of the person's latest SaveTime there. Copies of replaced live states
+    // (issave 4) are passed over: they are kept states, not snapshots to recover. A null hisid
+    // when the person has no such row in the table; false with the reason when the read failed.
     static bool latestRow(rt::Transaction &history, const Category &category, const QString &personno, rt::Value &hisid,
-                          QString &error, const QList<rt::Value> &excluded = {});
+                          QString &error);
 
     // The person cascade's moves, in cascade order, each with where it arrives. False with the
     // reason when a read failed (the moves found so far are kept in out).
@@ -62,6 +76,15 @@ public:
 
     // The persons of a household's person history, each once, in the order of their first row.
     static bool householdPersons(rt::Transaction &history, const QString &rprno, QStringList &out, QString &error);
+    // Those persons with their fates, in the same order. False with the reason ("姓名（编号）：…")
+    // when a read failed (nothing is then to be done: a fate unknown is no fate).
+    static bool householdMembers(rt::Transaction &history, rt::Transaction &live, const QString &rprno,
+                                 QList<MemberPlan> &out, QString &error);
+
+    // A household cascade's members in words, a group each (who comes back, whose person
+    // history is deleted without moving, who keeps everything): the journal entry's detail and
+    // the recovery prompt's counts say it alike. Each list holds "姓名（人员编号）".
+    static QString membersText(const QStringList &back, const QStringList &live, const QStringList &kept);
 
     // The issave code of a history row that holds the live state a replacement overwrote.
     static QString replacedCode() { return QStringLiteral("4"); }

@@ -164,10 +164,26 @@ void w_hisrecovprompt::countMoves(const QString &key)
     m_withDependants = {principal};
     QString error = live.error;
     QStringList persons;
-    if (!household)
+    // A household's members by their fate, as the cascade will find them: those who come back
+    // and those already live have their related records recovered; the others keep everything.
+    QStringList back, alive, kept;
+    if (!household) {
         persons << key;
-    else if (error.isEmpty())
-        model::RecoveryPlan::householdPersons(photosqlca, key, persons, error);
+    } else if (error.isEmpty()) {
+        QList<model::MemberPlan> members;
+        model::RecoveryPlan::householdMembers(photosqlca, sqlca, key, members, error);
+        for (const model::MemberPlan &m : std::as_const(members)) {
+            const QString who = QStringLiteral("%1（%2）").arg(m.name, m.personno);
+            if (m.fate == model::MemberPlan::Kept) {
+                kept << who;
+                continue;
+            }
+            (m.fate == model::MemberPlan::Back ? back : alive) << who;
+            persons << m.personno;
+        }
+        if (!back.isEmpty())
+            m_withDependants.append({QStringLiteral("th_ge_personinfo"), long(back.size()), 0});
+    }
     QList<model::PlannedMove> moves;
     for (const QString &person : persons) {
         if (!error.isEmpty() || !model::RecoveryPlan::relatedMoves(photosqlca, sqlca, person, moves, error))
@@ -198,6 +214,8 @@ void w_hisrecovprompt::countMoves(const QString &key)
         return parts.join(QString::fromUtf8("，"));
     };
     QString text = QString::fromUtf8("恢复后写入现有信息：\n    不勾选：%1\n    勾选：%2").arg(words(m_alone), words(m_withDependants));
+    if (household)
+        text += QString::fromUtf8("\n    勾选时户中人员：") + model::RecoveryPlan::membersText(back, alive, kept);
     if (!error.isEmpty())
         text = QString::fromUtf8("读取现有信息失败，无法计算恢复后写入的记录：") + error;
     st_counts->setText(text);

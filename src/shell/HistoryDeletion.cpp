@@ -9,6 +9,7 @@
 #include "platform/core/SqlQuote.h"
 #include "platform/ui/DataWindowControl.h"
 #include "platform/ui/OperatorDialogs.h"
+#include "platform/ui/PbWindow.h"
 
 namespace hm {
 
@@ -66,27 +67,63 @@ bool HistoryDeletion::runProcedure(const char *declaration, const char *hostVari
         // The journal's entry goes with the deletion: without it, the deletion does not happen.
         ok = photosqlca.SQLCode() != -1 && host::Journal::append(photosqlca, entry) == 0;
     }
-    // A commit that fails (a full disk, an I/O error) is a failed deletion: the transaction is
-    // still open and would be undone by the next rollback on this connection.
-    if (!ok || photosqlca.commit() != 0) {
-        const QString told = host::LockHint::add(failureMessage, photosqlca);
-        const QString why = photosqlca.SQLErrText();
-        const bool unknown = photosqlca.connectionLost(); // the COMMIT may have held
-        photosqlca.rollback();
+    // A commit that fails (a full disk, an I/O error, an answer lost with the connection) is
+    // settled by reading the register before anything is told.
+    if (ok && photosqlca.commit() == 0) {
         procedure.close();
-        if (!unknown)
-            host::Journal::appendFailure(photosqlca, entry, why);
-        MessageBox(Title, told, MsgIcon::StopSign, MsgButtons::OK, 1);
-        return false;
+        return true;
     }
+    QString told = host::LockHint::add(failureMessage, photosqlca);
+    const QString why = countError.isEmpty() ? photosqlca.SQLErrText() : countError;
+    QString error;
+    const host::Journal::Outcome outcome = host::Journal::settle(photosqlca, entry, error);
     procedure.close();
-    return true;
+    if (outcome == host::Journal::Outcome::Saved)
+        return true; // the COMMIT held though its answer did not arrive
+    if (outcome == host::Journal::Outcome::NotSaved)
+        host::Journal::appendFailure(photosqlca, entry, why);
+    else
+        told += QStringLiteral("\r\n") + host::LockHint::unknownText() + (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error);
+    MessageBox(Title, told, MsgIcon::StopSign, MsgButtons::OK, 1);
+    return false;
 }
 
-void HistoryDeletion::dropRow(rt::ui::DataWindowControl *grid, long row)
+void HistoryDeletion::dropProcedureRows(rt::ui::DataWindowControl *grid, bool household, const QString &key)
 {
-    if (grid->DeleteRow(row) == 1 && grid->DeletedCount() > 0)
-        grid->RowsDiscard(grid->DeletedCount(), grid->DeletedCount(), rt::DwBuffer::Delete);
+    // The grids of the sheet that holds this one: a person's related grids sit beside the person
+    // grid, and every row the procedure deleted leaves whichever of them shows it.
+    QList<rt::ui::DataWindowControl *> grids{grid};
+    for (QWidget *w = grid->parentWidget(); w; w = w->parentWidget()) {
+        auto *window = qobject_cast<rt::ui::PbWindow *>(w);
+        if (window && window->ClassName() == QLatin1String("w_histabsheet")) {
+            grids = window->findChildren<rt::ui::DataWindowControl *>();
+            break;
+        }
+    }
+    QStringList related;
+    for (const host::TableDef *t : host::SchemaCatalogue::relatedTables())
+        related << t->historyTable.toLower();
+    for (rt::ui::DataWindowControl *g : std::as_const(grids)) {
+        const QString table = g->Describe(QStringLiteral("datawindow.Table.UpdateTable")).toLower();
+        QString column;
+        if (household && (table == QLatin1String("th_ge_rpr") || table == QLatin1String("th_ge_personinfo")))
+            column = QStringLiteral("RprNo");
+        else if (!household && table == QLatin1String("th_ge_personinfo"))
+            column = QStringLiteral("PersonNo");
+        else if (!household && related.contains(table))
+            column = QStringLiteral("personno");
+        if (column.isEmpty())
+            continue;
+        const long deletedBefore = g->DeletedCount();
+        // Backwards, so the rows still to visit keep their numbers.
+        for (long r = g->RowCount(); r >= 1; --r) {
+            if (g->GetItemString(r, column) == key)
+                g->DeleteRow(r);
+        }
+        // The database rows are gone already: nothing is kept for a later Update to write.
+        if (g->DeletedCount() > deletedBefore)
+            g->RowsDiscard(deletedBefore + 1, g->DeletedCount(), rt::DwBuffer::Delete);
+    }
 }
 
 bool HistoryDeletion::deleteHousehold(rt::ui::DataWindowControl *grid, long row, bool &writeBack)
@@ -94,9 +131,9 @@ bool HistoryDeletion::deleteHousehold(rt::ui::DataWindowControl *grid, long row,
     const int answer = MessageBox(Title, QString::fromUtf8("删除户籍历史信息时,是否删除该户中所有人员的信息?"),
                                   MsgIcon::Question, MsgButtons::YesNoCancel, 3);
     if (answer == 1) {
-        if (runProcedure("proc_delrpr @s_rprno = :ls_rprno", "ls_rprno", grid->GetItemString(row, "rprno"),
-                         "删除户籍历史信息失败!"))
-            dropRow(grid, row);
+        const QString key = grid->GetItemString(row, "rprno");
+        if (runProcedure("proc_delrpr @s_rprno = :ls_rprno", "ls_rprno", key, "删除户籍历史信息失败!"))
+            dropProcedureRows(grid, true, key);
         return true;
     }
     if (answer == 2) {
@@ -113,9 +150,9 @@ bool HistoryDeletion::deletePerson(rt::ui::DataWindowControl *grid, long row)
                                   MsgIcon::Question, MsgButtons::YesNo, 2);
     if (answer != 1)
         return false;
-    if (runProcedure("proc_delperson @s_personno = :ls_personno", "ls_personno", grid->GetItemString(row, "personno"),
-                     "删除个人历史信息失败!"))
-        dropRow(grid, row);
+    const QString key = grid->GetItemString(row, "personno");
+    if (runProcedure("proc_delperson @s_personno = :ls_personno", "ls_personno", key, "删除个人历史信息失败!"))
+        dropProcedureRows(grid, false, key);
     return true;
 }
 
@@ -163,18 +200,30 @@ void HistoryDeletion::writeBack(rt::ui::DataWindowControl *grid, long row)
                                                                              : QString())};
     // The grid's flags are reset only once the commit has held; the journal's entry goes with
     // the deletion, and without it the deletion does not happen.
-    if (grid->Update(true, false) != 1 || host::Journal::append(photosqlca, entry) != 0 || photosqlca.commit() != 0) {
-        const QString failed = host::LockHint::add("删除失败!", photosqlca);
+    bool saved = grid->Update(true, false) == 1 && host::Journal::append(photosqlca, entry) == 0 && photosqlca.commit() == 0;
+    if (!saved) {
+        QString failed = host::LockHint::add("删除失败!", photosqlca);
         const QString why = photosqlca.SQLErrText();
-        const bool unknown = photosqlca.connectionLost(); // our own deletion may have held
-        photosqlca.rollback();
-        if (!unknown)
+        // What the register holds decides what is told: a COMMIT whose answer was lost may
+        // have held.
+        QString error;
+        const host::Journal::Outcome outcome = host::Journal::settle(photosqlca, entry, error);
+        saved = outcome == host::Journal::Outcome::Saved;
+        if (outcome == host::Journal::Outcome::NotSaved) {
             host::Journal::appendFailure(photosqlca, entry, why);
-        if (settleFailedDeletion(grid, row) && !unknown)
-            MessageBox(Title, alreadyDeletedText(), MsgIcon::Information, MsgButtons::OK, 1);
-        else
-            MessageBox(Title, failed, MsgIcon::StopSign, MsgButtons::OK, 1);
-        return;
+            if (settleFailedDeletion(grid, row))
+                MessageBox(Title, alreadyDeletedText(), MsgIcon::Information, MsgButtons::OK, 1);
+            else
+                MessageBox(Title, failed, MsgIcon::StopSign, MsgButtons::OK, 1);
+            return;
+        }
+        if (outcome == host::Journal::Outcome::Unknown) {
+            // Whether the row is still there cannot be read either: it is shown again, and a
+            // later deletion or retrieve finds out.
+            settleFailedDeletion(grid, row);
+            MessageBox(Title, failed + QStringLiteral("\r\n") + host::LockHint::unknownText(), MsgIcon::StopSign, MsgButtons::OK, 1);
+            return;
+        }
     }
     grid->ResetUpdate();
     MessageBox(Title, QString::fromUtf8("删除成功!"), MsgIcon::Information, MsgButtons::OK, 1);

@@ -25,7 +25,10 @@ public:
 private:
     static bool deleteHousehold(rt::ui::DataWindowControl *grid, long row, bool &writeBack);
     static bool deletePerson(rt::ui::DataWindowControl *grid, long row);
-    // Runs a history procedure for the row's key; false (rolled back, operator told) on -1.
+    // Runs a history procedure for the row's key with its journal entry; true once the deletion
+    // is saved. A failure anywhere is settled by reading the register (Journal::settle): false
+    // (nothing deleted, the failure written, the operator told), or true when a COMMIT whose
+    // answer was lost is found saved.
     static bool runProcedure(const char *declaration, const char *hostVariable, const QString &key,
                              const char *failureMessage);
     // Writes the grid's deletion and commits; the operator is told either way. When the update
@@ -33,9 +36,10 @@ private:
     // again): the row is shown again at `row`, or, already deleted by another operator, leaves
     // the grid.
     static void writeBack(rt::ui::DataWindowControl *grid, long row);
-    // Removes the row from the grid; the database rows are already gone, so nothing is kept
-    // for a later Update to write.
-    static void dropRow(rt::ui::DataWindowControl *grid, long row);
+    // After 删除户 (household) or 删除人员: every row the procedure deleted leaves the grids of the
+    // sheet that holds `grid` — the household's snapshots, the person's snapshots and related
+    // records — not only the row the operator chose.
+    static void dropProcedureRows(rt::ui::DataWindowControl *grid, bool household, const QString &key);
 };
 
 } // namespace hm

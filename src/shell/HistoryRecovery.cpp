@@ -79,10 +79,6 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
             return;
         const bool dependants = answer == QLatin1String("2");
         RecoveryTransaction tx(journalEntry(*category, key, live.present(), dependants));
-        if (!saveReplacedStates(*category, key, live.present(), dependants, tx)) {
-            finish(grid, ll_row, tx);
-            return;
-        }
         // The dependants move only once the record itself has: a record that stays where it is
         // keeps its dependants where they are.
         if (wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, tx, live.present()) && dependants) {
@@ -111,8 +107,7 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
     if (!hasTarget)
         return;
     RecoveryTransaction tx(journalEntry(*category, key, live.present(), false));
-    if (saveReplacedStates(*category, key, live.present(), false, tx))
-        wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, tx, live.present());
+    wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, tx, live.present());
     finish(grid, ll_row, tx);
 }
 
@@ -130,37 +125,6 @@ void HistoryRecovery::finish(rt::ui::DataWindowControl *grid, long row, Recovery
     }
     for (const QString &note : tx.notes())
         tell(note);
-}
-
-bool HistoryRecovery::saveReplacedStates(const model::Category &category, const QString &key, bool replace, bool dependants,
-                                         RecoveryTransaction &tx)
-{
-    QList<RecoveryTransaction::Replaced> records;
-    if (replace)
-        records << RecoveryTransaction::Replaced{&category, key};
-    if (dependants) {
-        // The related records the cascades will replace, read as the cascades will read them.
-        rt::Transaction &sqlca = host::g().sqlca;
-        rt::Transaction &photosqlca = host::g().photosqlca;
-        QStringList persons;
-        QString error;
-        if (category.stem == QLatin1String("ge_rpr"))
-            model::RecoveryPlan::householdPersons(photosqlca, key, persons, error);
-        else
-            persons << key;
-        QList<model::PlannedMove> moves;
-        for (const QString &person : persons) {
-            if (!error.isEmpty() || !model::RecoveryPlan::relatedMoves(photosqlca, sqlca, person, moves, error))
-                break;
-        }
-        if (!error.isEmpty())
-            return tx.fail(QString::fromUtf8("读取相关信息失败，未作任何恢复：\r\n") + error);
-        for (const model::PlannedMove &m : std::as_const(moves)) {
-            if (m.live.present())
-                records << RecoveryTransaction::Replaced{m.category, m.key};
-        }
-    }
-    return tx.saveStates(records);
 }
 
 host::Journal::Entry HistoryRecovery::journalEntry(const model::Category &category, const QString &key, bool replace,

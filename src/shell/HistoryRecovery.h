@@ -58,11 +58,6 @@ private:
     // Commits tx unless it failed; the row leaves the grid once it has left history, and the
     // operator is told the failure or the notes.
     static void finish(rt::ui::DataWindowControl *grid, long row, RecoveryTransaction &tx);
-    // Saves the present state of every live record the recovery will replace: the record's own
-    // when replace, its dependants' with dependants (as the cascades will find them). False
-    // after tx failed.
-    static bool saveReplacedStates(const model::Category &category, const QString &key, bool replace, bool dependants,
-                                   RecoveryTransaction &tx);
     // The journal's entry of a recovery, without counts: they are gathered as the rows move.
     static host::Journal::Entry journalEntry(const model::Category &category, const QString &key, bool replace,
                                              bool dependants);

@@ -7,6 +7,7 @@
 #include "host/ui/Globals.h"
 #include "model/Category.h"
 #include "model/RecoveryPlan.h"
+#include "platform/core/DateTime.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"
@@ -43,16 +44,22 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     if (!model::RecoveryPlan::selectLiveRecord(current, category, sqlca) || current.Retrieve({rt::Value(key)}) != 1)
         return tx.fail(told("读取现有记录失败，未作替换", &sqlca, context, current.lastError()));
 
-    // 2. The present state was saved before the recovery began: it must still be the state held.
-    const QList<rt::Value> *saved = tx.savedState(category, key);
-    bool same = saved && saved->size() == table->liveColumns.size();
-    for (int c = 0; same && c < table->liveColumns.size(); ++c) {
-        const rt::Value v = current.GetItem(1, table->liveColumns[c].name);
-        const rt::Value &w = (*saved)[c];
-        same = v.isNull() == w.isNull() && (v.isNull() || rt::Value::compare(v, w) == 0);
+    // 2. Its present state is kept in history; a copy is no snapshot to recover (issave 4), so
+    //    no cascade takes it for the latest one.
+    rt::DataStore copy;
+    copy.SetDataObject(category.historyGrid);
+    copy.SetTransObject(&sqlca);
+    const long copied = copy.InsertRow(0);
+    for (const host::ColumnDef &c : table->liveColumns) {
+        const rt::Value v = current.GetItem(1, c.name);
+        if (!v.isNull())
+            copy.SetItem(copied, c.name, v);
     }
-    if (!same)
-        return tx.fail(told("现有记录刚被其他操作员修改，未作替换。请重新恢复。", nullptr, context));
+    copy.SetItem(copied, host::TableDef::saveTimeColumn(), rt::Value(rt::DateTime::currentDateTime()));
+    copy.SetItem(copied, QStringLiteral("issave"), rt::Value(model::RecoveryPlan::replacedCode()));
+    if (copy.Update() != 1)
+        return tx.fail(told("保存现有记录到历史信息时失败，现有记录未被替换", &sqlca, context, copy.lastError()));
+    tx.wrote();
 
     // 3. The live record takes the history row's values.
     HistoryRecovery::copyColumns(source, row, current, 1);

@@ -13,16 +13,16 @@ namespace hm {
 
 class RecoveryTransaction;
 
-// Replaces a live record with a history row, losing nothing. The record's present state was
-// saved as a history row (issave "4") before the recovery began (RecoveryTransaction::saveStates).
-// Then, in this order, each step checked, inside the recovery's transaction on sqlca:
+// Replaces a live record with a history row, losing nothing. Each step inside the recovery's
+// transaction on sqlca, checked, in this order:
 //  1. the live record is held (a write lock on it) and read;
-//  2. it must still be in the state saved: another operator's change in between would otherwise
-//     be overwritten without a copy;
+//  2. its present state is written to history as a copy (SaveTime now, issave "4"), in the same
+//     transaction as everything else of the recovery, so that the copy exists exactly when the
+//     replacement does;
 //  3. the live record is updated to the history row's values.
-// A failure ends the recovery's transaction (fail(): everything rolled back, the saved copies
-// taken back out, the step that failed named with the database's reason) and returns false. The
-// caller takes the history row out of history in the same transaction.
+// A failure ends the recovery's transaction (fail(): everything rolled back, the step that
+// failed named with the database's reason) and returns false. The caller takes the history row
+// out of history in the same transaction.
 //
 // On register files the hold of step 1 is the live file's write lock, kept until the recovery
 // commits: another program writing the live file waits meanwhile (up to its busy timeout). On

@@ -12,7 +12,6 @@
 #include "platform/dw/DataStore.h"
 #include "platform/dw/SyntaxFromSql.h"
 
-#include <QSet>
 #include <memory>
 
 namespace hm {
@@ -49,44 +48,70 @@ bool RecoveryCascades::wf_rprrecovery(const QString &ls_rprno, RecoveryTransacti
         = storeFor(tx, ls_sql, "生成数据窗口语法失败，错误信息如下：\r\n", "动态创建个人历史信息数据窗口失败!,错误信息如下：\r\n");
     if (!lds_hisperson)
         return false;
-    const long ll_count = lds_hisperson->Retrieve();
-    if (ll_count < 0)
+    if (lds_hisperson->Retrieve() < 0)
         return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取个人历史信息失败"), &sqlca, QString(), lds_hisperson->lastError()));
+    // Who is who is read in the recovery's own transaction, so it is what the steps meet.
+    QList<model::MemberPlan> members;
+    QString error;
+    if (!model::RecoveryPlan::householdMembers(sqlca, sqlca, ls_rprno, members, error))
+        return tx.fail(host::LockHint::add("读取户中人员失败", sqlca) + QStringLiteral("\r\n") + error);
     const model::Category *person = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
-    QSet<QString> handled;
-    QStringList kept;
-    for (long ll_i = 1; ll_i <= ll_count; ++ll_i) {
-        const QString ls_personno = lds_hisperson->GetItemString(ll_i, "personno");
-        // A person has a row per snapshot: the person's records are handled once.
-        if (handled.contains(ls_personno))
-            continue;
-        handled.insert(ls_personno);
-        if (!wf_personrecovery(ls_personno, tx))
-            return false;
-        const QString who = QStringLiteral("%1（%2）").arg(lds_hisperson->GetItemString(ll_i, "personname"), ls_personno);
-        // Deleting the history of a person who has no live row would lose the person.
-        const model::LiveState live = model::RecoveryPlan::liveState(sqlca, *person, ls_personno);
-        if (live.unknown()) {
-            return tx.fail(host::LockHint::add("读取现有人口信息失败", sqlca) + QStringLiteral("\r\n") + who
-                           + QStringLiteral("：") + (live.error.isEmpty() ? sqlca.SQLErrText() : live.error));
-        }
-        if (!live.present()) {
+    QStringList back, live, kept;
+    for (const model::MemberPlan &m : std::as_const(members)) {
+        const QString who = QStringLiteral("%1（%2）").arg(m.name, m.personno);
+        if (m.fate == model::MemberPlan::Kept) {
+            // Neither live nor cancelled with the household: whatever became of the person is not
+            // this recovery's to decide, and nothing of theirs may go live without them.
             kept << who;
             continue;
         }
+        if (m.fate == model::MemberPlan::Back) {
+            if (!bringBack(m, tx))
+                return false;
+            back << who;
+        } else {
+            live << who;
+        }
+        if (!wf_personrecovery(m.personno, tx))
+            return false;
         // Only this household's rows: a person who moved on keeps the history of the other
-        // household. A copy of a replaced state (issave 4) is a state kept on purpose, not a
-        // snapshot of this household's: it stays.
+        // household. A copy of a replaced state (issave 4) is a state kept on purpose: it stays.
         if (sqlca.execute(QStringLiteral("delete from th_ge_personinfo where personno = ? and rprno = ? "
                                          "and (issave is null or issave <> ?)"),
-                          {ls_personno, ls_rprno, model::RecoveryPlan::replacedCode()})
+                          {m.personno, ls_rprno, model::RecoveryPlan::replacedCode()})
             == -1)
-            return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("删除个人历史信息失败!"), &sqlca));
+            return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("删除个人历史信息失败!"), &sqlca, who));
         tx.moved(person->historyTable, sqlca.SQLNRows());
     }
+    tx.addDetail(model::RecoveryPlan::membersText(back, live, kept));
     if (!kept.isEmpty())
-        tx.addNote(QString::fromUtf8("以下人员在现有人口信息中没有记录，为免丢失，保留了他们的个人历史信息：\r\n\t")
+        tx.addNote(QString::fromUtf8("以下人员不在现有人口信息中，也不是随本户注销的成员，保留了他们的全部历史信息：\r\n\t")
                    + kept.join(QStringLiteral("\r\n\t")));
+    return true;
+}
+
+bool RecoveryCascades::bringBack(const model::MemberPlan &member, RecoveryTransaction &tx)
+{
+    const model::Category *person = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
+    const QString context = QString::fromUtf8("（个人信息，人员编号 %1）").arg(member.personno);
+    const QString ls_sql = QStringLiteral("select * from th_ge_personinfo where hisid = %1").arg(rt::sqlLiteral(member.snapshot));
+    std::unique_ptr<rt::DataStore> snapshot
+        = storeFor(tx, ls_sql, "创建数据窗口语法错误,错误信息如下：\r\n", "动态创建数据窗口错误,错误信息如下：\r\n");
+    if (!snapshot)
+        return false;
+    const long found = snapshot->Retrieve();
+    if (found < 0)
+        return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取个人历史信息失败"), &tx.sqlca(), context,
+                                                        snapshot->lastError()));
+    if (found == 0)
+        return tx.fail(QString::fromUtf8("要一同恢复的历史记录已被其他操作员删除\r\n") + context);
+    rt::DataStore lds_curtable;
+    if (lds_curtable.SetDataObject(person->singleRowTarget) != 1)
+        return tx.fail(QString::fromUtf8("保存恢复数据时失败\r\n") + lds_curtable.lastError() + QStringLiteral("\r\n") + context);
+    lds_curtable.SetTransObject(&tx.sqlca());
+    if (HistoryRecovery::copyColumns(*snapshot, 1, lds_curtable) < 1 || lds_curtable.Update() != 1)
+        return tx.fail(host::LockHint::add("保存恢复数据时失败", tx.sqlca()) + QStringLiteral("\r\n") + context);
+    tx.wrote();
     return true;
 }
 
@@ -99,7 +124,7 @@ bool RecoveryCascades::wf_personrecovery(const QString &ls_personno, RecoveryTra
         // at the same moment stay in history, since the live table holds one per person.
         rt::Value hisid;
         QString error;
-        if (!model::RecoveryPlan::latestRow(sqlca, *category, ls_personno, hisid, error, tx.copiesIn(T)))
+        if (!model::RecoveryPlan::latestRow(sqlca, *category, ls_personno, hisid, error))
             return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取%1历史信息失败").arg(category->tabText),
                                                             &sqlca, QString(), error));
         if (hisid.isNull())

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+namespace model {
+struct MemberPlan;
+}
+
 namespace hm {
 
 class RecoveryTransaction;
@@ -15,16 +19,26 @@ class RecoveryCascades
 {
 public:
     // The household cascade for household as_rprno. Each person of the household's person
-    // history is handled once; the person's history rows of this household (never those of
-    // another household, nor the copies of replaced states, issave 4) are deleted only when the
-    // person has a live row; otherwise they are kept and a note names the person. False once
-    // the recovery has failed.
+    // history is handled once, by their fate (model::RecoveryPlan::householdMembers):
+    //  - live: their related records are recovered, then their person history of this household
+    //    (never that of another household, nor the copies of replaced states, issave 4) is
+    //    deleted;
+    //  - cancelled with the household and not live: they come back into the live register from
+    //    that snapshot first, then as live;
+    //  - anyone else: nothing of theirs is written into the live register, every row of their
+    //    history stays, and a note names them.
+    // The entry's detail names each group. False once the recovery has failed.
     static bool wf_rprrecovery(const QString &as_rprno, RecoveryTransaction &tx);
     // The person cascade for person as_personno: from each related history table the first row
     // of the person's latest SaveTime moves into the cascade target, inserted or replacing the
     // person's live record there, and exactly that row is deleted from history. False once the
     // recovery has failed.
     static bool wf_personrecovery(const QString &as_personno, RecoveryTransaction &tx);
+
+private:
+    // A member cancelled with the household comes back into the live register from their
+    // snapshot (issave 5 written as 0). False once the recovery has failed.
+    static bool bringBack(const model::MemberPlan &member, RecoveryTransaction &tx);
 };
 
 } // namespace hm

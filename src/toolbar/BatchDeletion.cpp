@@ -153,12 +153,12 @@ rt::ui::DataWindowControl *BatchDeletion::currentGrid()
     return grid;
 }
 
-QString BatchDeletion::run(const BatchRequest &request)
+QString BatchDeletion::run(const BatchRequest &request, const QList<std::pair<QString, long>> *counted)
 {
     rt::ui::DataWindowControl *grid = currentGrid();
     if (!grid)
         return QString();
-    return execute(grid, request);
+    return execute(grid, request, counted);
 }
 
 QList<BatchDeletion::CountQuery> BatchDeletion::countQueries(rt::ui::DataWindowControl *grid, const BatchRequest &request,
@@ -221,31 +221,66 @@ QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl
     return runCounts(host::g().photosqlca, queries, refusal);
 }
 
-QString BatchDeletion::countText(const QString &when, const QList<std::pair<QString, long>> &counts)
+QString BatchDeletion::countWords(const QList<std::pair<QString, long>> &counts)
 {
     QStringList parts;
-    long total = 0;
     for (const auto &[table, n] : counts) {
-        total += n;
         if (n > 0) {
             const model::Category *c = model::CategoryTable::byHistoryTable(table.toLower());
             parts << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table).arg(n);
         }
     }
-    if (total == 0)
-        return when + QString::fromUtf8("：将删除 0 条记录");
-    return when + QString::fromUtf8("：将删除：") + parts.join(QString::fromUtf8("，"));
+    return parts.join(QString::fromUtf8("，"));
 }
 
-QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchRequest &request)
+long BatchDeletion::total(const QList<std::pair<QString, long>> &counts)
 {
-    const long rows = grid->RowCount();
+    long sum = 0;
+    for (const auto &[table, n] : counts)
+        sum += n;
+    return sum;
+}
+
+QString BatchDeletion::countText(const QString &when, const QList<std::pair<QString, long>> &counts)
+{
+    if (total(counts) == 0)
+        return when + QString::fromUtf8("：将删除 0 条记录");
+    return when + QString::fromUtf8("：将删除：") + countWords(counts);
+}
+
+QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchRequest &request,
+                               const QList<std::pair<QString, long>> *counted)
+{
     const Plan plan = planOf(grid, request);
     if (plan.refusal) {
         if (*plan.refusal)
             tell(plan.refusal);
         return QString();
     }
+    // Nothing is deleted before the operator has seen how much: the counts the dialog shows, or
+    // counted now with the deletion's own predicates. No transaction is open while the question
+    // waits for an answer.
+    QList<std::pair<QString, long>> counts;
+    if (counted) {
+        counts = *counted;
+    } else {
+        QString refusal, error;
+        counts = runCounts(host::g().photosqlca, countQueries(grid, request, refusal), error);
+        if (!error.isEmpty()) {
+            rt::ui::MessageBox(Title, QString::fromUtf8("无法计算将删除的记录数，未作删除：\r\n") + error, rt::ui::MsgIcon::Exclamation,
+                               rt::ui::MsgButtons::OK, 1);
+            return QString::fromUtf8("无法计算将删除的记录数，未作删除。");
+        }
+    }
+    if (total(counts) > 0
+        && rt::ui::MessageBox(Title,
+                              QString::fromUtf8("将删除 %1 条历史记录：%2，删除后将无法恢复，确定要删除吗?")
+                                  .arg(total(counts))
+                                  .arg(countWords(counts)),
+                              rt::ui::MsgIcon::Question, rt::ui::MsgButtons::YesNo, 2)
+               != 1)
+        return QString::fromUtf8("没有删除。");
+    const long rows = grid->RowCount();
     const Scope scope = plan.scope;
     const QDate from = plan.from, to = plan.to;
     const bool household = plan.household;
@@ -297,16 +332,24 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     }
     // Without its journal entry (or the counts for it) the deletion does not happen.
     if (code == -1 || (code == 0 && (!countError.isEmpty() || host::Journal::append(photosqlca, entry) != 0 || photosqlca.commit() != 0))) {
-        // A failed statement, procedure or COMMIT: nothing of it stays, the grid as it was.
+        // A failed statement, procedure or COMMIT: what the register holds is read before
+        // anything is told. A COMMIT whose answer was lost may have held: then the deletion is
+        // done, and told and pruned as such.
         const QString why = countError.isEmpty() ? photosqlca.SQLErrText() : countError;
-        const QString told = host::LockHint::add(outcome.failure, photosqlca);
-        photosqlca.rollback();
-        host::Journal::appendFailure(photosqlca, entry, why);
-        busy.done();
-        rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
-        return QString::fromUtf8("删除失败：%1").arg(why);
-    }
-    if (code != 0) {
+        QString told = host::LockHint::add(outcome.failure, photosqlca);
+        QString error;
+        const host::Journal::Outcome settled = host::Journal::settle(photosqlca, entry, error);
+        if (settled != host::Journal::Outcome::Saved) {
+            if (settled == host::Journal::Outcome::NotSaved)
+                host::Journal::appendFailure(photosqlca, entry, why);
+            else
+                told += QStringLiteral("\r\n") + host::LockHint::unknownText();
+            busy.done();
+            rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
+            return settled == host::Journal::Outcome::NotSaved ? QString::fromUtf8("删除失败：%1").arg(why)
+                                                               : QString::fromUtf8("删除的结果不明：%1").arg(why);
+        }
+    } else if (code != 0) {
         // Nothing was deleted, but the statement opened a write transaction that would hold
         // the history file locked: end it.
         photosqlca.rollback();

@@ -35,9 +35,14 @@ public:
     // The grid of the active history sheet of w_histmanage, or null.
     static rt::ui::DataWindowControl *currentGrid();
     // On the grid of the active history sheet of w_histmanage; nothing without one.
-    static QString run(const BatchRequest &request);
-    // On the given history grid (bound to photosqlca).
-    static QString execute(rt::ui::DataWindowControl *grid, const BatchRequest &request);
+    static QString run(const BatchRequest &request, const QList<std::pair<QString, long>> *counted = nullptr);
+    // On the given history grid (bound to photosqlca). Before anything is deleted the operator
+    // is asked, with the whole count ("将删除 N 条历史记录：…，删除后将无法恢复，确定要删除吗?", 否
+    // the default): `counted` when the caller has counted the request already (the dialog's
+    // count line), else counted here. A failure anywhere is settled by reading the register
+    // (Journal::settle) before anything is told.
+    static QString execute(rt::ui::DataWindowControl *grid, const BatchRequest &request,
+                           const QList<std::pair<QString, long>> *counted = nullptr);
     // The statements that count what the request would delete, table by table, with the
     // deletion's own predicates (the statement's, or proc_DelRprScope's for the household
     // flag); made on the user-interface thread (they read the grid). Empty with the refusal when
@@ -54,6 +59,9 @@ public:
     static QList<std::pair<QString, long>> runCounts(rt::Transaction &t, const QList<CountQuery> &queries, QString &error);
     // The counts in words after the dates ("2024-01-15 至 2024-06-30：将删除：户籍信息 12 条").
     static QString countText(const QString &when, const QList<std::pair<QString, long>> &counts);
+    // The tables with rows, by category ("户籍信息 12 条，个人信息 30 条"), and all rows together.
+    static QString countWords(const QList<std::pair<QString, long>> &counts);
+    static long total(const QList<std::pair<QString, long>> &counts);
     // How many rows the request would delete, table by table, counted with the deletion's own
     // predicates (the statement's, or proc_DelRprScope's for the household flag); nothing is
     // changed. Empty with the reason when the request would be refused.

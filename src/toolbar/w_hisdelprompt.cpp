@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScrollArea>
 
 namespace hm {
 
@@ -80,11 +81,21 @@ w_hisdelprompt::w_hisdelprompt(QWidget *parent) : host::w_response(QStringLitera
     p_ok = button(c, "p_ok", "bmp\\cb_ok.bmp", 494, 848, 279, 96);
     p_close = button(c, "p_close", "bmp\\cb_close.bmp", 1042, 848, 279, 96);
     st_status = control<QLabel>(c, "st_status", "", 55, 968, 1755, 72);
-    // The count line has a row of its own under the status: with the dates and several tables
-    // it is long, and it wraps rather than being cut.
-    st_count = control<QLabel>(c, "st_count", "", 55, 1040, 1755, 136);
+    // The count line has a place of its own under the status: with the dates and the household
+    // box's ten tables it is long, and it wraps into as many lines as it needs, five on show and
+    // the rest scrolled to, never cut.
+    countArea = new QScrollArea(c);
+    countArea->setObjectName(QStringLiteral("countArea"));
+    countArea->setFrameShape(QFrame::NoFrame);
+    countArea->setWidgetResizable(true);
+    countArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    rt::ui::Controls::place(countArea, 55, 1040, 1755, 300);
+    st_count = control<QLabel>(nullptr, "st_count", "", 0, 0, 1755, 300);
     st_count->setWordWrap(true);
     st_count->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    countArea->setWidget(st_count);
+    countArea->viewport()->setAutoFillBackground(false);
+    st_count->setAutoFillBackground(false);
     st_count->setToolTip(QString::fromUtf8("按当前的选择将删除的历史记录数"));
     // 确定 and 关闭 from the keyboard: Tab reaches them, Enter or Space presses them, Esc closes.
     p_ok->setKeyboardButton(true);
@@ -99,7 +110,7 @@ w_hisdelprompt::w_hisdelprompt(QWidget *parent) : host::w_response(QStringLitera
     connect(em_end, &QLineEdit::textChanged, this, &w_hisdelprompt::refreshCount);
     connect(cbx_rpr, &QCheckBox::toggled, this, &w_hisdelprompt::refreshCount);
     connect(&m_counting, &QFutureWatcher<Counted>::finished, this, &w_hisdelprompt::countFinished);
-    setUnitsSize(1888, 1200);
+    setUnitsSize(1888, 1460);
 }
 
 void w_hisdelprompt::onOpen()
@@ -226,6 +237,8 @@ void w_hisdelprompt::countFinished()
         return;
     }
     m_shown = true;
+    m_counted = c.counts;
+    m_countedError = c.error;
     st_count->setText(c.error.isEmpty() ? BatchDeletion::countText(m_when, c.counts)
                                         : QString::fromUtf8("无法计算将删除的记录数：") + c.error);
 }
@@ -240,7 +253,21 @@ void w_hisdelprompt::waitForCount()
 
 void w_hisdelprompt::p_ok_clicked()
 {
-    const QString status = BatchDeletion::run(request());
+    // The count on show is the question's, when it is that of the present choice; otherwise the
+    // deletion counts afresh.
+    const QList<std::pair<QString, long>> *counted = nullptr;
+    if (m_shown && !m_recount && !m_counting.isRunning() && m_countedError.isEmpty() && !m_queries.isEmpty()) {
+        QString refusal;
+        rt::ui::DataWindowControl *grid = BatchDeletion::currentGrid();
+        const QList<BatchDeletion::CountQuery> now = grid ? BatchDeletion::countQueries(grid, request(), refusal)
+                                                          : QList<BatchDeletion::CountQuery>();
+        bool same = now.size() == m_queries.size();
+        for (qsizetype i = 0; same && i < now.size(); ++i)
+            same = now[i].table == m_queries[i].table && now[i].sql == m_queries[i].sql;
+        if (same)
+            counted = &m_counted;
+    }
+    const QString status = BatchDeletion::run(request(), counted);
     if (!status.isNull())
         st_status->setText(status);
     refreshCount();

@@ -10,6 +10,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QRadioButton;
+class QScrollArea;
 
 namespace rt {
 class Transaction;
@@ -47,6 +48,7 @@ public:
     // register never freezes the window; the figures arrive when ready, and a change made
     // meanwhile is counted once the count in progress is done.
     QLabel *st_count = nullptr;
+    QScrollArea *countArea = nullptr; // holds st_count
     void refreshCount();
     // Waits until the count shown is the count of the present choice (for scripted operators).
     void waitForCount();
@@ -75,6 +77,8 @@ private:
     std::unique_ptr<rt::Transaction> m_counter; // the counts' own connection
     QFutureWatcher<Counted> m_counting;
     QList<BatchDeletion::CountQuery> m_queries; // the present choice's counts
+    QList<std::pair<QString, long>> m_counted;  // what the last count found, table by table
+    QString m_countedError;
     QString m_when;
     bool m_recount = false; // the choice changed while a count ran
     bool m_shown = true;    // the count shown is that of the present choice

@@ -31,10 +31,16 @@ TEST(StartupTest, ALockedRegisterFileStopsTheStartWithAClearMessage)
     QString error;
     ASSERT_EQ(host::RegisterDatabases::create(live, hist, error), 0) << error.toStdString();
 
-    rt::Transaction holder(QStringLiteral("other program"));
-    holder.Database = hist;
-    ASSERT_EQ(holder.connect(), 0);
-    ASSERT_EQ(holder.execute(QStringLiteral("INSERT INTO register_info (key, value) VALUES ('held', 'x')")), 0);
+    // The other program is another process (SQLite's shell): a lock held in this process would
+    // be dropped by the first close of any other descriptor of the file here (POSIX locks).
+    QProcess holder;
+    holder.setProgram(QStringLiteral("sqlite3"));
+    holder.setArguments({hist});
+    holder.start();
+    ASSERT_TRUE(holder.waitForStarted());
+    holder.write("BEGIN; INSERT INTO register_info (key, value) VALUES ('held', 'x'); SELECT 'written';\n");
+    while (!holder.readAllStandardOutput().contains("written"))
+        ASSERT_TRUE(holder.waitForReadyRead(10000)) << "the other program writes";
     const QByteArray liveBefore = digest(live), histBefore = digest(hist);
 
     QProcess p;
@@ -51,7 +57,15 @@ TEST(StartupTest, ALockedRegisterFileStopsTheStartWithAClearMessage)
     EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("shot.png")))) << "it did not go on";
     EXPECT_EQ(digest(live), liveBefore);
     EXPECT_EQ(digest(hist), histBefore);
-    EXPECT_EQ(holder.commit(), 0) << "the other program's work is intact";
+    holder.write("COMMIT;\n.quit\n");
+    ASSERT_TRUE(holder.waitForFinished(10000));
+    EXPECT_EQ(holder.exitCode(), 0) << "the other program's work is intact: " << holder.readAllStandardError().toStdString();
+    rt::Transaction check(QStringLiteral("check"));
+    check.Database = hist;
+    ASSERT_EQ(check.connect(), 0);
+    QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+    ASSERT_EQ(check.selectInto(QStringLiteral("SELECT count(*) FROM register_info WHERE key = 'held'"), {}, n), 0);
+    EXPECT_EQ(n[0].longValue(), 1);
 }
 
 // On a server: an unreachable one, and a database that holds no register.

@@ -100,6 +100,8 @@ protected:
             auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
             ASSERT_NE(d, nullptr);
             fill(d);
+            // 是 to the question with the count, when one is asked.
+            op.answer(1);
             d->p_ok_clicked();
             status = d->st_status->text();
             d->p_close_clicked();
@@ -202,6 +204,33 @@ TEST_F(BatchDeleteTest, ARangeDeletesItsRowsAndKeepsTheRest)
     EXPECT_EQ(lastText(), QString::fromUtf8("删除记录成功!"));
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo")), all - inside);
     expectGridIsTable(dw, QStringLiteral("th_mh_AdultWomaninfo"));
+}
+
+// 确定 first asks with the whole count; 否, the default, deletes nothing and writes no entry.
+TEST_F(BatchDeleteTest, NoToTheQuestionWithTheCountDeletesNothing)
+{
+    click("p_womaninfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long all = count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo")), rows = dw->RowCount();
+    const long entries = count(QStringLiteral("SELECT count(*) FROM hm_journal"));
+    QString status;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+        ASSERT_NE(d, nullptr);
+        byRange(d, day(rt::fn::RelativeDate(rt::fn::Today(), -3000)), day(rt::fn::Today()));
+        d->p_ok_clicked(); // no answer queued: the default
+        status = d->st_status->text();
+        d->p_close_clicked();
+    });
+    frame->ue_del(2);
+    ASSERT_EQ(op.boxes.size(), 1);
+    EXPECT_TRUE(op.boxes[0].text.startsWith(QString::fromUtf8("将删除 %1 条历史记录：育龄妇女信息 %1 条，").arg(all)))
+        << op.boxes[0].text.toStdString();
+    EXPECT_EQ(op.boxes[0].defaultButton, 2);
+    EXPECT_EQ(status, QString::fromUtf8("没有删除。"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo")), all);
+    EXPECT_EQ(dw->RowCount(), rows);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM hm_journal")), entries);
 }
 
 // Bad input is told and nothing is deleted.
@@ -391,6 +420,13 @@ TEST_P(BatchCountTest, TheCountShownIsWhatIsDeleted)
     EXPECT_EQ(deleted, total) << "no table outside the count lost a row";
     EXPECT_GT(total, 0);
     EXPECT_TRUE(shown.contains(QString::fromUtf8("：将删除："))) << shown.toStdString();
+    // 确定 asked first, with the same whole count, 否 the default.
+    ASSERT_GE(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[0].text, QString::fromUtf8("将删除 %1 条历史记录：%2，删除后将无法恢复，确定要删除吗?")
+                                    .arg(total)
+                                    .arg(hm::BatchDeletion::countWords(counted)));
+    EXPECT_EQ(op.boxes[0].buttons, rt::ui::MsgButtons::YesNo);
+    EXPECT_EQ(op.boxes[0].defaultButton, 2);
     if (c.kind == 0)
         EXPECT_TRUE(shown.startsWith(from + QString::fromUtf8(" 至 ") + to)) << "the dates as understood: " << shown.toStdString();
 }
@@ -428,6 +464,7 @@ TEST_F(BatchDeleteTest, KeyboardCountAndCursorAsAnOperatorMeetsThem)
         EXPECT_NE(d->p_ok->focusPolicy() & Qt::TabFocus, 0) << "Tab reaches 确定";
         EXPECT_NE(d->p_close->focusPolicy() & Qt::TabFocus, 0) << "Tab reaches 关闭";
         d->p_ok->setFocus();
+        op.answer(1); // 是 to the question with the count
         QTest::keyClick(d->p_ok, Qt::Key_Return);
         QTest::keyClick(d, Qt::Key_Escape);
         closed = !d->isVisible();

@@ -192,7 +192,7 @@ TEST_F(GridWindowsTest, AFailedReadIsToldAndAReRetrieveKeepsTheRows)
     host::g().photosqlca.injectFault(lockedAt("FROM th_sv_children"));
     click("p_children");
     host::g().photosqlca.clearInjectedFaults();
-    const QString told = QString::fromUtf8("读取历史信息失败：database is locked\r\n另一位操作员正在修改这些记录，请稍后再试。");
+    const QString told = QString::fromUtf8("读取历史信息失败：database is locked\r\n另一位操作员或其他程序正在修改这些记录，请稍后再试。");
     ASSERT_EQ(op.boxes.size(), 1);
     EXPECT_EQ(op.boxes[0].text, told);
     click("p_eldinfo");

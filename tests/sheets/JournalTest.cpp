@@ -354,6 +354,7 @@ TEST_F(JournalTest, HouseholdChangesWhoseEntryCannotBeWrittenDoNotHappen)
                  d->em_start->setText(rt::fn::RelativeDate(rt::fn::Today(), -3000).toString(QStringLiteral("yyyy-MM-dd")));
                  d->em_end->setText(rt::fn::Today().toString(QStringLiteral("yyyy-MM-dd")));
                  d->cbx_rpr->setChecked(true);
+                 op.answer(1); // 是 to the question with the count
                  d->p_ok_clicked();
                  d->p_close_clicked();
              });

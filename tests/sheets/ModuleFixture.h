@@ -134,6 +134,7 @@ protected:
             ASSERT_NE(d, nullptr);
             d->em_start->setText(from);
             d->em_end->setText(to);
+            op.answer(1); // 是 to the question with the count
             d->p_ok_clicked();
             d->p_close_clicked();
         });

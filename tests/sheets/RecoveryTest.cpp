@@ -9,7 +9,7 @@
 using RecoveryTest = RecoveryFixture;
 
 namespace {
-const QString Kept = QString::fromUtf8("以下人员在现有人口信息中没有记录，为免丢失，保留了他们的个人历史信息：\r\n\t");
+const QString Kept = QString::fromUtf8("以下人员不在现有人口信息中，也不是随本户注销的成员，保留了他们的全部历史信息：\r\n\t");
 }
 
 TEST_F(RecoveryTest, TheHouseholdPromptNamesTheHeadAndTheCancelledMembersOnce)
@@ -70,10 +70,33 @@ TEST_F(RecoveryTest, AHouseholdAloneMovesItsRowAndNothingElse)
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo")), 4);
 }
 
-TEST_F(RecoveryTest, AHouseholdWithItsPersonsMovesTheirLatestRecordsAndKeepsPersonsWithoutALiveRow)
+// With its persons: P1 and P2 were cancelled with the household (their latest snapshot in it says
+// 5) and come back into the live register, then their related records; P3 is live, so only its
+// related records come back and its person history of the household goes; P4 is neither, and
+// keeps every row of its history, nothing of it going live.
+TEST_F(RecoveryTest, AHouseholdWithItsPersonsBringsBackItsCancelledMembersAndKeepsTheOthersWhole)
 {
+    rt::Transaction &h = host::g().photosqlca;
+    ASSERT_EQ(h.executeImmediate(QString::fromUtf8(
+                  "INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, issave, SaveTime) VALUES "
+                  "('P4', 'R''1', '周九', '5', '2023-01-01 10:00:00'), ('P4', 'R''1', '周九', '1', '2024-02-01 10:00:00');"
+                  "INSERT INTO th_sv_elderinfo (orderno, personno, health, issave, SaveTime) VALUES (40, 'P4', '一般', '1', "
+                  "'2024-02-01 10:00:00')")),
+              0)
+        << h.SQLErrText().toStdString();
+    ASSERT_EQ(h.commit(), 0);
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
-    recover(QStringLiteral("2"));
+    QString counts;
+    recover(QStringLiteral("2"), [&](hm::w_hisrecovprompt *p) { counts = p->st_counts->text(); });
+    const QString members = QString::fromUtf8("随户注销的人员恢复到现有人口信息 2 人：张大三（P1）、李四（P2）；"
+                                              "已在现有人口信息中的人员 1 人，删除其在本户的个人历史信息：王五（P3）；"
+                                              "保留全部历史信息的人员 1 人：周九（P4）");
+    EXPECT_TRUE(counts.contains(QString::fromUtf8("勾选时户中人员：") + members)) << counts.toStdString();
+    EXPECT_TRUE(counts.contains(QString::fromUtf8("个人信息 2 条（新增）"))) << counts.toStdString();
+    // P1 and P2 in the live register from their cancelled snapshots, issave 5 written as 0.
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT personname FROM ge_personinfo WHERE PersonNo = 'P1'")), QString::fromUtf8("张大三"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM ge_personinfo WHERE PersonNo = 'P1'")), QStringLiteral("0"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT birthday FROM ge_personinfo WHERE PersonNo = 'P2'")), QStringLiteral("2015-07-08"));
     // P1: the newer elderly snapshot moved (issave 5 written as 0), the older kept.
     EXPECT_EQ(liveValue(QStringLiteral("SELECT pension FROM sv_elderinfo WHERE personno = 'P1'")), QStringLiteral("200.75"));
     EXPECT_EQ(liveValue(QStringLiteral("SELECT issave FROM sv_elderinfo WHERE personno = 'P1'")), QStringLiteral("0"));
@@ -94,13 +117,21 @@ TEST_F(RecoveryTest, AHouseholdWithItsPersonsMovesTheirLatestRecordsAndKeepsPers
     EXPECT_EQ(liveValue(QStringLiteral("SELECT height FROM ge_personotherinfo WHERE personno = 'P3'")), QStringLiteral("170.5"));
     for (const char *table : {"th_ge_company", "th_sv_children", "th_ge_foreignorregistry", "th_ge_personotherinfo"})
         EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM %1").arg(QString::fromLatin1(table))), 0) << table;
-    // P3 has a live row: its person history goes. P1 and P2 have none: theirs is kept, and said.
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P3'")), 0);
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo IN ('P1', 'P2')")), 3);
-    EXPECT_EQ(texts(), QStringList{Kept + QString::fromUtf8("张大三（P1）\r\n\t李四（P2）")});
-    // Then the household row itself.
+    // The person history of the household goes for P1, P2 and P3; P4 keeps all of its history.
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo IN ('P1', 'P2', 'P3')")), 0);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P4'")), 2);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P4'")), 1);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno = 'P4'")), 0) << "no orphan goes live";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = 'P4'")), 0);
+    EXPECT_EQ(texts(), QStringList{Kept + QString::fromUtf8("周九（P4）")});
+    // Then the household row itself; the journal's entry says the same as the prompt.
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = ?"), {QStringLiteral("R'1")}), 1);
-    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo")), 1) << "no person row is written by the cascade";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo")), 3);
+    QList<Value> detail{Value::null(rt::ValueType::String)};
+    ASSERT_EQ(h.selectInto(QStringLiteral("SELECT detail FROM hm_journal WHERE action = ? AND outcome = ?"),
+                           {QString::fromUtf8("恢复"), QString::fromUtf8("成功")}, detail),
+              0);
+    EXPECT_TRUE(detail[0].string().contains(members)) << detail[0].string().toStdString();
 }
 
 TEST_F(RecoveryTest, APersonAloneOrWithItsRelatedRecords)
@@ -235,7 +266,7 @@ TEST_F(RecoveryTest, AnotherOperatorsPurgeInProgressMakesTheRecoveryWaitAndSaySo
     // recovery's deletion of the row waits and gives up, and the live row written before it in
     // the same transaction goes back.
     ASSERT_EQ(texts().size(), 1);
-    EXPECT_TRUE(texts()[0].startsWith(QString::fromUtf8("删除历史信息失败\r\n另一位操作员正在修改这些记录，请稍后再试。")))
+    EXPECT_TRUE(texts()[0].startsWith(QString::fromUtf8("删除历史信息失败\r\n另一位操作员或其他程序正在修改这些记录，请稍后再试。")))
         << texts()[0].toStdString();
     EXPECT_TRUE(texts()[0].endsWith(QString::fromUtf8("整个恢复已撤销，现有信息和历史信息都未改动。"))) << texts()[0].toStdString();
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 0);

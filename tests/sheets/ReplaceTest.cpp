@@ -140,9 +140,9 @@ TEST_F(ReplaceTest, ALivePersonAndALiveRelatedRecord)
 TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
 {
     const QString undone = QString::fromUtf8("\r\n整个恢复已撤销，现有信息和历史信息都未改动。");
-    const QString locked = QString::fromUtf8("\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked");
-    // The copy of the present state is saved first, on photosqlca; the rest is one transaction
-    // on sqlca.
+    const QString locked = QString::fromUtf8("\r\n另一位操作员或其他程序正在修改这些记录，请稍后再试。\r\ndatabase is locked");
+    // The hold, the copy of the present state, the update, the deletion and the entry: one
+    // transaction on sqlca.
     const struct
     {
         const char *what;
@@ -150,11 +150,12 @@ TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
         const char *sqlContains;
         QString message;
     } cases[] = {
-        {"copy", false, "INSERT", QString::fromUtf8("保存现有记录到历史信息时失败，现有记录未被替换") + locked},
         {"hold", true, "SET \"RprNo\" = \"RprNo\"", QString::fromUtf8("锁定现有记录失败，未作替换") + locked},
-        {"update", true, "UPDATE \"ge_rpr\" SET \"hostname\"", QString::fromUtf8("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动") + locked},
+        {"copy", true, "INSERT", QString::fromUtf8("保存现有记录到历史信息时失败，现有记录未被替换") + locked},
+        {"update", true, "UPDATE \"ge_rpr\" SET \"hostname\"",
+         QString::fromUtf8("保存恢复数据时失败\r\n替换现有记录失败，现有记录未改动") + locked + undone},
         {"delete", true, "DELETE", QString::fromUtf8("删除历史信息失败") + locked + undone},
-        {"journal", true, "hm_journal", QString::fromUtf8("保存恢复数据时失败\r\n另一位操作员正在修改这些记录，请稍后再试。") + undone},
+        {"journal", true, "hm_journal", QString::fromUtf8("保存恢复数据时失败\r\n另一位操作员或其他程序正在修改这些记录，请稍后再试。") + undone},
     };
     for (const auto &c : cases) {
         TearDown();
@@ -196,7 +197,7 @@ TEST_F(ReplaceTest, TheHouseholdCascadeDeletesOnlyThisHouseholdsPersonHistory)
     host::g().sqlca.injectFault(lockedAt("SET \"RprNo\" = \"RprNo\""));
     recover(QStringLiteral("2"));
     host::g().sqlca.clearInjectedFaults();
-    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("锁定现有记录失败，未作替换\r\n另一位操作员正在修改这些记录，请稍后再试。\r\ndatabase is locked")});
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("锁定现有记录失败，未作替换\r\n另一位操作员或其他程序正在修改这些记录，请稍后再试。\r\ndatabase is locked")});
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R2'")), 4);
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo")), 1);
     op.boxes.clear();
@@ -214,8 +215,11 @@ TEST_F(ReplaceTest, TheHouseholdCascadeDeletesOnlyThisHouseholdsPersonHistory)
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P8' AND RprNo = 'R9'")), 1)
         << "the other household's snapshot stays";
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P6'")), 1) << "no live row: kept";
-    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("以下人员在现有人口信息中没有记录，为免丢失，保留了他们的个人历史信息：\r\n\t赵六（P6）")});
-    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno IN ('P6', 'P7')")), 2);
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("以下人员不在现有人口信息中，也不是随本户注销的成员，保留了他们的全部历史信息：\r\n\t赵六（P6）")});
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno = 'P7'")), 1);
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno = 'P6'")), 0)
+        << "nothing of a person who is not live goes live without them";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P6'")), 1) << "P6 keeps it all";
     EXPECT_EQ(liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'")), QString::fromUtf8("南京市玄武区北京东路2号"));
 }
 
@@ -284,15 +288,14 @@ TEST_F(ReplaceTest, AFailedLiveCheckInTheHouseholdCascadeUndoesTheRecovery)
 {
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
     const long persons = history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'"));
-    host::g().sqlca.injectFault(lockedAt("FROM \"ge_personinfo\" WHERE"));
-    recover(QStringLiteral("2"));
+    // Once the prompt has counted: the cascade's own check of who is live fails.
+    recover(QStringLiteral("2"), [](hm::w_hisrecovprompt *) { host::g().sqlca.injectFault(lockedAt("FROM \"ge_personinfo\" WHERE")); });
     host::g().sqlca.clearInjectedFaults();
-    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("读取现有人口信息失败\r\n另一位操作员正在修改这些记录，请稍后再试。\r\n"
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("读取户中人员失败\r\n另一位操作员或其他程序正在修改这些记录，请稍后再试。\r\n"
                                                      "张大三（P1）：database is locked\r\n整个恢复已撤销，现有信息和历史信息都未改动。")});
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE RprNo = 'R''1'")), persons);
-    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 0);
-    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_company WHERE personno = 'P1'")), 0)
-        << "P1's company record, moved before the failure, went back too";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = 'R''1'")), 0) << "the household, moved first, went back";
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_company WHERE personno = 'P1'")), 0);
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_company WHERE personno = 'P1'")), 1);
 }
 
@@ -346,7 +349,7 @@ TEST_F(ReplaceTest, AFailedDeletionDoesNotSpoilTheNextRecovery)
     op.answer(1);
     frame->ue_del(1);
     host::g().photosqlca.clearInjectedFaults();
-    EXPECT_EQ(texts().value(1), QString::fromUtf8("删除失败!\r\n另一位操作员正在修改这些记录，请稍后再试。"));
+    EXPECT_EQ(texts().value(1), QString::fromUtf8("删除失败!\r\n另一位操作员或其他程序正在修改这些记录，请稍后再试。"));
     EXPECT_EQ(dw->DeletedCount(), 0);
     op.boxes.clear();
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
@@ -357,28 +360,24 @@ TEST_F(ReplaceTest, AFailedDeletionDoesNotSpoilTheNextRecovery)
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno = 'P1'")), 1);
 }
 
-// The present state is saved before the recovery begins; another operator's change to the live
-// record after that would be overwritten without a copy, so the replacement refuses, and the
-// copy it made is taken back out.
-TEST_F(ReplaceTest, ALiveRecordChangedAfterItsStateWasSavedIsNotReplaced)
+// The copy of the present state is made inside the recovery's transaction, of the record as the
+// replacement holds it: another operator's change made while the operator was being asked is the
+// state kept, never lost.
+TEST_F(ReplaceTest, TheCopyKeepsTheStateTheReplacementOverwrote)
 {
-    rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
-    const model::Category *household = model::CategoryTable::byStem(QStringLiteral("ge_rpr"));
-    hm::RecoveryTransaction tx(host::Journal::Entry{QString::fromUtf8("恢复"), household->tabText, QStringLiteral("R2"), {},
-                                                    QString::fromUtf8("成功"), QString()});
-    ASSERT_TRUE(tx.saveStates({{household, QStringLiteral("R2")}})) << tx.failureText().toStdString();
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4'")), 1);
-    // Meanwhile, another operator.
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
     rt::Transaction other(QStringLiteral("other")), otherHistory(QStringLiteral("otherHistory"));
     QString error;
     ASSERT_EQ(TestRegister::connect(dir->path(), other, otherHistory, error), 0) << error.toStdString();
-    ASSERT_EQ(other.execute(QStringLiteral("UPDATE ge_rpr SET address = ? WHERE RprNo = 'R2'"), {QString::fromUtf8("新地址")}), 0);
-    ASSERT_EQ(other.commit(), 0);
-    EXPECT_FALSE(hm::LiveReplacement::replace(dw->dataStore(), dw->GetRow(), *household, tx));
-    EXPECT_TRUE(tx.failed());
-    EXPECT_EQ(tx.failureText(), QString::fromUtf8("现有记录刚被其他操作员修改，未作替换。请重新恢复。"));
-    EXPECT_EQ(liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'")), QString::fromUtf8("新地址"));
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4'")), 0) << "the copy is taken back out";
+    recover(QStringLiteral("1"), [&](hm::w_hisrecovprompt *) {
+        // Meanwhile, another operator.
+        ASSERT_EQ(other.execute(QStringLiteral("UPDATE ge_rpr SET address = ? WHERE RprNo = 'R2'"), {QString::fromUtf8("新地址")}), 0);
+        ASSERT_EQ(other.commit(), 0);
+    });
+    EXPECT_TRUE(op.boxes.isEmpty()) << texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'")), QString::fromUtf8("南京市玄武区北京东路2号"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4' AND address = ?"), {QString::fromUtf8("新地址")}), 1)
+        << "the state another operator gave the record is the one kept";
     EXPECT_FALSE(host::g().sqlca.inTransaction());
 }
 

@@ -245,12 +245,36 @@ bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
         }
         schemas << options.attachSchema;
     }
-    for (const QString &schema : schemas) {
-        // WAL lets a grid read while the other connection writes; FULL makes every commit
-        // durable before the next one (a copy of a replaced live state must be on disk before
-        // the recovery that overwrites the live record commits).
-        if (!exec(QStringLiteral("PRAGMA \"%1\".journal_mode=WAL").arg(schema), error)
-            || !exec(QStringLiteral("PRAGMA \"%1\".synchronous=FULL").arg(schema), error))
+    const QStringList paths{options.path, options.attachPath};
+    for (qsizetype i = 0; i < schemas.size(); ++i) {
+        const QString &schema = schemas[i];
+        // A rollback journal, not WAL: a transaction that writes both files then commits in both
+        // or in neither, through a crash or power cut as well (the files' journals name one
+        // super-journal, whose deletion is the single point of commit). In WAL each file would
+        // commit on its own, one after the other. FULL makes each commit durable before it is
+        // reported.
+        QString mode;
+        DbError pragmaError;
+        if (!pragmaText(QStringLiteral("PRAGMA \"%1\".journal_mode=DELETE").arg(schema), mode, pragmaError)) {
+            error = pragmaError;
+            error.text = QStringLiteral("%1: %2").arg(paths[i], error.text);
+            return false;
+        }
+        // (A database in memory answers "memory": it has no files to keep together.)
+        if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+            // A file in WAL mode can leave it only while no other connection has it open.
+            error = {SQLITE_BUSY, QStringLiteral("%1 is open in another program that keeps it in WAL mode (journal mode %2), so "
+                                                 "it cannot be switched to the rollback journal that makes a change of both files "
+                                                 "atomic; close that program and open the register again")
+                                      .arg(paths[i], mode)};
+            return false;
+        }
+        // An ordinary deletion keeps its changed pages in memory until COMMIT instead of
+        // writing them into the file early, which would lock readers out for the rest of the
+        // transaction. Reads are not affected: they use the default cache size, and only dirty
+        // pages may go past it, up to this many (4 KiB pages).
+        if (!exec(QStringLiteral("PRAGMA \"%1\".synchronous=FULL").arg(schema), error)
+            || !exec(QStringLiteral("PRAGMA \"%1\".cache_spill=%2").arg(schema).arg(SpillPages), error))
             return false;
     }
     return exec(QStringLiteral("PRAGMA foreign_keys=ON"), error);
@@ -308,6 +332,20 @@ bool SqliteConnection::exec(const QString &sql, DbError &error)
         error = errorOf(m_db, rc);
         return false;
     }
+    return true;
+}
+
+bool SqliteConnection::pragmaText(const QString &sql, QString &value, DbError &error)
+{
+    std::unique_ptr<DbStatement> stmt = prepare(sql, nullptr, error);
+    if (!stmt)
+        return false;
+    const DbStep step = stmt->step();
+    if (step == DbStep::Error) {
+        error = stmt->lastError();
+        return false;
+    }
+    value = step == DbStep::Row ? stmt->columnText(0) : QString();
     return true;
 }
 

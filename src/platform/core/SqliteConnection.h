@@ -6,8 +6,10 @@ struct sqlite3;
 
 namespace rt {
 
-// The embedded backend: one SQLite connection in WAL mode with synchronous=FULL and a busy
-// timeout, optionally with a second file attached so that its tables answer unqualified names.
+// The embedded backend: one SQLite connection with a rollback journal (so that a transaction
+// over both files commits atomically) and synchronous=FULL, and a busy timeout; optionally with a
+// second file attached so that its tables answer unqualified names. A file made in WAL mode is
+// switched when opened, which only works while no other program has it open.
 class SqliteConnection final : public DbConnection
 {
 public:
@@ -34,8 +36,14 @@ public:
 
     void interrupt() override;
 
+    // How many changed pages a transaction keeps in memory before it must write them into the
+    // file (locking readers out until it ends): 256 MiB of 4 KiB pages.
+    static constexpr int SpillPages = 65536;
+
 private:
     bool configure(const DbOpenOptions &options, DbError &error);
+    // A statement answering one text value (a pragma's); false with the error.
+    bool pragmaText(const QString &sql, QString &value, DbError &error);
 
     sqlite3 *m_db = nullptr;
 };

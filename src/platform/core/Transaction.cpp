@@ -124,7 +124,8 @@ bool Transaction::isConnected() const
 
 bool Transaction::inTransaction() const
 {
-    return m_connection && !m_connection->isBroken() && !m_connection->autocommit();
+    // A change the engine ended after an error is still open here until its caller ends it.
+    return m_connection && !m_connection->isBroken() && (!m_connection->autocommit() || m_writeOpen);
 }
 
 void Transaction::setResult(long sqlCode, std::int64_t rows)
@@ -216,6 +217,14 @@ bool Transaction::beginWrite()
     }
     if (!m_connection->autocommit())
         return true;
+    if (m_writeOpen) {
+        // The engine ended the transaction itself after an error (SQLite rolls back on a full
+        // disk or an I/O error): what follows must not run in a new transaction that a later
+        // COMMIT would save without what went before.
+        setError(DbError{-1, QStringLiteral("the database ended the change after an error and undid it; "
+                                            "the change is ended before anything else runs")});
+        return false;
+    }
     // Deferred: with the history file attached, an immediate begin would write-lock it too.
     DbError error;
     if (!m_connection->exec(QStringLiteral("BEGIN"), error)) {
