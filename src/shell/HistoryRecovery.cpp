@@ -169,12 +169,13 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     if (ai_way != 0)
         return true;
     // A related record of a person removed from the live register brings the person back. The
-    // person's state is that of the latest snapshot (a person has one per save).
+    // person's state is that of the latest snapshot (a person has one per save); a copy of a
+    // replaced live state (issave 4) is no snapshot.
     const QString ls_personno = source->GetItemString(ll_row, "personno");
     QList<rt::Value> ls_issave{rt::Value::null(rt::ValueType::String)};
     const int found = sqlca.selectInto(QStringLiteral("SELECT issave FROM th_ge_personinfo WHERE personno = ? "
-                                                      "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
-                                       {ls_personno}, ls_issave);
+                                                      "AND (issave IS NULL OR issave <> ?) ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
+                                       {ls_personno, model::RecoveryPlan::replacedCode()}, ls_issave);
     if (found == -1)
         return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取个人历史信息失败"), &sqlca));
     if (found != 0 || ls_issave[0].isNull() || ls_issave[0].string().trimmed() != QLatin1String("6"))

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -202,4 +203,90 @@ TEST_F(RegisterDatabasesTest, AnOlderRegisterGetsTheJournalWhenOpened)
     QString error;
     ASSERT_EQ(RegisterDatabases::connect(live, hist, sqlca, photosqlca, error), 0) << error.toStdString();
     EXPECT_EQ(photosqlca.executeImmediate(QStringLiteral("SELECT count(*) FROM hm_journal")), 0) << "made when it was missing";
+}
+
+// A journal made before its entries carried a token gets the column, its entries kept.
+TEST_F(RegisterDatabasesTest, AnOlderJournalGetsItsTokenColumnWhenOpened)
+{
+    {
+        rt::Transaction old{QStringLiteral("old")};
+        old.Database = hist;
+        ASSERT_EQ(old.connect(), 0);
+        ASSERT_EQ(old.executeImmediate(QStringLiteral(
+                      "DROP TABLE hm_journal; CREATE TABLE hm_journal (id INTEGER PRIMARY KEY AUTOINCREMENT, at DATETIME NOT NULL, "
+                      "operator VARCHAR(64), login VARCHAR(64), action VARCHAR(20) NOT NULL, category VARCHAR(40), reckey VARCHAR(40), "
+                      "counts VARCHAR(2000), outcome VARCHAR(10) NOT NULL, detail VARCHAR(2000)); "
+                      "INSERT INTO hm_journal (at, action, outcome) VALUES ('2024-01-01 00:00:00', '删除', '成功')")),
+                  0)
+            << old.SQLErrText().toStdString();
+        ASSERT_EQ(old.commit(), 0);
+    }
+    QString error;
+    ASSERT_EQ(RegisterDatabases::connect(live, hist, sqlca, photosqlca, error), 0) << error.toStdString();
+    QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+    ASSERT_EQ(photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM hm_journal WHERE token IS NULL"), {}, n), 0)
+        << photosqlca.SQLErrText().toStdString();
+    EXPECT_EQ(n[0].longValue(), 1) << "the entry made before stays";
+}
+
+namespace {
+
+// The journal mode a register file was last written in: 2 in the header for WAL, 1 otherwise.
+int headerMode(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    return f.read(20).at(18);
+}
+
+// Another program (SQLite's shell) with the file open in WAL mode, kept open until `release`.
+struct WalHolder
+{
+    QProcess process;
+    explicit WalHolder(const QString &path)
+    {
+        process.setProgram(QStringLiteral("sqlite3"));
+        process.setArguments({path});
+        process.start();
+        process.waitForStarted();
+        process.write("PRAGMA journal_mode=WAL; CREATE TABLE IF NOT EXISTS held (x); INSERT INTO held VALUES (1); SELECT 'open';\n");
+        while (!process.readAllStandardOutput().contains("open") && process.waitForReadyRead(10000)) {
+        }
+    }
+    ~WalHolder()
+    {
+        process.write(".quit\n");
+        process.waitForFinished(10000);
+    }
+};
+
+} // namespace
+
+// A register written by an earlier histmaint in WAL mode: switched to the rollback journal when
+// opened (so that a change of both files is atomic), with what the WAL held kept. While another
+// program keeps a file open in WAL mode it cannot be switched: the start is refused, naming it.
+TEST_F(RegisterDatabasesTest, AWalRegisterIsSwitchedWhenOpenedOrRefusedWhileAnotherProgramHoldsIt)
+{
+    {
+        WalHolder holder(hist);
+        ASSERT_EQ(headerMode(hist), 2);
+        QString error;
+        EXPECT_EQ(RegisterDatabases::connect(live, hist, sqlca, photosqlca, error), -1);
+        EXPECT_TRUE(error.contains(QString::fromUtf8("history.db 正被另一个程序以旧的方式（WAL）打开着"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("history.db is open in another program that keeps it in WAL mode")))
+            << error.toStdString();
+        EXPECT_FALSE(sqlca.isConnected());
+        EXPECT_FALSE(photosqlca.isConnected());
+    }
+    // The other program has gone (its last connection checkpointed and kept WAL mode).
+    ASSERT_EQ(headerMode(hist), 2);
+    QString error;
+    ASSERT_EQ(RegisterDatabases::connect(live, hist, sqlca, photosqlca, error), 0) << error.toStdString();
+    EXPECT_EQ(headerMode(live), 1);
+    EXPECT_EQ(headerMode(hist), 1);
+    EXPECT_FALSE(QFile::exists(hist + QStringLiteral("-wal")));
+    QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+    ASSERT_EQ(photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM held"), {}, n), 0) << photosqlca.SQLErrText().toStdString();
+    EXPECT_EQ(n[0].longValue(), 1) << "what the other program wrote is kept";
 }

@@ -87,7 +87,31 @@ TEST_F(DeletionTest, PersonGoesThroughThePersonQuestionWithItsLineBreak)
     click("p_personinfo");
     rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
     ASSERT_EQ(dw->DataObject(), QStringLiteral("dh_ge_personinfo"));
-    const QString personNo = dw->GetItemString(1, "PersonNo");
+    // A person whose related records show in the sheet's other grids too.
+    QList<Value> found{Value::null(rt::ValueType::String)};
+    ASSERT_EQ(host::g().photosqlca.selectInto(QStringLiteral("SELECT min(personno) FROM th_ge_company WHERE personno IN "
+                                                             "(SELECT PersonNo FROM th_ge_personinfo)"),
+                                              {}, found),
+              0);
+    const QString personNo = found[0].string();
+    long row = 0;
+    for (long r = 1; r <= dw->RowCount() && row == 0; ++r)
+        row = dw->GetItemString(r, "PersonNo") == personNo ? r : 0;
+    ASSERT_GT(row, 0);
+    dw->SetRow(row);
+    QList<rt::ui::DataWindowControl *> grids;
+    for (int tab = 1; tab <= 4; ++tab) {
+        personalPage()->tab_1->SelectTab(tab);
+        grids << sheet()->wf_getcurrentdw();
+    }
+    personalPage()->tab_1->SelectTab(1);
+    const auto shown = [&](rt::ui::DataWindowControl *g) {
+        long n = 0;
+        for (long r = 1; r <= g->RowCount(); ++r)
+            n += g->GetItemString(r, grids.indexOf(g) == 0 ? "PersonNo" : "personno") == personNo ? 1 : 0;
+        return n;
+    };
+    ASSERT_GT(shown(grids[2]), 0) << "the person's occupation is shown in its grid";
     op.answer(2);
     frame->ue_del(1);
     ASSERT_EQ(op.boxes.size(), 1);
@@ -103,6 +127,12 @@ TEST_F(DeletionTest, PersonGoesThroughThePersonQuestionWithItsLineBreak)
         host::g().photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM %1 WHERE personno = ?").arg(QString::fromLatin1(table)),
                                         {personNo}, n);
         EXPECT_EQ(n[0].longValue(), 0) << table;
+    }
+    // Every row the procedure deleted has left the sheet's grids, the related ones included: no
+    // later deletion or recovery of such a row is told that another operator deleted it.
+    for (rt::ui::DataWindowControl *g : grids) {
+        EXPECT_EQ(shown(g), 0) << g->DataObject().toStdString();
+        EXPECT_EQ(g->DeletedCount(), 0) << "nothing kept for a later Update";
     }
 }
 

@@ -119,3 +119,101 @@ TEST_F(DemoRecoveryTest, EveryKindOfRowRecoversLiveOrNot)
     EXPECT_EQ(replaced, 10) << "every category has live records with history";
     EXPECT_GT(inserted, 0);
 }
+
+// A household recovered with its persons on the demo register, where households are cancelled
+// with all their members (each member's last snapshot says 5) and members of live households are
+// removed on their own (last snapshot 6): a cancelled household's members all come back with
+// their related records; a live household is replaced, its live members' records come back, and
+// a removed member keeps every row of history, nothing of theirs going live.
+TEST_F(DemoRecoveryTest, AHouseholdWithItsPersonsBringsBackExactlyItsCancelledMembers)
+{
+    makeOwnDemo(80, 23);
+    ModuleFixture::TearDown();
+    ModuleFixture::SetUp();
+    rt::Transaction &sqlca = host::g().sqlca;
+    const auto value = [&](const QString &sql, const QList<Value> &params = {}) {
+        QList<Value> v{Value::null(rt::ValueType::String)};
+        EXPECT_EQ(sqlca.selectInto(sql, params, v), 0) << sqlca.SQLErrText().toStdString() << "\n" << sql.toStdString();
+        return v[0].isNull() ? QString() : v[0].toText();
+    };
+    const auto count = [&](const QString &sql, const QList<Value> &params = {}) { return value(sql, params).toLong(); };
+    // Every related record a person has in history, table by table, and how many are live.
+    const auto related = [&](const QString &person, bool live) {
+        long n = 0;
+        for (const model::Category *c : model::CategoryTable::cascade()) {
+            const host::TableDef *t = host::SchemaCatalogue::byStem(c->stem);
+            n += count(QStringLiteral("SELECT count(*) FROM %1 WHERE personno = ?").arg(live ? t->liveTable : t->historyTable), {person});
+        }
+        return n;
+    };
+    const auto recoverHousehold = [&](const QString &rprno) {
+        click("p_rprinfo");
+        rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+        long row = 0;
+        for (long r = 1; r <= dw->RowCount() && row == 0; ++r)
+            row = dw->GetItemString(r, "RprNo") == rprno ? r : 0;
+        ASSERT_GT(row, 0) << rprno.toStdString();
+        dw->SetRow(row);
+        op.boxes.clear();
+        const auto respond = [&](rt::ui::PbWindow *w) {
+            if (auto *q = qobject_cast<hm::w_hisreplace *>(w)) {
+                q->cb_replace_clicked();
+            } else if (auto *p = qobject_cast<hm::w_hisrecovprompt *>(w)) {
+                p->cbx_1->setChecked(true); // with the persons
+                p->p_ok_clicked();
+            }
+        };
+        op.onNextResponseWindow(respond);
+        op.onNextResponseWindow(respond);
+        frame->ue_recovery();
+        op.clearHooks();
+    };
+
+    // A cancelled household: none of it is live.
+    const QString cancelled = value(QStringLiteral("SELECT min(RprNo) FROM th_ge_rpr WHERE RprNo NOT IN (SELECT RprNo FROM ge_rpr)"));
+    ASSERT_FALSE(cancelled.isEmpty()) << "the demo cancels some households";
+    QStringList members;
+    QString error;
+    ASSERT_TRUE(model::RecoveryPlan::householdPersons(host::g().photosqlca, cancelled, members, error)) << error.toStdString();
+    ASSERT_FALSE(members.isEmpty());
+    // One record comes back per related table where the member has history: its latest snapshot.
+    QMap<QString, long> tables;
+    for (const QString &m : members) {
+        EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = ?"), {m}), 0);
+        EXPECT_EQ(related(m, true), 0);
+        for (const model::Category *c : model::CategoryTable::cascade())
+            tables[m] += count(QStringLiteral("SELECT count(*) FROM %1 WHERE personno = ?").arg(c->historyTable), {m}) > 0 ? 1 : 0;
+    }
+    recoverHousehold(cancelled);
+    for (const auto &b : op.boxes)
+        EXPECT_FALSE(b.text.contains(QString::fromUtf8("失败"))) << b.text.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM ge_rpr WHERE RprNo = ?"), {cancelled}), 1);
+    for (const QString &m : members) {
+        EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = ? AND issave = '0'"), {m}), 1)
+            << m.toStdString() << " comes back";
+        EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ? AND RprNo = ?"), {m, cancelled}), 0);
+        EXPECT_EQ(related(m, true), tables[m]) << m.toStdString();
+    }
+
+    // A live household with a member removed on their own.
+    const QString household = value(QStringLiteral(
+        "SELECT min(p.RprNo) FROM th_ge_personinfo p WHERE p.issave = '6' AND p.RprNo IN (SELECT RprNo FROM ge_rpr) "
+        "AND p.PersonNo NOT IN (SELECT PersonNo FROM ge_personinfo)"));
+    ASSERT_FALSE(household.isEmpty()) << "the demo removes some persons from live households";
+    const QString removed = value(QStringLiteral("SELECT min(PersonNo) FROM th_ge_personinfo WHERE RprNo = ? AND issave = '6' AND "
+                                                 "PersonNo NOT IN (SELECT PersonNo FROM ge_personinfo)"),
+                                  {household});
+    const long removedHistory = related(removed, false)
+                                + count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?"), {removed});
+    recoverHousehold(household);
+    EXPECT_EQ(op.boxes.size(), 1);
+    EXPECT_TRUE(op.boxes.value(0).text.contains(removed)) << "the note names the member kept";
+    EXPECT_EQ(related(removed, true), 0) << "nothing of a removed member goes live";
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = ?"), {removed}), 0);
+    EXPECT_EQ(related(removed, false) + count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?"), {removed}),
+              removedHistory)
+        << "every row of their history stays";
+    const QString detail = value(QStringLiteral("SELECT detail FROM hm_journal WHERE reckey = ? AND outcome = ?"),
+                                 {household, QString::fromUtf8("成功")});
+    EXPECT_TRUE(detail.contains(QString::fromUtf8("保留全部历史信息的人员 1 人"))) << detail.toStdString();
+}

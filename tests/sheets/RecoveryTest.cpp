@@ -195,6 +195,36 @@ TEST_F(RecoveryTest, ARemovedPersonComesBackWithARelatedRecordOnlyWhenTheLatestS
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = 'P7'")), 0) << "not for an earlier 6";
 }
 
+// A copy of a replaced live state (issave 4) is a state kept, not a snapshot: newer than every
+// snapshot, it is still never what a cascade or proc_JustifyDelPerson takes for the latest.
+TEST_F(RecoveryTest, ACopyOfAReplacedStateIsNeverTakenForTheLatestSnapshot)
+{
+    rt::Transaction &h = host::g().photosqlca;
+    ASSERT_EQ(h.executeImmediate(QString::fromUtf8(
+                  "INSERT INTO th_sv_elderinfo (orderno, personno, health, pension, issave, SaveTime) VALUES "
+                  "(50, 'P1', '替换前', '1.00', '4', '2025-09-01 10:00:00');"
+                  "INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, issave, SaveTime) VALUES "
+                  "('P6', 'R2', '赵六（替换前）', '4', '2025-09-01 10:00:00')")),
+              0)
+        << h.SQLErrText().toStdString();
+    ASSERT_EQ(h.commit(), 0);
+    gridAtHisid("p_personinfo", QStringLiteral("th_ge_personinfo"), QStringLiteral("PersonNo = 'P1' AND SaveTime = '2024-06-01 10:00:00'"));
+    recover(QStringLiteral("2"));
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT pension FROM sv_elderinfo WHERE personno = 'P1'")), QStringLiteral("200.75"))
+        << "the latest snapshot, not the newer copy";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno = 50")), 1) << "the copy stays";
+    // P6's latest snapshot says 6 (removed from the live register); the newer copy does not count.
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 13"));
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT personname FROM ge_personinfo WHERE PersonNo = 'P6'")), QString::fromUtf8("赵六"))
+        << "proc_JustifyDelPerson brought P6 back from the snapshot";
+    // The operator may still choose a copy: it recovers like any row.
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 50"));
+    recover(QString());
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT health FROM sv_elderinfo WHERE personno = 'P1'")), QString::fromUtf8("替换前"));
+}
+
 TEST_F(RecoveryTest, ALiveSaveThatFailsKeepsTheHistoryRow)
 {
     rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));

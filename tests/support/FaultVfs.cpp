@@ -3,6 +3,7 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -16,6 +17,7 @@ struct State
     bool fired = false;
     bool crashed = false;
     std::string firedAt;
+    std::vector<std::string> trace;
 };
 
 State &state()
@@ -29,8 +31,8 @@ struct FaultFile
 {
     sqlite3_file base;
     sqlite3_file *real;
-    bool watched;
-    std::string name;
+    std::string path; // whether it is watched is asked at each operation: a file opened
+                      // before the folder was named counts as well
 };
 
 enum class Verdict { Proceed, Fail, Drop };
@@ -47,14 +49,16 @@ std::string baseName(const char *path)
     return slash ? slash + 1 : path;
 }
 
-Verdict point(bool watched, const char *what, const std::string &name)
+Verdict point(const std::string &path, const char *what)
 {
     State &s = state();
-    if (!watched)
+    if (!watchedPath(path.c_str()))
         return Verdict::Proceed;
+    const std::string name = baseName(path.c_str());
     if (s.crashed)
         return Verdict::Drop;
     ++s.operations;
+    s.trace.push_back(std::string(what) + " " + name);
     if (s.mode == FaultVfs::Mode::Count || s.operations != s.nth)
         return Verdict::Proceed;
     s.fired = true;
@@ -73,7 +77,7 @@ FaultFile *of(sqlite3_file *f)
 int xClose(sqlite3_file *f)
 {
     const int rc = of(f)->real->pMethods->xClose(of(f)->real);
-    of(f)->name.~basic_string();
+    of(f)->path.~basic_string();
     return rc;
 }
 
@@ -84,7 +88,7 @@ int xRead(sqlite3_file *f, void *buffer, int amount, sqlite3_int64 offset)
 
 int xWrite(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 offset)
 {
-    switch (point(of(f)->watched, "write", of(f)->name)) {
+    switch (point(of(f)->path, "write")) {
     case Verdict::Fail: return SQLITE_IOERR_WRITE;
     case Verdict::Drop: return SQLITE_OK;
     case Verdict::Proceed: break;
@@ -94,7 +98,7 @@ int xWrite(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 offset
 
 int xTruncate(sqlite3_file *f, sqlite3_int64 size)
 {
-    switch (point(of(f)->watched, "truncate", of(f)->name)) {
+    switch (point(of(f)->path, "truncate")) {
     case Verdict::Fail: return SQLITE_IOERR_TRUNCATE;
     case Verdict::Drop: return SQLITE_OK;
     case Verdict::Proceed: break;
@@ -104,7 +108,7 @@ int xTruncate(sqlite3_file *f, sqlite3_int64 size)
 
 int xSync(sqlite3_file *f, int flags)
 {
-    switch (point(of(f)->watched, "sync", of(f)->name)) {
+    switch (point(of(f)->path, "sync")) {
     case Verdict::Fail: return SQLITE_IOERR_FSYNC;
     case Verdict::Drop: return SQLITE_OK;
     case Verdict::Proceed: break;
@@ -183,15 +187,14 @@ int vfsOpen(sqlite3_vfs *, const char *name, sqlite3_file *file, int flags, int 
     const int rc = real->xOpen(real, name, p->real, flags, outFlags);
     if (rc != SQLITE_OK || !p->real->pMethods)
         return rc;
-    p->watched = watchedPath(name);
-    new (&p->name) std::string(name ? baseName(name) : std::string("(temporary)"));
+    new (&p->path) std::string(name ? name : "");
     p->base.pMethods = &Methods;
     return SQLITE_OK;
 }
 
 int vfsDelete(sqlite3_vfs *, const char *path, int syncDir)
 {
-    switch (point(watchedPath(path), "delete", path ? baseName(path) : std::string())) {
+    switch (point(path ? std::string(path) : std::string(), "delete")) {
     case Verdict::Fail: return SQLITE_IOERR_DELETE;
     case Verdict::Drop: return SQLITE_OK;
     case Verdict::Proceed: break;
@@ -296,6 +299,7 @@ void FaultVfs::arm(Mode mode, int nth)
     s.fired = false;
     s.crashed = false;
     s.firedAt.clear();
+    s.trace.clear();
 }
 
 void FaultVfs::disarm()
@@ -319,4 +323,12 @@ bool FaultVfs::fired()
 QString FaultVfs::firedAt()
 {
     return QString::fromStdString(state().firedAt);
+}
+
+QStringList FaultVfs::trace()
+{
+    QStringList out;
+    for (const std::string &t : state().trace)
+        out << QString::fromStdString(t);
+    return out;
 }

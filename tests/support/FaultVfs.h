@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // A file layer under SQLite that breaks the register's files on purpose, as SQLite tests its own
 // guarantees: registered as the default VFS over the real one, so the code under test runs as it
@@ -33,4 +34,6 @@ public:
     // Whether the nth operation was reached, and what it was ("write history.db-journal").
     static bool fired();
     static QString firedAt();
+    // Each operation counted since the last arm(), in order ("sync register.db-journal").
+    static QStringList trace();
 };

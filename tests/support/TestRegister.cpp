@@ -108,6 +108,15 @@ int TestRegister::connectAs(const QString &user, rt::Transaction &sqlca, rt::Tra
     return host::RegisterDatabases::connectServer(conninfo() + QStringLiteral(" user=") + user, sqlca, photosqlca, error);
 }
 
+int TestRegister::connectVia(const QString &host, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error)
+{
+    // libpq takes the last of a repeated keyword: this host stands in for the cluster's.
+    QString quoted = host;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return host::RegisterDatabases::connectServer(conninfo() + QStringLiteral(" host='") + quoted + QLatin1Char('\''), sqlca,
+                                                  photosqlca, error);
+}
+
 QString TestRegister::serverDatabaseName()
 {
     conninfo();

@@ -21,6 +21,9 @@ public:
     static int connect(const QString &dir, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error);
     // On the server: the same register as another login role. The database's name, for grants.
     static int connectAs(const QString &user, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error);
+    // On the server: the same register through another socket folder (host=folder), as a proxy
+    // in front of the cluster offers it.
+    static int connectVia(const QString &host, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error);
     static QString serverDatabaseName();
     // A plain empty database for the transaction tests: a file in dir, or on the server a fresh
     // schema "plain" that unqualified names resolve in. Several transactions may connect to it.

@@ -500,8 +500,15 @@ int Transaction::rollback()
 
 int Transaction::endTransaction(const QString &statement)
 {
+    // A change the engine itself ended after an error (SQLite rolls back on an I/O error or a
+    // full disk) has nothing left to commit: that COMMIT must not be told as saved.
+    const bool endedByEngine = m_writeOpen && m_connection && !m_connection->isBroken() && m_connection->autocommit();
     m_writeOpen = false;
     const bool commit = statement.compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) == 0;
+    if (commit && endedByEngine) {
+        setError(DbError{-1, QStringLiteral("the database ended the change after an error and undid it; nothing of it was saved")});
+        return -1;
+    }
     // The server ends whatever was open when the connection broke. A rollback is then done; a
     // commit may or may not have held, and is never reported as saved.
     const QString unknown = QStringLiteral("the connection to the server was lost: whether the last changes were saved is "

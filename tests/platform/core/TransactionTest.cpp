@@ -4,8 +4,11 @@
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 
+#include "FaultVfs.h"
+
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace rt;
@@ -137,7 +140,7 @@ TEST_F(TransactionTest, LockHeldByOneConnectionIsReportedToTheOther)
     EXPECT_LT(timer.elapsed(), 5000) << "a lock must not hang the caller";
     EXPECT_TRUE(other.SQLErrText().contains(QStringLiteral("locked"))) << other.SQLErrText().toStdString();
     EXPECT_EQ(other.rollback(), 0);
-    // Reading still works while the other connection writes (WAL).
+    // Reading still works while the other connection writes, until it commits.
     EXPECT_EQ(count(other), 0);
     t.commit();
     EXPECT_EQ(other.execute(QStringLiteral("INSERT INTO person (no) VALUES ('next')")), 0);
@@ -346,4 +349,33 @@ TEST_F(TransactionTest, InjectedFaultsFailTheChosenStatementOrCommit)
     EXPECT_EQ(t.SQLDBCode(), 13);
     t.clearInjectedFaults();
     EXPECT_EQ(count(t), 2);
+}
+
+// A disk error in the middle of a change makes SQLite roll the whole transaction back by itself.
+// What follows must not run in a new transaction that a COMMIT would report as saved without what
+// went before: later writes fail, the COMMIT fails, and nothing of the change is in the file.
+TEST_F(TransactionTest, AChangeTheEngineUndidAfterADiskErrorIsNeverReportedSaved)
+{
+    FaultVfs::install();
+    // A fresh connection, so that its files are opened through the fault layer.
+    ASSERT_EQ(t.executeImmediate(QStringLiteral("CREATE TABLE other (x INTEGER)")), 0);
+    ASSERT_EQ(t.commit(), 0);
+    ASSERT_EQ(t.connect(), 0) << t.SQLErrText().toStdString();
+    FaultVfs::watch(QFileInfo(t.Database).absolutePath());
+    ASSERT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('a')")), 0);
+    // The next write of the files (the other table's page into the journal) fails.
+    FaultVfs::arm(FaultVfs::Mode::Fail, 1);
+    EXPECT_EQ(t.execute(QStringLiteral("INSERT INTO other (x) VALUES (1)")), -1);
+    FaultVfs::disarm();
+    ASSERT_TRUE(FaultVfs::fired());
+    EXPECT_TRUE(t.inTransaction()) << "the change is still to be ended by its caller";
+    EXPECT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('b')")), -1);
+    EXPECT_TRUE(t.SQLErrText().contains(QStringLiteral("undid it"))) << t.SQLErrText().toStdString();
+    EXPECT_EQ(t.commit(), -1) << "nothing to save: the engine undid the change";
+    EXPECT_FALSE(t.inTransaction());
+    EXPECT_EQ(count(t), 0);
+    // The next change works as ever.
+    EXPECT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('c')")), 0);
+    EXPECT_EQ(t.commit(), 0);
+    EXPECT_EQ(count(t), 1);
 }
