@@ -498,7 +498,7 @@ int DemoRegister::create(const QString &dir, const DemoOptions &options, DemoSum
         live.disconnect();
         history.disconnect();
         for (const QString &path : {livePath, historyPath}) {
-            for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            for (const QString &suffix : {QString(), QStringLiteral("-journal")})
                 QFile::remove(path + suffix);
         }
         return -1;

@@ -5,7 +5,9 @@
 #include "platform/core/Value.h"
 
 #include <QStringList>
+#include <chrono>
 #include <pwd.h>
+#include <thread>
 #include <unistd.h>
 
 namespace host {
@@ -92,17 +94,79 @@ int Journal::appendFailure(rt::Transaction &t, Entry entry, const QString &why)
 
 Journal::Outcome Journal::settle(rt::Transaction &t, const Entry &entry, QString &error)
 {
+    // A broken connection says nothing of the server process behind it: that process may have
+    // the COMMIT and still be committing it (a slow disk, a synchronous standby), so that the
+    // entry is not there yet when a new connection looks, and lands after the operator was told
+    // "not saved"; or, after a real network loss, it may never hear of the break and sit idle in
+    // its transaction for hours, holding the record's row locks. Its number is taken now, while
+    // the broken connection is still the transaction's.
+    const int backend = t.connectionLost() ? t.backendPid() : 0;
     // Whatever failed, the transaction ends first: on the files a rollback leaves both files as
     // they were before it began (or, after a failed COMMIT, as SQLite's journals restore them);
-    // on a server whose connection broke, the server has ended it, and the read below connects
-    // again.
+    // on a server whose connection broke, the server ends it, and the reads below connect again.
     t.rollback();
+    // Only once that process is gone is its transaction settled either way, and the entry's
+    // presence the answer.
+    if (backend != 0 && !awaitEnded(t, backend, error))
+        return Outcome::Unknown;
     QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
     if (t.selectInto(QStringLiteral("SELECT count(*) FROM hm_journal WHERE token = ?"), {rt::Value(entry.token)}, n) != 0) {
         error = t.SQLErrText();
         return Outcome::Unknown;
     }
     return n[0].longValue() > 0 ? Outcome::Saved : Outcome::NotSaved;
+}
+
+bool Journal::awaitEnded(rt::Transaction &t, int backend, QString &error)
+{
+    using Clock = std::chrono::steady_clock;
+    // A COMMIT at work is given time to finish: ending its process in the middle would undo a
+    // change that was about to hold, for no gain. A process not at work is ended at once: idle
+    // in its transaction, it never got the COMMIT and holds the change's locks until it hears
+    // of the break; idle after it, it is only yet to notice. One still at work after the wait
+    // is ended too. Ending a process settles its transaction (a commit already written stays,
+    // anything else is rolled back) and frees its locks; the entry read afterwards tells which.
+    constexpr auto commitGrace = std::chrono::seconds(5);
+    constexpr auto endGrace = std::chrono::seconds(5);
+    constexpr auto pollEvery = std::chrono::milliseconds(100);
+    const rt::Value pid(backend);
+    Clock::time_point deadline = Clock::now() + commitGrace;
+    bool endAsked = false;
+    for (;;) {
+        // Each read runs in a transaction of its own (none is open here), so each sees the
+        // server's activity as it is now. No row: the process has ended (its number, should the
+        // system have given it to this very connection already, is not this one's to end). The
+        // state shows null only for another role's sessions, which this one is not.
+        QList<rt::Value> state{rt::Value::null(rt::ValueType::String)};
+        const int rc = t.selectInto(QStringLiteral("SELECT coalesce(state, '') FROM pg_stat_activity WHERE pid = ? "
+                                                   "AND pid <> pg_backend_pid()"),
+                                    {pid}, state);
+        if (rc == 100)
+            return true;
+        if (rc != 0) {
+            error = QStringLiteral("the register cannot be read to find out whether the change was saved: %1").arg(t.SQLErrText());
+            return false;
+        }
+        const bool atWork = state[0].string() == QLatin1String("active");
+        if (!endAsked && (!atWork || Clock::now() >= deadline)) {
+            endAsked = true;
+            deadline = Clock::now() + endGrace;
+            // An operator may end its own role's sessions (the lost one ran as the same role).
+            // Where a server refuses even that, what is left is to wait for the process to end
+            // by itself: the failure is not an answer.
+            QList<rt::Value> ended{rt::Value::null(rt::ValueType::Boolean)};
+            t.selectInto(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid}, ended);
+            continue;
+        }
+        if (endAsked && Clock::now() >= deadline) {
+            error = QStringLiteral("the server process %1 of the lost connection is still there (%2) and could not be ended; "
+                                   "until it ends, whether the change was saved is not settled")
+                        .arg(backend)
+                        .arg(state[0].string());
+            return false;
+        }
+        std::this_thread::sleep_for(pollEvery);
+    }
 }
 
 int Journal::beginCounted(rt::Transaction &t)

@@ -70,6 +70,12 @@ public:
     static QString countsText(const Counts &counts);
     // The operator's login name on this computer.
     static QString loginName();
+
+private:
+    // After the connection served by server process `backend` broke: waits, on t's new
+    // connection, until that process has ended (ending it when it is not at work). False, with
+    // the reason, when that cannot be seen.
+    static bool awaitEnded(rt::Transaction &t, int backend, QString &error);
 };
 
 } // namespace host

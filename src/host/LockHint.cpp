@@ -4,10 +4,10 @@
 
 namespace host {
 
-QString LockHint::add(const QString &message, const rt::Transaction &failed)
+QString LockHint::add(const QString &message, const rt::Transaction &failed, bool settled)
 {
     if (failed.connectionLost())
-        return message + QStringLiteral("\r\n") + lostText();
+        return message + QStringLiteral("\r\n") + (settled ? brokeText() : lostText());
     return failed.lockConflict() ? message + QStringLiteral("\r\n") + text() : message;
 }
 

@@ -233,6 +233,25 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
     return 0;
 }
 
+bool RegisterDatabases::savesBothFilesTogether(rt::Transaction &sqlca, QString &errorText)
+{
+    if (sqlca.DBMS.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0)
+        return true;
+    for (const QString &schema : {QStringLiteral("main"), sqlca.AttachSchema}) {
+        QList<rt::Value> mode{rt::Value::null(rt::ValueType::String)};
+        if (sqlca.selectInto(QStringLiteral("PRAGMA \"%1\".journal_mode").arg(schema), {}, mode) != 0) {
+            errorText = sqlca.SQLErrText();
+            return false;
+        }
+        if (mode[0].string().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+            errorText = QString::fromUtf8("人口信息库的文件已被其他程序改成旧的方式（WAL），现有信息和历史信息不能一同保存。"
+                                          "请关闭其他程序，重新启动本程序。");
+            return false;
+        }
+    }
+    return true;
+}
+
 int RegisterDatabases::createServer(const QString &conninfo, QString &errorText)
 {
     rt::Transaction t(QStringLiteral("setup"));

@@ -28,6 +28,11 @@ public:
     static int connect(const QString &livePath, const QString &historyPath, rt::Transaction &sqlca,
                        rt::Transaction &photosqlca, QString &errorText);
 
+    // Whether a change of both files still commits in both or neither: on the files, both are
+    // in a rollback-journal mode (another program may have put one back into WAL mode since the
+    // register was opened). True on a server. False with errorText (Chinese) otherwise.
+    static bool savesBothFilesTogether(rt::Transaction &sqlca, QString &errorText);
+
     // The register on a PostgreSQL database (a libpq connection string): the schemas, tables and
     // procedures of PgSchema. Refuses a database that already holds either schema.
     static int createServer(const QString &conninfo, QString &errorText);

@@ -132,9 +132,10 @@ bool RecoveryPlan::householdMembers(rt::Transaction &history, rt::Transaction &l
             error = QString::fromUtf8("%1（%2）：%3").arg(m.name, personno, state.error);
             return false;
         }
+        m.cancelled = found == 0 && !snapshot[1].isNull() && snapshot[1].string().trimmed() == QLatin1String("5");
         if (state.present()) {
             m.fate = MemberPlan::Live;
-        } else if (found == 0 && !snapshot[1].isNull() && snapshot[1].string().trimmed() == QLatin1String("5")) {
+        } else if (m.cancelled) {
             m.fate = MemberPlan::Back;
             m.snapshot = snapshot[0];
         }

@@ -40,13 +40,15 @@ struct MemberPlan
     enum Fate {
         Live, // in the live register: related records recovered, this household's person history deleted
         Back, // not live, cancelled with the household (the latest snapshot in it has issave 5): comes
-              // back into the live register from that snapshot, then as Live
+              // back into the live register from that snapshot (which leaves history; their older
+              // snapshots stay), then their related records as for a live member
         Kept  // not live and not cancelled with the household: every row of their history stays
     };
     QString personno;
-    QString name;       // as the latest row in the household names them
+    QString name;           // as the latest row in the household names them
     Fate fate = Kept;
-    rt::Value snapshot; // Back: the hisid of the snapshot the person comes back from
+    bool cancelled = false; // their latest snapshot in the household has issave 5 (live or not)
+    rt::Value snapshot;     // Back: the hisid of the snapshot the person comes back from
 };
 
 // What a recovery will do, read before anything is written. The recovery prompt counts with

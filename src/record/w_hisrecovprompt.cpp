@@ -3,7 +3,6 @@
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
 #include "model/RecoveryPlan.h"
-#include "platform/core/Cursor.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Message.h"
 #include "platform/ui/PbPicture.h"
@@ -117,14 +116,15 @@ QString w_hisrecovprompt::householdText(const QString &rprno) const
                               QStringLiteral("SELECT hostname FROM th_ge_rpr WHERE RprNo = ? "
                                              "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
                               rprno);
-    // Each member once, however many snapshots marked 5 the member has.
-    rt::Cursor cur_personnum(photosqlca, QStringLiteral("SELECT min(personname) FROM th_ge_personinfo WHERE RprNo = ? AND "
-                                                        "issave = '5' GROUP BY PersonNo ORDER BY min(hisid)"));
-    if (cur_personnum.open({rprno}) == 0) {
-        QList<rt::Value> row{rt::Value::null(rt::ValueType::String)};
-        while (cur_personnum.fetch(row) == 0)
-            text += QString::fromUtf8("\r\n\t姓名：") + (row[0].isNull() ? QString() : row[0].string());
-        cur_personnum.close();
+    // The members cancelled with the household, each once: those whose latest snapshot in it is
+    // marked 5, as the cascade finds them (a member marked 5 once and saved again since is not).
+    QList<model::MemberPlan> members;
+    QString error;
+    if (model::RecoveryPlan::householdMembers(photosqlca, host::g().sqlca, rprno, members, error)) {
+        for (const model::MemberPlan &m : std::as_const(members)) {
+            if (m.cancelled)
+                text += QString::fromUtf8("\r\n\t姓名：") + m.name;
+        }
     }
     return text;
 }

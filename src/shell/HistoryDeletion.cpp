@@ -73,7 +73,7 @@ bool HistoryDeletion::runProcedure(const char *declaration, const char *hostVari
         procedure.close();
         return true;
     }
-    QString told = host::LockHint::add(failureMessage, photosqlca);
+    QString told = host::LockHint::add(failureMessage, photosqlca, true);
     const QString why = countError.isEmpty() ? photosqlca.SQLErrText() : countError;
     QString error;
     const host::Journal::Outcome outcome = host::Journal::settle(photosqlca, entry, error);
@@ -202,7 +202,7 @@ void HistoryDeletion::writeBack(rt::ui::DataWindowControl *grid, long row)
     // the deletion, and without it the deletion does not happen.
     bool saved = grid->Update(true, false) == 1 && host::Journal::append(photosqlca, entry) == 0 && photosqlca.commit() == 0;
     if (!saved) {
-        QString failed = host::LockHint::add("删除失败!", photosqlca);
+        QString failed = host::LockHint::add("删除失败!", photosqlca, true);
         const QString why = photosqlca.SQLErrText();
         // What the register holds decides what is told: a COMMIT whose answer was lost may
         // have held.
@@ -221,7 +221,10 @@ void HistoryDeletion::writeBack(rt::ui::DataWindowControl *grid, long row)
             // Whether the row is still there cannot be read either: it is shown again, and a
             // later deletion or retrieve finds out.
             settleFailedDeletion(grid, row);
-            MessageBox(Title, failed + QStringLiteral("\r\n") + host::LockHint::unknownText(), MsgIcon::StopSign, MsgButtons::OK, 1);
+            MessageBox(Title,
+                       failed + QStringLiteral("\r\n") + host::LockHint::unknownText()
+                           + (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error),
+                       MsgIcon::StopSign, MsgButtons::OK, 1);
             return;
         }
     }

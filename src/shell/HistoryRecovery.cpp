@@ -9,6 +9,7 @@
 #include "model/CategoryTable.h"
 #include "host/Journal.h"
 #include "host/LockHint.h"
+#include "host/SchemaCatalogue.h"
 #include "model/RecoveryPlan.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/dw/DataStore.h"
@@ -38,9 +39,18 @@ QString askPrompt(const QString &parm)
     return rt::ui::Message::instance().StringParm;
 }
 
-// The replace question for the grid's current row; true for 替换.
-bool askReplace(rt::ui::DataWindowControl *grid)
+// The replace question for the grid's current row; true for 替换. `shown` receives the live
+// record's columns as read just before the question showed them (empty when it could not be
+// read: the question then offers no 替换).
+bool askReplace(rt::ui::DataWindowControl *grid, const model::Category &category, const QString &key, QList<rt::Value> &shown)
 {
+    shown.clear();
+    rt::DataStore current;
+    if (const host::TableDef *table = host::SchemaCatalogue::byStem(category.stem);
+        table && model::RecoveryPlan::selectLiveRecord(current, category, host::g().sqlca) && current.Retrieve({rt::Value(key)}) == 1) {
+        for (const host::ColumnDef &c : table->liveColumns)
+            shown << current.GetItem(1, c.name);
+    }
     rt::ui::Message::instance().StringParm.clear();
     if (rt::ui::Windows::OpenByName(QStringLiteral("w_hisreplace"), QString(), grid) != 1)
         return false;
@@ -75,13 +85,15 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
         const QString answer = askPrompt(key + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
         if (answer != QLatin1String("1") && answer != QLatin1String("2"))
             return;
-        if (live.present() && !askReplace(grid))
+        QList<rt::Value> shown;
+        if (live.present() && !askReplace(grid, *category, key, shown))
             return;
         const bool dependants = answer == QLatin1String("2");
         RecoveryTransaction tx(journalEntry(*category, key, live.present(), dependants));
         // The dependants move only once the record itself has: a record that stays where it is
         // keeps its dependants where they are.
-        if (wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, tx, live.present()) && dependants) {
+        if (wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, household ? 2 : 1, tx, live.present(), &shown)
+            && dependants) {
             if (household)
                 RecoveryCascades::wf_rprrecovery(key, tx);
             else
@@ -97,9 +109,10 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
     const QString key = grid->GetItemString(ll_row, "personno");
     if (hasTarget && !readLiveState(*category, key, live))
         return;
+    QList<rt::Value> shown;
     if (live.present()) {
         // The replace question is the confirmation for a live record.
-        if (!askReplace(grid))
+        if (!askReplace(grid, *category, key, shown))
             return;
     } else if (MessageBox(Title, QString::fromUtf8("确认要恢复吗?"), MsgIcon::Question, MsgButtons::YesNo, 2) != 1) {
         return;
@@ -107,7 +120,7 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
     if (!hasTarget)
         return;
     RecoveryTransaction tx(journalEntry(*category, key, live.present(), false));
-    wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, tx, live.present());
+    wf_hisrecovery(grid, nullptr, category->singleRowTarget, 1, 0, tx, live.present(), &shown);
     finish(grid, ll_row, tx);
 }
 
@@ -138,7 +151,7 @@ host::Journal::Entry HistoryRecovery::journalEntry(const model::Category &catego
 
 bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
                                      const QString &as_target, int ai_flag, int ai_way, RecoveryTransaction &tx,
-                                     bool replace)
+                                     bool replace, const QList<rt::Value> *shown)
 {
     rt::Transaction &sqlca = tx.sqlca();
     const long ll_row = ai_flag == 1 ? adw_datawindow->GetRow() : (ads_datastore ? ads_datastore->GetRow() : 0);
@@ -150,7 +163,7 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
         const model::Category *category = model::CategoryTable::byStem(as_target.mid(3));
         if (!category)
             return tx.fail(QString::fromUtf8("保存恢复数据时失败"));
-        if (!LiveReplacement::replace(*source, ll_row, *category, tx))
+        if (!LiveReplacement::replace(*source, ll_row, *category, tx, QString(), shown))
             return false;
     } else {
         rt::DataStore lds_curtable;
@@ -160,7 +173,7 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
         if (wf_copycolumn(adw_datawindow, lds_curtable, ads_datastore, ai_flag) <= 0)
             return tx.fail(QString::fromUtf8("保存恢复数据时失败"));
         if (lds_curtable.Update() != 1)
-            return tx.fail(host::LockHint::add("保存恢复数据时失败", sqlca));
+            return tx.fail(host::LockHint::add("保存恢复数据时失败", sqlca, true));
         tx.wrote();
     }
     // The history row leaves in the same transaction as the live row arrives.
@@ -188,7 +201,7 @@ bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, 
     rt::DeclaredProcedure dp_delperson(sqlca, QStringLiteral("proc_JustifyDelPerson @as_personno = :ls_personno"));
     dp_delperson.execute({{QStringLiteral("ls_personno"), rt::Value(ls_personno)}});
     if (sqlca.SQLCode() == -1)
-        return tx.fail(host::LockHint::add("删除个人历史信息失败!", sqlca));
+        return tx.fail(host::LockHint::add("删除个人历史信息失败!", sqlca, true));
     dp_delperson.close();
     const model::LiveState after = model::RecoveryPlan::liveState(sqlca, *person, ls_personno);
     if (after.unknown())

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "host/Journal.h"
+#include "platform/core/Value.h"
+
+#include <QList>
 
 #include <QString>
 
@@ -35,12 +38,13 @@ public:
     // Moves the current row of the grid (ai_flag 1) or of the DataStore (2) into the live target
     // and out of its history table, in tx. ai_way: 2 household, 1 person, 0 a related record
     // (which may bring back a removed person, see proc_JustifyDelPerson). With replace, the row
-    // replaces the live record with its key (LiveReplacement) instead of making a new one. True
-    // when the move is written (it holds once tx commits); false once tx has failed, or when
-    // there is no target or row (tx untouched).
+    // replaces the live record with its key (LiveReplacement) instead of making a new one; shown:
+    // the live record as the replace question showed it to the operator. True when the move is
+    // written (it holds once tx commits); false once tx has failed, or when there is no target or
+    // row (tx untouched).
     static bool wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
                                const QString &as_target, int ai_flag, int ai_way, RecoveryTransaction &tx,
-                               bool replace = false);
+                               bool replace = false, const QList<rt::Value> *shown = nullptr);
     // Copies the current row of the grid (ai_flag 1) or of the DataStore (2) into a new last
     // row of the target; the new row's number, or -1 when there is no source row.
     static long wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::DataStore &ads_target, rt::DataStore *ads_source,

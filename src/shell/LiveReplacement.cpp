@@ -25,7 +25,7 @@ QString told(const char *message, const rt::Transaction *failed, const QString &
 } // namespace
 
 bool LiveReplacement::replace(const rt::DataStore &source, long row, const model::Category &category,
-                              RecoveryTransaction &tx, const QString &context)
+                              RecoveryTransaction &tx, const QString &context, const QList<rt::Value> *shown)
 {
     rt::Transaction &sqlca = tx.sqlca();
     const host::TableDef *table = host::SchemaCatalogue::byStem(category.stem);
@@ -43,6 +43,19 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
     rt::DataStore current;
     if (!model::RecoveryPlan::selectLiveRecord(current, category, sqlca) || current.Retrieve({rt::Value(key)}) != 1)
         return tx.fail(told("读取现有记录失败，未作替换", &sqlca, context, current.lastError()));
+
+    // The operator agreed to replace the state the question showed: another operator's change
+    // since then is not overwritten on a comparison nobody saw.
+    if (shown) {
+        bool same = shown->size() == table->liveColumns.size();
+        for (int c = 0; same && c < table->liveColumns.size(); ++c) {
+            const rt::Value v = current.GetItem(1, table->liveColumns[c].name);
+            const rt::Value &w = (*shown)[c];
+            same = v.isNull() == w.isNull() && (v.isNull() || rt::Value::compare(v, w) == 0);
+        }
+        if (!same)
+            return tx.fail(told("现有记录刚被其他操作员修改，未作替换。请重新恢复。", nullptr, context));
+    }
 
     // 2. Its present state is kept in history; a copy is no snapshot to recover (issave 4), so
     //    no cascade takes it for the latest one.

@@ -54,7 +54,7 @@ bool RecoveryCascades::wf_rprrecovery(const QString &ls_rprno, RecoveryTransacti
     QList<model::MemberPlan> members;
     QString error;
     if (!model::RecoveryPlan::householdMembers(sqlca, sqlca, ls_rprno, members, error))
-        return tx.fail(host::LockHint::add("读取户中人员失败", sqlca) + QStringLiteral("\r\n") + error);
+        return tx.fail(host::LockHint::add("读取户中人员失败", sqlca, true) + QStringLiteral("\r\n") + error);
     const model::Category *person = model::CategoryTable::byStem(QStringLiteral("ge_personinfo"));
     QStringList back, live, kept;
     for (const model::MemberPlan &m : std::as_const(members)) {
@@ -66,12 +66,14 @@ bool RecoveryCascades::wf_rprrecovery(const QString &ls_rprno, RecoveryTransacti
             continue;
         }
         if (m.fate == model::MemberPlan::Back) {
-            if (!bringBack(m, tx))
+            // Exactly the snapshot that came back leaves history; the member's older snapshots
+            // are states of their own, not repeated by the live register.
+            if (!bringBack(m, tx) || !wf_personrecovery(m.personno, tx))
                 return false;
             back << who;
-        } else {
-            live << who;
+            continue;
         }
+        live << who;
         if (!wf_personrecovery(m.personno, tx))
             return false;
         // Only this household's rows: a person who moved on keeps the history of the other
@@ -110,9 +112,9 @@ bool RecoveryCascades::bringBack(const model::MemberPlan &member, RecoveryTransa
         return tx.fail(QString::fromUtf8("保存恢复数据时失败\r\n") + lds_curtable.lastError() + QStringLiteral("\r\n") + context);
     lds_curtable.SetTransObject(&tx.sqlca());
     if (HistoryRecovery::copyColumns(*snapshot, 1, lds_curtable) < 1 || lds_curtable.Update() != 1)
-        return tx.fail(host::LockHint::add("保存恢复数据时失败", tx.sqlca()) + QStringLiteral("\r\n") + context);
+        return tx.fail(host::LockHint::add("保存恢复数据时失败", tx.sqlca(), true) + QStringLiteral("\r\n") + context);
     tx.wrote();
-    return true;
+    return tx.takeFromHistory(person->historyTable, member.snapshot, QString::fromUtf8("删除个人历史信息失败!"), context);
 }
 
 bool RecoveryCascades::wf_personrecovery(const QString &ls_personno, RecoveryTransaction &tx)
@@ -156,7 +158,7 @@ bool RecoveryCascades::wf_personrecovery(const QString &ls_personno, RecoveryTra
                                + context);
             lds_curtable.SetTransObject(&sqlca);
             if (HistoryRecovery::copyColumns(*history, 1, lds_curtable) < 1 || lds_curtable.Update() != 1)
-                return tx.fail(host::LockHint::add("保存恢复数据时失败", sqlca) + QStringLiteral("\r\n") + context);
+                return tx.fail(host::LockHint::add("保存恢复数据时失败", sqlca, true) + QStringLiteral("\r\n") + context);
             tx.wrote();
         }
         // Exactly the row that moved.

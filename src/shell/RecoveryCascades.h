@@ -24,7 +24,8 @@ public:
     //    (never that of another household, nor the copies of replaced states, issave 4) is
     //    deleted;
     //  - cancelled with the household and not live: they come back into the live register from
-    //    that snapshot first, then as live;
+    //    that snapshot (which leaves history; their older snapshots stay), then their related
+    //    records as for a live member;
     //  - anyone else: nothing of theirs is written into the live register, every row of their
     //    history stays, and a note names them.
     // The entry's detail names each group. False once the recovery has failed.

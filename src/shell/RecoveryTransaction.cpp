@@ -1,11 +1,8 @@
 #include "shell/RecoveryTransaction.h"
 
 #include "host/LockHint.h"
-#include "host/SchemaCatalogue.h"
+#include "host/RegisterDatabases.h"
 #include "host/ui/Globals.h"
-#include "model/Category.h"
-#include "model/RecoveryPlan.h"
-#include "platform/dw/DataStore.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/core/Value.h"
@@ -32,7 +29,7 @@ rt::Transaction &RecoveryTransaction::sqlca() const
 QString RecoveryTransaction::failureText(const QString &message, const rt::Transaction *failed, const QString &context,
                                          const QString &own)
 {
-    QString text = failed ? host::LockHint::add(message, *failed) : message;
+    QString text = failed ? host::LockHint::add(message, *failed, true) : message;
     const QString why = failed && !failed->SQLErrText().trimmed().isEmpty() ? failed->SQLErrText().trimmed() : own.trimmed();
     if (!why.isEmpty())
         text += QStringLiteral("\r\n") + why;
@@ -124,10 +121,15 @@ bool RecoveryTransaction::commit()
     if (m_replaced > 0)
         addDetail(QString::fromUtf8("替换现有记录 %1 条，替换前的记录另存为历史记录").arg(m_replaced));
     rt::Transaction &t = sqlca();
+    // Both files must still commit together: a file another program has put back into WAL mode
+    // would commit on its own.
+    QString why;
+    if (!host::RegisterDatabases::savesBothFilesTogether(t, why))
+        return fail(QString::fromUtf8("保存恢复数据时失败\r\n") + why);
     if (host::Journal::append(t, m_entry) != 0 || t.commit() != 0) {
         // A COMMIT that failed after it took effect (its answer lost with the connection) is
         // found saved by fail(), which reads the register before it says anything.
-        fail(host::LockHint::add("保存恢复数据时失败", t));
+        fail(host::LockHint::add("保存恢复数据时失败", t, true));
         return m_committed;
     }
     m_committed = true;

@@ -10,9 +10,6 @@
 namespace rt {
 class Transaction;
 } // namespace rt
-namespace model {
-struct Category;
-}
 
 namespace hm {
 
@@ -23,8 +20,9 @@ namespace hm {
 // and the journal's entry are committed together, or none of them is.
 //
 // The steps write through sqlca() and report here what they moved; the first step that fails
-// calls fail(), which rolls everything back, writes the failure's journal entry and keeps the
-// text to tell. Nothing here opens a dialog: the caller tells failureText() or notes().
+// calls fail(), which rolls everything back, reads from the register that nothing of it is there,
+// writes the failure's journal entry and keeps the text to tell. Nothing here opens a dialog: the
+// caller tells failureText() or notes().
 class RecoveryTransaction
 {
 public:

@@ -54,6 +54,8 @@ public:
             QApplication::restoreOverrideCursor();
         m_on = false;
     }
+    // After done(), once the override cursor is set again.
+    void again() { m_on = true; }
 
 private:
     bool m_on = true;
@@ -221,6 +223,31 @@ QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl
     return runCounts(host::g().photosqlca, queries, refusal);
 }
 
+bool BatchDeletion::countNow(rt::ui::DataWindowControl *grid, const BatchRequest &request,
+                             QList<std::pair<QString, long>> &counts)
+{
+    QString refusal, error;
+    counts = runCounts(host::g().photosqlca, countQueries(grid, request, refusal), error);
+    if (error.isEmpty())
+        return true;
+    rt::ui::MessageBox(Title, QString::fromUtf8("无法计算将删除的记录数，未作删除：\r\n") + error, rt::ui::MsgIcon::Exclamation,
+                       rt::ui::MsgButtons::OK, 1);
+    return false;
+}
+
+bool BatchDeletion::confirm(const QList<std::pair<QString, long>> &counts, const QString &before)
+{
+    if (total(counts) == 0)
+        return true; // nothing to ask about: the deletion finds nothing, or asks once it does
+    return rt::ui::MessageBox(Title,
+                              before
+                                  + QString::fromUtf8("将删除 %1 条历史记录：%2，删除后将无法恢复，确定要删除吗?")
+                                        .arg(total(counts))
+                                        .arg(countWords(counts)),
+                              rt::ui::MsgIcon::Question, rt::ui::MsgButtons::YesNo, 2)
+           == 1;
+}
+
 QString BatchDeletion::countWords(const QList<std::pair<QString, long>> &counts)
 {
     QStringList parts;
@@ -257,78 +284,95 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
             tell(plan.refusal);
         return QString();
     }
+    rt::Transaction &photosqlca = host::g().photosqlca;
     // Nothing is deleted before the operator has seen how much: the counts the dialog shows, or
     // counted now with the deletion's own predicates. No transaction is open while the question
     // waits for an answer.
-    QList<std::pair<QString, long>> counts;
+    QList<std::pair<QString, long>> confirmed;
     if (counted) {
-        counts = *counted;
-    } else {
-        QString refusal, error;
-        counts = runCounts(host::g().photosqlca, countQueries(grid, request, refusal), error);
-        if (!error.isEmpty()) {
-            rt::ui::MessageBox(Title, QString::fromUtf8("无法计算将删除的记录数，未作删除：\r\n") + error, rt::ui::MsgIcon::Exclamation,
-                               rt::ui::MsgButtons::OK, 1);
-            return QString::fromUtf8("无法计算将删除的记录数，未作删除。");
-        }
+        confirmed = *counted;
+    } else if (!countNow(grid, request, confirmed)) {
+        return QString::fromUtf8("无法计算将删除的记录数，未作删除。");
     }
-    if (total(counts) > 0
-        && rt::ui::MessageBox(Title,
-                              QString::fromUtf8("将删除 %1 条历史记录：%2，删除后将无法恢复，确定要删除吗?")
-                                  .arg(total(counts))
-                                  .arg(countWords(counts)),
-                              rt::ui::MsgIcon::Question, rt::ui::MsgButtons::YesNo, 2)
-               != 1)
+    if (!confirm(confirmed, QString()))
         return QString::fromUtf8("没有删除。");
+
     const long rows = grid->RowCount();
     const Scope scope = plan.scope;
     const QDate from = plan.from, to = plan.to;
     const bool household = plan.household;
     const QString table = plan.table;
-
-    rt::Transaction &photosqlca = host::g().photosqlca;
     const Outcome outcome = outcomeOf(scope, household);
     BusyCursor busy;
     QElapsedTimer timer;
     timer.start();
-    // The journal's entry: the rows the deletion will take, table by table, counted with its
-    // own predicates just before it runs; for the procedure, which cannot tell what it took, in
-    // its transaction, seeing the rows it then deletes.
-    QString refusal, when, countError;
-    if (household && host::Journal::beginCounted(photosqlca) != 0)
-        countError = photosqlca.SQLErrText();
     const model::Category *category = model::CategoryTable::byHistoryTable(table.toLower());
     host::Journal::Entry entry{QString::fromUtf8("批量删除"), category ? category->tabText : table, QString(), {},
                                QString::fromUtf8("成功"), QString()};
-    const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
-    if (countError.isEmpty()) {
-        for (const auto &[t, n] : runCounts(photosqlca, queries, countError))
-            entry.counts << std::pair<QString, long long>(t, n);
-    }
-    entry.detail = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + when
-                   + (household ? QString::fromUtf8("；连同户中人员") : QString());
-    // Without its counts the procedure does not run (on the server its transaction is aborted
-    // too): the failed count is the failure told.
-    if (household && countError.isEmpty()) {
-        const char *declaration = scope == Scope::All      ? "proc_DelRprScope @pi_flag =1 , @pd_start = :ldt_start, @pd_end = :ldt_end"
-                                  : scope == Scope::CutOff ? "proc_DelRprScope @pi_flag =2 , @pd_start = :ldt_start, @pd_end = :ldt_end"
-                                                           : "proc_DelRprScope @pi_flag =3 , @pd_start = :ldt_start, @pd_end = :ldt_end";
-        rt::DeclaredProcedure procedure(photosqlca, QString::fromLatin1(declaration));
-        const rt::Value start = scope == Scope::All ? rt::Value::null(rt::ValueType::DateTime)
-                                : scope == Scope::CutOff ? rt::Value(midnight(to))
-                                                         : rt::Value(midnight(from));
-        const rt::Value end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
-        procedure.execute({{QStringLiteral("ldt_start"), start}, {QStringLiteral("ldt_end"), end}});
-    } else if (!household) {
-        // The grid's update table is a name like every other: quoted, never spliced.
-        photosqlca.executeImmediate(QStringLiteral("delete from ") + rt::sqlIdentifier(table) + whereOf(plan));
-    }
-    const long code = photosqlca.SQLCode();
-    const std::int64_t deleted = photosqlca.SQLNRows();
-    // The statement says exactly what it deleted; the procedure's tables were counted before.
-    if (!household && code == 0) {
-        entry.counts = {{table, deleted}};
+    long code = 0;
+    std::int64_t deleted = 0;
+    QString countError;
+    for (;;) {
+        // The journal's entry: the rows the deletion will take, table by table, counted with its
+        // own predicates just before it runs; for the procedure, which cannot tell what it took,
+        // in its transaction, seeing the rows it then deletes.
+        QString refusal, when;
         countError.clear();
+        entry.counts.clear();
+        if (household && host::Journal::beginCounted(photosqlca) != 0)
+            countError = photosqlca.SQLErrText();
+        const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
+        if (countError.isEmpty()) {
+            for (const auto &[t, n] : runCounts(photosqlca, queries, countError))
+                entry.counts << std::pair<QString, long long>(t, n);
+        }
+        entry.detail = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + when
+                       + (household ? QString::fromUtf8("；连同户中人员") : QString());
+        long long found = 0;
+        for (const auto &[t, n] : std::as_const(entry.counts))
+            found += n;
+        // Without its counts the procedure does not run (on the server its transaction is
+        // aborted too): the failed count is the failure told. Nor does it run to take more rows
+        // than the operator was asked about.
+        const bool more = household && countError.isEmpty() && found > total(confirmed);
+        if (household && countError.isEmpty() && !more) {
+            const char *declaration = scope == Scope::All      ? "proc_DelRprScope @pi_flag =1 , @pd_start = :ldt_start, @pd_end = :ldt_end"
+                                      : scope == Scope::CutOff ? "proc_DelRprScope @pi_flag =2 , @pd_start = :ldt_start, @pd_end = :ldt_end"
+                                                               : "proc_DelRprScope @pi_flag =3 , @pd_start = :ldt_start, @pd_end = :ldt_end";
+            rt::DeclaredProcedure procedure(photosqlca, QString::fromLatin1(declaration));
+            const rt::Value start = scope == Scope::All ? rt::Value::null(rt::ValueType::DateTime)
+                                    : scope == Scope::CutOff ? rt::Value(midnight(to))
+                                                             : rt::Value(midnight(from));
+            const rt::Value end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
+            procedure.execute({{QStringLiteral("ldt_start"), start}, {QStringLiteral("ldt_end"), end}});
+        } else if (!household) {
+            // The grid's update table is a name like every other: quoted, never spliced.
+            photosqlca.executeImmediate(QStringLiteral("delete from ") + rt::sqlIdentifier(table) + whereOf(plan));
+        }
+        code = more ? 0 : photosqlca.SQLCode();
+        deleted = more ? found : photosqlca.SQLNRows();
+        // The statement says exactly what it deleted; the procedure's tables were counted before.
+        if (!household && code == 0) {
+            entry.counts = {{table, deleted}};
+            countError.clear();
+        }
+        // More rows than the operator confirmed (rows saved since the count): none of them goes
+        // without being asked about again, with the count as it is now.
+        if (code == 0 && countError.isEmpty() && deleted > total(confirmed)) {
+            photosqlca.rollback();
+            const long before = total(confirmed);
+            busy.done();
+            if (!countNow(grid, request, confirmed))
+                return QString::fromUtf8("无法计算将删除的记录数，未作删除。");
+            if (!confirm(confirmed, QString::fromUtf8("符合条件的记录已有变化：确认时为 %1 条，现在为 %2 条。\r\n")
+                                        .arg(before)
+                                        .arg(total(confirmed))))
+                return QString::fromUtf8("没有删除。");
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            busy.again();
+            continue;
+        }
+        break;
     }
     // Without its journal entry (or the counts for it) the deletion does not happen.
     if (code == -1 || (code == 0 && (!countError.isEmpty() || host::Journal::append(photosqlca, entry) != 0 || photosqlca.commit() != 0))) {
@@ -336,14 +380,14 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         // anything is told. A COMMIT whose answer was lost may have held: then the deletion is
         // done, and told and pruned as such.
         const QString why = countError.isEmpty() ? photosqlca.SQLErrText() : countError;
-        QString told = host::LockHint::add(outcome.failure, photosqlca);
+        QString told = host::LockHint::add(outcome.failure, photosqlca, true);
         QString error;
         const host::Journal::Outcome settled = host::Journal::settle(photosqlca, entry, error);
         if (settled != host::Journal::Outcome::Saved) {
             if (settled == host::Journal::Outcome::NotSaved)
                 host::Journal::appendFailure(photosqlca, entry, why);
             else
-                told += QStringLiteral("\r\n") + host::LockHint::unknownText();
+                told += QStringLiteral("\r\n") + host::LockHint::unknownText() + (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error);
             busy.done();
             rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
             return settled == host::Journal::Outcome::NotSaved ? QString::fromUtf8("删除失败：%1").arg(why)

@@ -39,8 +39,10 @@ public:
     // On the given history grid (bound to photosqlca). Before anything is deleted the operator
     // is asked, with the whole count ("将删除 N 条历史记录：…，删除后将无法恢复，确定要删除吗?", 否
     // the default): `counted` when the caller has counted the request already (the dialog's
-    // count line), else counted here. A failure anywhere is settled by reading the register
-    // (Journal::settle) before anything is told.
+    // count line), else counted here. Should the deletion find more rows than were confirmed
+    // (saved since the count), it is undone and asked about again with the count as it is. A
+    // failure anywhere is settled by reading the register (Journal::settle) before anything is
+    // told.
     static QString execute(rt::ui::DataWindowControl *grid, const BatchRequest &request,
                            const QList<std::pair<QString, long>> *counted = nullptr);
     // The statements that count what the request would delete, table by table, with the
@@ -62,11 +64,19 @@ public:
     // The tables with rows, by category ("户籍信息 12 条，个人信息 30 条"), and all rows together.
     static QString countWords(const QList<std::pair<QString, long>> &counts);
     static long total(const QList<std::pair<QString, long>> &counts);
+
     // How many rows the request would delete, table by table, counted with the deletion's own
     // predicates (the statement's, or proc_DelRprScope's for the household flag); nothing is
     // changed. Empty with the reason when the request would be refused.
     static QList<std::pair<QString, long>> preview(rt::ui::DataWindowControl *grid, const BatchRequest &request,
                                                    QString &refusal);
+
+private:
+    // Counts the request now; false, the operator told, when the count fails.
+    static bool countNow(rt::ui::DataWindowControl *grid, const BatchRequest &request, QList<std::pair<QString, long>> &counts);
+    // The question with the whole count (nothing asked when there is nothing); `before` goes
+    // first (why it is asked again). True for 是.
+    static bool confirm(const QList<std::pair<QString, long>> &counts, const QString &before);
 };
 
 } // namespace hm

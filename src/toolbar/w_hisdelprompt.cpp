@@ -267,6 +267,12 @@ void w_hisdelprompt::p_ok_clicked()
         if (same)
             counted = &m_counted;
     }
+    // A count still running reads the history file: it would hold the deletion's COMMIT back.
+    if (m_counting.isRunning()) {
+        m_recount = false;
+        m_counter->cancel();
+        m_counting.waitForFinished();
+    }
     const QString status = BatchDeletion::run(request(), counted);
     if (!status.isNull())
         st_status->setText(status);

@@ -107,3 +107,43 @@ TEST_F(JournalSchemaTest, CountsAndTheProcedureSeeTheSameRows)
     photosqlca.rollback();
     EXPECT_EQ(count(photosqlca, QStringLiteral("th_ge_personinfo")), 1);
 }
+
+// A server register made by an earlier histmaint: a journal whose entries carry no token, and a
+// proc_JustifyDelPerson that takes a copy of a replaced state (issave 4) for the person's latest
+// snapshot. It is refused at the start with the script to run; the script makes the register as
+// a new one is made, both the journal and the procedure.
+TEST_F(JournalSchemaTest, AnOlderServerRegisterIsUpgradedByTheScriptToWhatANewOneHas)
+{
+    if (!TestRegister::onServer())
+        GTEST_SKIP() << "files get the token column when opened (RegisterDatabasesTest)";
+    const QString source = QStringLiteral("SELECT prosrc FROM pg_proc WHERE proname = 'proc_justifydelperson'");
+    QList<rt::Value> fresh{rt::Value::null(rt::ValueType::String)};
+    ASSERT_EQ(sqlca.selectInto(source, {}, fresh), 0) << sqlca.SQLErrText().toStdString();
+    ASSERT_TRUE(fresh[0].string().contains(QStringLiteral("<> '4'")));
+    ASSERT_EQ(sqlca.executeImmediate(QStringLiteral(
+                  "ALTER TABLE history.hm_journal DROP COLUMN token;"
+                  "CREATE OR REPLACE FUNCTION live.proc_justifydelperson(as_personno varchar DEFAULT NULL) RETURNS integer "
+                  "LANGUAGE plpgsql AS $$ BEGIN RETURN 0; END $$")),
+              0)
+        << sqlca.SQLErrText().toStdString();
+    ASSERT_EQ(sqlca.commit(), 0);
+    const QString database = sqlca.Database;
+    sqlca.disconnect();
+    photosqlca.disconnect();
+    QString error;
+    EXPECT_EQ(TestRegister::connect(dir.path(), sqlca, photosqlca, error), -1);
+    EXPECT_TRUE(error.contains(QStringLiteral("scripts/journal-upgrade.sql"))) << error.toStdString();
+    rt::Transaction owner{QStringLiteral("owner")};
+    owner.DBMS = QStringLiteral("PostgreSQL");
+    owner.Database = database;
+    ASSERT_EQ(owner.connect(), 0) << owner.SQLErrText().toStdString();
+    QFile script(QStringLiteral(HM_SOURCE_DIR "/scripts/journal-upgrade.sql"));
+    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
+    ASSERT_EQ(owner.executeImmediate(QString::fromUtf8(script.readAll())), 0) << owner.SQLErrText().toStdString();
+    ASSERT_EQ(owner.commit(), 0);
+    QList<rt::Value> upgraded{rt::Value::null(rt::ValueType::String)};
+    ASSERT_EQ(owner.selectInto(source, {}, upgraded), 0);
+    EXPECT_EQ(upgraded[0].string().toStdString(), fresh[0].string().toStdString()) << "the script's procedure is a new register's";
+    owner.disconnect();
+    ASSERT_EQ(TestRegister::connect(dir.path(), sqlca, photosqlca, error), 0) << error.toStdString();
+}

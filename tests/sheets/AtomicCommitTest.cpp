@@ -145,29 +145,37 @@ protected:
         FaultVfs::watch(dir->path());
     }
 
-    // The change as the operator makes it, from choosing the row on.
+    // The change as the operator makes it, from choosing the row on. Notes the grid and a row of
+    // it that the change takes away (the chosen row; for the batch, R2's snapshot in the range).
     void run()
     {
+        m_grid = nullptr;
+        m_row = Value();
+        const auto chosen = [&](rt::ui::DataWindowControl *dw) {
+            m_grid = dw;
+            m_row = dw->dataStore().GetItem(dw->GetRow(), "hisid");
+        };
         switch (GetParam().change) {
         case Change::Replacement:
-            gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 99"));
+            chosen(gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 99")));
             recover(QString());
             break;
         case Change::HouseholdCascade:
-            gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
+            chosen(gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1")));
             recover(QStringLiteral("2"));
             break;
         case Change::PersonCascade:
-            gridAtHisid("p_personinfo", QStringLiteral("th_ge_personinfo"), QStringLiteral("PersonNo = 'P1' AND SaveTime = '2024-06-01 10:00:00'"));
+            chosen(gridAtHisid("p_personinfo", QStringLiteral("th_ge_personinfo"),
+                               QStringLiteral("PersonNo = 'P1' AND SaveTime = '2024-06-01 10:00:00'")));
             recover(QStringLiteral("2"));
             break;
         case Change::DeleteHousehold:
-            gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
+            chosen(gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1")));
             op.answer(1); // with all its persons
             frame->ue_del(1);
             break;
         case Change::BatchWithHouseholds:
-            click("p_rprinfo");
+            chosen(gridAt("p_rprinfo", "RprNo", QStringLiteral("R2")));
             op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
                 auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
                 ASSERT_NE(d, nullptr);
@@ -183,6 +191,21 @@ protected:
         }
         op.clearHooks();
     }
+
+    // Whether the grid still shows the row the change takes away.
+    bool rowShown() const
+    {
+        if (!m_grid)
+            return false;
+        for (long r = 1; r <= m_grid->RowCount(); ++r) {
+            if (m_grid->dataStore().GetItem(r, "hisid") == m_row)
+                return true;
+        }
+        return false;
+    }
+
+    QPointer<rt::ui::DataWindowControl> m_grid;
+    Value m_row;
 
     struct Register
     {
@@ -232,6 +255,7 @@ TEST_P(AtomicCommitTest, WhollyBeforeOrWhollyAfterAndToldSo)
     const int points = FaultVfs::operations();
     const Register after = read();
     ASSERT_NE(after.data.toStdString(), before.data.toStdString()) << "the change changes the register";
+    ASSERT_FALSE(rowShown()) << "the grid follows the change";
     ASSERT_EQ(after.journal.size(), before.journal.size() + 1);
     ASSERT_TRUE(after.journal.last().endsWith(QString::fromUtf8("成功"))) << after.journal.last().toStdString();
     ASSERT_FALSE(anyContains(texts(), c.failure)) << texts().join(QLatin1Char('|')).toStdString();
@@ -249,6 +273,7 @@ TEST_P(AtomicCommitTest, WhollyBeforeOrWhollyAfterAndToldSo)
             run();
             const QStringList told = texts();
             const bool fired = FaultVfs::fired();
+            const bool shown = rowShown();
             const std::string where = std::string(crash ? "crash at " : "disk error at ") + std::to_string(n) + " ("
                                       + FaultVfs::firedAt().toStdString() + ")";
             if (crash)
@@ -274,8 +299,10 @@ TEST_P(AtomicCommitTest, WhollyBeforeOrWhollyAfterAndToldSo)
                 continue;
             // What the operator read is what the register holds.
             EXPECT_FALSE(anyContains(told, "不能确定")) << where << ": the register could be read, so the outcome is known";
+            EXPECT_EQ(shown, isBefore) << where << ": the grid shows the register as it is";
             if (isAfter) {
                 EXPECT_FALSE(anyContains(told, c.failure)) << where << ": saved, yet told " << told.join(QLatin1Char('|')).toStdString();
+                EXPECT_FALSE(anyContains(told, "撤销")) << where;
                 if (*c.success)
                     EXPECT_TRUE(told.contains(QString::fromUtf8(c.success))) << where;
             } else {

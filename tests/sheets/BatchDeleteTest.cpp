@@ -16,6 +16,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace {
 
@@ -231,6 +233,74 @@ TEST_F(BatchDeleteTest, NoToTheQuestionWithTheCountDeletesNothing)
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo")), all);
     EXPECT_EQ(dw->RowCount(), rows);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM hm_journal")), entries);
+}
+
+// With the household box and a wide range the count names ten categories: every line of it is on
+// show in the dialog, or scrolled to, and none is cut off or drawn outside the window.
+TEST_F(BatchDeleteTest, TheLongestCountLineIsNeverCutOff)
+{
+    click("p_rprinfo");
+    bool checked = false;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+        ASSERT_NE(d, nullptr);
+        byRange(d, QStringLiteral("2000-01-01"), day(rt::fn::Today()));
+        d->cbx_rpr->setChecked(true);
+        d->waitForCount();
+        QApplication::processEvents();
+        const QString text = d->st_count->text();
+        EXPECT_GE(text.count(QString::fromUtf8(" 条")), 8) << text.toStdString();
+        QScrollArea *area = d->countArea;
+        const int needed = d->st_count->heightForWidth(area->viewport()->width());
+        EXPECT_TRUE(needed <= area->viewport()->height() || area->verticalScrollBar()->maximum() > 0)
+            << "every line is on show or can be scrolled to";
+        EXPECT_GE(area->viewport()->height(), 3 * d->st_count->fontMetrics().lineSpacing()) << "several lines on show";
+        EXPECT_LE(area->geometry().bottom(), d->client()->height()) << "inside the window";
+        EXPECT_GE(area->geometry().top(), d->st_status->geometry().bottom()) << "under the status line";
+        EXPECT_EQ(area->horizontalScrollBar()->maximum(), 0) << "it wraps, it does not run off to the side";
+        checked = true;
+        d->p_close_clicked();
+    });
+    frame->ue_del(2);
+    EXPECT_TRUE(checked);
+}
+
+// Rows saved after the dialog counted (another operator's snapshots) are not deleted on the old
+// count: the deletion is undone and asked about again with the count as it is now.
+TEST_F(BatchDeleteTest, RowsSavedSinceTheCountAreAskedAboutAgain)
+{
+    click("p_womaninfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const QString from = QStringLiteral("2001-01-01"), to = QStringLiteral("2001-12-31");
+    QString shown, status;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+        ASSERT_NE(d, nullptr);
+        byRange(d, from, to);
+        d->waitForCount();
+        shown = d->st_count->text();
+        // Meanwhile another operator's program saves two snapshots in the range.
+        rt::Transaction &h = host::g().photosqlca;
+        ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_mh_AdultWomaninfo (personno, issave, SaveTime) VALUES "
+                                           "('X1', '1', '2001-05-01 00:00:00'), ('X2', '1', '2001-06-01 00:00:00')")),
+                  0)
+            << h.SQLErrText().toStdString();
+        ASSERT_EQ(h.commit(), 0);
+        op.answer(1); // 是 to the second question
+        d->p_ok_clicked();
+        status = d->st_status->text();
+        d->p_close_clicked();
+    });
+    frame->ue_del(2);
+    EXPECT_TRUE(shown.endsWith(QString::fromUtf8("将删除 0 条记录"))) << shown.toStdString();
+    ASSERT_EQ(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[0].text, QString::fromUtf8("符合条件的记录已有变化：确认时为 0 条，现在为 2 条。\r\n"
+                                                  "将删除 2 条历史记录：育龄妇女信息 2 条，删除后将无法恢复，确定要删除吗?"));
+    EXPECT_EQ(op.boxes[0].defaultButton, 2);
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("删除记录成功!"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_mh_AdultWomaninfo WHERE personno IN ('X1', 'X2')")), 0);
+    EXPECT_TRUE(status.startsWith(QString::fromUtf8("已删除 2 条历史记录"))) << status.toStdString();
+    Q_UNUSED(dw);
 }
 
 // Bad input is told and nothing is deleted.

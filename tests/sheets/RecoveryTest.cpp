@@ -87,7 +87,10 @@ TEST_F(RecoveryTest, AHouseholdWithItsPersonsBringsBackItsCancelledMembersAndKee
     ASSERT_EQ(h.commit(), 0);
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
     QString counts;
-    recover(QStringLiteral("2"), [&](hm::w_hisrecovprompt *p) { counts = p->st_counts->text(); });
+    const QString prompt = recover(QStringLiteral("2"), [&](hm::w_hisrecovprompt *p) { counts = p->st_counts->text(); });
+    // The prompt lists the members cancelled with the household, who come back: not P4, whose
+    // latest snapshot is no longer marked 5.
+    EXPECT_EQ(prompt, QString::fromUtf8("户主姓名：张大三\r\n\t姓名：张大三\r\n\t姓名：李四"));
     const QString members = QString::fromUtf8("随户注销的人员恢复到现有人口信息 2 人：张大三（P1）、李四（P2）；"
                                               "已在现有人口信息中的人员 1 人，删除其在本户的个人历史信息：王五（P3）；"
                                               "保留全部历史信息的人员 1 人：周九（P4）");
@@ -117,8 +120,12 @@ TEST_F(RecoveryTest, AHouseholdWithItsPersonsBringsBackItsCancelledMembersAndKee
     EXPECT_EQ(liveValue(QStringLiteral("SELECT height FROM ge_personotherinfo WHERE personno = 'P3'")), QStringLiteral("170.5"));
     for (const char *table : {"th_ge_company", "th_sv_children", "th_ge_foreignorregistry", "th_ge_personotherinfo"})
         EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM %1").arg(QString::fromLatin1(table))), 0) << table;
-    // The person history of the household goes for P1, P2 and P3; P4 keeps all of its history.
-    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo IN ('P1', 'P2', 'P3')")), 0);
+    // P1 and P2: the snapshot they came back from left history, P1's older one stays; P3's person
+    // history of the household goes; P4 keeps all of its history.
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo IN ('P2', 'P3')")), 0);
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P1' AND SaveTime = "
+                                     "'2024-01-01 10:00:00'")),
+              1);
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P4'")), 2);
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE personno = 'P4'")), 1);
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM sv_elderinfo WHERE personno = 'P4'")), 0) << "no orphan goes live";

@@ -381,6 +381,35 @@ TEST_F(ReplaceTest, TheCopyKeepsTheStateTheReplacementOverwrote)
     EXPECT_FALSE(host::g().sqlca.inTransaction());
 }
 
+// The operator agreed to replace the record as the replace question showed it. Another
+// operator's change while the question was open is not overwritten on a comparison nobody saw.
+TEST_F(ReplaceTest, ARecordChangedWhileTheQuestionWasOpenIsNotReplaced)
+{
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    rt::Transaction other(QStringLiteral("other")), otherHistory(QStringLiteral("otherHistory"));
+    QString error;
+    ASSERT_EQ(TestRegister::connect(dir->path(), other, otherHistory, error), 0) << error.toStdString();
+    op.onNextResponseWindow([](rt::ui::PbWindow *w) {
+        auto *p = qobject_cast<hm::w_hisrecovprompt *>(w);
+        ASSERT_NE(p, nullptr);
+        p->p_ok_clicked(); // the household alone
+    });
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *q = qobject_cast<hm::w_hisreplace *>(w);
+        ASSERT_NE(q, nullptr);
+        ASSERT_EQ(other.execute(QStringLiteral("UPDATE ge_rpr SET address = ? WHERE RprNo = 'R2'"), {QString::fromUtf8("新地址")}), 0);
+        ASSERT_EQ(other.commit(), 0);
+        q->cb_replace_clicked();
+    });
+    frame->ue_recovery();
+    op.clearHooks();
+    EXPECT_EQ(texts(), QStringList{QString::fromUtf8("现有记录刚被其他操作员修改，未作替换。请重新恢复。")});
+    EXPECT_EQ(liveValue(QStringLiteral("SELECT address FROM ge_rpr WHERE RprNo = 'R2'")), QString::fromUtf8("新地址"));
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE issave = '4'")), 0) << "no copy: nothing was replaced";
+    EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R2' AND address IS NOT NULL")), 1);
+    EXPECT_FALSE(host::g().sqlca.inTransaction());
+}
+
 // A dependant's history row that another operator deleted meanwhile ends the recovery; the row
 // the operator chose stays in history and in the grid.
 TEST_F(ReplaceTest, ADependantsRowGoneMeanwhileUndoesTheRecovery)

@@ -184,6 +184,12 @@ int vfsOpen(sqlite3_vfs *, const char *name, sqlite3_file *file, int flags, int 
     p->base.pMethods = nullptr;
     p->real = reinterpret_cast<sqlite3_file *>(p + 1);
     sqlite3_vfs *real = state().real;
+    // After the crash nothing new appears on the disk either (a journal, a super-journal).
+    if (state().crashed && name && watchedPath(name) && (flags & SQLITE_OPEN_CREATE)) {
+        int exists = 0;
+        if (real->xAccess(real, name, SQLITE_ACCESS_EXISTS, &exists) == SQLITE_OK && !exists)
+            return SQLITE_CANTOPEN;
+    }
     const int rc = real->xOpen(real, name, p->real, flags, outFlags);
     if (rc != SQLITE_OK || !p->real->pMethods)
         return rc;

@@ -150,8 +150,9 @@ void PgProxy::stop()
     m_folder.clear();
 }
 
-void PgProxy::arm(Loss loss)
+void PgProxy::arm(Loss loss, bool refuseAfter)
 {
+    m_refuseAfter.store(refuseAfter);
     m_armed.store(int(loss));
 }
 
@@ -208,6 +209,9 @@ void PgProxy::run()
     for (auto &l : m_links)
         cut(*l);
     m_links.clear();
+    for (int &fd : m_leftOpen)
+        closeFd(fd);
+    m_leftOpen.clear();
 }
 
 void PgProxy::acceptOne()
@@ -218,6 +222,14 @@ void PgProxy::acceptOne()
             if (errno == EINTR)
                 continue;
             return; // EAGAIN: no more waiting
+        }
+        if (m_refusing.load()) {
+            // Closed before the startup message is read: the client fails at once, as with a
+            // server that is restarting, instead of waiting out its connect timeout. Counted
+            // first, so that a client that has seen the refusal also sees it counted.
+            ++m_refused;
+            ::close(client);
+            continue;
         }
         openLink(client);
     }
@@ -345,7 +357,24 @@ void PgProxy::fromClient(Link &l)
                     m_cutBackends.push_back(l.backendPid);
                 }
                 ++m_fired;
-                if (loss == int(Loss::CommitBeforeServer)) {
+                if (m_refuseAfter.load())
+                    m_refusing.store(true);
+                if (loss == int(Loss::CommitSwallowed)) {
+                    // Kept, never read nor written again: the server sees a client that has
+                    // gone quiet, not one that has gone.
+                    m_leftOpen.push_back(l.server);
+                    l.server = -1;
+                }
+                if (loss == int(Loss::CommitBeforeServer) || loss == int(Loss::CommitSwallowed)) {
+                    cut(l);
+                    return;
+                }
+                if (loss == int(Loss::CutWithCommit)) {
+                    // Handed to the server's socket before it is closed: a Unix socket delivers
+                    // what was written before the close, so the server reads the COMMIT and
+                    // works on it while the client already sees its connection gone.
+                    l.toServer += message;
+                    flush(l.server, l.toServer);
                     cut(l);
                     return;
                 }

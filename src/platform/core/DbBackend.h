@@ -113,6 +113,11 @@ public:
     // True once the connection is known to be broken (a server's connection that closed); it
     // stays broken until it is opened again. A file never breaks.
     virtual bool isBroken() const { return false; }
+    // The server process that serves this connection, 0 where there is none (a file). It stays
+    // known after the connection broke: that process may outlive the break, still committing or
+    // still holding the locks of a transaction it never heard the end of, and only by its number
+    // can it be found and waited for from a new connection.
+    virtual int backendPid() const { return 0; }
     // Stops the statement running on this connection, from any thread; the statement then
     // fails. Nothing happens when none runs.
     virtual void interrupt() = 0;

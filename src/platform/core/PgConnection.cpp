@@ -305,6 +305,7 @@ bool PgConnection::open(const DbOpenOptions &options, DbError &error)
         return false;
     }
     m_cancel = PQgetCancel(m_conn);
+    m_backendPid = PQbackendPID(m_conn);
     m_answerWithinMs = options.create || ownTimeout ? 0 : std::max(1, options.statementTimeoutMs);
     return true;
 }
@@ -319,6 +320,7 @@ void PgConnection::close()
         PQfinish(m_conn);
         m_conn = nullptr;
     }
+    m_backendPid = 0;
     m_tables.clear();
 }
 

@@ -39,6 +39,7 @@ public:
     QStringList primaryKey(const QString &table) override;
     bool hasServerProcedures() const override { return true; }
     bool isBroken() const override;
+    int backendPid() const override { return m_backendPid; }
     bool bulkInsert(const QString &table, const QStringList &columns, const QList<QList<Value>> &rows, DbError &error) override;
     bool hasBulkInsert() const override { return true; }
     void interrupt() override;
@@ -69,6 +70,7 @@ private:
     int m_answerWithinMs = 0;      // 0: no bound (setting up a register)
     bool m_abandoned = false;      // given up: the server did not answer in time
     pg_cancel *m_cancel = nullptr; // made at connect, so that another thread only sends it
+    int m_backendPid = 0;          // kept from connect: libpq forgets it once the connection is bad
     std::int64_t m_changes = 0;
     int m_statements = 0;
     QHash<unsigned, QString> m_tables;

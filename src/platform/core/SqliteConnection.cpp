@@ -1,5 +1,6 @@
 #include "SqliteConnection.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Decimal.h"
@@ -211,6 +212,7 @@ int decimalCollation(void *, int n1, const void *s1, int n2, const void *s2)
 
 bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
 {
+    m_busyTimeoutMs = options.busyTimeoutMs;
     sqlite3_busy_timeout(m_db, options.busyTimeoutMs);
     // Placeholders numbered as on the server, at most: SQLite would allocate a slot per number.
     sqlite3_limit(m_db, SQLITE_LIMIT_VARIABLE_NUMBER, SqlLexer::MaxPlaceholder);
@@ -325,9 +327,18 @@ bool SqliteConnection::exec(const QString &sql, DbError &error)
         error = {SQLITE_MISUSE, QStringLiteral("not connected")};
         return false;
     }
+    // A COMMIT waits for the readers of its files to finish their page (a rollback journal lets
+    // no reader in while the file is written), and none can start meanwhile, so the wait is
+    // bounded by the longest read running (a grid's total counted on a large table): it may take
+    // longer than a lock held by another writer is worth waiting for.
+    const bool commit = sql.trimmed().compare(QLatin1String("COMMIT"), Qt::CaseInsensitive) == 0;
+    if (commit)
+        sqlite3_busy_timeout(m_db, std::max(m_busyTimeoutMs, CommitWaitMs));
     char *message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     sqlite3_free(message);
+    if (commit)
+        sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
     if (rc != SQLITE_OK) {
         error = errorOf(m_db, rc);
         return false;

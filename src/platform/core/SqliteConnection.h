@@ -39,6 +39,9 @@ public:
     // How many changed pages a transaction keeps in memory before it must write them into the
     // file (locking readers out until it ends): 256 MiB of 4 KiB pages.
     static constexpr int SpillPages = 65536;
+    // How long a COMMIT waits for the readers of its files (other statements wait the busy
+    // timeout of the options).
+    static constexpr int CommitWaitMs = 10000;
 
 private:
     bool configure(const DbOpenOptions &options, DbError &error);
@@ -46,6 +49,7 @@ private:
     bool pragmaText(const QString &sql, QString &value, DbError &error);
 
     sqlite3 *m_db = nullptr;
+    int m_busyTimeoutMs = 0;
 };
 
 } // namespace rt

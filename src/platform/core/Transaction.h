@@ -88,6 +88,9 @@ public:
     // answer. A cursor or statement held across that reconnection belongs to the old
     // connection: keep them within one operation, as the module does.
     bool connectionLost() const;
+    // The server process of the connection, also of one that broke (until a new one is open);
+    // 0 on the files or unconnected.
+    int backendPid() const { return m_connection ? m_connection->backendPid() : 0; }
     // Stops the statement this transaction runs on another thread (that statement then fails).
     void cancel();
 

@@ -286,3 +286,37 @@ TEST_F(BackendTransactionTest, AProcedureThatFailsLeavesNothingOfItsOwnBehind)
     EXPECT_EQ(t.commit(), 0) << "the caller's transaction goes on after the failed procedure";
     EXPECT_EQ(count(t), 1) << "a deleted, b kept";
 }
+
+// The server process behind a connection is known by its number, and still after the connection
+// broke: a process the client lost may go on (committing, or waiting in its transaction), and
+// only by that number can a new connection find it. A file has none.
+TEST_F(BackendTransactionTest, TheServerProcessStaysKnownAfterItsConnectionBroke)
+{
+    if (!TestRegister::onServer()) {
+        EXPECT_EQ(t.backendPid(), 0);
+        return;
+    }
+    const auto serving = [](Transaction &on) {
+        QList<Value> pid{Value::null(ValueType::Long)};
+        EXPECT_EQ(on.selectInto(QStringLiteral("SELECT pg_backend_pid()"), {}, pid), 0) << on.SQLErrText().toStdString();
+        return int(pid[0].longValue());
+    };
+    const int first = serving(t);
+    ASSERT_GT(first, 0);
+    EXPECT_EQ(t.backendPid(), first);
+    Transaction o(QStringLiteral("photosqlca"));
+    other(o);
+    QList<Value> ended{Value::null(ValueType::Boolean)};
+    ASSERT_EQ(o.selectInto(QStringLiteral("SELECT pg_terminate_backend(?)"), {Value(first)}, ended), 0) << o.SQLErrText().toStdString();
+    QList<Value> one{Value::null(ValueType::Long)};
+    EXPECT_EQ(t.selectInto(QStringLiteral("SELECT 1"), {}, one), -1);
+    ASSERT_TRUE(t.connectionLost());
+    EXPECT_EQ(t.backendPid(), first) << "the broken connection still names its process";
+    EXPECT_EQ(t.rollback(), 0);
+    EXPECT_EQ(t.backendPid(), first) << "until a new connection is open";
+    const int second = serving(t);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(t.backendPid(), second);
+    t.disconnect();
+    EXPECT_EQ(t.backendPid(), 0);
+}

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <chrono>
+#include <thread>
 
 using namespace rt;
 
@@ -146,6 +148,35 @@ TEST_F(TransactionTest, LockHeldByOneConnectionIsReportedToTheOther)
     EXPECT_EQ(other.execute(QStringLiteral("INSERT INTO person (no) VALUES ('next')")), 0);
     EXPECT_EQ(other.commit(), 0);
     EXPECT_EQ(count(t), 2);
+}
+
+// With a rollback journal a COMMIT waits until no reader is in the file. A reader's long read (a
+// grid's total counted on a large table) is waited out, past the busy timeout that a statement
+// meeting another writer's lock gives up after.
+TEST_F(TransactionTest, ACommitWaitsForAReaderLongerThanAStatementWaitsForALock)
+{
+    ASSERT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('a'), ('b')")), 0);
+    ASSERT_EQ(t.commit(), 0);
+    Transaction reader(QStringLiteral("count"));
+    reader.Database = t.Database;
+    ASSERT_EQ(reader.connect(), 0);
+    Cursor reading(reader, QStringLiteral("SELECT no FROM person"));
+    ASSERT_EQ(reading.open(), 0);
+    QList<Value> row{Value::null(ValueType::String)};
+    ASSERT_EQ(reading.fetch(row), 0); // in the middle of its read
+    t.BusyTimeoutMs = 200;
+    ASSERT_EQ(t.connect(), 0);
+    ASSERT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('c')")), 0) << "writing while a reader reads";
+    std::thread done([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        reading.close();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(t.commit(), 0) << t.SQLErrText().toStdString();
+    EXPECT_GE(timer.elapsed(), 500) << "it waited for the reader";
+    done.join();
+    EXPECT_EQ(count(t), 3);
 }
 
 TEST_F(TransactionTest, ExactDecimalsAndDatetimesRoundTrip)

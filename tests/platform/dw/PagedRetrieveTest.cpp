@@ -175,8 +175,10 @@ TEST_F(PagedRetrieveTest, NothingStaysOpenBetweenPages)
     QString error;
     ASSERT_EQ(TestRegister::connectPlain(dir.path(), other, false, error), 0) << error.toStdString();
     other.BusyTimeoutMs = 200;
+    // On the files a writer's COMMIT must wait until no reader holds the file (a rollback
+    // journal): it goes through within a short wait only because the grid holds nothing open.
     ASSERT_EQ(other.execute(QStringLiteral("UPDATE paged SET name = 'x' WHERE hisid = 100")), 0) << other.SQLErrText().toStdString();
-    ASSERT_EQ(other.commit(), 0);
+    ASSERT_EQ(other.commit(), 0) << other.SQLErrText().toStdString();
     if (TestRegister::onServer()) {
         // The grid's session holds no transaction, so no snapshot that VACUUM must respect.
         QList<Value> state{Value::null(ValueType::String)};
@@ -187,12 +189,6 @@ TEST_F(PagedRetrieveTest, NothingStaysOpenBetweenPages)
                   0)
             << other.SQLErrText().toStdString();
         EXPECT_EQ(state[0].string().toStdString(), "idle");
-    } else {
-        // A checkpoint passes the reader: the write-ahead log does not grow behind an open grid.
-        QList<Value> result{Value::null(ValueType::Long), Value::null(ValueType::Long), Value::null(ValueType::Long)};
-        ASSERT_EQ(other.selectInto(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), {}, result), 0)
-            << other.SQLErrText().toStdString();
-        EXPECT_EQ(result[0].longValue(), 0) << "the checkpoint was blocked";
     }
     ASSERT_EQ(ds.RetrieveAll(), Rows);
     EXPECT_EQ(ds.GetItemString(100, "name").toStdString(), "x");
