@@ -200,19 +200,8 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         rt::Transaction &owner = host::g().sqlca;
-        // Another test process may be making the role at the same moment.
-        ASSERT_EQ(owner.executeImmediate(QStringLiteral("DO $$ BEGIN CREATE ROLE hm_clerk LOGIN; EXCEPTION WHEN duplicate_object "
-                                                        "OR unique_violation THEN NULL; END $$")),
-                  0)
-            << owner.SQLErrText().toStdString();
-        ASSERT_EQ(owner.commit(), 0);
-        QFile script(QStringLiteral(HM_SOURCE_DIR "/scripts/operator-role.sql"));
-        ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-        QString sql = QString::fromUtf8(script.readAll());
-        sql.replace(QStringLiteral(":\"dbname\""), rt::sqlIdentifier(TestRegister::serverDatabaseName()))
-            .replace(QStringLiteral(":\"role\""), rt::sqlIdentifier(QStringLiteral("hm_clerk")));
-        ASSERT_EQ(owner.executeImmediate(sql), 0) << owner.SQLErrText().toStdString();
-        ASSERT_EQ(owner.commit(), 0);
+        QString roleError;
+        ASSERT_EQ(TestRegister::makeOperatorRole(owner, QStringLiteral("hm_clerk"), roleError), 0) << roleError.toStdString();
         // Through the proxy still, as the operator.
         QString error;
         ASSERT_EQ(host::RegisterDatabases::connectServer(owner.Database + QStringLiteral(" user=hm_clerk"), host::g().sqlca,

@@ -17,19 +17,8 @@ protected:
         if (!TestRegister::onServer())
             GTEST_SKIP() << "roles and grants are the server's";
         rt::Transaction &owner = host::g().sqlca;
-        // Another test process may be making the role at the same moment.
-        ASSERT_EQ(owner.executeImmediate(QStringLiteral("DO $$ BEGIN CREATE ROLE hm_clerk LOGIN; EXCEPTION WHEN duplicate_object "
-                                                        "OR unique_violation THEN NULL; END $$")),
-                  0)
-            << owner.SQLErrText().toStdString();
-        ASSERT_EQ(owner.commit(), 0);
-        QFile script(QStringLiteral(HM_SOURCE_DIR "/scripts/operator-role.sql"));
-        ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-        QString sql = QString::fromUtf8(script.readAll());
-        sql.replace(QStringLiteral(":\"dbname\""), rt::sqlIdentifier(TestRegister::serverDatabaseName()))
-            .replace(QStringLiteral(":\"role\""), rt::sqlIdentifier(QStringLiteral("hm_clerk")));
-        ASSERT_EQ(owner.executeImmediate(sql), 0) << owner.SQLErrText().toStdString();
-        ASSERT_EQ(owner.commit(), 0);
+        QString roleError;
+        ASSERT_EQ(TestRegister::makeOperatorRole(owner, QStringLiteral("hm_clerk"), roleError), 0) << roleError.toStdString();
         host::g().sqlca.disconnect();
         host::g().photosqlca.disconnect();
         QString error;

@@ -1,9 +1,11 @@
 #include "TestRegister.h"
 
 #include "host/RegisterDatabases.h"
+#include "platform/core/SqlQuote.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <cstdlib>
 #include <unistd.h>
@@ -115,6 +117,32 @@ int TestRegister::connectVia(const QString &host, rt::Transaction &sqlca, rt::Tr
     quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
     return host::RegisterDatabases::connectServer(conninfo() + QStringLiteral(" host='") + quoted + QLatin1Char('\''), sqlca,
                                                   photosqlca, error);
+}
+
+int TestRegister::makeOperatorRole(rt::Transaction &owner, const QString &role, QString &error)
+{
+    // Another test process may be making the role at the same moment.
+    if (owner.executeImmediate(QStringLiteral("DO $$ BEGIN CREATE ROLE %1 LOGIN; EXCEPTION WHEN duplicate_object "
+                                              "OR unique_violation THEN NULL; END $$")
+                                   .arg(rt::sqlIdentifier(role)))
+            == -1
+        || owner.commit() != 0) {
+        error = owner.SQLErrText();
+        return -1;
+    }
+    QFile script(QStringLiteral(HM_SOURCE_DIR "/scripts/operator-role.sql"));
+    if (!script.open(QIODevice::ReadOnly)) {
+        error = script.errorString();
+        return -1;
+    }
+    QString sql = QString::fromUtf8(script.readAll());
+    sql.replace(QStringLiteral(":\"dbname\""), rt::sqlIdentifier(serverDatabaseName()))
+        .replace(QStringLiteral(":\"role\""), rt::sqlIdentifier(role));
+    if (owner.executeImmediate(sql) == -1 || owner.commit() != 0) {
+        error = owner.SQLErrText();
+        return -1;
+    }
+    return 0;
 }
 
 QString TestRegister::serverDatabaseName()

@@ -25,6 +25,9 @@ public:
     // in front of the cluster offers it.
     static int connectVia(const QString &host, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error);
     static QString serverDatabaseName();
+    // On the server, as the register's owner: the login role made (if missing) and given what
+    // scripts/operator-role.sql grants an operator. 0, or -1 with the reason.
+    static int makeOperatorRole(rt::Transaction &owner, const QString &role, QString &error);
     // A plain empty database for the transaction tests: a file in dir, or on the server a fresh
     // schema "plain" that unqualified names resolve in. Several transactions may connect to it.
     static int connectPlain(const QString &dir, rt::Transaction &t, bool fresh, QString &error);
