@@ -1,10 +1,8 @@
 #include "DataStore.h"
 
 #include "DwExpression.h"
-#include "DwPager.h"
 #include "DwLibrary.h"
 #include "DwProperties.h"
-#include "DwResultRows.h"
 #include "DwSorter.h"
 #include "DwUpdater.h"
 #include "platform/core/Transaction.h"
@@ -13,7 +11,7 @@
 
 namespace rt {
 
-DataStore::DataStore() : m_store(std::make_unique<RowStore>()) {}
+DataStore::DataStore() = default;
 
 DataStore::~DataStore() = default;
 
@@ -61,21 +59,14 @@ void DataStore::clearRows()
     QList<DwColumnType> types;
     for (int c = 0; c < m_def.columnCount(); ++c)
         types << m_def.columnType(c);
-    m_store = std::make_unique<RowStore>(types);
-    m_originals.clear();
-    m_primary.clear();
-    m_delete.clear();
-    m_filter.clear();
+    m_rows.clear(types);
     m_currentRow = 0;
 }
 
 void DataStore::rebuildStore()
 {
     clearRows();
-    m_more = false;
-    m_after.clear();
-    m_pageColumns.clear();
-    m_pageRows = 0;
+    m_reader.forget();
 }
 
 int DataStore::SetTransObject(Transaction *transaction)
@@ -84,241 +75,28 @@ int DataStore::SetTransObject(Transaction *transaction)
     return transaction ? 1 : -1;
 }
 
-bool DataStore::pagingKeys(const QString &sort, QList<DwPager::Key> &keys, std::vector<int> &columns) const
-{
-    keys.clear();
-    columns.clear();
-    // Arguments number the select's own parameters in ways only the select knows (named ones
-    // on the server): a retrieve with arguments reads everything at once.
-    if (m_portion <= 0 || !m_arguments.isEmpty() || !m_transaction)
-        return false;
-    const QList<int> keyColumns = m_def.keyColumns();
-    if (keyColumns.isEmpty())
-        return false; // no total order to page by
-    QList<DwSorter::Key> sortKeys;
-    QString error;
-    if (!sort.trimmed().isEmpty() && !DwSorter::parse(m_def, sort, sortKeys, error))
-        return false;
-    // Decimals are exact text on the files: ordered by value through a collation, as the sort
-    // in memory orders them.
-    const bool files = m_transaction->DBMS.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
-    for (const DwSorter::Key &k : sortKeys) {
-        if (std::find(columns.begin(), columns.end(), k.column) != columns.end())
-            continue;
-        const bool decimal = m_def.columnType(k.column).valueType == ValueType::Decimal;
-        keys << DwPager::Key{m_def.column(k.column).name(), k.descending, keyColumns.contains(k.column),
-                             files && decimal ? QStringLiteral("hm_decimal") : QString()};
-        columns.push_back(k.column);
-    }
-    for (const int c : keyColumns) {
-        if (std::find(columns.begin(), columns.end(), c) != columns.end())
-            continue;
-        keys << DwPager::Key{m_def.column(c).name(), false, true, QString()};
-        columns.push_back(c);
-    }
-    return true;
-}
-
-std::unique_ptr<DbStatement> DataStore::runSelect(const QString &select, const QList<Value> &binds, DbStep &first)
-{
-    first = DbStep::Error;
-    if (m_transaction->injectedFault(select)) {
-        m_lastError = m_transaction->SQLErrText();
-        return nullptr;
-    }
-    auto stmt = m_transaction->prepare(select);
-    if (!stmt) {
-        m_lastError = m_transaction->SQLErrText();
-        return nullptr;
-    }
-    int p = 0;
-    for (int i = 0; i < m_arguments.size() && p < stmt->parameterCount(); ++i)
-        stmt->bind(p++, m_arguments[i]);
-    for (int i = 0; i < binds.size() && p < stmt->parameterCount(); ++i)
-        stmt->bind(p++, binds[i]);
-    // The first step runs the statement: when that fails (a lock held too long, a lost
-    // connection) the rows retrieved before stay as they were.
-    first = stmt->step();
-    if (first == DbStep::Error) {
-        m_transaction->setError(stmt->lastError());
-        stmt->reset();
-        m_lastError = m_transaction->SQLErrText();
-        return nullptr;
-    }
-    return stmt;
-}
-
-bool DataStore::readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit, QList<Value> &next)
-{
-    DwResultRows rows(stmt, m_def, *m_store);
-    const long before = long(slots.size());
-    for (;; step = stmt.step()) {
-        if (step == DbStep::Done)
-            return true;
-        if (step == DbStep::Error) {
-            m_transaction->setError(stmt.lastError());
-            return false;
-        }
-        slots.push_back(rows.read());
-        const long read = long(slots.size()) - before;
-        if (!m_pageColumns.empty() && read == limit)
-            next = rows.rawValues(m_pageColumns);
-        if (m_progress && read % 16384 == 0 && !m_progress(m_retrievedBefore + read)) {
-            m_transaction->setError(-1, QStringLiteral("retrieval cancelled"));
-            return false;
-        }
-    }
-}
-
 long DataStore::Retrieve(const QList<Value> &arguments)
 {
-    if (!m_transaction) {
-        m_lastError = QStringLiteral("Retrieve: no transaction object");
-        return -1;
-    }
-    const QList<Value> previousArguments = m_arguments;
-    m_arguments = arguments;
-    QList<DwPager::Key> keys;
-    std::vector<int> keyColumns;
-    const bool paged = pagingKeys(m_sort, keys, keyColumns);
-    QList<Value> binds;
-    const QString base = m_def.select();
-    const QString select = paged ? DwPager::pageSelect(base, keys, nullptr, m_portion, binds) : base;
-    DbStep step = DbStep::Error;
-    auto stmt = runSelect(select, binds, step);
-    if (!stmt) {
-        m_arguments = previousArguments;
-        return -1;
-    }
-    notify([](DataStoreObserver *o) { o->beginReset(); });
-    rebuildStore();
-    m_pageColumns = keyColumns;
-    m_pagedSort = m_sort;
-    m_pagedSelect = base;
-    m_after.clear();
-    m_retrievedBefore = 0;
-    std::vector<RowStore::Slot> slots;
-    if (paged)
-        slots.reserve(std::size_t(m_portion));
-    QList<Value> next;
-    m_readingPage = true;
-    const bool failed = !readRows(*stmt, step, slots, paged ? m_portion : 0, next);
-    m_readingPage = false;
-    if (!failed)
-        m_after = next;
-    // Release the statement's read snapshot at once: a retrieved grid must not pin the file.
-    stmt->reset();
-    stmt.reset();
-    for (const RowStore::Slot s : slots)
-        m_primary.append(s);
-    const long rows = long(slots.size());
-    m_more = paged && !failed && rows == m_portion;
-    m_pageRows = rows;
-    if (!failed)
-        m_transaction->setResult(rows == 0 ? 100 : 0, rows);
-    if (!failed && !m_filterText.isEmpty())
-        Filter();
-    // A paged retrieve arrives in the sort's order already; sorting the first page alone in
-    // memory would put rows of later pages out of place.
-    if (!failed && !paged && !m_sort.isEmpty())
-        DwSorter::sort(m_def, *m_store, m_primary.slots(), m_sort);
-    m_currentRow = RowCount() > 0 ? 1 : 0;
-    notify([](DataStoreObserver *o) { o->endReset(); });
-    notify([this](DataStoreObserver *o) { o->currentRowChanged(m_currentRow); });
-    if (failed) {
-        m_lastError = m_transaction->SQLErrText();
-        return -1;
-    }
-    return RowCount();
+    return m_reader.retrieve(*this, arguments);
 }
 
 long DataStore::RetrieveMore(long rows)
 {
-    // A page asked for while one is being read (a view repainting under a progress report)
-    // waits for that one: read twice, it would come twice.
-    if (!m_more || m_readingPage)
-        return 0;
-    if (!m_transaction) {
-        m_lastError = QStringLiteral("Retrieve: no transaction object");
-        return -1;
-    }
-    // Pages grow with what has been read, up to a size that keeps one read short.
-    const long limit = rows > 0 ? rows : std::clamp<long>(m_pageRows * 2, m_portion, MaxPortion);
-    QList<DwPager::Key> keys;
-    std::vector<int> keyColumns;
-    if (!pagingKeys(m_pagedSort, keys, keyColumns) || keyColumns != m_pageColumns) {
-        m_lastError = QStringLiteral("RetrieveMore: the columns changed since the retrieve");
-        return -1;
-    }
-    QList<Value> binds;
-    // The select the grid was retrieved with: a select changed since takes effect at the next
-    // Retrieve, never halfway through the rows.
-    const QString select = DwPager::pageSelect(m_pagedSelect, keys, &m_after, limit, binds);
-    DbStep step = DbStep::Error;
-    auto stmt = runSelect(select, binds, step);
-    if (!stmt)
-        return -1;
-    std::vector<RowStore::Slot> slots;
-    slots.reserve(std::size_t(std::min<long>(limit, MaxPortion)));
-    m_retrievedBefore = RowCount() + FilteredCount();
-    QList<Value> next;
-    m_readingPage = true;
-    const bool failed = !readRows(*stmt, step, slots, limit, next);
-    m_readingPage = false;
-    stmt->reset();
-    stmt.reset();
-    if (failed) {
-        // Rows of a page cut short are not shown: where the next page starts is known only
-        // for a whole page, and the operator may try again from there.
-        m_lastError = m_transaction->SQLErrText();
-        return -1;
-    }
-    const long read = long(slots.size());
-    m_pageRows = read;
-    m_more = read == limit;
-    if (m_more)
-        m_after = next;
-    appendRows(slots);
-    m_transaction->setResult(read == 0 ? 100 : 0, read);
-    return read;
+    return m_reader.readMore(*this, rows);
 }
 
 long DataStore::RetrieveAll()
 {
-    while (m_more) {
-        if (RetrieveMore(MaxPortion) < 0)
-            return -1;
-    }
-    return RowCount();
-}
-
-bool DataStore::hasPendingChanges() const
-{
-    if (!m_delete.empty())
-        return true;
-    for (SlotList *list : {&m_primary, &m_filter}) {
-        for (const RowStore::Slot s : list->slots()) {
-            if (m_store->status(s) != DwItemStatus::NotModified)
-                return true;
-        }
-    }
-    return false;
+    return m_reader.readAll(*this);
 }
 
 void DataStore::continueFrom(const DataStore &other)
 {
     setDefinition(other.m_def, other.m_dataObject);
     m_transaction = other.m_transaction;
-    m_arguments = other.m_arguments;
-    m_portion = other.m_portion;
     m_sort = other.m_sort;
     m_filterText = other.m_filterText;
-    m_more = other.m_more;
-    m_pageColumns = other.m_pageColumns;
-    m_pagedSort = other.m_pagedSort;
-    m_pagedSelect = other.m_pagedSelect;
-    m_after = other.m_after;
-    m_pageRows = 0;
+    m_reader.continueFrom(other.m_reader);
 }
 
 void DataStore::dropRows()
@@ -334,42 +112,10 @@ int DataStore::copyRowsTo(long startRow, long endRow, DataStore &target) const
     return const_cast<DataStore *>(this)->RowsCopy(startRow, endRow, DwBuffer::Primary, target, 0, DwBuffer::Primary);
 }
 
-void DataStore::appendRows(const std::vector<RowStore::Slot> &slots)
-{
-    std::vector<RowStore::Slot> shown;
-    if (m_filterText.trimmed().isEmpty()) {
-        shown = slots;
-    } else {
-        QString error;
-        const auto expression = DwExpression::parse(m_filterText, m_def, error);
-        for (const RowStore::Slot s : slots) {
-            const bool keep = !expression || expression->matches([this, s](int c) { return m_store->value(s, c); });
-            if (keep)
-                shown.push_back(s);
-            else
-                m_filter.append(s);
-        }
-    }
-    if (shown.empty())
-        return;
-    const long first = RowCount() + 1, count = long(shown.size());
-    m_appending = true;
-    notify([first, count](DataStoreObserver *o) { o->beginInsertRows(first, count); });
-    for (const RowStore::Slot s : shown)
-        m_primary.append(s);
-    const bool firstRow = m_currentRow == 0;
-    if (firstRow)
-        m_currentRow = 1;
-    notify([](DataStoreObserver *o) { o->endInsertRows(); });
-    m_appending = false;
-    if (firstRow)
-        notify([](DataStoreObserver *o) { o->currentRowChanged(1); });
-}
-
 void DataStore::bulkLoad(const std::function<void(RowStore &, SlotList &)> &load)
 {
     notify([](DataStoreObserver *o) { o->beginReset(); });
-    load(*m_store, m_primary);
+    load(m_rows.store(), m_rows.list(DwBuffer::Primary));
     if (m_currentRow == 0 && RowCount() > 0)
         m_currentRow = 1;
     notify([](DataStoreObserver *o) { o->endReset(); });
@@ -385,21 +131,12 @@ int DataStore::Reset()
 
 SlotList &DataStore::buffer(DwBuffer b)
 {
-    return b == DwBuffer::Primary ? m_primary : (b == DwBuffer::Delete ? m_delete : m_filter);
+    return m_rows.list(b);
 }
 
 const SlotList &DataStore::buffer(DwBuffer b) const
 {
-    return b == DwBuffer::Primary ? m_primary : (b == DwBuffer::Delete ? m_delete : m_filter);
-}
-
-bool DataStore::slotOf(long row, DwBuffer b, RowStore::Slot &slot) const
-{
-    SlotList &list = const_cast<DataStore *>(this)->buffer(b);
-    if (row < 1 || std::size_t(row) > list.size())
-        return false;
-    slot = list.at(std::size_t(row - 1));
-    return true;
+    return m_rows.list(b);
 }
 
 int DataStore::columnIndex(const DwCol &column) const
@@ -415,8 +152,7 @@ long DataStore::InsertRow(long beforeRow)
         return -1;
     const long at = beforeRow == 0 ? RowCount() + 1 : beforeRow;
     notify([at](DataStoreObserver *o) { o->beginInsertRows(at, 1); });
-    const RowStore::Slot s = m_store->newRow();
-    m_primary.insert(std::size_t(at - 1), s);
+    m_rows.insertRow(at);
     notify([](DataStoreObserver *o) { o->endInsertRows(); });
     return at;
 }
@@ -429,10 +165,7 @@ int DataStore::DeleteRow(long row)
     if (!slotOf(row, DwBuffer::Primary, s))
         return -1;
     notify([row](DataStoreObserver *o) { o->beginRemoveRows(row, 1); });
-    m_primary.removeAt(std::size_t(row - 1));
-    const DwItemStatus st = m_store->status(s);
-    if (st != DwItemStatus::New && st != DwItemStatus::NewModified)
-        m_delete.append(s);
+    m_rows.deleteRow(row);
     if (m_currentRow > RowCount())
         m_currentRow = RowCount();
     notify([](DataStoreObserver *o) { o->endRemoveRows(); });
@@ -441,38 +174,19 @@ int DataStore::DeleteRow(long row)
 
 int DataStore::RowsCopy(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to)
 {
-    const SlotList &source = buffer(from);
-    if (startRow < 1 || endRow < startRow || std::size_t(startRow) > source.size())
+    const long size = m_rows.count(from);
+    if (startRow < 1 || endRow < startRow || startRow > size)
         return -1;
-    endRow = std::min<long>(endRow, long(source.size()));
-    std::vector<RowStore::Slot> slots;
-    for (long r = startRow; r <= endRow; ++r) {
-        RowStore::Slot s;
-        slotOf(r, from, s);
-        slots.push_back(s);
-    }
+    endRow = std::min(endRow, size);
     // Columns meet by name, so source and target may order them differently.
     std::vector<int> map(std::size_t(target.m_def.columnCount()), -1);
     for (int c = 0; c < target.m_def.columnCount(); ++c)
         map[std::size_t(c)] = m_def.findColumn(target.m_def.column(c).name());
-    SlotList &dest = target.buffer(to);
-    const long count = long(slots.size());
-    long at = beforeRow < 1 || std::size_t(beforeRow) > dest.size() ? long(dest.size()) + 1 : beforeRow;
+    const long count = endRow - startRow + 1, destSize = target.m_rows.count(to);
+    const long at = beforeRow < 1 || beforeRow > destSize ? destSize + 1 : beforeRow;
     if (to == DwBuffer::Primary)
         target.notify([at, count](DataStoreObserver *o) { o->beginInsertRows(at, count); });
-    for (const RowStore::Slot s : slots) {
-        const RowStore::Slot t = target.m_store->newRow();
-        for (int c = 0; c < target.m_def.columnCount(); ++c) {
-            const int fc = map[std::size_t(c)];
-            if (fc < 0)
-                continue;
-            target.m_store->copyCell(t, c, *m_store, s, fc);
-            target.m_store->setModified(t, c, !target.m_store->isNull(t, c));
-        }
-        target.m_store->setStatus(t, DwItemStatus::NewModified);
-        dest.insert(std::size_t(at - 1), t);
-        ++at;
-    }
+    m_rows.copyRows(startRow, endRow, from, target.m_rows, map, at, to);
     if (to == DwBuffer::Primary)
         target.notify([](DataStoreObserver *o) { o->endInsertRows(); });
     return 1;
@@ -480,10 +194,10 @@ int DataStore::RowsCopy(long startRow, long endRow, DwBuffer from, DataStore &ta
 
 int DataStore::RowsMove(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to)
 {
-    SlotList &source = buffer(from);
-    if (startRow < 1 || endRow < startRow || std::size_t(startRow) > source.size())
+    const long size = m_rows.count(from);
+    if (startRow < 1 || endRow < startRow || startRow > size)
         return -1;
-    endRow = std::min<long>(endRow, long(source.size()));
+    endRow = std::min(endRow, size);
     if (&target != this) {
         if (RowsCopy(startRow, endRow, from, target, beforeRow, to) != 1)
             return -1;
@@ -491,27 +205,17 @@ int DataStore::RowsMove(long startRow, long endRow, DwBuffer from, DataStore &ta
     }
     if (from == to)
         return 1;
-    std::vector<RowStore::Slot> slots;
-    for (long r = startRow; r <= endRow; ++r)
-        slots.push_back(source.at(std::size_t(r - 1)));
+    std::vector<RowStore::Slot> slots = m_rows.rows(startRow, endRow, from);
     RowsDiscard(startRow, endRow, from);
-    if (to == DwBuffer::Delete) {
-        slots.erase(std::remove_if(slots.begin(), slots.end(),
-                                   [this](RowStore::Slot s) {
-                                       const DwItemStatus st = m_store->status(s);
-                                       return st == DwItemStatus::New || st == DwItemStatus::NewModified;
-                                   }),
-                    slots.end());
-    }
-    SlotList &dest = buffer(to);
-    const long count = long(slots.size());
-    long at = beforeRow < 1 || std::size_t(beforeRow) > dest.size() ? long(dest.size()) + 1 : beforeRow;
+    if (to == DwBuffer::Delete)
+        slots.erase(std::remove_if(slots.begin(), slots.end(), [this](RowStore::Slot s) { return m_rows.isNew(s); }), slots.end());
+    const long count = long(slots.size()), destSize = m_rows.count(to);
+    const long at = beforeRow < 1 || beforeRow > destSize ? destSize + 1 : beforeRow;
     if (count == 0)
         return 1;
     if (to == DwBuffer::Primary)
         notify([at, count](DataStoreObserver *o) { o->beginInsertRows(at, count); });
-    for (const RowStore::Slot s : slots)
-        dest.insert(std::size_t(at++ - 1), s);
+    m_rows.place(at, slots, to);
     if (to == DwBuffer::Primary) {
         if (m_currentRow == 0)
             m_currentRow = 1;
@@ -522,14 +226,12 @@ int DataStore::RowsMove(long startRow, long endRow, DwBuffer from, DataStore &ta
 
 int DataStore::RowsDiscard(long startRow, long endRow, DwBuffer b)
 {
-    SlotList &list = buffer(b);
-    if (startRow < 1 || endRow < startRow || std::size_t(endRow) > list.size())
+    if (startRow < 1 || endRow < startRow || endRow > m_rows.count(b))
         return -1;
     const long count = endRow - startRow + 1;
     if (b == DwBuffer::Primary)
         notify([startRow, count](DataStoreObserver *o) { o->beginRemoveRows(startRow, count); });
-    for (long r = endRow; r >= startRow; --r)
-        list.removeAt(std::size_t(r - 1));
+    m_rows.discardRows(startRow, endRow, b);
     if (b == DwBuffer::Primary) {
         if (m_currentRow > RowCount())
             m_currentRow = RowCount();
@@ -544,7 +246,7 @@ Value DataStore::itemAs(long row, const DwCol &column, DwBuffer buffer, ValueTyp
     const int c = columnIndex(column);
     if (c < 0 || !slotOf(row, buffer, s))
         return Value::null(type);
-    Value v = m_store->value(s, c);
+    Value v = store().value(s, c);
     if (v.type() != type)
         v = v.convertedTo(type);
     return v;
@@ -586,42 +288,20 @@ Value DataStore::GetItem(long row, const DwCol &column, DwBuffer buffer, bool or
     const int c = columnIndex(column);
     if (c < 0 || !slotOf(row, buffer, s))
         return Value();
-    return original ? originalValue(s, c) : m_store->value(s, c);
+    return original ? originalValue(s, c) : store().value(s, c);
 }
 
 Value DataStore::originalValue(RowStore::Slot slot, int column) const
 {
-    const auto it = m_originals.find(slot);
-    if (it == m_originals.end() || std::size_t(column) >= it->second.size())
-        return m_store->value(slot, column);
-    return it->second[std::size_t(column)];
+    return m_rows.originalValue(slot, column);
 }
 
 int DataStore::SetItem(long row, const DwCol &column, const Value &value)
 {
     RowStore::Slot s;
     const int c = columnIndex(column);
-    if (c < 0 || !slotOf(row, DwBuffer::Primary, s))
+    if (c < 0 || !slotOf(row, DwBuffer::Primary, s) || !m_rows.setItem(s, c, value, m_def.columnCount()))
         return -1;
-    const DwItemStatus st = m_store->status(s);
-    // A row that exists in the database keeps what it had there: Update finds it by that.
-    std::vector<Value> before;
-    const bool keepOriginal = (st == DwItemStatus::NotModified || st == DwItemStatus::DataModified)
-                              && m_originals.find(s) == m_originals.end();
-    if (keepOriginal) {
-        before.reserve(std::size_t(m_def.columnCount()));
-        for (int k = 0; k < m_def.columnCount(); ++k)
-            before.push_back(m_store->value(s, k));
-    }
-    if (!m_store->setValue(s, c, value))
-        return -1;
-    if (keepOriginal)
-        m_originals.emplace(s, std::move(before));
-    m_store->setModified(s, c, true);
-    if (st == DwItemStatus::New)
-        m_store->setStatus(s, DwItemStatus::NewModified);
-    else if (st == DwItemStatus::NotModified)
-        m_store->setStatus(s, DwItemStatus::DataModified);
     notify([row, c](DataStoreObserver *o) { o->itemChanged(row, c + 1); });
     return 1;
 }
@@ -631,11 +311,7 @@ DwItemStatus DataStore::GetItemStatus(long row, int column, DwBuffer buffer) con
     RowStore::Slot s;
     if (!slotOf(row, buffer, s))
         return DwItemStatus::NotModified;
-    if (column == 0)
-        return m_store->status(s);
-    if (column < 1 || column > m_def.columnCount())
-        return DwItemStatus::NotModified;
-    return m_store->isModified(s, column - 1) ? DwItemStatus::DataModified : DwItemStatus::NotModified;
+    return m_rows.itemStatus(s, column, m_def.columnCount());
 }
 
 int DataStore::SetItemStatus(long row, int column, DwBuffer buffer, DwItemStatus to)
@@ -643,49 +319,7 @@ int DataStore::SetItemStatus(long row, int column, DwBuffer buffer, DwItemStatus
     RowStore::Slot s;
     if (!slotOf(row, buffer, s))
         return -1;
-    RowStore &st = *m_store;
-    if (column != 0) {
-        if (column < 1 || column > m_def.columnCount())
-            return -1;
-        if (to == DwItemStatus::DataModified) {
-            st.setModified(s, column - 1, true);
-            if (st.status(s) == DwItemStatus::NotModified)
-                st.setStatus(s, DwItemStatus::DataModified);
-            else if (st.status(s) == DwItemStatus::New)
-                st.setStatus(s, DwItemStatus::NewModified);
-        } else if (to == DwItemStatus::NotModified) {
-            st.setModified(s, column - 1, false);
-        } else {
-            return -1;
-        }
-        return 1;
-    }
-    const DwItemStatus from = st.status(s);
-    if (from == to)
-        return 1;
-    DwItemStatus result = to;
-    switch (from) {
-    case DwItemStatus::New:
-        if (to == DwItemStatus::NotModified)
-            return -1; // a new row cannot become an unmodified one
-        break;
-    case DwItemStatus::NewModified:
-        if (to == DwItemStatus::New)
-            return -1;
-        if (to == DwItemStatus::NotModified)
-            result = DwItemStatus::New;
-        break;
-    case DwItemStatus::DataModified:
-        if (to == DwItemStatus::New)
-            result = DwItemStatus::NewModified;
-        break;
-    case DwItemStatus::NotModified:
-        break;
-    }
-    st.setStatus(s, result);
-    if (result == DwItemStatus::NotModified || result == DwItemStatus::New)
-        st.clearModified(s);
-    return 1;
+    return m_rows.setItemStatus(s, column, m_def.columnCount(), to) ? 1 : -1;
 }
 
 int DataStore::SetRow(long row)
@@ -730,18 +364,18 @@ int DataStore::Sort()
         return 1;
     // Rows still in the database are sorted there: the select is read again in the new order,
     // which a change not written yet would not survive.
-    if (m_more) {
-        if (hasPendingChanges()) {
+    if (m_reader.more()) {
+        if (m_rows.hasPendingChanges()) {
             m_lastError = QStringLiteral("Sort: rows are still unread and changes are not written yet");
             return -1;
         }
-        return Retrieve(m_arguments) < 0 ? -1 : 1;
+        return Retrieve(m_reader.arguments()) < 0 ? -1 : 1;
     }
     notify([](DataStoreObserver *o) { o->beginReset(); });
-    std::vector<RowStore::Slot> &slots = m_primary.slots();
+    std::vector<RowStore::Slot> &slots = buffer(DwBuffer::Primary).slots();
     const bool hadCurrent = m_currentRow >= 1 && std::size_t(m_currentRow) <= slots.size();
     const RowStore::Slot current = hadCurrent ? slots[std::size_t(m_currentRow - 1)] : 0;
-    const bool ok = DwSorter::sort(m_def, *m_store, slots, m_sort);
+    const bool ok = DwSorter::sort(m_def, store(), slots, m_sort);
     if (hadCurrent) {
         const auto it = std::find(slots.begin(), slots.end(), current);
         if (it != slots.end())
@@ -775,14 +409,16 @@ int DataStore::Filter()
         }
     }
     notify([](DataStoreObserver *o) { o->beginReset(); });
-    std::vector<RowStore::Slot> all = m_primary.slots();
-    const auto &filtered = m_filter.slots();
+    SlotList &primary = buffer(DwBuffer::Primary), &filter = buffer(DwBuffer::Filter);
+    std::vector<RowStore::Slot> all = primary.slots();
+    const auto &filtered = filter.slots();
     all.insert(all.end(), filtered.begin(), filtered.end());
-    m_primary.clear();
-    m_filter.clear();
+    primary.clear();
+    filter.clear();
+    const RowStore &cells = store();
     for (const RowStore::Slot s : all) {
-        const bool keep = !expression || expression->matches([this, s](int c) { return m_store->value(s, c); });
-        (keep ? m_primary : m_filter).append(s);
+        const bool keep = !expression || expression->matches([&cells, s](int c) { return cells.value(s, c); });
+        (keep ? primary : filter).append(s);
     }
     m_currentRow = RowCount() > 0 ? std::clamp<long>(m_currentRow, 1, RowCount()) : 0;
     notify([](DataStoreObserver *o) { o->endReset(); });
@@ -810,15 +446,7 @@ int DataStore::Update(bool /*accept*/, bool resetFlags)
 
 int DataStore::ResetUpdate()
 {
-    std::vector<RowStore::Slot> modified;
-    for (SlotList *list : {&m_primary, &m_filter}) {
-        for (const RowStore::Slot s : list->slots()) {
-            const DwItemStatus st = m_store->status(s);
-            if (st == DwItemStatus::DataModified || st == DwItemStatus::NewModified)
-                modified.push_back(s);
-        }
-    }
-    resetUpdateFlags(modified);
+    m_rows.resetFlags(m_rows.modifiedRows());
     return 1;
 }
 
@@ -831,14 +459,7 @@ void DataStore::reportDbError(long code, const QString &text, const QString &sql
 
 void DataStore::resetUpdateFlags(const std::vector<RowStore::Slot> &written)
 {
-    for (const RowStore::Slot s : m_delete.slots())
-        m_originals.erase(s);
-    m_delete.clear();
-    for (const RowStore::Slot s : written) {
-        m_store->setStatus(s, DwItemStatus::NotModified);
-        m_store->clearModified(s);
-        m_originals.erase(s);
-    }
+    m_rows.resetFlags(written);
 }
 
 void DataStore::addObserver(DataStoreObserver *observer)

@@ -2,8 +2,8 @@
 
 #include "DataStoreObserver.h"
 #include "DwDefinition.h"
-#include "DwPager.h"
-#include "platform/core/DbBackend.h"
+#include "DwReader.h"
+#include "DwRowBuffers.h"
 #include "RowStore.h"
 #include "SlotList.h"
 #include "platform/core/Value.h"
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 namespace rt {
@@ -20,8 +19,6 @@ namespace rt {
 class DwExpression;
 class DwLibrary;
 class Transaction;
-
-enum class DwBuffer { Primary, Delete, Filter };
 
 // A column given by number (1-based) or by name (case-insensitive).
 struct DwCol
@@ -34,7 +31,10 @@ struct DwCol
 };
 
 // A DataWindow object's rows and the operations on them, without any presentation: the engine
-// behind DataStores and the visual DataWindow control.
+// behind DataStores and the visual DataWindow control. Three parts do the work behind this
+// face: the rows and their buffers and statuses (DwRowBuffers), the reading (DwReader, whole or
+// page by page) and the writing back (DwUpdater); the DataStore keeps the definition, the current
+// row, sort and filter, and tells its observers.
 //
 // Rows are 1-based; a row or column out of range gives -1 (or a null value), never a crash.
 // Row status follows the runtime's transitions (InsertRow New!, SetItem on New! NewModified!,
@@ -64,24 +64,24 @@ public:
     // those that arrived. The optional progress callback is called every few thousand rows;
     // returning false cancels (-1).
     long Retrieve(const QList<Value> &arguments = {});
-    void setRetrieveProgress(std::function<bool(long rows)> progress) { m_progress = std::move(progress); }
+    void setRetrieveProgress(std::function<bool(long rows)> progress) { m_reader.setProgress(std::move(progress)); }
 
-    static constexpr long MaxPortion = 65536;
+    static constexpr long MaxPortion = DwReader::MaxPortion;
     // Retrieve as needed. With a portion set (0, the default: everything at once), Retrieve reads
     // only the first portion of rows, in the order of the sort and then of the key columns, and
     // RetrieveMore the next ones after the last row read; rows deleted meanwhile are simply never
     // read. Every operation works on the rows retrieved so far. Without key columns the object
     // has no total order to continue by, and Retrieve reads everything.
-    void setRetrievePortion(long rows) { m_portion = std::clamp<long>(rows, 0, MaxPortion); }
-    long retrievePortion() const { return m_portion; }
+    void setRetrievePortion(long rows) { m_reader.setPortion(rows); }
+    long retrievePortion() const { return m_reader.portion(); }
     // Whether rows of the last Retrieve are still in the database, unread.
-    bool canRetrieveMore() const { return m_more && !m_readingPage; }
-    const QList<Value> &retrieveArguments() const { return m_arguments; }
+    bool canRetrieveMore() const { return m_reader.more() && !m_reader.readingPage(); }
+    const QList<Value> &retrieveArguments() const { return m_reader.arguments(); }
     // The select of the last paged Retrieve (the one its pages continue).
-    const QString &retrievedSelect() const { return m_pagedSelect; }
+    const QString &retrievedSelect() const { return m_reader.pagedSelect(); }
     // True while the rows of a page read are being appended (observers tell them from rows
     // put back into the buffer).
-    bool appendingPage() const { return m_appending; }
+    bool appendingPage() const { return m_reader.appending(); }
     // Reads the next rows (as many as given; 0: a page that grows with what has been read) and
     // appends them; the rows read (0 when none was left), or -1 with the rows before kept.
     long RetrieveMore(long rows = 0);
@@ -98,9 +98,9 @@ public:
     int copyRowsTo(long startRow, long endRow, DataStore &target) const;
     int Reset();
 
-    long RowCount() const { return long(m_primary.size()); }
-    long DeletedCount() const { return long(m_delete.size()); }
-    long FilteredCount() const { return long(m_filter.size()); }
+    long RowCount() const { return m_rows.count(DwBuffer::Primary); }
+    long DeletedCount() const { return m_rows.count(DwBuffer::Delete); }
+    long FilteredCount() const { return m_rows.count(DwBuffer::Filter); }
     long InsertRow(long beforeRow);
     // Moves the row (0: the current row) to the delete buffer; New! rows are dropped. 1 or -1.
     int DeleteRow(long row);
@@ -175,8 +175,8 @@ public:
     void bulkLoad(const std::function<void(RowStore &store, SlotList &primary)> &load);
 
     // For the engine's helpers and views.
-    RowStore &store() { return *m_store; }
-    const RowStore &store() const { return *m_store; }
+    RowStore &store() { return m_rows.store(); }
+    const RowStore &store() const { return m_rows.store(); }
     SlotList &buffer(DwBuffer buffer);
     const SlotList &buffer(DwBuffer buffer) const;
     int columnIndex(const DwCol &column) const; // 0-based, -1 when unknown
@@ -188,18 +188,13 @@ public:
     Value originalValue(RowStore::Slot slot, int column) const;
 
 private:
-    bool pagingKeys(const QString &sort, QList<DwPager::Key> &keys, std::vector<int> &columns) const;
-    std::unique_ptr<DbStatement> runSelect(const QString &select, const QList<Value> &binds, DbStep &first);
-    // Reads rows into new slots until the statement is done (or limit rows); false on an error.
-    // next receives the paging keys of the limit-th row (where the next page starts).
-    bool readRows(DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit, QList<Value> &next);
-    void appendRows(const std::vector<RowStore::Slot> &slots);
-    bool hasPendingChanges() const;
-    bool slotOf(long row, DwBuffer buffer, RowStore::Slot &slot) const;
+    friend class DwReader;
+
+    bool slotOf(long row, DwBuffer buffer, RowStore::Slot &slot) const { return m_rows.slotOf(row, buffer, slot); }
     Value itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const;
+    // Every row gone, and with them where the next page starts.
     void rebuildStore();
     void clearRows();
-    void markWritten(RowStore::Slot slot);
     template<typename F>
     void notify(F f)
     {
@@ -210,26 +205,11 @@ private:
     DwDefinition m_def;
     QString m_dataObject;
     Transaction *m_transaction = nullptr;
-    std::unique_ptr<RowStore> m_store;
-    mutable SlotList m_primary, m_delete, m_filter;
-    // Original values of the rows changed since they were read or written (sparse: most rows
-    // never change, and a retrieved million-row grid must not hold two copies).
-    std::unordered_map<RowStore::Slot, std::vector<Value>> m_originals;
+    DwRowBuffers m_rows;
     long m_currentRow = 0;
     QString m_sort;
     QString m_filterText;
-    std::function<bool(long)> m_progress;
-    QList<Value> m_arguments;       // of the last Retrieve, for the pages after it
-    long m_portion = 0;
-    bool m_more = false;
-    std::vector<int> m_pageColumns; // the order keys of the pages read
-    QString m_pagedSort;            // the sort they are read in
-    QString m_pagedSelect;          // and the select
-    QList<Value> m_after;           // their values in the last row read
-    long m_pageRows = 0;
-    long m_retrievedBefore = 0;     // for the progress callback
-    bool m_appending = false;
-    bool m_readingPage = false;
+    DwReader m_reader;
     DbErrorHandler m_dbError;
     QString m_lastError;
     std::vector<DataStoreObserver *> m_observers;

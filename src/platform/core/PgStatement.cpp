@@ -1,0 +1,175 @@
+#include "PgStatement.h"
+
+#include "PgConnection.h"
+
+#include <cstdlib>
+
+namespace rt {
+
+namespace {
+
+// Type object ids of the server's built-in types.
+enum : unsigned {
+    BoolOid = 16, Int8Oid = 20, Int2Oid = 21, Int4Oid = 23, TextOid = 25, OidOid = 26, Float4Oid = 700,
+    Float8Oid = 701, BpcharOid = 1042, VarcharOid = 1043, DateOid = 1082, TimeOid = 1083, TimestampOid = 1114,
+    TimestamptzOid = 1184, NumericOid = 1700
+};
+
+} // namespace
+
+PgStatement::PgStatement(PgConnection &connection, SqlLexer::Statement statement, QString name, PGresult *description)
+    : m_connection(connection), m_st(std::move(statement)), m_name(std::move(name)), m_description(description),
+      m_values(std::size_t(m_st.parameterCount)), m_null(std::size_t(m_st.parameterCount), true)
+{
+}
+
+PgStatement::~PgStatement()
+{
+    PQclear(m_result);
+    PQclear(m_description);
+    // A statement prepared inside a transaction that has since failed cannot be freed now;
+    // it goes with the session.
+    if (!m_name.isEmpty() && m_connection.handle() && !m_connection.isBroken()
+        && PQtransactionStatus(m_connection.handle()) != PQTRANS_INERROR)
+        PQclear(m_connection.query(QStringLiteral("DEALLOCATE %1").arg(m_name).toUtf8().constData()));
+}
+
+int PgStatement::parameterIndex(const QString &name) const
+{
+    QString n = name;
+    if (n.startsWith(QLatin1Char(':')) || n.startsWith(QLatin1Char('@')) || n.startsWith(QLatin1Char('$')))
+        n = n.mid(1);
+    for (int i = 0; i < m_st.names.size(); ++i) {
+        if (m_st.names[i].compare(n, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool PgStatement::bind(int index, const Value &value)
+{
+    if (index < 0 || index >= m_st.parameterCount) {
+        m_error = {-1, QStringLiteral("no parameter %1").arg(index + 1)};
+        return false;
+    }
+    m_null[std::size_t(index)] = value.isNull();
+    if (value.isNull())
+        return true;
+    switch (value.type()) {
+    case ValueType::Boolean: m_values[std::size_t(index)] = value.boolean() ? "true" : "false"; break;
+    case ValueType::Long: m_values[std::size_t(index)] = QByteArray::number(qlonglong(value.longValue())); break;
+    case ValueType::Number: m_values[std::size_t(index)] = QByteArray::number(value.number(), 'g', 17); break;
+    default: m_values[std::size_t(index)] = value.toText().toUtf8(); break;
+    }
+    return true;
+}
+
+DbStep PgStatement::step()
+{
+    if (!m_executed) {
+        m_executed = true;
+        m_row = -1;
+        // A statement that failed runs again at its next step; kept as executed it would
+        // answer "no row" without running, until reset.
+        if (!execute()) {
+            m_executed = false;
+            return DbStep::Error;
+        }
+    }
+    if (!m_result || PQresultStatus(m_result) != PGRES_TUPLES_OK)
+        return DbStep::Done;
+    ++m_row;
+    return m_row < PQntuples(m_result) ? DbStep::Row : DbStep::Done;
+}
+
+void PgStatement::reset()
+{
+    PQclear(m_result);
+    m_result = nullptr;
+    m_executed = false;
+}
+
+QString PgStatement::columnDeclaredType(int c) const
+{
+    const int mod = PQfmod(meta(), c);
+    switch (PQftype(meta(), c)) {
+    case BoolOid: return QStringLiteral("BOOLEAN");
+    case Int2Oid:
+    case Int4Oid:
+    case Int8Oid:
+    case OidOid: return QStringLiteral("INTEGER");
+    case Float4Oid:
+    case Float8Oid: return QStringLiteral("DOUBLE");
+    case NumericOid:
+        return mod >= 4 ? QStringLiteral("NUMERIC(%1,%2)").arg(((mod - 4) >> 16) & 0xffff).arg((mod - 4) & 0xffff)
+                        : QStringLiteral("NUMERIC");
+    case VarcharOid: return mod >= 4 ? QStringLiteral("VARCHAR(%1)").arg(mod - 4) : QStringLiteral("TEXT");
+    case BpcharOid: return mod >= 4 ? QStringLiteral("CHAR(%1)").arg(mod - 4) : QStringLiteral("CHAR(1)");
+    case DateOid: return QStringLiteral("DATE");
+    case TimeOid: return QStringLiteral("TIME");
+    case TimestampOid:
+    case TimestamptzOid: return QStringLiteral("TIMESTAMP");
+    default: return QStringLiteral("TEXT");
+    }
+}
+
+QString PgStatement::columnTable(int c) const
+{
+    const Oid table = PQftable(meta(), c);
+    return table == InvalidOid ? QString() : m_connection.tableName(table);
+}
+
+DbColumnKind PgStatement::columnKind(int c) const
+{
+    if (!m_result || m_row < 0 || PQgetisnull(m_result, m_row, c))
+        return DbColumnKind::Null;
+    switch (PQftype(m_result, c)) {
+    case BoolOid:
+    case Int2Oid:
+    case Int4Oid:
+    case Int8Oid:
+    case OidOid: return DbColumnKind::Integer;
+    case Float4Oid:
+    case Float8Oid: return DbColumnKind::Real;
+    default: return DbColumnKind::Text;
+    }
+}
+
+std::int64_t PgStatement::columnInt64(int c) const
+{
+    const char *v = PQgetvalue(m_result, m_row, c);
+    if (PQftype(m_result, c) == BoolOid)
+        return v[0] == 't' ? 1 : 0;
+    return std::strtoll(v, nullptr, 10);
+}
+
+std::string_view PgStatement::columnUtf8(int c) const
+{
+    if (!m_result || m_row < 0)
+        return std::string_view("", 0);
+    return std::string_view(PQgetvalue(m_result, m_row, c), std::size_t(PQgetlength(m_result, m_row, c)));
+}
+
+bool PgStatement::execute()
+{
+    if (m_name.isEmpty()) {
+        m_result = m_connection.query(m_st.text.toUtf8().constData());
+    } else {
+        std::vector<const char *> values(std::size_t(m_st.parameterCount));
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = m_null[i] ? nullptr : m_values[i].constData();
+        m_result = m_connection.queryPrepared(m_name.toUtf8().constData(), m_st.parameterCount, values.data());
+    }
+    const ExecStatusType status = PQresultStatus(m_result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        m_error = m_connection.errorOf(m_result);
+        PQclear(m_result);
+        m_result = nullptr;
+        return false;
+    }
+    if (status == PGRES_COMMAND_OK)
+        m_connection.addChanges(std::atoll(PQcmdTuples(m_result)));
+    return true;
+}
+
+} // namespace rt

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "DbBackend.h"
+#include "SqlLexer.h"
+
+#include <QByteArray>
+#include <libpq-fe.h>
+#include <vector>
+
+namespace rt {
+
+class PgConnection;
+
+// One statement on the server, as the backend interface wants it: prepared by name when the
+// server can prepare it (a select, an insert, …), else sent as text; values bound as text in the
+// server's own forms; run at the first step, its rows handed out one at a time. Owned by whoever
+// prepared it (PgConnection::prepare); it must not outlive its connection. A statement prepared
+// inside a transaction that has since failed is left to the session: it cannot be freed then.
+class PgStatement final : public DbStatement
+{
+public:
+    // description: the server's description of a prepared statement's result (owned from then on).
+    PgStatement(PgConnection &connection, SqlLexer::Statement statement, QString name, PGresult *description);
+    ~PgStatement() override;
+
+    int parameterCount() const override { return m_st.parameterCount; }
+    int parameterIndex(const QString &name) const override;
+    bool bind(int index, const Value &value) override;
+    void clearBindings() override { std::fill(m_null.begin(), m_null.end(), true); }
+
+    DbStep step() override;
+    void reset() override;
+
+    int columnCount() const override { return meta() ? PQnfields(meta()) : 0; }
+    QString columnName(int c) const override { return QString::fromUtf8(PQfname(meta(), c)); }
+    QString columnDeclaredType(int c) const override;
+    QString columnTable(int c) const override;
+
+    DbColumnKind columnKind(int c) const override;
+    std::int64_t columnInt64(int c) const override;
+    double columnDouble(int c) const override { return std::strtod(PQgetvalue(m_result, m_row, c), nullptr); }
+    std::string_view columnUtf8(int c) const override;
+
+    bool isReadOnly() const override { return SqlLexer::isQuery(m_st.keyword); }
+    DbError lastError() const override { return m_error; }
+
+private:
+    const PGresult *meta() const { return m_result ? m_result : m_description; }
+
+    bool execute();
+
+    PgConnection &m_connection;
+    SqlLexer::Statement m_st;
+    QString m_name; // empty: run as plain text (statements the server cannot prepare)
+    PGresult *m_description = nullptr;
+    PGresult *m_result = nullptr;
+    std::vector<QByteArray> m_values;
+    std::vector<bool> m_null;
+    bool m_executed = false;
+    int m_row = -1;
+    DbError m_error;
+};
+
+} // namespace rt
