@@ -18,7 +18,8 @@ fail() { echo "package: $*"; failed=1; }
 list=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/histmaint ./usr/share/applications/histmaint.desktop \
          ./usr/share/icons/hicolor/64x64/apps/histmaint.png ./usr/share/man/man1/histmaint.1.gz \
-         ./usr/share/doc/histmaint/user-guide.md ./usr/share/doc/histmaint/images/household.png; do
+         ./usr/share/doc/histmaint/README.md ./usr/share/doc/histmaint/docs/user-guide.md \
+         ./usr/share/doc/histmaint/docs/admin-guide.md ./usr/share/doc/histmaint/docs/images/household.png; do
     grep -qx -- "$f" <<<"$list" || fail "no $f in the package"
 done
 outside=$(grep -v -e '^\./usr/' -e '^\./$' <<<"$list" || true)

@@ -4,7 +4,7 @@
 
 #include <QFile>
 
-// On the server the module works as an operator role granted no more than the README's
+// On the server the module works as an operator role granted no more than the admin guide's
 // statements (scripts/operator-role.sql) give: browse, delete, recover, the procedures.
 class LeastPrivilegeTest : public RecoveryFixture
 {

@@ -3,6 +3,7 @@
 #include "PgConnection.h"
 
 #include <cstdlib>
+#include <libpq-fe.h>
 
 namespace rt {
 
@@ -17,10 +18,25 @@ enum : unsigned {
 
 } // namespace
 
-PgStatement::PgStatement(PgConnection &connection, SqlLexer::Statement statement, QString name, PGresult *description)
+PgStatement::PgStatement(PgConnection &connection, SqlLexer::Statement statement, QString name, pg_result *description)
     : m_connection(connection), m_st(std::move(statement)), m_name(std::move(name)), m_description(description),
       m_values(std::size_t(m_st.parameterCount)), m_null(std::size_t(m_st.parameterCount), true)
 {
+}
+
+int PgStatement::columnCount() const
+{
+    return meta() ? PQnfields(meta()) : 0;
+}
+
+QString PgStatement::columnName(int c) const
+{
+    return QString::fromUtf8(PQfname(meta(), c));
+}
+
+double PgStatement::columnDouble(int c) const
+{
+    return std::strtod(PQgetvalue(m_result, m_row, c), nullptr);
 }
 
 PgStatement::~PgStatement()

@@ -4,8 +4,9 @@
 #include "SqlLexer.h"
 
 #include <QByteArray>
-#include <libpq-fe.h>
 #include <vector>
+
+struct pg_result;
 
 namespace rt {
 
@@ -20,7 +21,7 @@ class PgStatement final : public DbStatement
 {
 public:
     // description: the server's description of a prepared statement's result (owned from then on).
-    PgStatement(PgConnection &connection, SqlLexer::Statement statement, QString name, PGresult *description);
+    PgStatement(PgConnection &connection, SqlLexer::Statement statement, QString name, pg_result *description);
     ~PgStatement() override;
 
     int parameterCount() const override { return m_st.parameterCount; }
@@ -31,29 +32,29 @@ public:
     DbStep step() override;
     void reset() override;
 
-    int columnCount() const override { return meta() ? PQnfields(meta()) : 0; }
-    QString columnName(int c) const override { return QString::fromUtf8(PQfname(meta(), c)); }
+    int columnCount() const override;
+    QString columnName(int c) const override;
     QString columnDeclaredType(int c) const override;
     QString columnTable(int c) const override;
 
     DbColumnKind columnKind(int c) const override;
     std::int64_t columnInt64(int c) const override;
-    double columnDouble(int c) const override { return std::strtod(PQgetvalue(m_result, m_row, c), nullptr); }
+    double columnDouble(int c) const override;
     std::string_view columnUtf8(int c) const override;
 
     bool isReadOnly() const override { return SqlLexer::isQuery(m_st.keyword); }
     DbError lastError() const override { return m_error; }
 
 private:
-    const PGresult *meta() const { return m_result ? m_result : m_description; }
+    const pg_result *meta() const { return m_result ? m_result : m_description; }
 
     bool execute();
 
     PgConnection &m_connection;
     SqlLexer::Statement m_st;
     QString m_name; // empty: run as plain text (statements the server cannot prepare)
-    PGresult *m_description = nullptr;
-    PGresult *m_result = nullptr;
+    pg_result *m_description = nullptr;
+    pg_result *m_result = nullptr;
     std::vector<QByteArray> m_values;
     std::vector<bool> m_null;
     bool m_executed = false;
