@@ -63,8 +63,8 @@ double openSeconds(const rt::DwLibrary &library, long rows, const QString &shot)
     return seconds;
 }
 
-// As the preview opens: pages laid out for a landscape A4 page at screen resolution, the
-// first one painted.
+// As the preview opens: pages laid out for the preview's paper (landscape A4), the first one
+// painted at screen resolution.
 double previewSeconds(const rt::DwLibrary &library, long rows)
 {
     rt::DataStore ds;
@@ -73,13 +73,9 @@ double previewSeconds(const rt::DwLibrary &library, long rows)
     QElapsedTimer timer;
     timer.start();
     rt::ui::DwPrintRenderer renderer(ds, QStringLiteral("个人信息"));
-    const QSize page(1123, 794);
-    renderer.layout(page, 96);
-    QImage image(page, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    renderer.paintPage(painter, 0);
-    painter.end();
+    const QPageLayout paper = rt::ui::DwPrintRenderer::defaultPageLayout();
+    renderer.layout(paper);
+    const QImage image = renderer.sheet(0, paper, 96);
     return double(timer.nsecsElapsed()) / 1e9;
 }
 

@@ -1,4 +1,6 @@
 #include "app/AppOptions.h"
+#include "app/QtTranslations.h"
+#include "app/StartupTexts.h"
 #include "host/DemoRegister.h"
 #include "host/HostDwLibrary.h"
 #include "host/RegisterDatabases.h"
@@ -98,15 +100,7 @@ bool shootWindow(hm::w_histmanage *module, const QString &name, const QString &f
             }
         }
     });
-    if (name == QLatin1String("w_hismodify")) {
-        rt::ui::Windows::OpenByName(name, grid->DataObject());
-    } else if (name == QLatin1String("w_hisrecovprompt")) {
-        const bool household = grid->DataObject() == QLatin1String("dh_ge_rpr");
-        rt::ui::Windows::OpenByName(name, grid->GetItemString(1, household ? "RprNo" : "PersonNo")
-                                              + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
-    } else {
-        rt::ui::Windows::OpenByName(name, QString(), grid);
-    }
+    hm::HistoryModule::openOnGrid(name, grid);
     if (!saved)
         error = QStringLiteral("cannot draw %1 into %2").arg(name, file);
     return saved;
@@ -121,10 +115,17 @@ int runGui(const app::AppOptions &options)
     const bool liveExists = server || QFileInfo::exists(options.livePath);
     const bool historyExists = server || QFileInfo::exists(options.historyPath);
     QString firstRun;
-    if (!liveExists && !historyExists && !options.defaultDataDir)
-        return fail(QString::fromUtf8("%1 中没有人口信息库（register.db 与 history.db）。可以用 histmaint --create-demo %1 建立演示库。")
-                        .arg(options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir),
+    if (!liveExists && !historyExists && !options.defaultDataDir) {
+        // A folder that is not there is a wrong path, not a register still to be made.
+        const QString folder = options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir;
+        if (!QFileInfo(folder).isDir())
+            return fail(app::StartupTexts::missingFolder(folder), gui);
+        return fail(options.dataDir.isEmpty() ? app::StartupTexts::missingFile(options.livePath)
+                                              : app::StartupTexts::noRegisterIn(folder),
                     gui);
+    }
+    if (liveExists != historyExists)
+        return fail(app::StartupTexts::missingFile(liveExists ? options.historyPath : options.livePath), gui);
     if (!liveExists && !historyExists) {
         if (createDemo(options.dataDir, options) != 0)
             return 1;
@@ -137,10 +138,10 @@ int runGui(const app::AppOptions &options)
     if ((server ? host::RegisterDatabases::connectServer(options.pg, g.sqlca, g.photosqlca, error)
                 : host::RegisterDatabases::connect(options.livePath, options.historyPath, g.sqlca, g.photosqlca, error))
         != 0)
-        return fail(QString::fromUtf8("无法打开人口信息库 / cannot open the register:\n%1").arg(error), gui);
+        return fail(app::StartupTexts::cannotOpen(error), gui);
     static rt::DwLibrary library;
     if (!host::HostDwLibrary::load(library, options.layouts, error) || !hm::HistoryModule::registerObjects(library, error))
-        return fail(error, gui);
+        return fail(app::StartupTexts::cannotLoadLayouts(error), gui);
     rt::DwLibrary::setDefaultLibrary(&library);
     host::HostWindows::registerWindows();
     hm::HistoryModule::registerWindows();
@@ -193,7 +194,7 @@ int main(int argc, char **argv)
     app::AppOptions options;
     QString error;
     if (!options.parse(arguments, error)) {
-        err() << "histmaint: " << error << "\n\n" << app::AppOptions::usage() << Qt::flush;
+        err() << "histmaint: " << app::StartupTexts::badArguments(error) << "\n\n" << app::AppOptions::usage() << Qt::flush;
         return 64;
     }
     switch (options.mode) {
@@ -210,14 +211,12 @@ int main(int argc, char **argv)
     if (!options.screenshot.isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     else if (!haveDisplay()) {
-        err() << "histmaint: there is no display to show the windows on.\n"
-                 "  Run it on a desktop, or under a virtual display:  xvfb-run -a histmaint\n"
-                 "  or draw the window into a picture:               histmaint --screenshot window.png\n"
-              << Qt::flush;
+        err() << "histmaint: " << app::StartupTexts::noDisplay() << Qt::endl;
         return 2;
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("histmaint"));
     QApplication::setApplicationDisplayName(QString::fromUtf8("历史信息维护"));
+    app::QtTranslations::install(application);
     return runGui(options);
 }

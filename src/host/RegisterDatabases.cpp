@@ -93,8 +93,12 @@ int RegisterDatabases::checkRole(rt::Transaction &t, const QString &schema, cons
                                 {}, value);
     if (rc != 0 || value[0].string() != role) {
         errorText = role == QLatin1String("live")
-                        ? QStringLiteral("%1 is not a live register file of this program").arg(path)
-                        : QStringLiteral("%1 is not a history file of this program").arg(path);
+                        ? QString::fromUtf8("%1 不是本程序的人口信息库（现有信息库 register.db）。\n"
+                                            "%1 is not a live register file of this program")
+                              .arg(path)
+                        : QString::fromUtf8("%1 不是本程序的人口信息库（历史信息库 history.db）。\n"
+                                            "%1 is not a history file of this program")
+                              .arg(path);
         return -1;
     }
     return 0;
@@ -107,6 +111,12 @@ QString aboutFile(const char *text, const QString &path)
 {
     return QString::fromUtf8(text).arg(QFileInfo(path).fileName())
            + QStringLiteral("\n(%1)").arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+}
+
+bool isDatabaseFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
 }
 
 } // namespace
@@ -160,7 +170,7 @@ int RegisterDatabases::checkWritable(rt::Transaction &t, const QString &path, QS
         else if (primary == 8)
             errorText = readOnlyText(path);
         else
-            errorText = QStringLiteral("%1: %2").arg(path, error.text);
+            errorText = QString::fromUtf8("%1 不能写入。\n%1: %2").arg(path, error.text);
         return -1;
     }
     t.connection()->exec(QStringLiteral("ROLLBACK"), error);
@@ -188,6 +198,10 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
     // A file that another program holds open in WAL mode cannot be switched to the rollback
     // journal that makes a change of both files atomic (SQLite's busy code then).
     auto openFailure = [&](const rt::Transaction &t) {
+        // SQLite's 26: not a database at all (another program's file, or one damaged).
+        if ((t.SQLDBCode() & 0xff) == 26)
+            return aboutFile("%1 不是本程序的人口信息库（不是数据库文件，或已损坏）。\n%1 is not a register file (not a database, or damaged).",
+                             isDatabaseFile(livePath) ? historyPath : livePath);
         const bool live = inWalMode(livePath);
         if ((t.SQLDBCode() & 0xff) != 5 || (!live && !inWalMode(historyPath)))
             return t.SQLErrText();
@@ -226,7 +240,7 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
     if (!ok) {
         const QString why = photosqlca.SQLErrText();
         photosqlca.rollback();
-        return fail(QStringLiteral("%1: cannot make the journal table: %2").arg(historyPath, why));
+        return fail(QString::fromUtf8("无法在 %1 中建立操作记录表。\n%1: cannot make the journal table: %2").arg(historyPath, why));
     }
     HostProcedures::registerLiveProcedures(sqlca);
     HostProcedures::registerHistoryProcedures(photosqlca);
@@ -309,7 +323,7 @@ int RegisterDatabases::connectServer(const QString &conninfo, rt::Transaction &s
         t->AttachDatabase.clear();
         t->SearchPath = t == &sqlca ? PgSchema::liveSearchPath() : PgSchema::historySearchPath();
         if (t->connect() != 0)
-            return fail(t->SQLErrText());
+            return fail(QString::fromUtf8("无法连接存放人口信息库的数据库服务器。请检查连接串（--pg）和网络。\n%1").arg(t->SQLErrText()));
     }
     for (const auto &[t, schema, role] : {std::tuple{&sqlca, PgSchema::liveSchema(), QStringLiteral("live")},
                                           std::tuple{&sqlca, PgSchema::historySchema(), QStringLiteral("history")},
@@ -320,7 +334,8 @@ int RegisterDatabases::connectServer(const QString &conninfo, rt::Transaction &s
         QList<rt::Value> exists{rt::Value::null(rt::ValueType::String)};
         if (t->selectInto(QStringLiteral("SELECT to_regclass('%1.register_info')::text").arg(schema), {}, exists) != 0
             || exists[0].isNull() || t->selectInto(sql, {}, value) != 0 || value[0].string() != role)
-            return fail(QStringLiteral("the database is not a register of this program (no %1 schema with its register_info)")
+            return fail(QString::fromUtf8("这个数据库不是本程序的人口信息库（没有 %1 模式及其 register_info 表）。\n"
+                                          "the database is not a register of this program (no %1 schema with its register_info)")
                             .arg(schema));
     }
     // Without the journal every change would be refused: a register made before it is told so

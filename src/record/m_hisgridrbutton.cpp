@@ -1,9 +1,7 @@
 #include "record/m_hisgridrbutton.h"
 
-#include "host/ui/Globals.h"
-#include "host/ui/uo_tabpg_datawindow.h"
 #include "platform/ui/ColorLong.h"
-#include "platform/ui/LateBinding.h"
+#include "platform/ui/DataWindowControl.h"
 #include "platform/ui/OperatorDialogs.h"
 #include "platform/ui/Windows.h"
 
@@ -77,7 +75,12 @@ void m_hisgridrbutton::noColor()
 
 void m_hisgridrbutton::saveAs()
 {
-    rt::ui::LateBinding::triggerEvent(host::g().guo_tabpg_now.data(), "ue_saveas");
+    // The grid the menu was opened on, through the grid's own save-as dialog, as 打印 prints it.
+    // (The design sent ue_saveas to the host's page in view, guo_tabpg_now, which the history
+    // pages never answer: the item did nothing.)
+    if (idw_data && idw_data->saveAsWithDialog() == -1)
+        rt::ui::MessageBox(QString::fromUtf8("数据导出"), QString::fromUtf8("数据导出失败，文件没有保存：\r\n") + idw_data->lastError(),
+                           rt::ui::MsgIcon::Exclamation);
 }
 
 void m_hisgridrbutton::print()

@@ -8,7 +8,8 @@
 namespace hm {
 
 // The history grid's context menu: align or colour the clicked column, take its colour away,
-// export, print. The commands change the grid's presentation only.
+// export (数据导出: the grid's save-as dialog, CSV or PDF, every row), print. The commands act on
+// the grid given to mf_setdw and change its presentation only.
 class m_hisgridrbutton : public rt::ui::PbMenu
 {
     Q_OBJECT

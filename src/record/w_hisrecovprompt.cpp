@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QScreen>
 #include <QScrollArea>
 
@@ -26,6 +27,12 @@ const std::pair<const char *, const char *> RelatedTables[] = {
     {"th_ge_foreignorregistry", "外来人口信息"}, {"th_sv_mlpfamilyinfo", "最低生活保障信息"},
     {"th_sv_oowpersoninfo", "失业人员信息"},   {"th_sv_elderinfo", "老年人信息"},
     {"th_sv_children", "儿童信息"},            {"th_mh_AdultWomaninfo", "育龄妇女信息"}};
+
+// A count as the operator reads numbers: with the thousands separator.
+QString shownCount(long n)
+{
+    return QLocale(QLocale::Chinese, QLocale::China).toString(qlonglong(n));
+}
 
 // A single text value, or "" when the statement finds nothing or fails.
 QString readText(rt::Transaction &t, const QString &sql, const QString &key)
@@ -120,11 +127,16 @@ QString w_hisrecovprompt::householdText(const QString &rprno) const
     // marked 5, as the cascade finds them (a member marked 5 once and saved again since is not).
     QList<model::MemberPlan> members;
     QString error;
+    // The names stand under a heading that says who they are; without such members there is
+    // neither heading nor list.
     if (model::RecoveryPlan::householdMembers(photosqlca, host::g().sqlca, rprno, members, error)) {
+        QString names;
         for (const model::MemberPlan &m : std::as_const(members)) {
             if (m.cancelled)
-                text += QString::fromUtf8("\r\n\t姓名：") + m.name;
+                names += QString::fromUtf8("\r\n\t姓名：") + m.name;
         }
+        if (!names.isEmpty())
+            text += QString::fromUtf8("\r\n随户注销的人员：") + names;
     }
     return text;
 }
@@ -138,14 +150,22 @@ QString w_hisrecovprompt::personText(const QString &personno) const
                                              "ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
                               personno)
                    + QString::fromUtf8("\r\n相关信息如下：");
+    QString related;
+    bool unread = false;
     for (const auto &[table, label] : RelatedTables) {
         QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
         const int rc = sqlca.selectInto(QStringLiteral("SELECT count(*) FROM %1 WHERE personno = ?").arg(QString::fromLatin1(table)),
                                         {personno}, n);
         if (rc == 0 && !n[0].isNull() && n[0].longValue() >= 1)
-            text += QStringLiteral("\r\n\t") + QString::fromUtf8(label);
+            related += QStringLiteral("\r\n\t") + QString::fromUtf8(label);
+        else if (rc != 0 && rc != 100)
+            unread = true;
     }
-    return text;
+    // An empty list under "相关信息如下：" would read as text gone missing: it says there is none,
+    // but only when every table could be read; one that could not is said as such.
+    if (unread)
+        related += QString::fromUtf8("\r\n\t（部分相关信息无法读取）");
+    return text + (related.isEmpty() ? QString::fromUtf8("\r\n\t（无）") : related);
 }
 
 // What each answer writes into the live register: the record itself, and with the dependants
@@ -208,8 +228,8 @@ void w_hisrecovprompt::countMoves(const QString &key)
             else if (t.inserted == 0)
                 how = QString::fromUtf8("替换现有记录");
             else
-                how = QString::fromUtf8("新增 %1 条，替换 %2 条").arg(t.inserted).arg(t.replaced);
-            parts << QString::fromUtf8("%1 %2 条（%3）").arg(c ? c->tabText : t.table).arg(t.rows()).arg(how);
+                how = QString::fromUtf8("新增 %1 条，替换 %2 条").arg(shownCount(t.inserted), shownCount(t.replaced));
+            parts << QString::fromUtf8("%1 %2 条（%3）").arg(c ? c->tabText : t.table, shownCount(t.rows()), how);
         }
         return parts.join(QString::fromUtf8("，"));
     };
@@ -260,6 +280,12 @@ void w_hisrecovprompt::p_ok_clicked()
 void w_hisrecovprompt::p_cancel_clicked()
 {
     CloseWithReturn(QStringLiteral("0"));
+}
+
+void w_hisrecovprompt::onKey(int key, Qt::KeyboardModifiers)
+{
+    if (key == Qt::Key_Escape)
+        p_cancel_clicked();
 }
 
 } // namespace hm

@@ -18,8 +18,10 @@ namespace hm {
 // The recovery prompt: opened with "<key>;1" for a household or "<key>;2" for a person, it
 // says whom the recovery concerns and which dependent history exists, and asks whether the
 // dependants are to be recovered too. Answers (Message.StringParm): "0" cancel, "1" this record
-// only, "2" with its dependants; closed with the title bar it answers nothing, which the caller
-// takes as cancel. It reads the database only to compose its text.
+// only, "2" with its dependants; Esc is cancel ("0"); closed with the title bar it answers
+// nothing, which the caller takes as cancel. A household's members cancelled with it are listed
+// under "随户注销的人员：" (no heading when there are none); a person without related history has
+// "（无）" under "相关信息如下：". It reads the database only to compose its text.
 class w_hisrecovprompt : public host::w_response
 {
     Q_OBJECT
@@ -54,6 +56,7 @@ public:
 
 protected:
     void onOpen() override;
+    void onKey(int key, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void setPrompt(const QString &text);

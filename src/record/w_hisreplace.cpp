@@ -19,6 +19,7 @@ w_hisreplace::w_hisreplace(QWidget *parent) : host::w_response(QStringLiteral("w
     st_question->setWordWrap(true);
     st_status = new QLabel(client());
     st_status->setWordWrap(true);
+    st_saved = new QLabel(client());
     fields = new ComparisonTable(client());
     cb_replace = new QPushButton(QString::fromUtf8("替换(&R)"), client());
     cb_cancel = new QPushButton(QString::fromUtf8("取消"), client());
@@ -32,6 +33,7 @@ w_hisreplace::w_hisreplace(QWidget *parent) : host::w_response(QStringLiteral("w
     buttons->addWidget(cb_cancel);
     auto *layout = new QVBoxLayout(client());
     layout->addWidget(st_question);
+    layout->addWidget(st_saved);
     layout->addWidget(st_status);
     layout->addWidget(fields, 1);
     layout->addLayout(buttons);
@@ -52,7 +54,9 @@ void w_hisreplace::onOpen()
     QString readError;
     m_fields = RecordComparison::compare(grid->dataStore(), grid->GetRow(), host::g().sqlca, liveFound, readError);
     st_status->setText(ComparisonTable::statusText(liveFound, readError));
+    st_saved->setText(ComparisonTable::savedText(grid->dataStore(), grid->GetRow()));
     fields->fill(m_fields, liveFound);
+    fields->scrollToFirstDifference();
     // Nothing to replace when the live record is gone meanwhile or could not be read.
     cb_replace->setEnabled(liveFound);
     if (!liveFound)
@@ -65,7 +69,7 @@ void w_hisreplace::onOpen()
 void w_hisreplace::onKey(int key, Qt::KeyboardModifiers)
 {
     if (key == Qt::Key_Escape)
-        Close();
+        cb_cancel_clicked();
 }
 
 void w_hisreplace::cb_replace_clicked()

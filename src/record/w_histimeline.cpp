@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -150,7 +151,7 @@ void w_histimeline::addMembers(const QString &householdKey)
         }
     }
     m_members->resizeColumnsToContents();
-    tab_1->addTab(m_members, n < 0 ? QString::fromUtf8("家庭成员（读取失败）") : QString::fromUtf8("家庭成员（%1 份快照）").arg(n));
+    tab_1->addTab(m_members, n < 0 ? QString::fromUtf8("家庭成员（读取失败）") : QString::fromUtf8("家庭成员（%1 份快照）").arg(QLocale(QLocale::Chinese, QLocale::China).toString(qlonglong(n))));
 }
 
 void w_histimeline::recoverChosen()

@@ -2,6 +2,9 @@
 
 #include "host/ui/Globals.h"
 #include "sheets/HisTab.h"
+#include "sheets/uo_tabpg_hisgrid.h"
+
+#include <QResizeEvent>
 
 namespace hm {
 
@@ -29,6 +32,24 @@ int uo_tabpg_histab::wf_resize(int ai_width, int ai_height)
     tab_1->SelectTab(tab_1->SelectedTab());
     setUpdatesEnabled(true);
     return 0;
+}
+
+void uo_tabpg_histab::layOut()
+{
+    const int innerWidth = UnitsWidth() - 50, innerHeight = UnitsHeight() - 120;
+    tab_1->setUnitsGeometry(0, 0, innerWidth, innerHeight);
+    for (rt::ui::PbTabPage *inner : tab_1->Control()) {
+        if (auto *g = qobject_cast<uo_tabpg_hisgrid *>(inner)) {
+            g->dw_1->setWidth(innerWidth - 50);
+            g->dw_1->setHeight(innerHeight - 120);
+        }
+    }
+}
+
+void uo_tabpg_histab::resizeEvent(QResizeEvent *event)
+{
+    rt::ui::PbTabPage::resizeEvent(event);
+    layOut();
 }
 
 } // namespace hm

@@ -136,14 +136,7 @@ int w_histabsheet::wf_resize(int width, int height)
             grid->dw_1->setHeight(grid->UnitsHeight() - 5);
         } else if (auto *category = qobject_cast<uo_tabpg_histab *>(page)) {
             category->setUnitsSize(tabWidth, tabHeight);
-            const int innerWidth = category->UnitsWidth() - 50, innerHeight = category->UnitsHeight() - 120;
-            category->tab_1->setUnitsGeometry(0, 0, innerWidth, innerHeight);
-            for (rt::ui::PbTabPage *inner : category->tab_1->Control()) {
-                if (auto *g = qobject_cast<uo_tabpg_hisgrid *>(inner)) {
-                    g->dw_1->setWidth(innerWidth - 50);
-                    g->dw_1->setHeight(innerHeight - 120);
-                }
-            }
+            category->layOut();
         }
     }
     SetRedraw(true);

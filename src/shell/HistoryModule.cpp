@@ -1,5 +1,6 @@
 #include "shell/HistoryModule.h"
 
+#include "platform/ui/DataWindowControl.h"
 #include "platform/ui/Windows.h"
 #include "record/w_hiscompare.h"
 #include "record/w_histimeline.h"
@@ -31,6 +32,23 @@ void HistoryModule::registerWindows()
 bool HistoryModule::registerObjects(rt::DwLibrary &library, QString &errorText)
 {
     return ToolbarObjects::addTo(library, errorText);
+}
+
+void HistoryModule::openOnGrid(const QString &name, rt::ui::DataWindowControl *grid)
+{
+    const long row = grid ? grid->GetRow() : 0;
+    if (name == QLatin1String("w_hismodify")) {
+        rt::ui::Windows::OpenByName(name, grid->DataObject());
+    } else if (name == QLatin1String("w_hisrecovprompt")) {
+        // The prompt's parameter: the key, then 1 for a household or 2 for a person.
+        const bool household = grid->DataObject() == QLatin1String("dh_ge_rpr");
+        rt::ui::Windows::OpenByName(name, grid->GetItemString(row, household ? "RprNo" : "PersonNo")
+                                              + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
+    } else if (name == QLatin1String("w_hisjournal")) {
+        rt::ui::Windows::OpenByName(name, QString());
+    } else {
+        rt::ui::Windows::OpenByName(name, QString(), grid);
+    }
 }
 
 } // namespace hm

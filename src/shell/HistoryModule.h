@@ -5,6 +5,9 @@
 namespace rt {
 class DwLibrary;
 }
+namespace rt::ui {
+class DataWindowControl;
+}
 
 namespace hm {
 
@@ -16,6 +19,10 @@ public:
     static void registerWindows();
     // Adds the module's own DataWindow objects (the toolbar's drawing) to the library.
     static bool registerObjects(rt::DwLibrary &library, QString &errorText);
+    // Opens a window of the module or the host by class name on the grid's current row, with
+    // the parameter the toolbar or the grid's menu would give it (a response window returns only
+    // once closed).
+    static void openOnGrid(const QString &name, rt::ui::DataWindowControl *grid);
 };
 
 } // namespace hm

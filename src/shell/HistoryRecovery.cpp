@@ -10,10 +10,12 @@
 #include "host/Journal.h"
 #include "host/LockHint.h"
 #include "host/SchemaCatalogue.h"
+#include "model/ModuleWindows.h"
 #include "model/RecoveryPlan.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/dw/DataStore.h"
 #include "platform/ui/DataWindowControl.h"
+#include "platform/ui/LateBinding.h"
 #include "platform/ui/Message.h"
 #include "platform/ui/OperatorDialogs.h"
 #include "platform/ui/Windows.h"
@@ -130,8 +132,11 @@ void HistoryRecovery::finish(rt::ui::DataWindowControl *grid, long row, Recovery
         tx.commit();
     if (tx.committed() || tx.historyRowGone()) {
         // The row has left history: with this recovery, or before it by another operator's hand.
+        // The row after it becomes current (RowsDiscard), so the next one is at hand.
         grid->RowsDiscard(row, row, rt::DwBuffer::Primary);
     }
+    if (tx.committed() && rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
+        rt::ui::LateBinding::callFunction(model::ModuleWindows::w_histmanage().data(), "wf_setstatus", tx.summary());
     if (tx.failed()) {
         tell(tx.failureText());
         return;

@@ -81,6 +81,9 @@ public:
     const QString &failureText() const { return m_failureText; }
     const QStringList &notes() const { return m_notes; }
     const host::Journal::Entry &entry() const { return m_entry; }
+    // After the commit, what moved and where, in a line ("已恢复 老年人信息 P8：老年人信息 1 条从历史信息
+    // 移入现有信息，替换现有记录 1 条（原来的记录另存为历史记录）").
+    QString summary() const;
 
 private:
     host::Journal::Entry m_entry;

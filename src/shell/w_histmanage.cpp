@@ -1,5 +1,10 @@
 #include "shell/w_histmanage.h"
 
+#include <QAction>
+#include <QLabel>
+#include <QTime>
+#include <algorithm>
+
 #include "host/ui/Globals.h"
 #include "host/ui/uo_button.h"
 #include "model/ModuleWindows.h"
@@ -83,6 +88,27 @@ w_histmanage::w_histmanage(QWidget *parent) : rt::ui::MdiFrame(QStringLiteral("w
     dw_maintoolbar = new uo_toolbar_his(client());
     dw_maintoolbar->setWidth(4352);
     order << dw_maintoolbar;
+    // The toolbar's commands answer their keys anywhere in the frame; the right mouse button on
+    // the category strip lists them too.
+    addActions(dw_maintoolbar->commandActions());
+    p_speedbar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(p_speedbar, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { dw_maintoolbar->popCommands(p_speedbar->mapToGlobal(at)); });
+    // F10, the key that opens a window's menus, opens the same list under the toolbar's first
+    // command, from wherever the focus is.
+    auto *commandsMenu = new QAction(this);
+    commandsMenu->setObjectName(QStringLiteral("a_commandsmenu"));
+    commandsMenu->setShortcut(QKeySequence(Qt::Key_F10));
+    commandsMenu->setShortcutContext(Qt::WindowShortcut);
+    connect(commandsMenu, &QAction::triggered, this,
+            [this] { dw_maintoolbar->popCommands(dw_maintoolbar->mapToGlobal(QPoint(0, dw_maintoolbar->height()))); });
+    addAction(commandsMenu);
+    st_status = new QLabel(client());
+    st_status->setObjectName(QStringLiteral("st_status"));
+    st_status->setIndent(6);
+    st_status->setFrameShape(QFrame::StyledPanel);
+    rt::ui::Controls::setFont(st_status, QString::fromUtf8("宋体"), 9);
+    order << st_status;
     for (auto it = order.crbegin(); it != order.crend(); ++it)
         (*it)->raise();
 
@@ -148,10 +174,14 @@ void w_histmanage::onResize(int, int newWidth, int newHeight)
     SetRedraw(false);
     const int toolbarBottom = dw_maintoolbar->Y() + dw_maintoolbar->Height();
     dw_maintoolbar->setUnitsGeometry(0, 0, newWidth, dw_maintoolbar->Height());
-    rt::ui::Controls::place(p_speedbar, 0, toolbarBottom + 2, rt::ui::Controls::unitsWidth(p_speedbar),
-                            newHeight - toolbarBottom);
+    // The status line takes its text's height (units: 4 a pixel down) along the bottom edge.
+    const int statusHeight = (st_status->sizeHint().height() + 2) * 4;
+    const int below = newHeight - toolbarBottom - statusHeight;
+    rt::ui::Controls::place(p_speedbar, 0, toolbarBottom + 2, rt::ui::Controls::unitsWidth(p_speedbar), below);
     const int mdiX = rt::ui::Controls::unitsX(p_speedbar) + rt::ui::Controls::unitsWidth(p_speedbar) + 2;
-    placeMdi(mdiX, rt::ui::Controls::unitsY(p_speedbar), newWidth - mdiX - 2, newHeight - toolbarBottom);
+    placeMdi(mdiX, rt::ui::Controls::unitsY(p_speedbar), newWidth - mdiX - 2, below);
+    rt::ui::Controls::place(st_status, 0, newHeight - statusHeight, newWidth, statusHeight);
+    showStatus();
     SetRedraw(true);
 }
 
@@ -205,6 +235,21 @@ void w_histmanage::onClose()
         host::g().w_main->Show();
     if (model::ModuleWindows::w_histmanage() == this)
         model::ModuleWindows::w_histmanage() = nullptr;
+}
+
+void w_histmanage::wf_setstatus(const QString &as_text)
+{
+    m_status = as_text.isEmpty() ? QString() : QTime::currentTime().toString(QStringLiteral("HH:mm")) + QStringLiteral("  ") + as_text;
+    showStatus();
+}
+
+void w_histmanage::showStatus()
+{
+    // One line: what does not fit is elided, and the whole text is the line's tip.
+    const int room = std::max(0, st_status->contentsRect().width() - 2 * st_status->indent());
+    const QString shown = st_status->fontMetrics().elidedText(m_status, Qt::ElideRight, room);
+    st_status->setText(shown);
+    st_status->setToolTip(shown == m_status ? QString() : m_status);
 }
 
 } // namespace hm

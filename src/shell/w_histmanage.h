@@ -5,6 +5,8 @@
 
 #include <QPointer>
 
+class QLabel;
+
 namespace host {
 class uo_button;
 }
@@ -32,6 +34,8 @@ public:
                       *st_minprotect = nullptr;
     rt::ui::PbPicture *p_speedbar = nullptr;
     uo_toolbar_his *dw_maintoolbar = nullptr;
+    // The status line along the frame's bottom edge: what the last change did.
+    QLabel *st_status = nullptr;
 
     // The sheet variables.
     QPointer<rt::ui::PbWindow> w_hisexplore;
@@ -44,6 +48,10 @@ public:
     // Recovers the selected history row of the grid in view into the live register.
     Q_INVOKABLE void ue_recovery();
 
+    // Shows what a change did in the status line (the time in front; the whole text as its tip
+    // when the line is too narrow for it).
+    Q_INVOKABLE void wf_setstatus(const QString &as_text);
+
     // The category button of a name as the window knows it ("p_Children" finds p_children).
     host::uo_button *categoryButton(const QString &name) const;
 
@@ -53,6 +61,8 @@ protected:
     void onClose() override;
 
 private:
+    void showStatus();
+    QString m_status;
     host::uo_button *addCategory(const char *name, const char *sheetName, const char *picture, int y, bool stretch);
     uo_transparent_st *addLabel(const char *name, const char *text, int y);
 };

@@ -1,5 +1,6 @@
 #include "toolbar/BatchDeletion.h"
 
+#include "toolbar/BatchRun.h"
 #include "toolbar/HistoryPrune.h"
 
 #include "host/ui/Globals.h"
@@ -17,6 +18,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+#include <memory>
 
 namespace hm {
 
@@ -33,6 +40,12 @@ void tell(const char *text)
 rt::DateTime midnight(QDate d)
 {
     return rt::fn::DateTime(d);
+}
+
+// Counts as the grid's count line writes them: 1,234.
+QString grouped(long long n)
+{
+    return QLocale(QLocale::Chinese, QLocale::China).toString(qlonglong(n));
 }
 
 QString literal(QDate d)
@@ -223,6 +236,78 @@ QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl
     return runCounts(host::g().photosqlca, queries, refusal);
 }
 
+BatchRun::Outcome BatchDeletion::runAside(BatchRun &job, long of, int progressAfterMs)
+{
+    // The work goes to another thread; this one keeps the windows painted, and once it has
+    // taken longer than a moment shows how far it has come, with 取消.
+    rt::Transaction &history = host::g().photosqlca;
+    history.setLent(true);
+    QFuture<BatchRun::Outcome> running = QtConcurrent::run([&job] { return job.run(); });
+    QElapsedTimer waited;
+    waited.start();
+    std::unique_ptr<QProgressDialog> progress;
+    bool cancelling = false;
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    while (!running.isFinished()) {
+        // Until the progress dialog is shown nothing the operator does is taken (a second 确定
+        // would start a second deletion on the connection at work); once it is, it is modal and
+        // only its 取消 can be pressed; once 取消 is pressed or the COMMIT has begun, nothing again.
+        QEventLoop pause;
+        QTimer::singleShot(50, &pause, &QEventLoop::quit);
+        pause.exec(progress && !cancelling && !job.committing() ? QEventLoop::AllEvents
+                                                                 : QEventLoop::ExcludeUserInputEvents);
+        if (running.isFinished())
+            break;
+        if (!progress && waited.elapsed() >= progressAfterMs) {
+            progress = std::make_unique<QProgressDialog>(QString(), QString::fromUtf8("取消"), 0, int(std::max<long>(of, 1)),
+                                                         QApplication::activeWindow());
+            progress->setObjectName(QStringLiteral("batch_progress"));
+            progress->setWindowTitle(QString::fromUtf8("批量删除"));
+            progress->setWindowModality(Qt::ApplicationModal);
+            progress->setMinimumDuration(0);
+            progress->setAutoClose(false);
+            progress->setAutoReset(false);
+            QApplication::restoreOverrideCursor(); // the dialog says it is busy; 取消 takes a pointer
+            // 取消 hides the dialog: it is shown again at once, saying the deletion is being
+            // undone, and stays up, modal, until the work has wound down.
+            QObject::connect(progress.get(), &QProgressDialog::canceled, progress.get(), [&job, &cancelling, &progress] {
+                job.stop(); // refused once the COMMIT has begun
+                cancelling = !job.committing();
+                progress->show();
+            });
+            progress->show();
+        }
+        if (!progress)
+            continue;
+        if (progress->wasCanceled() && !cancelling) {
+            job.stop();
+            cancelling = !job.committing();
+        }
+        // Hidden some other way (Esc, the title bar): up again, for the same reason.
+        if (!progress->isVisible())
+            progress->show();
+        const long long done = job.done();
+        if (job.committing()) {
+            progress->setLabelText(QString::fromUtf8("正在保存……"));
+            progress->setCancelButtonText(QString());
+        } else if (cancelling) {
+            progress->setRange(0, 0);
+            progress->setLabelText(QString::fromUtf8("正在取消：撤销已删除的记录……"));
+            progress->setCancelButtonText(QString());
+        } else if (done < 0) {
+            progress->setRange(0, 0); // the procedure does not say how far it is
+            progress->setLabelText(QString::fromUtf8("正在删除……"));
+        } else {
+            progress->setValue(int(std::min<long long>(done, of)));
+            progress->setLabelText(QString::fromUtf8("正在删除：已删除 %1 条，共 %2 条").arg(chinese.toString(done), chinese.toString(qlonglong(of))));
+        }
+    }
+    history.setLent(false);
+    if (progress)
+        QApplication::setOverrideCursor(Qt::WaitCursor); // BusyCursor restores it
+    return running.result();
+}
+
 bool BatchDeletion::countNow(rt::ui::DataWindowControl *grid, const BatchRequest &request,
                              QList<std::pair<QString, long>> &counts)
 {
@@ -242,8 +327,7 @@ bool BatchDeletion::confirm(const QList<std::pair<QString, long>> &counts, const
     return rt::ui::MessageBox(Title,
                               before
                                   + QString::fromUtf8("将删除 %1 条历史记录：%2，删除后将无法恢复，确定要删除吗?")
-                                        .arg(total(counts))
-                                        .arg(countWords(counts)),
+                                        .arg(grouped(total(counts)), countWords(counts)),
                               rt::ui::MsgIcon::Question, rt::ui::MsgButtons::YesNo, 2)
            == 1;
 }
@@ -254,7 +338,7 @@ QString BatchDeletion::countWords(const QList<std::pair<QString, long>> &counts)
     for (const auto &[table, n] : counts) {
         if (n > 0) {
             const model::Category *c = model::CategoryTable::byHistoryTable(table.toLower());
-            parts << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table).arg(n);
+            parts << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table, grouped(n));
         }
     }
     return parts.join(QString::fromUtf8("，"));
@@ -276,7 +360,7 @@ QString BatchDeletion::countText(const QString &when, const QList<std::pair<QStr
 }
 
 QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchRequest &request,
-                               const QList<std::pair<QString, long>> *counted)
+                               const QList<std::pair<QString, long>> *counted, const BatchOptions &options)
 {
     const Plan plan = planOf(grid, request);
     if (plan.refusal) {
@@ -309,77 +393,67 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     const model::Category *category = model::CategoryTable::byHistoryTable(table.toLower());
     host::Journal::Entry entry{QString::fromUtf8("批量删除"), category ? category->tabText : table, QString(), {},
                                QString::fromUtf8("成功"), QString()};
-    long code = 0;
-    std::int64_t deleted = 0;
-    QString countError;
+    QString refusal, when;
+    const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
+    entry.detail = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + when
+                   + (household ? QString::fromUtf8("；连同户中人员") : QString());
+    BatchRun::Work work;
+    work.table = table;
+    work.household = household;
+    work.flag = scope == Scope::All ? 1 : (scope == Scope::CutOff ? 2 : 3);
+    work.start = scope == Scope::All      ? rt::Value::null(rt::ValueType::DateTime)
+                 : scope == Scope::CutOff ? rt::Value(midnight(to))
+                                          : rt::Value(midnight(from));
+    work.end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
+    work.where = whereOf(plan);
+    for (const CountQuery &q : queries)
+        work.counts << std::pair(q.table, q.sql);
+    work.chunkRows = options.chunkRows;
+    work.afterChunk = options.afterChunk;
+    BatchRun::Outcome result;
+    std::unique_ptr<BatchRun> job;
     for (;;) {
-        // The journal's entry: the rows the deletion will take, table by table, counted with its
-        // own predicates just before it runs; for the procedure, which cannot tell what it took,
-        // in its transaction, seeing the rows it then deletes.
-        QString refusal, when;
-        countError.clear();
-        entry.counts.clear();
-        if (household && host::Journal::beginCounted(photosqlca) != 0)
-            countError = photosqlca.SQLErrText();
-        const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
-        if (countError.isEmpty()) {
-            for (const auto &[t, n] : runCounts(photosqlca, queries, countError))
-                entry.counts << std::pair<QString, long long>(t, n);
-        }
-        entry.detail = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + when
-                       + (household ? QString::fromUtf8("；连同户中人员") : QString());
-        long long found = 0;
-        for (const auto &[t, n] : std::as_const(entry.counts))
-            found += n;
-        // Without its counts the procedure does not run (on the server its transaction is
-        // aborted too): the failed count is the failure told. Nor does it run to take more rows
-        // than the operator was asked about.
-        const bool more = household && countError.isEmpty() && found > total(confirmed);
-        if (household && countError.isEmpty() && !more) {
-            const char *declaration = scope == Scope::All      ? "proc_DelRprScope @pi_flag =1 , @pd_start = :ldt_start, @pd_end = :ldt_end"
-                                      : scope == Scope::CutOff ? "proc_DelRprScope @pi_flag =2 , @pd_start = :ldt_start, @pd_end = :ldt_end"
-                                                               : "proc_DelRprScope @pi_flag =3 , @pd_start = :ldt_start, @pd_end = :ldt_end";
-            rt::DeclaredProcedure procedure(photosqlca, QString::fromLatin1(declaration));
-            const rt::Value start = scope == Scope::All ? rt::Value::null(rt::ValueType::DateTime)
-                                    : scope == Scope::CutOff ? rt::Value(midnight(to))
-                                                             : rt::Value(midnight(from));
-            const rt::Value end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
-            procedure.execute({{QStringLiteral("ldt_start"), start}, {QStringLiteral("ldt_end"), end}});
-        } else if (!household) {
-            // The grid's update table is a name like every other: quoted, never spliced.
-            photosqlca.executeImmediate(QStringLiteral("delete from ") + rt::sqlIdentifier(table) + whereOf(plan));
-        }
-        code = more ? 0 : photosqlca.SQLCode();
-        deleted = more ? found : photosqlca.SQLNRows();
-        // The statement says exactly what it deleted; the procedure's tables were counted before.
-        if (!household && code == 0) {
-            entry.counts = {{table, deleted}};
-            countError.clear();
-        }
+        work.confirmed = total(confirmed);
+        job = std::make_unique<BatchRun>(photosqlca, work, entry);
+        result = runAside(*job, work.confirmed, options.progressAfterMs);
         // More rows than the operator confirmed (rows saved since the count): none of them goes
         // without being asked about again, with the count as it is now.
-        if (code == 0 && countError.isEmpty() && deleted > total(confirmed)) {
-            photosqlca.rollback();
-            const long before = total(confirmed);
-            busy.done();
-            if (!countNow(grid, request, confirmed))
-                return QString::fromUtf8("无法计算将删除的记录数，未作删除。");
-            if (!confirm(confirmed, QString::fromUtf8("符合条件的记录已有变化：确认时为 %1 条，现在为 %2 条。\r\n")
-                                        .arg(before)
-                                        .arg(total(confirmed))))
-                return QString::fromUtf8("没有删除。");
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            busy.again();
-            continue;
-        }
-        break;
+        if (result != BatchRun::Outcome::More)
+            break;
+        photosqlca.rollback();
+        const long before = total(confirmed);
+        busy.done();
+        if (!countNow(grid, request, confirmed))
+            return QString::fromUtf8("无法计算将删除的记录数，未作删除。");
+        if (!confirm(confirmed, QString::fromUtf8("符合条件的记录已有变化：确认时为 %1 条，现在为 %2 条。\r\n")
+                                    .arg(grouped(before), grouped(total(confirmed)))))
+            return QString::fromUtf8("没有删除。");
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        busy.again();
     }
-    // Without its journal entry (or the counts for it) the deletion does not happen.
-    if (code == -1 || (code == 0 && (!countError.isEmpty() || host::Journal::append(photosqlca, entry) != 0 || photosqlca.commit() != 0))) {
+    entry = job->entry();
+    const std::int64_t deleted = job->deleted();
+    if (result == BatchRun::Outcome::Cancelled) {
+        // Everything of it is rolled back; the register is read before anything is said.
+        QString error;
+        const host::Journal::Outcome settled = host::Journal::settle(photosqlca, entry, error);
+        busy.done();
+        if (settled == host::Journal::Outcome::NotSaved) {
+            host::Journal::appendFailure(photosqlca, entry, QString::fromUtf8("操作员取消"));
+            tell("批量删除已取消，历史信息未改动。");
+            return QString::fromUtf8("已取消，什么也没有删除。");
+        }
+        if (settled == host::Journal::Outcome::Unknown) {
+            rt::ui::MessageBox(Title, QString::fromUtf8("批量删除已取消。\r\n") + host::LockHint::unknownText(),
+                               rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
+            return QString::fromUtf8("已取消，结果不明。");
+        }
+        // Saved after all (the COMMIT had begun): told and pruned as done, below.
+    } else if (result == BatchRun::Outcome::Failed) {
         // A failed statement, procedure or COMMIT: what the register holds is read before
         // anything is told. A COMMIT whose answer was lost may have held: then the deletion is
         // done, and told and pruned as such.
-        const QString why = countError.isEmpty() ? photosqlca.SQLErrText() : countError;
+        const QString why = job->why();
         QString told = host::LockHint::add(outcome.failure, photosqlca, true);
         QString error;
         const host::Journal::Outcome settled = host::Journal::settle(photosqlca, entry, error);
@@ -393,19 +467,12 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
             return settled == host::Journal::Outcome::NotSaved ? QString::fromUtf8("删除失败：%1").arg(why)
                                                                : QString::fromUtf8("删除的结果不明：%1").arg(why);
         }
-    } else if (code != 0) {
-        // Nothing was deleted, but the statement opened a write transaction that would hold
-        // the history file locked: end it.
-        photosqlca.rollback();
-    }
-    if (code == 100) {
+    } else if (result == BatchRun::Outcome::NothingFound) {
         busy.done();
         if (outcome.tellNothingFound)
             tell("该事件段内没有删除的记录");
         return QString::fromUtf8("没有符合条件的记录，什么也没有删除。");
     }
-    if (code != 0)
-        return QString();
     long pruned = 0;
     if (scope == Scope::All) {
         pruned = grid->RowCount();
@@ -418,8 +485,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     busy.done();
     tell(outcome.success);
     return QString::fromUtf8("已删除 %1 条历史记录，表格中移去 %2 行（%3 秒）。")
-        .arg(deleted)
-        .arg(pruned)
+        .arg(grouped(deleted), grouped(pruned))
         .arg(seconds, 0, 'f', 1);
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "toolbar/BatchRun.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <utility>
 
 namespace rt {
@@ -25,6 +28,16 @@ struct BatchRequest
     bool householdTicked = false;
 };
 
+// How a batch deletion goes about its work (the dialog takes the defaults).
+struct BatchOptions
+{
+    long chunkRows = 50000;    // rows a chunk of the plain statement deletes
+    int progressAfterMs = 500; // the wait after which the window shows progress with 取消
+    // Called on the working thread after each chunk with the rows deleted so far; false cancels
+    // (for callers that watch without a window).
+    std::function<bool(long long deleted)> afterChunk;
+};
+
 // The batch deletion on the grid of the active history sheet: the statement or the household
 // procedure on photosqlca, COMMIT or ROLLBACK, the operator's message and the grid pruned to
 // exactly the rows the database lost. Returns a line for the dialog's status (the count
@@ -42,9 +55,11 @@ public:
     // count line), else counted here. Should the deletion find more rows than were confirmed
     // (saved since the count), it is undone and asked about again with the count as it is. A
     // failure anywhere is settled by reading the register (Journal::settle) before anything is
-    // told.
+    // told. The deletion itself runs off the window's thread (BatchRun): the windows keep being
+    // painted, and after a moment a progress dialog says how many rows are deleted of how many,
+    // with 取消, which rolls the whole deletion back and says so.
     static QString execute(rt::ui::DataWindowControl *grid, const BatchRequest &request,
-                           const QList<std::pair<QString, long>> *counted = nullptr);
+                           const QList<std::pair<QString, long>> *counted = nullptr, const BatchOptions &options = {});
     // The statements that count what the request would delete, table by table, with the
     // deletion's own predicates (the statement's, or proc_DelRprScope's for the household
     // flag); made on the user-interface thread (they read the grid). Empty with the refusal when
@@ -77,6 +92,8 @@ private:
     // The question with the whole count (nothing asked when there is nothing); `before` goes
     // first (why it is asked again). True for 是.
     static bool confirm(const QList<std::pair<QString, long>> &counts, const QString &before);
+    // Runs the job on another thread while this one paints, shows progress and passes on 取消.
+    static BatchRun::Outcome runAside(BatchRun &job, long of, int progressAfterMs);
 };
 
 } // namespace hm

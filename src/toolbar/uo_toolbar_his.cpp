@@ -8,6 +8,10 @@
 #include "platform/ui/OperatorDialogs.h"
 #include "platform/ui/Windows.h"
 
+#include <QAction>
+#include <QCursor>
+#include <QMenu>
+
 namespace hm {
 
 using rt::ui::LateBinding;
@@ -21,6 +25,18 @@ uo_toolbar_his::uo_toolbar_his(QWidget *parent) : rt::ui::DataWindowControl(pare
     connect(this, &rt::ui::DataWindowControl::clicked, this, &uo_toolbar_his::clicked_event);
     connect(this, &rt::ui::DataWindowControl::mouseMove, this, &uo_toolbar_his::ue_dwnmousemove);
     connect(this, &rt::ui::DataWindowControl::lbuttonUp, this, &uo_toolbar_his::ue_dwnlbuttonup);
+    // Every command from the keyboard too: a key each, said in the button's tip, and the list of
+    // them on the right mouse button.
+    for (const Command &c : commands()) {
+        auto *action = new QAction(c.caption, this);
+        action->setObjectName(QStringLiteral("a_") + c.button.mid(2));
+        action->setShortcut(c.key);
+        connect(action, &QAction::triggered, this, [this, button = c.button] { runCommand(button); });
+        m_actions << action;
+        const QString tip = QStringLiteral("%1（%2）").arg(c.caption, c.key.toString(QKeySequence::NativeText));
+        Modify(QStringLiteral("%1.tooltip.tip='%2' t_%3.tooltip.tip='%2'").arg(c.button, tip, c.button.mid(2)));
+    }
+    connect(this, &rt::ui::DataWindowControl::rbuttondown, this, [this](int, int, long, const QString &) { popCommands(QCursor::pos()); });
 }
 
 QString uo_toolbar_his::buttonKey(const QString &name)
@@ -112,10 +128,44 @@ void uo_toolbar_his::ue_dwnlbuttonup(int xpos, int ypos, long row, const QString
         return;
     }
     hideFrame();
-    if (is_object.isEmpty())
+    runCommand(is_object);
+}
+
+const QList<uo_toolbar_his::Command> &uo_toolbar_his::commands()
+{
+    // In the order of the strip; the keys are those an office's other programs use where they
+    // have the same command (F5 refresh, Ctrl+F find, Ctrl+P print, F1 help, Ctrl+W close).
+    static const QList<Command> all{
+        {QStringLiteral("p_retrieve"), QString::fromUtf8("数据检索"), QKeySequence(Qt::Key_F5)},
+        {QStringLiteral("p_recoverdata"), QString::fromUtf8("恢复数据"), QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {QStringLiteral("p_batchdel"), QString::fromUtf8("批量删除"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete)},
+        {QStringLiteral("p_del"), QString::fromUtf8("删除"), QKeySequence(Qt::Key_Delete)},
+        {QStringLiteral("p_setshow"), QString::fromUtf8("显示定制"), QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {QStringLiteral("p_query"), QString::fromUtf8("查询"), QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {QStringLiteral("p_sort"), QString::fromUtf8("排序"), QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {QStringLiteral("p_print"), QString::fromUtf8("打印"), QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {QStringLiteral("p_help"), QString::fromUtf8("帮助"), QKeySequence(Qt::Key_F1)},
+        {QStringLiteral("p_close"), QString::fromUtf8("关闭"), QKeySequence(Qt::CTRL | Qt::Key_W)},
+        {QStringLiteral("p_exit"), QString::fromUtf8("返回"), QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {QStringLiteral("p_journal"), QString::fromUtf8("操作记录"), QKeySequence(Qt::CTRL | Qt::Key_J)},
+    };
+    return all;
+}
+
+void uo_toolbar_his::popCommands(const QPoint &globalPosition)
+{
+    QMenu menu;
+    menu.setObjectName(QStringLiteral("m_toolbarcommands"));
+    menu.addActions(m_actions);
+    rt::ui::OperatorDialogs::runMenu(menu, globalPosition);
+}
+
+void uo_toolbar_his::runCommand(const QString &button)
+{
+    if (button.isEmpty())
         return;
     // A button marked disabled runs nothing (the operator sees it greyed out).
-    if (Describe(is_object + QStringLiteral(".tag")) == QLatin1String("0"))
+    if (Describe(button + QStringLiteral(".tag")) == QLatin1String("0"))
         return;
     rt::ui::PbWindow *main = mainWindow();
     bool sheetReady = true;
@@ -130,7 +180,7 @@ void uo_toolbar_his::ue_dwnlbuttonup(int xpos, int ypos, long row, const QString
         LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);
         LateBinding::callFunctionR(sheet, "wf_getcurrentsql", sql);
     }
-    const QString &o = is_object;
+    const QString &o = button;
     if (o == QLatin1String("p_retrieve")) {
         if (sheetReady && grid)
             retrieveWithSheetSql(grid, sql);

@@ -2,6 +2,11 @@
 
 #include "platform/ui/DataWindowControl.h"
 
+#include <QKeySequence>
+#include <QList>
+
+class QAction;
+
 namespace rt::ui {
 class PbWindow;
 }
@@ -25,6 +30,23 @@ public:
     Q_INVOKABLE void ue_dwnlbuttonup(int xpos, int ypos, long row, const QString &dwo);
     Q_INVOKABLE void uf_setenabled(const QString &as_object, bool ab_enabled);
 
+    // The commands of the strip, each with its key.
+    struct Command
+    {
+        QString button; // "p_query"
+        QString caption; // "查询"
+        QKeySequence key;
+    };
+    static const QList<Command> &commands();
+    // The commands as actions with their keys, for the window that holds the toolbar to make
+    // them work wherever the focus is in it (the frame adds them to itself).
+    const QList<QAction *> &commandActions() const { return m_actions; }
+    // Runs a button's command as a release over it would (a disabled button runs nothing).
+    Q_INVOKABLE void runCommand(const QString &button);
+    // The list of commands with their keys, at a point of the screen (the right mouse button on
+    // the toolbar or the category strip).
+    void popCommands(const QPoint &globalPosition);
+
     // The button key of a drawing object: "p_" + the name from its third character for "p_…"
     // and "t_…" objects, "" for any other.
     static QString buttonKey(const QString &objectName);
@@ -38,6 +60,7 @@ private:
     void hideFrame();
     void retrieveWithSheetSql(rt::ui::DataWindowControl *grid, const QString &sql);
     rt::ui::PbWindow *mainWindow() const;
+    QList<QAction *> m_actions;
 };
 
 } // namespace hm

@@ -18,6 +18,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollArea>
 
@@ -267,16 +268,28 @@ void w_hisdelprompt::p_ok_clicked()
         if (same)
             counted = &m_counted;
     }
+    // The field at fault, for the focus once its refusal has been told.
+    const BatchRequest asked = request();
+    QWidget *atFault = nullptr;
+    if (asked.byRange)
+        atFault = !asked.start.isValid() ? em_start : (!asked.end.isValid() ? em_end : (asked.start > asked.end ? em_start : nullptr));
+    else if (asked.byKind && asked.kind.isEmpty())
+        atFault = ddlb_kind;
     // A count still running reads the history file: it would hold the deletion's COMMIT back.
     if (m_counting.isRunning()) {
         m_recount = false;
         m_counter->cancel();
         m_counting.waitForFinished();
     }
-    const QString status = BatchDeletion::run(request(), counted);
+    const QString status = BatchDeletion::run(asked, counted);
     if (!status.isNull())
         st_status->setText(status);
     refreshCount();
+    if (atFault) {
+        atFault->setFocus(Qt::OtherFocusReason);
+        if (auto *edit = qobject_cast<QLineEdit *>(atFault))
+            edit->selectAll();
+    }
 }
 
 } // namespace hm

@@ -2,19 +2,32 @@
 
 #include "host/ui/w_response.h"
 
+#include <QList>
+
 class QCheckBox;
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
+namespace host {
+class DateField;
+}
+
 namespace hm {
 
 // 操作记录: the maintenance journal, newest entry first, filtered by saving date range, operator,
-// action and key; the entries shown can be exported as CSV. Read-only: the journal is only ever
-// appended to by the changes it records.
+// action and key; the entries shown can be exported as CSV (readable by its owner only).
+// Read-only: the journal is only ever appended to by the changes it records.
+//
+// Shown as the operator knows it: 记录数 names categories, not tables ("个人职业信息 2" for the
+// stored "th_ge_company 2"), and numbers have the thousands separator; the export writes what is
+// shown. Every column is in view at any width the window has, down to what the time, the key,
+// the outcome and the captions need: each column as wide as its contents, the widest of the
+// others cut down alike when they do not all fit, 说明 taking the rest (a cut text is whole in
+// its tool tip). A range whose dates are half typed, do not exist, or run backwards is
+// refused with the batch dialog's words, the list left as it was and the date at fault focused.
 class w_hisjournal : public host::w_response
 {
     Q_OBJECT
@@ -22,23 +35,33 @@ public:
     explicit w_hisjournal(QWidget *parent = nullptr);
 
     QCheckBox *cbx_from = nullptr, *cbx_to = nullptr;
-    QDateEdit *de_from = nullptr, *de_to = nullptr;
+    host::DateField *de_from = nullptr, *de_to = nullptr;
     QComboBox *ddlb_operator = nullptr, *ddlb_action = nullptr;
     QLineEdit *sle_key = nullptr;
     QPushButton *cb_query = nullptr, *cb_export = nullptr, *cb_close = nullptr;
     QTableWidget *entries = nullptr;
     QLabel *st_status = nullptr;
 
-    // Reads the entries the filters choose; their number, or -1 (the reason is shown).
+    // Reads the entries the filters choose; their number, or -1 (a read failure is shown in the
+    // status line; a refused range is told in a box and changes nothing).
     long query();
-    // Writes the entries shown to a CSV file (UTF-8 with a byte-order mark); 1 or -1.
+    // Writes the entries shown, as shown, to a CSV file (UTF-8 with a byte-order mark, mode
+    // 0600); 1 or -1.
     int exportCsv(const QString &file);
+    // A journal's counts as the operator reads them: "th_ge_company 2，th_ge_personinfo 1234" →
+    // "个人职业信息 2，个人信息 1,234". A table that is no category's stays as it is.
+    static QString shownCounts(const QString &stored);
 
 protected:
     void onOpen() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Sets the columns' widths to the view's present width (see the class comment).
+    void fitColumns();
+
     static constexpr long Shown = 10000; // the newest entries shown at most
+    QList<int> m_wanted;                 // each column's width for its whole contents
 };
 
 } // namespace hm

@@ -11,6 +11,13 @@
 
 namespace {
 
+// The reason in Chinese, and its English after it (Qt's own warnings may come before both).
+bool toldInChineseFirst(const QString &err, const QString &chinese, const QString &english)
+{
+    const qsizetype c = err.indexOf(QStringLiteral("histmaint: ") + chinese);
+    return c >= 0 && err.indexOf(english, c) > c;
+}
+
 QByteArray digest(const QString &path)
 {
     QFile f(path);
@@ -82,7 +89,9 @@ TEST(StartupTest, AServerThatCannotBeReachedOrHoldsNoRegisterIsRefused)
     };
     QString err;
     EXPECT_NE(run(QStringLiteral("host=/nonexistent-socket-dir dbname=register connect_timeout=2"), err), 0);
-    EXPECT_TRUE(err.contains(QStringLiteral("cannot connect to the database server"))) << err.toStdString();
+    EXPECT_TRUE(toldInChineseFirst(err, QString::fromUtf8("无法连接存放人口信息库的数据库服务器"),
+                                   QStringLiteral("cannot connect to the database server")))
+        << err.toStdString();
     const QString server = qEnvironmentVariable("HM_PG_CONNINFO");
     if (server.isEmpty()) {
         if (qEnvironmentVariableIsSet("CI"))
@@ -90,7 +99,50 @@ TEST(StartupTest, AServerThatCannotBeReachedOrHoldsNoRegisterIsRefused)
         GTEST_SKIP() << "no PostgreSQL test cluster (HM_PG_CONNINFO)";
     }
     EXPECT_NE(run(server, err), 0);
-    EXPECT_TRUE(err.contains(QStringLiteral("not a register of this program"))) << err.toStdString();
+    EXPECT_TRUE(toldInChineseFirst(err, QString::fromUtf8("这个数据库不是本程序的人口信息库"),
+                                   QStringLiteral("not a register of this program")))
+        << err.toStdString();
+}
+
+// On the files: each reason in Chinese on the first line, English after it. A folder that is not
+// there is a wrong path — no demo register is offered —; a file missing beside the other is named;
+// a file that is no database is not a register of this program.
+TEST(StartupTest, AMissingOrForeignRegisterIsToldInChineseFirst)
+{
+    QTemporaryDir dir;
+    const auto run = [&](const QStringList &arguments) {
+        QProcess p;
+        p.setProgram(QStringLiteral(HISTMAINT_EXE));
+        p.setArguments(arguments + QStringList{QStringLiteral("--screenshot"), QDir(dir.path()).filePath(QStringLiteral("shot.png"))});
+        p.start();
+        p.waitForFinished(60000);
+        EXPECT_NE(p.exitCode(), 0);
+        return QString::fromUtf8(p.readAllStandardError());
+    };
+    const QString missing = QDir(dir.path()).filePath(QStringLiteral("no-such-folder"));
+    QString err = run({QStringLiteral("--data"), missing});
+    EXPECT_TRUE(toldInChineseFirst(err, QString::fromUtf8("找不到人口信息库所在的文件夹 %1").arg(missing), QStringLiteral("was not found")))
+        << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("--create-demo"))) << err.toStdString();
+
+    const QString live = QDir(dir.path()).filePath(QStringLiteral("register.db"));
+    const QString hist = QDir(dir.path()).filePath(QStringLiteral("history.db"));
+    QString error;
+    ASSERT_EQ(host::RegisterDatabases::create(live, hist, error), 0) << error.toStdString();
+    ASSERT_TRUE(QFile::remove(hist));
+    err = run({QStringLiteral("--data"), dir.path()});
+    EXPECT_TRUE(toldInChineseFirst(err, QString::fromUtf8("找不到人口信息库文件 %1").arg(hist), QStringLiteral("was not found")))
+        << err.toStdString();
+
+    QFile foreign(hist);
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write(QByteArray(4096, 'x'));
+    foreign.close();
+    err = run({QStringLiteral("--data"), dir.path()});
+    EXPECT_TRUE(toldInChineseFirst(err, QString::fromUtf8("history.db 不是本程序的人口信息库"),
+                                   QStringLiteral("is not a register file")))
+        << err.toStdString();
+    EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("shot.png"))));
 }
 
 // A password in the connection string is never printed: --create-demo-pg tells where it made the

@@ -26,7 +26,7 @@ outside=$(grep -v -e '^\./usr/' -e '^\./$' <<<"$list" || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6gui6 libqt6widgets6 libqt6printsupport6 libsqlite3-0 libpq5 fonts-noto-cjk fonts-liberation2; do
+for d in libqt6gui6 libqt6widgets6 libqt6printsupport6 libsqlite3-0 libpq5 fonts-noto-cjk fonts-liberation2 qt6-translations-l10n; do
     grep -q -- "$d" <<<"$depends" || fail "Depends does not name $d: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = histmaint ] || fail "the package is not named histmaint"

@@ -1,131 +1,4 @@
-#include "ModuleFixture.h"
-
-#include <QGuiApplication>
-#include <QTest>
-
-#include "platform/core/Cursor.h"
-#include "platform/core/Functions.h"
-#include "platform/ui/PbDropDownList.h"
-#include "platform/ui/PbEditMask.h"
-#include "toolbar/w_hisdelprompt.h"
-#include "model/CategoryTable.h"
-#include "toolbar/BatchDeletion.h"
-
-#include <QMap>
-
-#include <QCheckBox>
-#include <QLabel>
-#include <QRadioButton>
-#include <QScrollArea>
-#include <QScrollBar>
-
-namespace {
-
-QString day(QDate d)
-{
-    return d.toString(QStringLiteral("yyyy-MM-dd"));
-}
-
-} // namespace
-
-// Each test on a register of its own: a batch deletion takes a good part of it.
-class BatchDeleteTest : public ModuleFixture
-{
-protected:
-    void SetUp() override
-    {
-        TEST_REGISTER_REQUIRED();
-        makeOwnDemo(30, 11);
-        if (HasFatalFailure())
-            return;
-        ModuleFixture::SetUp();
-        liveVersion = dataVersion();
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(dataVersion(), liveVersion) << "the live register is never written";
-        EXPECT_FALSE(host::g().photosqlca.inTransaction()) << "every deletion ends its transaction";
-        ModuleFixture::TearDown();
-    }
-
-    // Changes when anything is written to the live register: SQLite's own counter of other
-    // connections' commits; on the server, the live tables' rows counted.
-    long dataVersion()
-    {
-        if (!TestRegister::onServer()) {
-            QList<Value> v{Value::null(rt::ValueType::Long)};
-            host::g().sqlca.selectInto(QStringLiteral("PRAGMA main.data_version"), {}, v);
-            return long(v[0].longValue());
-        }
-        long rows = 0;
-        for (const char *table : {"ge_rpr", "ge_personinfo", "ge_personotherinfo", "ge_company", "ge_foreignorregistry",
-                                  "sv_mlpfamilyinfo", "sv_oowpersoninfo", "sv_elderinfo", "sv_children", "mh_AdultWomaninfo"})
-            rows += count(QStringLiteral("SELECT count(*) FROM live.%1").arg(QString::fromLatin1(table)));
-        return rows;
-    }
-
-
-    // A snapshot of an elderly person's record saved at that moment.
-    void addElder(const QString &personNo, const QString &saveTime)
-    {
-        rt::Transaction &h = host::g().photosqlca;
-        ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_sv_elderinfo (personno, health, issave, SaveTime) "
-                                           "VALUES (?, 'good', '1', ?)"),
-                            {personNo, saveTime}),
-                  0)
-            << h.SQLErrText().toStdString();
-        ASSERT_EQ(h.commit(), 0);
-    }
-
-    // The grid holds exactly the rows of the table, no more, no fewer.
-    void expectGridIsTable(rt::ui::DataWindowControl *dw, const QString &table)
-    {
-        QStringList grid, stored;
-        for (long r = 1; r <= dw->RowCount(); ++r)
-            grid << dw->dataStore().GetItem(r, "hisid").toText();
-        rt::Cursor cursor(host::g().photosqlca, QStringLiteral("SELECT hisid FROM %1").arg(table));
-        cursor.open();
-        QList<Value> row{Value::null(rt::ValueType::String)};
-        while (cursor.fetch(row) == 0)
-            stored << row[0].string();
-        cursor.close();
-        grid.sort();
-        stored.sort();
-        EXPECT_EQ(grid, stored);
-    }
-
-    // Opens the dialog as the toolbar does, lets `fill` set it up, clicks 确定 and closes it.
-    QString batch(const std::function<void(hm::w_hisdelprompt *)> &fill)
-    {
-        QString status;
-        op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
-            auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
-            ASSERT_NE(d, nullptr);
-            fill(d);
-            // 是 to the question with the count, when one is asked.
-            op.answer(1);
-            d->p_ok_clicked();
-            status = d->st_status->text();
-            d->p_close_clicked();
-        });
-        frame->ue_del(2);
-        return status;
-    }
-    static void byKind(hm::w_hisdelprompt *d, int item)
-    {
-        d->rb_delkind->setChecked(true);
-        d->rb_delkind_clicked();
-        d->ddlb_kind->SelectItem(item);
-    }
-    static void byRange(hm::w_hisdelprompt *d, const QString &start, const QString &end)
-    {
-        d->em_start->setText(start);
-        d->em_end->setText(end);
-    }
-    QString lastText() const { return op.boxes.isEmpty() ? QString() : op.boxes.last().text; }
-
-    long liveVersion = 0;
-};
+#include "BatchDeleteFixture.h"
 
 TEST_F(BatchDeleteTest, OpensInRangeModeWithTheFuturePresetAndTheHouseholdBoxOnlyForHouseholds)
 {
@@ -309,21 +182,35 @@ TEST_F(BatchDeleteTest, RefusedRequestsDeleteNothing)
     click("p_eldinfo");
     rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
     const long all = count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo"));
+    // Each refusal is told, and the focus goes back to the field at fault.
     const struct
     {
         std::function<void(hm::w_hisdelprompt *)> fill;
         const char *message;
+        const char *field;
     } cases[] = {
-        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2024-05-02"), QStringLiteral("2024-05-01")); }, "开始日期不能大于结束日期"},
-        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-30"), QStringLiteral("2024-05-01")); }, "开始日期不正确"},
-        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-01"), QStringLiteral("2024-1")); }, "结束日期不正确"},
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2024-05-02"), QStringLiteral("2024-05-01")); }, "开始日期不能大于结束日期",
+         "em_start"},
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-30"), QStringLiteral("2024-05-01")); }, "开始日期不正确", "em_start"},
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-01"), QStringLiteral("2024-1")); }, "结束日期不正确", "em_end"},
         // A date with its last digit not yet typed is not another date.
-        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2024-12-3"), QStringLiteral("2025-01-01")); }, "开始日期不正确"},
-        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-01"), QStringLiteral("2024-01-1")); }, "结束日期不正确"},
-        {[](hm::w_hisdelprompt *d) { byKind(d, 0); }, "请先选择删除种类。"},
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2024-12-3"), QStringLiteral("2025-01-01")); }, "开始日期不正确", "em_start"},
+        {[](hm::w_hisdelprompt *d) { byRange(d, QStringLiteral("2023-02-01"), QStringLiteral("2024-01-1")); }, "结束日期不正确", "em_end"},
+        {[](hm::w_hisdelprompt *d) { byKind(d, 0); }, "请先选择删除种类。", "ddlb_kind"},
     };
     for (const auto &c : cases) {
-        batch(c.fill);
+        QString focused;
+        op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+            auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
+            ASSERT_NE(d, nullptr);
+            c.fill(d);
+            d->p_ok->setFocus();
+            d->p_ok_clicked();
+            focused = d->focusWidget() ? d->focusWidget()->objectName() : QString();
+            d->p_close_clicked();
+        });
+        frame->ue_del(2);
+        EXPECT_EQ(focused.toStdString(), std::string(c.field)) << c.message;
         EXPECT_TRUE(lastText().startsWith(QString::fromUtf8(c.message))) << lastText().toStdString();
         EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo")), all);
         EXPECT_EQ(dw->RowCount(), all);
@@ -425,134 +312,4 @@ TEST_F(BatchDeleteTest, AFailingStatementOrCommitLeavesTableAndGridAsTheyWere)
     });
     EXPECT_EQ(lastText(), QString::fromUtf8("删除户籍历史信息失败!"));
     expectGridIsTable(sheet()->wf_getcurrentdw(), QStringLiteral("th_ge_rpr"));
-}
-
-// The dialog's count of what a deletion would remove is what the deletion then removes, table
-// by table, for every kind, the range and the household box.
-struct CountCase
-{
-    const char *name;
-    const char *button;
-    int kind;       // 1..5 for a kind, 0 for the range
-    bool household; // the household box ticked
-};
-
-inline void PrintTo(const CountCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-class BatchCountTest : public BatchDeleteTest, public ::testing::WithParamInterface<CountCase>
-{
-protected:
-    QMap<QString, long> allCounts()
-    {
-        QMap<QString, long> out;
-        for (const model::Category &c : model::CategoryTable::all())
-            out[c.historyTable] = count(QStringLiteral("SELECT count(*) FROM %1").arg(c.historyTable));
-        return out;
-    }
-};
-
-TEST_P(BatchCountTest, TheCountShownIsWhatIsDeleted)
-{
-    const CountCase &c = GetParam();
-    click(c.button);
-    const QString from = day(rt::fn::RelativeDate(rt::fn::Today(), -800)), to = day(rt::fn::RelativeDate(rt::fn::Today(), -200));
-    QString shown;
-    QList<std::pair<QString, long>> counted;
-    const QMap<QString, long> before = allCounts();
-    batch([&](hm::w_hisdelprompt *d) {
-        if (c.kind > 0)
-            byKind(d, c.kind);
-        else
-            byRange(d, from, to);
-        d->cbx_rpr->setChecked(c.household);
-        d->waitForCount();
-        shown = d->st_count->text();
-        QString refusal;
-        counted = hm::BatchDeletion::preview(sheet()->wf_getcurrentdw(), hm::BatchRequest{d->rb_delkind->isChecked(),
-                      d->rb_deldate->isChecked(), d->ddlb_kind->Text(), from, to, d->em_start->date(), d->em_end->date(),
-                      d->cbx_rpr->isChecked()}, refusal);
-        EXPECT_TRUE(refusal.isEmpty()) << refusal.toStdString();
-    });
-    const QMap<QString, long> after = allCounts();
-    ASSERT_FALSE(counted.isEmpty());
-    long total = 0;
-    for (const auto &[table, n] : counted) {
-        const QString key = model::CategoryTable::byHistoryTable(table.toLower())->historyTable;
-        EXPECT_EQ(before[key] - after[key], n) << table.toStdString();
-        total += n;
-    }
-    long deleted = 0;
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        deleted += it.value() - after[it.key()];
-    EXPECT_EQ(deleted, total) << "no table outside the count lost a row";
-    EXPECT_GT(total, 0);
-    EXPECT_TRUE(shown.contains(QString::fromUtf8("：将删除："))) << shown.toStdString();
-    // 确定 asked first, with the same whole count, 否 the default.
-    ASSERT_GE(op.boxes.size(), 2);
-    EXPECT_EQ(op.boxes[0].text, QString::fromUtf8("将删除 %1 条历史记录：%2，删除后将无法恢复，确定要删除吗?")
-                                    .arg(total)
-                                    .arg(hm::BatchDeletion::countWords(counted)));
-    EXPECT_EQ(op.boxes[0].buttons, rt::ui::MsgButtons::YesNo);
-    EXPECT_EQ(op.boxes[0].defaultButton, 2);
-    if (c.kind == 0)
-        EXPECT_TRUE(shown.startsWith(from + QString::fromUtf8(" 至 ") + to)) << "the dates as understood: " << shown.toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, BatchCountTest,
-                         ::testing::Values(CountCase{"TwoYears", "p_eldinfo", 1, false}, CountCase{"OneYear", "p_eldinfo", 2, false},
-                                           CountCase{"HalfYear", "p_womaninfo", 3, false},
-                                           CountCase{"ThreeMonths", "p_personinfo", 4, false},
-                                           CountCase{"All", "p_children", 5, false}, CountCase{"Range", "p_rprinfo", 0, false},
-                                           CountCase{"RangeWithPersons", "p_rprinfo", 0, true},
-                                           CountCase{"OneYearWithPersons", "p_rprinfo", 2, true},
-                                           CountCase{"AllWithPersons", "p_rprinfo", 5, true}),
-                         [](const ::testing::TestParamInfo<CountCase> &info) { return std::string(info.param.name); });
-
-// The dialog as an operator uses it: the count arrives without freezing the window and is the
-// count of the latest choice; 确定 and 关闭 work from the keyboard; no message box appears
-// under a busy cursor.
-TEST_F(BatchDeleteTest, KeyboardCountAndCursorAsAnOperatorMeetsThem)
-{
-    click("p_rprinfo");
-    const QString from = day(rt::fn::RelativeDate(rt::fn::Today(), -800)), to = day(rt::fn::RelativeDate(rt::fn::Today(), -200));
-    const long before = count(QStringLiteral("SELECT count(*) FROM th_ge_rpr"));
-    QString shown;
-    bool closed = false;
-    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
-        auto *d = qobject_cast<hm::w_hisdelprompt *>(w);
-        ASSERT_NE(d, nullptr);
-        // Several changes in a row: what is shown in the end is the count of the last one.
-        d->cbx_rpr->setChecked(true);
-        byRange(d, QStringLiteral("2000-01-01"), QStringLiteral("2000-01-02"));
-        byRange(d, from, to);
-        d->cbx_rpr->setChecked(false);
-        d->waitForCount();
-        shown = d->st_count->text();
-        EXPECT_NE(d->p_ok->focusPolicy() & Qt::TabFocus, 0) << "Tab reaches 确定";
-        EXPECT_NE(d->p_close->focusPolicy() & Qt::TabFocus, 0) << "Tab reaches 关闭";
-        d->p_ok->setFocus();
-        op.answer(1); // 是 to the question with the count
-        QTest::keyClick(d->p_ok, Qt::Key_Return);
-        QTest::keyClick(d, Qt::Key_Escape);
-        closed = !d->isVisible();
-        if (!closed)
-            d->p_close_clicked();
-    });
-    frame->ue_del(2);
-    op.clearHooks();
-    long counted = 0;
-    const QStringList parts = shown.split(QString::fromUtf8("户籍信息 "));
-    if (parts.size() == 2)
-        counted = parts[1].split(QLatin1Char(' ')).value(0).toLong();
-    EXPECT_TRUE(shown.startsWith(from + QString::fromUtf8(" 至 ") + to)) << shown.toStdString();
-    EXPECT_GT(counted, 0) << shown.toStdString();
-    EXPECT_EQ(before - count(QStringLiteral("SELECT count(*) FROM th_ge_rpr")), counted) << "Enter on 确定 deleted what was counted";
-    EXPECT_TRUE(closed) << "Esc closes the dialog";
-    ASSERT_FALSE(op.boxes.isEmpty());
-    for (const auto &b : op.boxes)
-        EXPECT_FALSE(b.underBusyCursor) << b.text.toStdString();
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

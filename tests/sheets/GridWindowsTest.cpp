@@ -4,17 +4,28 @@
 #include "host/ui/w_datawindow_sort.h"
 
 #include <QComboBox>
+#include "host/ui/DateField.h"
 #include "host/ui/w_filter_his.h"
 #include "host/ui/w_setshow_his.h"
 #include "toolbar/uo_toolbar_his.h"
 #include "Faults.h"
+#include "LayoutCheck.h"
 
 #include "platform/ui/DwGridView.h"
 
+#include <QCalendarWidget>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
 #include <QTableWidget>
 #include <QStandardItemModel>
+#include <QTest>
+#include <QTimer>
+#include <sys/stat.h>
 
 // The host's display, query and sort windows, each on the real grid of the sheet in view.
 class GridWindowsTest : public ModuleFixture
@@ -49,6 +60,38 @@ protected:
         QFile f(file);
         f.open(QIODevice::ReadOnly);
         return QString::fromUtf8(f.readLine()).remove(QChar(0xFEFF)).trimmed().split(QLatin1Char(','));
+    }
+    // Answers the next save-as dialog with this file, as the operator types a name and saves.
+    // kind: the index of the kind of file chosen in the dialog (0 CSV, 1 PDF).
+    void saveNextDialogAs(const QString &file, int kind = 0)
+    {
+        auto *poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, file, kind]() {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *dialog = qobject_cast<QFileDialog *>(w); dialog && dialog->isVisible()) {
+                    poll->deleteLater();
+                    auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                    ASSERT_NE(name, nullptr);
+                    if (auto *kinds = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+                        kinds->setCurrentIndex(kind);
+                    name->setText(file);
+                    QTest::keyClick(name, Qt::Key_Return);
+                    return;
+                }
+            }
+        });
+        poll->start(20);
+    }
+    // The file's mode bits (0600: its owner's alone).
+    static int modeOf(const QString &file)
+    {
+        struct stat st{};
+        return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    }
+    static QString readAll(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
     static int rowOf(host::w_setshow_his *w, const char *column)
     {
@@ -205,4 +248,152 @@ TEST_F(GridWindowsTest, AFailedReadIsToldAndAReRetrieveKeepsTheRows)
     ASSERT_EQ(op.boxes.size(), 2);
     EXPECT_EQ(op.boxes[1].text, told);
     EXPECT_EQ(dw->RowCount(), rows) << "the rows shown before stay";
+}
+
+// 查询 on a date column takes the date as typed or refuses it: a date half typed ("2024-1-5") or
+// typed over part of the field, or a day that does not exist, is told and nothing is queried;
+// the operator is taken back to the field. Keys, as the operator types.
+TEST_F(GridWindowsTest, AQueryOnADateTakesTheDateAsTypedOrRefusesIt)
+{
+    click("p_rprinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    const long all = dw->RowCount();
+    const int saveTime = dw->dataStore().definition().findColumn(QStringLiteral("SaveTime"));
+    host::g().gs_querystr = QStringLiteral("(before)");
+    const QString refused = QString::fromUtf8("“保存时间”的日期不正确，请按“年-月-日”输入一个存在的日期。");
+    open<host::w_filter_his>("w_filter_his", [&](host::w_filter_his *q) {
+        q->removeTerm(0);
+        q->addTerm({false, saveTime, host::QueryTerm::Op::Equal, QString()});
+        QWidget *field = q->conditions->cellWidget(0, 3);
+        ASSERT_NE(field, nullptr);
+        const auto typeAndQuery = [&](const std::function<void()> &select, const char *keys) {
+            field->setFocus();
+            select();
+            QTest::keyClicks(field, QString::fromLatin1(keys));
+            q->cb_query->setFocus();
+            QTest::keyClick(q->cb_query, Qt::Key_Space);
+        };
+        const auto everything = [&]() { QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier); };
+        const auto year = [&]() {
+            QTest::keyClick(field, Qt::Key_Home);
+            for (int i = 0; i < 4; ++i)
+                QTest::keyClick(field, Qt::Key_Right, Qt::ShiftModifier);
+        };
+        const struct
+        {
+            std::function<void()> select;
+            const char *keys;
+            const char *what;
+        } cases[] = {{everything, "2024-1-5", "month and day half typed"},
+                     {year, "2024-1-5", "typed over the year"},
+                     {everything, "2023-02-30", "a day that does not exist"}};
+        for (const auto &c : cases) {
+            const qsizetype boxes = op.boxes.size();
+            typeAndQuery(c.select, c.keys);
+            ASSERT_EQ(op.boxes.size(), boxes + 1) << c.what << ": told";
+            EXPECT_EQ(op.boxes.last().text, refused) << c.what;
+            EXPECT_EQ(q->focusWidget(), field) << c.what << ": back to the field";
+            EXPECT_EQ(host::g().gs_querystr, QStringLiteral("(before)")) << c.what << ": nothing queried";
+            EXPECT_EQ(dw->RowCount(), all) << c.what;
+        }
+        // Typed in full, Enter in the field queries that very day.
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, QStringLiteral("2024-06-01"));
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(host::g().gs_querystr, QString::fromUtf8("保存时间 = '2024-06-01'"));
+        // The calendar, from the keyboard: F4, a day, Enter.
+        QTest::keyClick(field, Qt::Key_F4);
+        QCalendarWidget *calendar = qobject_cast<host::DateField *>(field)->calendar();
+        ASSERT_NE(calendar, nullptr);
+        EXPECT_TRUE(calendar->isVisible());
+        EXPECT_EQ(calendar->selectedDate(), QDate(2024, 6, 1)) << "it opens on the field's date";
+        calendar->setSelectedDate(QDate(2024, 2, 29));
+        QTest::keyClick(calendar->findChild<QTableView *>(), Qt::Key_Return);
+        EXPECT_FALSE(calendar->isVisible());
+        EXPECT_EQ(q->terms().value(0).value, QStringLiteral("2024-02-29"));
+    });
+}
+
+// However long the values typed, the query window keeps within its screen with its buttons in
+// reach, of the pointer and of Tab: a value scrolls inside its field, the line of what was found
+// is cut (whole in its tool tip). Counts have the thousands separator.
+TEST_F(GridWindowsTest, ALongValueKeepsTheQueryWindowOnScreenAndItsButtonsInReach)
+{
+    rt::Transaction &h = host::g().photosqlca;
+    for (int i = 0; i < 1200; ++i)
+        ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_ge_rpr (RprNo, hostname, SaveTime) VALUES (?, 'Q-many', "
+                                           "'2024-06-01 09:30:00')"),
+                            {QStringLiteral("Q-%1").arg(i)}),
+                  0)
+            << h.SQLErrText().toStdString();
+    ASSERT_EQ(h.commit(), 0);
+    click("p_rprinfo");
+    const rt::DwDefinition &def = sheet()->wf_getcurrentdw()->dataStore().definition();
+    const QString longValue = QString::fromUtf8("长").repeated(1020);
+    open<host::w_filter_his>("w_filter_his", [&](host::w_filter_his *q) {
+        q->removeTerm(0);
+        q->addTerm({false, def.findColumn(QStringLiteral("hostname")), host::QueryTerm::Op::Equal, QStringLiteral("Q-many")});
+        q->addTerm({true, def.findColumn(QStringLiteral("hostname")), host::QueryTerm::Op::Equal, longValue});
+        ASSERT_EQ(q->query(), 1000) << "the first rows; the total follows";
+        EXPECT_TRUE(QTest::qWaitFor([&]() { return q->statusText().startsWith(QString::fromUtf8("查询到")); }, 10000));
+        EXPECT_TRUE(q->statusText().startsWith(QString::fromUtf8("查询到 1,200 条记录：户主姓名 = 'Q-many' 或者 户主姓名 = '长长")))
+            << q->statusText().left(60).toStdString();
+        QApplication::processEvents();
+        const QRect room = q->screen()->availableGeometry();
+        EXPECT_LE(q->frameGeometry().width(), room.width()) << "the window is " << q->frameGeometry().width() << " px wide";
+        for (QPushButton *b : {q->cb_query, q->cb_all, q->cb_close}) {
+            const QRect at(b->mapToGlobal(QPoint(0, 0)), b->size());
+            EXPECT_TRUE(room.contains(at)) << b->text().toStdString() << " lies off the screen";
+        }
+        const QStringList problems = LayoutCheck::problems(q);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+        // Tab goes on from the last value to every button (it went round the table's cells).
+        q->conditions->cellWidget(1, 3)->setFocus();
+        QSet<QWidget *> reached;
+        for (int i = 0; i < 8 && q->focusWidget(); ++i) {
+            QTest::keyClick(q->focusWidget(), Qt::Key_Tab);
+            reached << q->focusWidget();
+        }
+        for (QPushButton *b : {q->cb_add, q->cb_remove, q->cb_query, q->cb_all, q->cb_close})
+            EXPECT_TRUE(reached.contains(b)) << b->text().toStdString() << " is out of the keyboard's reach";
+    });
+}
+
+// 数据导出 in the grid's context menu exports the grid it was opened on, through the grid's own
+// save-as dialog, every row as 打印 prints them; the file is its owner's alone.
+TEST_F(GridWindowsTest, TheContextMenuExportsTheGridItWasOpenedOn)
+{
+    const mode_t was = ::umask(022);
+    click("p_eldinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    ASSERT_GT(dw->RowCount(), 0);
+    const QString expected = QDir(dir->path()).filePath(QStringLiteral("expected.csv"));
+    ASSERT_EQ(dw->SaveAs(expected, QStringLiteral("csv")), 1);
+    const QString chosen = QDir(dir->path()).filePath(QStringLiteral("menu-export.csv"));
+    QFile::remove(chosen);
+    saveNextDialogAs(chosen);
+    dw->setClickedColumn(2);
+    op.chooseMenuItem(QStringLiteral("m_saveas"));
+    Q_EMIT dw->rbuttondown(0, 0, 1, QString());
+    ::umask(was);
+    ASSERT_TRUE(QFile::exists(chosen)) << "nothing was exported";
+    EXPECT_EQ(readAll(chosen), readAll(expected)) << "the grid's rows, as its own SaveAs writes them";
+    EXPECT_EQ(modeOf(chosen), 0600) << "readable by its owner only";
+
+    // PDF chosen as the kind, the name typed without an ending: a PDF, private too.
+    const QString bare = QDir(dir->path()).filePath(QStringLiteral("menu-export"));
+    saveNextDialogAs(bare, 1);
+    op.chooseMenuItem(QStringLiteral("m_saveas"));
+    Q_EMIT dw->rbuttondown(0, 0, 1, QString());
+    ASSERT_TRUE(QFile::exists(bare + QStringLiteral(".pdf")));
+    EXPECT_TRUE(readAll(bare + QStringLiteral(".pdf")).startsWith(QStringLiteral("%PDF")));
+    EXPECT_EQ(modeOf(bare + QStringLiteral(".pdf")), 0600);
+    EXPECT_TRUE(op.boxes.isEmpty());
+
+    // A file that cannot be written is told, not passed over.
+    saveNextDialogAs(QDir(dir->path()).filePath(QStringLiteral("no-such-folder/x.csv")));
+    op.chooseMenuItem(QStringLiteral("m_saveas"));
+    Q_EMIT dw->rbuttondown(0, 0, 1, QString());
+    ASSERT_EQ(op.boxes.size(), 1);
+    EXPECT_TRUE(op.boxes[0].text.startsWith(QString::fromUtf8("数据导出失败，文件没有保存："))) << op.boxes[0].text.toStdString();
 }

@@ -3,6 +3,7 @@
 
 #include "host/Journal.h"
 #include "host/SchemaCatalogue.h"
+#include "host/ui/DateField.h"
 #include "platform/core/Cursor.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/PbEditMask.h"
@@ -16,9 +17,13 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
+#include <sys/stat.h>
 
 // 操作记录 on the demo register: every deletion appends exactly one entry, with the rows it took
 // per table, in the deletion's own transaction; a deletion whose entry cannot be written does
@@ -242,6 +247,101 @@ TEST_F(JournalTest, TheJournalWindowShowsNewestFirstFiltersAndExports)
     frame->dw_maintoolbar->ue_dwnlbuttonup(0, 0, 0, QStringLiteral("p_journal"));
     op.clearHooks();
     EXPECT_TRUE(opened) << "the twelfth toolbar button opens it";
+}
+
+// 操作记录 as the operator reads it: 记录数 by category with the thousands separator (in the
+// export too, which is its owner's alone); every column in view at the window's design size; a
+// range running backwards or a date half typed refused with the batch dialog's words, the list
+// as it was and the date at fault focused.
+TEST_F(JournalTest, TheJournalWindowShowsCategoriesEveryColumnAndRefusesABadRange)
+{
+    rt::Transaction &t = host::g().photosqlca;
+    host::Journal::Entry e;
+    e.action = QString::fromUtf8("删除人员");
+    e.category = QString::fromUtf8("个人信息");
+    e.key = QStringLiteral("320102000000000001");
+    e.counts = {{QStringLiteral("th_ge_company"), 2}, {QStringLiteral("th_ge_personinfo"), 1234}, {QStringLiteral("th_other"), 5}};
+    e.outcome = QString::fromUtf8("成功");
+    e.detail = QString::fromUtf8("连同相关信息；").repeated(12);
+    for (int i = 0; i < 1001; ++i) {
+        e.token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        ASSERT_EQ(host::Journal::append(t, e), 0) << t.SQLErrText().toStdString();
+    }
+    ASSERT_EQ(t.commit(), 0);
+    const QString file = QDir(dir->path()).filePath(QStringLiteral("journal.csv"));
+    {
+        QFile old(file);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("an earlier export");
+    }
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                                | QFileDevice::ReadOther));
+    const mode_t was = ::umask(022);
+    bool opened = false;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *j = qobject_cast<hm::w_hisjournal *>(w);
+        ASSERT_NE(j, nullptr);
+        opened = true;
+        QApplication::processEvents();
+        ASSERT_EQ(j->entries->rowCount(), 1001);
+        EXPECT_EQ(j->st_status->text(), QString::fromUtf8("共 1,001 条记录"));
+        const QString counts = QString::fromUtf8("个人职业信息 2，个人信息 1,234，th_other 5");
+        EXPECT_EQ(j->entries->item(0, 6)->text(), counts) << "categories, not tables";
+
+        // Every column in view at the design size, 结果 whole, 说明 with room for words.
+        QHeaderView *header = j->entries->horizontalHeader();
+        const int room = j->entries->viewport()->width();
+        for (int c = 0; c < header->count(); ++c) {
+            const QString caption = j->entries->horizontalHeaderItem(c)->text();
+            EXPECT_GE(header->sectionViewportPosition(c), 0) << caption.toStdString();
+            EXPECT_LE(header->sectionViewportPosition(c) + header->sectionSize(c), room + 1)
+                << caption.toStdString() << " reaches past the view's " << room << " px";
+        }
+        const QFontMetrics metrics = j->entries->fontMetrics();
+        EXPECT_GE(header->sectionSize(7), metrics.horizontalAdvance(QString::fromUtf8("成功")));
+        EXPECT_GE(header->sectionSize(8), metrics.horizontalAdvance(QString::fromUtf8("连同相关信息；连同相")));
+
+        // The export writes what is shown.
+        EXPECT_EQ(j->exportCsv(file), 1);
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).remove(QChar(0xFEFF)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1002);
+        EXPECT_TRUE(lines[1].contains(QLatin1Char('"') + counts + QLatin1Char('"'))) << lines[1].toStdString();
+        struct stat st{};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << "readable by its owner only, also over an earlier file";
+
+        // 从 after 到: refused, the list as it was, back to 从.
+        const QString status = j->st_status->text();
+        j->cbx_from->setChecked(true);
+        j->cbx_to->setChecked(true);
+        j->de_from->setDate(QDate::currentDate());
+        j->de_to->setDate(QDate::currentDate().addDays(-1));
+        j->cb_query->setFocus();
+        QTest::keyClick(j->cb_query, Qt::Key_Space);
+        ASSERT_FALSE(op.boxes.isEmpty());
+        EXPECT_EQ(op.boxes.last().text, QString::fromUtf8("开始日期不能大于结束日期"));
+        EXPECT_EQ(j->entries->rowCount(), 1001);
+        EXPECT_EQ(j->st_status->text(), status);
+        EXPECT_EQ(j->focusWidget(), j->de_from);
+        // A date half typed, and Enter in its field.
+        j->de_to->setFocus();
+        QTest::keyClick(j->de_from, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(j->de_from, QStringLiteral("2024-1-5"));
+        QTest::keyClick(j->de_from, Qt::Key_Return);
+        EXPECT_EQ(op.boxes.last().text, QString::fromUtf8("开始日期不正确，请按“年-月-日”输入一个存在的日期。"));
+        EXPECT_EQ(j->entries->rowCount(), 1001);
+        EXPECT_EQ(j->focusWidget(), j->de_from);
+        j->de_from->setDate(QDate::currentDate().addDays(-1));
+        j->de_to->setDate(QDate::currentDate());
+        EXPECT_EQ(j->query(), 1001);
+        j->Close();
+    });
+    rt::ui::Windows::OpenByName(QStringLiteral("w_hisjournal"), QString());
+    ::umask(was);
+    op.clearHooks();
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(JournalTest, ARecoveryWritesItsEntryWithTheLiveChangeOrNotAtAll)

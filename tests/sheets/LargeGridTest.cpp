@@ -4,9 +4,12 @@
 #include "host/ui/HostWindows.h"
 #include "host/ui/w_datawindow_sort.h"
 #include "host/ui/w_print_preview.h"
+#include "platform/core/ChineseOrder.h"
 #include "platform/core/Cursor.h"
 #include "platform/core/Functions.h"
+#include "platform/dw/DwPageRows.h"
 #include "platform/ui/DwPrintRenderer.h"
+#include "platform/ui/ReadAside.h"
 #include "platform/ui/DwGridView.h"
 #include "platform/ui/DwTableModel.h"
 #include "record/w_hismodify.h"
@@ -17,6 +20,10 @@
 #include "platform/ui/PbEditMask.h"
 
 #include <QAbstractItemModelTester>
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QTest>
 #include <QFile>
 #include <QLabel>
@@ -24,6 +31,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QScrollBar>
+#include <QSpinBox>
 
 // Grids larger than what they have read: every operation of the module on a grid that holds its
 // first rows only, the rest still in the database. The grids here read a few rows at a time, so
@@ -84,6 +92,52 @@ protected:
         QApplication::processEvents();
     }
     QLabel *rowsLine(rt::ui::DataWindowControl *dw) { return dw->findChild<QLabel *>(QStringLiteral("rows_line")); }
+    // The grid's rows read whole and sorted in memory, ties by hisid: the order a grid read page
+    // by page must give (text in the order a Chinese reader expects on both).
+    static QStringList sortedInMemory(rt::ui::DataWindowControl *dw, const QString &sort)
+    {
+        rt::DataStore whole;
+        whole.SetDataObject(dw->DataObject());
+        whole.SetTransObject(&host::g().photosqlca);
+        EXPECT_GT(whole.Retrieve(), 0);
+        EXPECT_EQ(whole.SetSort(sort + QStringLiteral(", hisid A")), 1);
+        EXPECT_EQ(whole.Sort(), 1);
+        QStringList out;
+        for (long r = 1; r <= whole.RowCount(); ++r)
+            out << whole.GetItem(r, "hisid").toText();
+        return out;
+    }
+    // The person history copied onto itself until it is many more rows than a preview reads
+    // around a page (rt::DwPageRows::WindowRows).
+    void growPersonHistory(rt::ui::DataWindowControl *dw)
+    {
+        QStringList columns;
+        const rt::DwDefinition &def = dw->dataStore().definition();
+        for (int c = 0; c < def.columnCount(); ++c) {
+            if (def.column(c).name().compare(QLatin1String("hisid"), Qt::CaseInsensitive) != 0)
+                columns << def.column(c).name();
+        }
+        const QString copy = QStringLiteral("INSERT INTO th_ge_personinfo (%1) SELECT %1 FROM th_ge_personinfo")
+                                 .arg(columns.join(QLatin1Char(',')));
+        while (count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo")) < 3 * rt::DwPageRows::WindowRows)
+            ASSERT_EQ(host::g().photosqlca.execute(copy), 0) << host::g().photosqlca.SQLErrText().toStdString();
+        ASSERT_EQ(host::g().photosqlca.commit(), 0);
+    }
+    // The window takes the keys, as the one the operator works in (Alt+letter needs it active).
+    static void activate(QWidget *window)
+    {
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+    // The hisids of rows first..last as a preview's pages hold them.
+    static QStringList pageHisids(host::w_print_preview *preview, long first, long last)
+    {
+        const int hisid = preview->pageRows()->definition().findColumn(QStringLiteral("hisid")) + 1;
+        QStringList out;
+        for (long r = first; r <= last; ++r)
+            out << preview->pageRows()->item(r, hisid).toText();
+        return out;
+    }
 };
 
 TEST_F(LargeGridTest, TheFirstRowsShowAtOnceTheTotalFollowsAndScrollingReadsTheRest)
@@ -210,6 +264,42 @@ TEST_F(LargeGridTest, SortingAGridNotFullyReadSortsInTheDatabase)
     EXPECT_EQ(hisids(dw), column(QStringLiteral("SELECT hisid FROM th_ge_rpr WHERE hisid > 3 ORDER BY SaveTime DESC, hisid")));
 }
 
+// 排序 by 姓名 on the demo register, ascending and descending, the grid read a few rows a page
+// (sorted in the database) and then read whole (sorted in memory): the names come by pinyin
+// (阿 before 丁, 张 before 赵) either way, every row once — not by character code, as they once did.
+TEST_F(LargeGridTest, SortingByNameInTheDialogOrdersByPinyin)
+{
+    rt::ui::DataWindowControl *dw = paged("p_personinfo");
+    const int name = dw->dataStore().definition().findColumn(QStringLiteral("personname"));
+    for (const auto &[ascending, inDatabase] : {std::pair{true, true}, {false, true}, {true, false}}) {
+        if (inDatabase)
+            ASSERT_EQ(dw->Retrieve(), Portion);
+        op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+            auto *s = qobject_cast<host::w_datawindow_sort *>(w);
+            ASSERT_NE(s, nullptr);
+            s->keys->setRowCount(0);
+            s->addKey(name, ascending);
+            EXPECT_EQ(s->apply(), 1);
+            s->Close();
+        });
+        rt::ui::Windows::OpenByName(QStringLiteral("w_datawindow_sort"), QString(), dw);
+        EXPECT_EQ(dw->RowCount() == Portion, inDatabase) << "sorted in the database only while rows are unread";
+        scrollToTheEnd(dw);
+        EXPECT_EQ(hisids(dw), sortedInMemory(dw, ascending ? QStringLiteral("personname A") : QStringLiteral("personname D")));
+        bool byCode = true, byPinyin = true;
+        for (long r = 2; r <= dw->RowCount(); ++r) {
+            const rt::Value a = dw->dataStore().GetItem(r - 1, "personname"), b = dw->dataStore().GetItem(r, "personname");
+            if (a.isNull() || b.isNull())
+                continue;
+            const QString x = ascending ? a.toText() : b.toText(), y = ascending ? b.toText() : a.toText();
+            byPinyin = byPinyin && rt::ChineseOrder::compare(x, y) <= 0;
+            byCode = byCode && x <= y;
+        }
+        EXPECT_TRUE(byPinyin);
+        EXPECT_FALSE(byCode) << "the demo's names in pinyin order are not in character code order";
+    }
+}
+
 TEST_F(LargeGridTest, PrintingAndExportGoThroughEveryRowWithoutKeepingThem)
 {
     rt::ui::DataWindowControl *dw = paged("p_personinfo");
@@ -235,7 +325,8 @@ TEST_F(LargeGridTest, PrintingAndExportGoThroughEveryRowWithoutKeepingThem)
         saved = preview->savePdf(QDir(dir->path()).filePath(QStringLiteral("all.pdf")));
         EXPECT_LT(dw->RowCount(), long(all.size())) << "the PDF read the rest without keeping it";
         preview->cb_last->click();
-        EXPECT_EQ(dw->RowCount(), long(all.size())) << "the last page shown reads to the end";
+        EXPECT_EQ(preview->currentPage(), pages - 1);
+        EXPECT_EQ(dw->RowCount(), Portion) << "the last page is read by itself, not into the grid";
         w->Close();
     });
     EXPECT_EQ(rt::ui::Windows::OpenByName(QStringLiteral("w_print_preview"), QString(), dw), 1);
@@ -247,10 +338,187 @@ TEST_F(LargeGridTest, PrintingAndExportGoThroughEveryRowWithoutKeepingThem)
     whole.SetTransObject(&host::g().photosqlca);
     ASSERT_EQ(whole.Retrieve(), long(all.size()));
     rt::ui::DwPrintRenderer renderer(whole, QStringLiteral("t"));
-    QPrinter printer(QPrinter::ScreenResolution);
-    printer.setPageOrientation(QPageLayout::Landscape);
-    renderer.layout(printer.pageLayout().fullRectPixels(printer.resolution()).size(), printer.resolution());
+    renderer.layout(rt::ui::DwPrintRenderer::defaultPageLayout());
     EXPECT_EQ(pages, renderer.pageCount());
+}
+
+// 末页 of a grid sorted by 姓名 reads the last page's rows from the end of the order, and the
+// grid reads nothing more; it once read every row into the grid first, the window frozen. A read
+// that waits (here for another session's lock) shows a progress dialog after half a second while
+// the window goes on working, and its 取消 (Escape) stops it and leaves the page shown, with
+// nothing told. Alt+L is 末页 from anywhere in the window.
+TEST_F(LargeGridTest, ThePreviewsLastPageIsReadFromTheEndAndALongWaitCanBeCancelled)
+{
+    rt::ui::DataWindowControl *dw = paged("p_personinfo");
+    growPersonHistory(dw);
+    ASSERT_EQ(dw->SetSort(QStringLiteral("personname A")), 1);
+    ASSERT_EQ(dw->Sort(), 1);
+    ASSERT_EQ(dw->RowCount(), Portion);
+    const QStringList order = sortedInMemory(dw, QStringLiteral("personname A"));
+    ASSERT_EQ(dw->waitForTotal(true), order.size());
+    // Another session holds the person history so that no one can read it.
+    rt::Transaction holder{QStringLiteral("holder")};
+    holder.copySettingsFrom(host::g().photosqlca);
+    ASSERT_EQ(holder.connect(), 0) << holder.SQLErrText().toStdString();
+    const bool server = holder.DBMS == QLatin1String("PostgreSQL");
+    const auto hold = [&]() {
+        if (server)
+            return holder.executeImmediate(QStringLiteral("LOCK TABLE th_ge_personinfo IN ACCESS EXCLUSIVE MODE"));
+        // The files: a connection that keeps its exclusive lock once it has written.
+        if (holder.executeImmediate(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")) != 0
+            || holder.executeImmediate(QStringLiteral("CREATE TABLE hm_held (x INTEGER)")) != 0)
+            return -1;
+        return holder.commit();
+    };
+    int pages = 0, lastShown = -1;
+    qint64 dialogAfterMs = -1, cancelledAfterMs = -1;
+    int ticks = 0;
+    QStringList lastPage;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *preview = qobject_cast<host::w_print_preview *>(w);
+        ASSERT_NE(preview, nullptr);
+        pages = preview->pageCount();
+        ASSERT_GT(pages, 2);
+        ASSERT_EQ(hold(), 0) << holder.SQLErrText().toStdString();
+        QElapsedTimer clock;
+        QTimer watch;
+        watch.setInterval(20);
+        QObject::connect(&watch, &QTimer::timeout, [&]() {
+            ++ticks; // the window's own events go on while the page is read
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                auto *progress = qobject_cast<QProgressDialog *>(top);
+                if (!progress || !progress->isVisible() || dialogAfterMs >= 0)
+                    continue;
+                dialogAfterMs = clock.elapsed();
+                QTest::keyClick(progress, Qt::Key_Escape);
+            }
+        });
+        clock.start();
+        watch.start();
+        QTest::mouseClick(preview->cb_last, Qt::LeftButton);
+        cancelledAfterMs = clock.elapsed();
+        watch.stop();
+        EXPECT_EQ(preview->currentPage(), 0) << "a cancelled read leaves the page shown";
+        EXPECT_EQ(preview->sp_page->value(), 1);
+        EXPECT_EQ(preview->st_pages->text(), QString::fromUtf8("共 %1 页").arg(pages)) << "nothing said of the stopped read";
+        EXPECT_TRUE(preview->cb_last->isEnabled());
+        if (server)
+            holder.rollback();
+        else
+            holder.disconnect();
+        // Now by the keyboard, from the page number's field: Alt+L is 末页.
+        activate(preview);
+        preview->sp_page->setFocus();
+        QTest::keyClick(preview->sp_page, Qt::Key_L, Qt::AltModifier);
+        QTest::qWaitFor([&]() { return preview->currentPage() != 0; }); // a mnemonic clicks a moment later
+        lastShown = preview->currentPage();
+        const int hisid = dw->dataStore().definition().findColumn(QStringLiteral("hisid")) + 1;
+        for (long r = preview->pageRows()->rowCount(); r > 0 && lastPage.size() < 5; --r)
+            lastPage.prepend(preview->pageRows()->item(r, hisid).toText());
+        w->Close();
+    });
+    EXPECT_EQ(rt::ui::Windows::OpenByName(QStringLiteral("w_print_preview"), QString(), dw), 1);
+    EXPECT_GE(dialogAfterMs, rt::ui::ReadAside::ProgressAfterMs - 20);
+    EXPECT_LT(dialogAfterMs, 2500) << "shown while the read still waits";
+    EXPECT_GT(ticks, 10);
+    if (server)
+        EXPECT_LT(cancelledAfterMs - dialogAfterMs, 1500) << "取消 stops the statement at once";
+    EXPECT_TRUE(op.boxes.isEmpty()) << "a read the operator stopped is no failure to tell";
+    EXPECT_EQ(lastShown, pages - 1);
+    EXPECT_EQ(lastPage, order.mid(order.size() - 5)) << "the true last rows of the order";
+    EXPECT_EQ(dw->RowCount(), Portion) << "nothing read into the grid";
+}
+
+// The preview's pages anywhere in a grid that holds its first rows only: a page number typed
+// (the middle), pages turned back from the end, after a sort the other way — each with the rows
+// one read of the whole order puts there, and the grid reads nothing. Tab from the page number
+// reaches 下一页. A filter kept in memory has no place in the database to read at: the grid reads
+// on to the page, and once it has read its end the pages are laid out for the rows the filter
+// leaves (the count had counted them all); 末页 then shows the last of those, where it showed an
+// empty page.
+TEST_F(LargeGridTest, PreviewPagesAnywhereAfterASortAndUnderAFilter)
+{
+    rt::ui::DataWindowControl *dw = paged("p_personinfo");
+    growPersonHistory(dw);
+    ASSERT_EQ(dw->SetSort(QStringLiteral("personname D")), 1);
+    ASSERT_EQ(dw->Sort(), 1);
+    const QStringList order = sortedInMemory(dw, QStringLiteral("personname D"));
+    ASSERT_EQ(dw->waitForTotal(true), order.size());
+    const auto expected = [](const QStringList &rows, std::pair<long, long> page) {
+        return rows.mid(page.first - 1, page.second - page.first + 1);
+    };
+    int pages = 0;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        const auto closing = qScopeGuard([w]() { w->Close(); }); // also when an assertion ends the hook
+        auto *preview = qobject_cast<host::w_print_preview *>(w);
+        ASSERT_NE(preview, nullptr);
+        activate(preview);
+        pages = preview->pageCount();
+        ASSERT_GT(pages, 6);
+        preview->sp_page->setFocus();
+        QTest::keyClick(preview->sp_page, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), preview->cb_next);
+        QTest::keyClick(preview->cb_next, Qt::Key_Space);
+        EXPECT_EQ(preview->currentPage(), 1);
+        const int middle = pages / 2;
+        preview->sp_page->setFocus();
+        preview->sp_page->selectAll();
+        QTest::keyClicks(preview->sp_page, QString::number(middle + 1));
+        QTest::keyClick(preview->sp_page, Qt::Key_Return);
+        ASSERT_EQ(preview->currentPage(), middle);
+        EXPECT_EQ(pageHisids(preview, preview->rowsOf(middle).first, preview->rowsOf(middle).second),
+                  expected(order, preview->rowsOf(middle)));
+        QTest::keyClick(preview, Qt::Key_L, Qt::AltModifier);
+        QTest::qWaitFor([&]() { return preview->currentPage() == pages - 1; }); // a mnemonic clicks a moment later
+        ASSERT_EQ(preview->currentPage(), pages - 1);
+        for (int back = 1; back <= 3; ++back) {
+            QTest::keyClick(preview, Qt::Key_B, Qt::AltModifier);
+            QTest::qWaitFor([&]() { return preview->currentPage() == pages - 1 - back; });
+            const int page = preview->currentPage();
+            ASSERT_EQ(page, pages - 1 - back);
+            EXPECT_EQ(pageHisids(preview, preview->rowsOf(page).first, preview->rowsOf(page).second),
+                      expected(order, preview->rowsOf(page)))
+                << "page " << page;
+        }
+    });
+    EXPECT_EQ(rt::ui::Windows::OpenByName(QStringLiteral("w_print_preview"), QString(), dw), 1);
+    EXPECT_EQ(dw->RowCount(), Portion) << "nothing read into the grid";
+    EXPECT_TRUE(op.boxes.isEmpty());
+
+    // Under a filter kept in memory: the rows with the lower half of the hisids.
+    const long half = order.size() / 2;
+    ASSERT_EQ(dw->dataStore().SetFilter(QStringLiteral("hisid <= %1").arg(half)), 1);
+    ASSERT_EQ(dw->dataStore().Filter(), 1);
+    QStringList kept;
+    for (const QString &h : order) {
+        if (h.toLong() <= half)
+            kept << h;
+    }
+    int filteredPages = 0, shown = -1;
+    QStringList lastRows;
+    QString pagesText;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        const auto closing = qScopeGuard([w]() { w->Close(); });
+        auto *preview = qobject_cast<host::w_print_preview *>(w);
+        ASSERT_NE(preview, nullptr);
+        activate(preview);
+        QTest::keyClick(preview, Qt::Key_L, Qt::AltModifier);
+        QTest::qWaitFor([&]() { return preview->currentPage() > 0; });
+        filteredPages = preview->pageCount();
+        shown = preview->currentPage();
+        const auto rows = preview->rowsOf(shown);
+        lastRows = pageHisids(preview, rows.first, rows.second);
+        EXPECT_EQ(rows.second, kept.size());
+        pagesText = preview->st_pages->text();
+    });
+    EXPECT_EQ(rt::ui::Windows::OpenByName(QStringLiteral("w_print_preview"), QString(), dw), 1);
+    EXPECT_LT(filteredPages, pages);
+    EXPECT_EQ(shown, filteredPages - 1);
+    EXPECT_EQ(pagesText, QString::fromUtf8("共 %1 页").arg(filteredPages));
+    ASSERT_FALSE(lastRows.isEmpty());
+    EXPECT_EQ(lastRows, kept.mid(kept.size() - lastRows.size())) << "the last rows the filter leaves";
+    EXPECT_EQ(dw->RowCount(), kept.size()) << "read into the grid, as scrolling would";
+    EXPECT_TRUE(op.boxes.isEmpty());
 }
 
 TEST_F(LargeGridTest, APageThatFailsIsToldOnceAndTheRowsReadStay)

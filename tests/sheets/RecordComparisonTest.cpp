@@ -7,8 +7,11 @@
 #include "record/w_hismodify.h"
 #include "host/ui/HostWindows.h"
 
+#include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
+#include <QTest>
 
 // The history row beside the live record with its key, field by field.
 class RecordComparisonTest : public RecoveryFixture
@@ -118,4 +121,64 @@ TEST_F(RecordComparisonTest, TheRecordWindowOpensItReadOnly)
     op.clearHooks();
     EXPECT_TRUE(missing) << "当前无此记录";
     EXPECT_EQ(liveRows, 1) << "nothing written";
+}
+
+// 对比当前 at its design size, with the longest address the register holds on one side: every
+// column, 差异 included, is in view without scrolling sideways, and every value and caption can
+// be read whole; it opens on the first field that differs, and Esc closes it.
+TEST_F(RecordComparisonTest, EveryColumnReadsWholeAtTheDesignSizeAndEscCloses)
+{
+    host::HostWindows::registerWindows();
+    const QString address = QString::fromUtf8("江苏省南京市玄武区北京东路二号院内第三幢二单元十七层一七零三室北京东路与太平北路交叉口东北角往东一百米路南紧邻玄武湖公园");
+    ASSERT_EQ(address.size(), 60) << "the column's width";
+    ASSERT_EQ(host::g().sqlca.execute(QStringLiteral("UPDATE ge_rpr SET address = ?, community = ? WHERE RprNo = 'R2'"),
+                                      {address, address.left(30)}),
+              0);
+    ASSERT_EQ(host::g().sqlca.commit(), 0);
+    gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
+    bool shown = false;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *record = qobject_cast<hm::w_hismodify *>(w);
+        ASSERT_NE(record, nullptr);
+        op.onNextResponseWindow([&](rt::ui::PbWindow *c) {
+            auto *compare = qobject_cast<hm::w_hiscompare *>(c);
+            ASSERT_NE(compare, nullptr);
+            shown = true;
+            const QTableWidget *t = compare->fields;
+            const QHeaderView *h = t->horizontalHeader();
+            ASSERT_EQ(t->columnCount(), 4);
+            ASSERT_GT(t->rowCount(), 8);
+            // The text of a cell sits inside the cell's margins on either side.
+            const int margin = 2 * (t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 1);
+            for (int c = 0; c < t->columnCount(); ++c) {
+                const QString caption = t->horizontalHeaderItem(c)->text();
+                EXPECT_GE(h->sectionViewportPosition(c), 0) << caption.toStdString();
+                EXPECT_LE(h->sectionViewportPosition(c) + h->sectionSize(c), t->viewport()->width())
+                    << caption.toStdString() << " is in view";
+                EXPECT_LT(h->fontMetrics().horizontalAdvance(caption), h->sectionSize(c)) << caption.toStdString();
+                for (int r = 0; r < t->rowCount(); ++r) {
+                    const QString text = t->item(r, c)->text();
+                    const QRect needed = t->fontMetrics().boundingRect(QRect(0, 0, h->sectionSize(c) - margin, 100000),
+                                                                        Qt::TextWordWrap, text);
+                    EXPECT_LE(needed.width(), h->sectionSize(c) - margin) << text.toStdString();
+                    EXPECT_LE(needed.height(), t->rowHeight(r)) << text.toStdString() << " shows every line";
+                }
+            }
+            // The first difference (住址, the live record's long address) is in view.
+            int first = -1;
+            for (int r = 0; r < compare->comparison().size() && first < 0; ++r)
+                first = compare->comparison()[r].differs ? r : -1;
+            ASSERT_GE(first, 0);
+            EXPECT_TRUE(t->viewport()->rect().contains(t->visualItemRect(t->item(first, 3))));
+            QTest::keyClick(compare->focusWidget() ? compare->focusWidget() : compare, Qt::Key_Escape);
+            EXPECT_TRUE(compare->isClosed()) << "Esc closes it";
+            if (!compare->isClosed())
+                compare->Close();
+        });
+        record->cb_compare->click();
+        record->Close();
+    });
+    singlePage()->ue_enter();
+    op.clearHooks();
+    EXPECT_TRUE(shown);
 }

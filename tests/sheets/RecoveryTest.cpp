@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMap>
+#include <QTest>
 
 using RecoveryTest = RecoveryFixture;
 
@@ -27,8 +28,8 @@ TEST_F(RecoveryTest, TheHouseholdPromptNamesTheHeadAndTheCancelledMembersOnce)
     EXPECT_EQ(title, QString::fromUtf8("户籍信息恢复"));
     EXPECT_EQ(question, QString::fromUtf8("连带恢复户中的人员信息"));
     EXPECT_FALSE(ticked);
-    EXPECT_EQ(prompt, QString::fromUtf8("户主姓名：张大三\r\n\t姓名：张大三\r\n\t姓名：李四"))
-        << "the head from the latest snapshot; each member with issave 5 once";
+    EXPECT_EQ(prompt, QString::fromUtf8("户主姓名：张大三\r\n随户注销的人员：\r\n\t姓名：张大三\r\n\t姓名：李四"))
+        << "the head from the latest snapshot; each member with issave 5 once, under a heading that says who they are";
     EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_rpr")), 1) << "cancel recovers nothing";
     EXPECT_EQ(dw->RowCount(), rows);
     // Closed with the title bar: the same as cancel.
@@ -47,13 +48,49 @@ TEST_F(RecoveryTest, ThePersonPromptListsRelatedHistoryInTableOrder)
         const char *person, *text;
     } cases[] = {{"P2", "姓名：李四\r\n相关信息如下：\r\n\t外来人口信息\r\n\t儿童信息"},
                  {"P1", "姓名：张大三\r\n相关信息如下：\r\n\t个人职业信息\r\n\t老年人信息"},
-                 {"P8", "姓名：孙八\r\n相关信息如下："}};
+                 {"P8", "姓名：孙八\r\n相关信息如下：\r\n\t（无）"}};
     for (const auto &c : cases) {
         gridAt("p_personinfo", "PersonNo", QString::fromLatin1(c.person));
         QString title;
         EXPECT_EQ(recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) { title = p->Title(); }), QString::fromUtf8(c.text));
         EXPECT_EQ(title, QString::fromUtf8("个人信息恢复"));
     }
+}
+
+// A related table that cannot be read is not "（无）": the prompt says part of it could not be read.
+TEST_F(RecoveryTest, APersonPromptDoesNotSayNoneWhenARelatedTableCannotBeRead)
+{
+    rt::Transaction &h = host::g().photosqlca;
+    ASSERT_EQ(h.executeImmediate(QStringLiteral("ALTER TABLE th_ge_company RENAME TO th_ge_company_away")), 0)
+        << h.SQLErrText().toStdString();
+    ASSERT_EQ(h.commit(), 0);
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("P8"));
+    const QString text = recover(QStringLiteral("0"), [](hm::w_hisrecovprompt *) {});
+    EXPECT_EQ(text, QString::fromUtf8("姓名：孙八\r\n相关信息如下：\r\n\t（部分相关信息无法读取）"));
+    ASSERT_EQ(h.executeImmediate(QStringLiteral("ALTER TABLE th_ge_company_away RENAME TO th_ge_company")), 0);
+    ASSERT_EQ(h.commit(), 0);
+}
+
+// Esc on the prompt is its 取消: it answers "0", and 恢复数据 moves nothing.
+TEST_F(RecoveryTest, EscOnThePromptIsCancel)
+{
+    gridAt("p_personinfo", "PersonNo", QStringLiteral("P1"));
+    const auto escape = [](rt::ui::PbWindow *w) {
+        ASSERT_NE(qobject_cast<hm::w_hisrecovprompt *>(w), nullptr);
+        QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Escape);
+        EXPECT_TRUE(w->isClosed()) << "Esc closes the prompt";
+        if (!w->isClosed())
+            w->Close();
+    };
+    op.onNextResponseWindow(escape);
+    rt::ui::Windows::OpenByName(QStringLiteral("w_hisrecovprompt"), QStringLiteral("P1;2"));
+    op.clearHooks();
+    EXPECT_EQ(rt::ui::Message::instance().StringParm, QStringLiteral("0"));
+    op.onNextResponseWindow(escape);
+    frame->ue_recovery();
+    op.clearHooks();
+    EXPECT_EQ(live(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = 'P1'")), 0);
+    EXPECT_TRUE(op.boxes.isEmpty() && op.errors.isEmpty()) << "no further question";
 }
 
 TEST_F(RecoveryTest, AHouseholdAloneMovesItsRowAndNothingElse)
@@ -90,7 +127,7 @@ TEST_F(RecoveryTest, AHouseholdWithItsPersonsBringsBackItsCancelledMembersAndKee
     const QString prompt = recover(QStringLiteral("2"), [&](hm::w_hisrecovprompt *p) { counts = p->st_counts->text(); });
     // The prompt lists the members cancelled with the household, who come back: not P4, whose
     // latest snapshot is no longer marked 5.
-    EXPECT_EQ(prompt, QString::fromUtf8("户主姓名：张大三\r\n\t姓名：张大三\r\n\t姓名：李四"));
+    EXPECT_EQ(prompt, QString::fromUtf8("户主姓名：张大三\r\n随户注销的人员：\r\n\t姓名：张大三\r\n\t姓名：李四"));
     const QString members = QString::fromUtf8("随户注销的人员恢复到现有人口信息 2 人：张大三（P1）、李四（P2）；"
                                               "已在现有人口信息中的人员 1 人，删除其在本户的个人历史信息：王五（P3）；"
                                               "保留全部历史信息的人员 1 人：周九（P4）");
@@ -230,6 +267,33 @@ TEST_F(RecoveryTest, ACopyOfAReplacedStateIsNeverTakenForTheLatestSnapshot)
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 50"));
     recover(QString());
     EXPECT_EQ(liveValue(QStringLiteral("SELECT health FROM sv_elderinfo WHERE personno = 'P1'")), QString::fromUtf8("替换前"));
+}
+
+// After a recovery the frame's status line says what moved and where, and the row after the
+// recovered one is current (highlighted), ready for the next.
+TEST_F(RecoveryTest, ARecoveryIsToldInTheStatusLineAndTheNextRowBecomesCurrent)
+{
+    rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
+    const long row = dw->GetRow(), rows = dw->RowCount();
+    ASSERT_LT(row, rows) << "a row follows the recovered one";
+    const Value next = dw->dataStore().GetItem(row + 1, "hisid");
+    op.answer(1);
+    recover(QString());
+    ASSERT_EQ(dw->RowCount(), rows - 1);
+    EXPECT_EQ(dw->GetRow(), row);
+    EXPECT_EQ(dw->dataStore().GetItem(row, "hisid"), next) << "the row after it";
+    EXPECT_TRUE(dw->IsSelected(row)) << "and highlighted";
+    EXPECT_TRUE(frame->st_status->toolTip().isEmpty() ? frame->st_status->text().contains(QString::fromUtf8("已恢复 老年人信息 P1"))
+                                                      : frame->st_status->toolTip().contains(QString::fromUtf8("已恢复 老年人信息 P1")))
+        << frame->st_status->text().toStdString();
+    EXPECT_TRUE((frame->st_status->toolTip() + frame->st_status->text()).contains(QString::fromUtf8("移入现有信息")));
+    // The last row recovered: the one before it becomes current.
+    dw->SetRow(dw->RowCount());
+    const Value before = dw->dataStore().GetItem(dw->RowCount() - 1, "hisid");
+    op.answer(1);
+    recover(QString());
+    EXPECT_EQ(dw->GetRow(), dw->RowCount());
+    EXPECT_EQ(dw->dataStore().GetItem(dw->GetRow(), "hisid"), before);
 }
 
 TEST_F(RecoveryTest, ALiveSaveThatFailsKeepsTheHistoryRow)

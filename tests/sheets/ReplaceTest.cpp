@@ -15,6 +15,9 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QScopeGuard>
+#include <QTableWidget>
+#include <QTest>
 
 // Recovering the history row of a record the live register still holds: the operator is shown
 // the two side by side and asked; 替换 puts the record back to the snapshot and keeps its present
@@ -275,7 +278,7 @@ TEST_F(ReplaceTest, ThePromptFitsLongTexts)
         EXPECT_TRUE(needed <= p->promptArea->viewport()->height() || p->promptArea->verticalScrollBar()->maximum() > 0);
     };
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
-    recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) { fits(p, 15); });
+    recover(QStringLiteral("0"), [&](hm::w_hisrecovprompt *p) { fits(p, 16); });
     putHistory("INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, issave, SaveTime) VALUES "
                "('M1', 'R''1', '成员1号', '1', '2025-06-01 10:00:00')");
     gridAt("p_personinfo", "PersonNo", QStringLiteral("M1"));
@@ -325,6 +328,47 @@ TEST_F(ReplaceTest, TheQuestionOffersNoReplacementWithoutALiveRecord)
     EXPECT_FALSE(enabled);
     EXPECT_TRUE(question.startsWith(QString::fromUtf8("无法替换"))) << question.toStdString();
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'R2'")), 1);
+}
+
+// The question says when the snapshot was saved and opens on the first field that differs, even
+// the last one; Esc is 取消.
+TEST_F(ReplaceTest, TheQuestionShowsWhenTheSnapshotWasSavedAndItsFirstDifference)
+{
+    // P3 lives as its snapshot was saved but for 保存标志, the form's last field.
+    putLive("UPDATE ge_personinfo SET sex = '男', birthday = '1985-03-04' WHERE PersonNo = 'P3'");
+    rt::ui::DataWindowControl *dw = gridAt("p_personinfo", "PersonNo", QStringLiteral("P3"));
+    // With a larger system font (a high-resolution screen's) the fields no longer all fit.
+    const QFont font = QApplication::font();
+    QFont larger = font;
+    larger.setPointSizeF(font.pointSizeF() * 2);
+    QApplication::setFont(larger);
+    const auto restore = qScopeGuard([&]() { QApplication::setFont(font); });
+    bool asked = false;
+    op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+        auto *q = qobject_cast<hm::w_hisreplace *>(w);
+        ASSERT_NE(q, nullptr);
+        asked = true;
+        QStringList lines;
+        for (const QLabel *l : q->findChildren<QLabel *>())
+            lines << l->text();
+        EXPECT_TRUE(lines.contains(QString::fromUtf8("历史记录的保存时间：2024-06-01 10:00:00"))) << lines.join(QLatin1Char('|')).toStdString();
+        int first = -1;
+        for (int r = 0; r < q->comparison().size() && first < 0; ++r)
+            first = q->comparison()[r].differs ? r : -1;
+        ASSERT_EQ(first, q->comparison().size() - 1);
+        EXPECT_EQ(q->comparison()[first].caption, QString::fromUtf8("保存标志"));
+        const QTableWidget *t = q->fields;
+        EXPECT_GT(t->verticalScrollBar()->maximum(), 0) << "the fields do not all fit: the difference was below the fold";
+        EXPECT_TRUE(t->viewport()->rect().contains(t->visualItemRect(t->item(first, 0)))) << "scrolled to it";
+        QTest::keyClick(q->focusWidget() ? q->focusWidget() : q, Qt::Key_Escape);
+        EXPECT_TRUE(q->isClosed()) << "Esc closes the question";
+        if (!q->isClosed())
+            q->Close();
+    });
+    rt::ui::Windows::OpenByName(QStringLiteral("w_hisreplace"), QString(), dw);
+    op.clearHooks();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(rt::ui::Message::instance().StringParm, QStringLiteral("0")) << "Esc answers 取消";
 }
 
 // A recovery that meets a record read as gone: the first read failed, nothing is written.

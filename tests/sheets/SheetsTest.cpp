@@ -293,10 +293,37 @@ TEST_F(SheetsTest, MenuCommandsSendExactlyTheirExpressions)
                                             QStringLiteral("#4.Color = 33554432")}));
     EXPECT_EQ(dw->Describe(QStringLiteral("#4.color")), QStringLiteral("33554432"));
     EXPECT_EQ(op.colorDialogs, 2);
-    // Export: the history page's own ue_saveas does nothing; print opens the host's preview
-    // window by name (not registered in this test, so the runtime reports it).
-    run(3, "m_saveas");
+    // Print opens the host's preview window by name (not registered in this test, so the runtime
+    // reports it). 数据导出 is GridWindowsTest.TheContextMenuExportsTheGridItWasOpenedOn.
     run(3, "m_print");
     ASSERT_EQ(op.errors.size(), 1);
     EXPECT_TRUE(op.errors[0].contains(QStringLiteral("w_print_preview")));
+}
+
+// The line under a grid ("已读取…/共…") and its bottom edge stay in view whatever category was
+// shown before: a page is never larger than the area its tab control shows.
+TEST_F(SheetsTest, TheCountLineStaysInViewWhateverCategoryCameBefore)
+{
+    frame->resize(1200, 800);
+    QApplication::processEvents();
+    const auto inView = [&](const char *after) {
+        QApplication::processEvents();
+        rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+        ASSERT_NE(dw, nullptr) << after;
+        QWidget *page = dw->parentWidget();
+        const QRect shown = QRect(QPoint(0, 0), page->parentWidget()->size());
+        EXPECT_TRUE(shown.contains(page->geometry())) << after << ": the page reaches past its tab's area";
+        auto *line = dw->findChild<QWidget *>(QStringLiteral("rows_line"));
+        ASSERT_NE(line, nullptr) << after;
+        const QRect lineInPage(line->mapTo(page, QPoint(0, 0)), line->size());
+        EXPECT_TRUE(page->rect().contains(lineInPage)) << after << ": the count line is cut off";
+    };
+    click("p_personinfo");
+    inView("个人信息 first");
+    click("p_eldinfo");
+    inView("老年人信息 after 个人信息");
+    click("p_children");
+    inView("儿童信息 after 老年人信息");
+    click("p_personinfo");
+    inView("个人信息 after 儿童信息");
 }

@@ -10,11 +10,33 @@
 #include "record/w_histimeline.h"
 #include "record/w_hisreplace.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// The operator's own hand at a pop-up menu: the menu runs as Qt runs it for a person, and
+// `choose` acts on it with the mouse or the keys once it shows.
+class HandAtTheMenu : public ScriptedOperatorDialogs
+{
+public:
+    std::function<void(QMenu &)> choose;
+    QAction *popupMenu(QMenu &menu, const QPoint &at) override
+    {
+        QTimer::singleShot(0, &menu, [this, &menu]() { choose(menu); });
+        return menu.exec(at);
+    }
+};
+
+} // namespace
 
 // 历史轨迹 on the demo register, where records have several snapshots and most are live: every
 // state newest first, the changes between them in words, nulls told apart from empty text, and
@@ -125,6 +147,16 @@ TEST_F(TimelineTest, ANullIsNotAnEmptyTextAndARecordNotLiveIsSaidSo)
     ASSERT_EQ(view.timeline().states.size(), 2);
     for (int f = 0; f < view.timeline().fields.size(); ++f)
         EXPECT_TRUE(view.isFieldShown(f)) << f;
+
+    // A count the window shows is written with the thousands separator.
+    ASSERT_EQ(host::g().photosqlca.execute(QStringLiteral("INSERT INTO th_sv_elderinfo (personno, health, issave, SaveTime) "
+                                                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1234) "
+                                                          "SELECT 'NOBODY-3', 'same', '1', '2020-01-01 08:00:00' FROM n")),
+              0)
+        << host::g().photosqlca.SQLErrText().toStdString();
+    ASSERT_EQ(host::g().photosqlca.commit(), 0);
+    view.setTimeline(hm::RecordTimeline::load(*elders, QStringLiteral("NOBODY-3"), host::g().sqlca, host::g().photosqlca));
+    EXPECT_TRUE(view.st_status->text().contains(QString::fromUtf8("共 1,234 份历史快照"))) << view.st_status->text().toStdString();
 
     // Fifty snapshots of one record are as many states, each compared once.
     for (int i = 0; i < 47; ++i)
@@ -254,4 +286,53 @@ TEST_F(TimelineTest, ASnapshotOutsideTheGridsQueryIsToldAndNothingCloses)
     EXPECT_TRUE(op.boxes.last().text.startsWith(QString::fromUtf8("这份快照不在表格当前的查询结果中"))) << op.boxes.last().text.toStdString();
     EXPECT_EQ(dw->RowCount(), 3) << "nothing was read to look for it";
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE hisid = ?"), {oldest[0]}), 1);
+}
+
+// Opened from the grid's right-click menu and closed — with the mouse on 关闭 or with Alt+C after
+// a click inside it — the timeline stays closed: the menu's choice opens it once.
+TEST_F(TimelineTest, OpenedFromTheRightClickMenuItOpensOnceAndClosesForGood)
+{
+    click("p_personinfo");
+    rt::ui::DataWindowControl *dw = sheet()->wf_getcurrentdw();
+    auto *grid = dw->findChild<QTableView *>();
+    ASSERT_NE(grid, nullptr);
+    for (const bool byKeys : {true, false}) {
+        int opened = 0;
+        {
+            HandAtTheMenu hand;
+            hand.choose = [](QMenu &menu) {
+                for (QAction *a : menu.actions()) {
+                    if (a->objectName() == QLatin1String("m_timeline")) {
+                        QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(a).center());
+                        return;
+                    }
+                }
+                ADD_FAILURE() << "no 历史轨迹 in the menu";
+                menu.close();
+            };
+            hand.onNextResponseWindow([&](rt::ui::PbWindow *w) {
+                auto *t = qobject_cast<hm::w_histimeline *>(w);
+                ASSERT_NE(t, nullptr);
+                ++opened;
+                EXPECT_TRUE(QTest::qWaitForWindowActive(t)) << "the operator works in the window that has just opened";
+                QTableWidget *states = t->mainView()->table;
+                QTest::mouseClick(states->viewport(), Qt::LeftButton, {}, states->visualItemRect(states->item(0, 1)).center());
+                // Alt+C presses 关闭 as a click would, a moment later.
+                if (byKeys)
+                    QTest::keyClick(states, Qt::Key_C, Qt::AltModifier);
+                else
+                    QTest::mouseClick(t->cb_close, Qt::LeftButton);
+                const QPointer<hm::w_histimeline> guard(t);
+                EXPECT_TRUE(QTest::qWaitFor([&]() { return !guard || guard->isClosed(); }, 2000)) << (byKeys ? "Alt+C" : "关闭");
+                if (guard && !guard->isClosed())
+                    guard->Close();
+            });
+            QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, grid->visualRect(grid->model()->index(0, 1)).center());
+            QApplication::processEvents();
+            EXPECT_EQ(opened, 1);
+            EXPECT_TRUE(hand.errors.isEmpty()) << "no second timeline: " << hand.errors.join(QLatin1Char('|')).toStdString();
+            hand.clearHooks();
+        }
+        rt::ui::OperatorDialogs::install(&op);
+    }
 }

@@ -5,6 +5,8 @@
 #include "host/ui/w_main.h"
 #include "model/ModuleWindows.h"
 #include "platform/ui/Controls.h"
+
+#include <QLabel>
 #include "platform/ui/PbPicture.h"
 #include "platform/ui/Units.h"
 #include "platform/ui/Windows.h"
@@ -16,9 +18,14 @@
 
 #include "platform/dw/DwLibrary.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QTimer>
+#include <QTest>
+#include <QMenu>
+#include <QContextMenuEvent>
 #include <gtest/gtest.h>
 
 using rt::ui::Controls;
@@ -135,11 +142,16 @@ TEST_F(HistManageTest, ResizeLaysOutToolbarStripAndClient)
     EXPECT_NEAR(toolbarBottom, 176, Slack);
     EXPECT_EQ(Controls::unitsX(window->p_speedbar), 0);
     EXPECT_NEAR(Controls::unitsY(window->p_speedbar), toolbarBottom + 2, Slack);
-    EXPECT_NEAR(Controls::unitsHeight(window->p_speedbar), h - toolbarBottom, Slack);
+    // The status line along the bottom edge, a line of text high; the strip and the client above it.
+    const int status = Controls::unitsHeight(window->st_status);
+    EXPECT_GE(status, window->st_status->fontMetrics().height() * 4);
+    EXPECT_NEAR(Controls::unitsY(window->st_status) + status, h, Slack);
+    EXPECT_NEAR(Controls::unitsWidth(window->st_status), w, Slack);
+    EXPECT_NEAR(Controls::unitsHeight(window->p_speedbar), h - toolbarBottom - status, Slack);
     const int mdiX = Controls::unitsX(window->mdi_1);
     EXPECT_NEAR(mdiX, Controls::unitsX(window->p_speedbar) + Controls::unitsWidth(window->p_speedbar) + 2, Slack);
     EXPECT_NEAR(window->mdiUnitsWidth(), w - mdiX - 2, Slack);
-    EXPECT_NEAR(window->mdiUnitsHeight(), h - toolbarBottom, Slack);
+    EXPECT_NEAR(window->mdiUnitsHeight(), h - toolbarBottom - status, Slack);
     // The category buttons keep their design positions.
     EXPECT_NEAR(Controls::unitsY(window->p_rprinfo), 208, Slack);
 }
@@ -249,4 +261,74 @@ TEST(ToolbarDrawing, ElevenButtonsWithCaptionsAndHiddenFrameLines)
         EXPECT_EQ(ds.Describe(QString::fromLatin1(line) + QStringLiteral(".visible")), QStringLiteral("0")) << line;
     EXPECT_EQ(ds.Describe(QStringLiteral("l_h2.pen.color")), QStringLiteral("134217745"));
     EXPECT_EQ(ds.Describe(QStringLiteral("l_6.x1 l_8.x1")), QStringLiteral("549\n2098"));
+}
+
+// The frame answers the toolbar's keys wherever the focus is in it, and the right mouse button
+// on the category strip lists the commands (批量删除 among them).
+TEST_F(HistManageTest, TheFrameAnswersTheToolbarsKeysAndTheStripListsThem)
+{
+    for (QAction *a : window->dw_maintoolbar->commandActions())
+        EXPECT_TRUE(window->actions().contains(a)) << a->text().toStdString();
+    const auto listed = [this](int menus) {
+        EXPECT_EQ(op.menus.size(), menus);
+        QStringList texts;
+        if (!op.menus.isEmpty())
+            for (const auto &item : op.menus.last())
+                texts << item.text;
+        EXPECT_TRUE(texts.contains(QString::fromUtf8("批量删除"))) << texts.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(texts.size(), 12);
+    };
+    // The right mouse button (or the menu key) on the category strip.
+    QContextMenuEvent onStrip(QContextMenuEvent::Mouse, QPoint(5, 5), window->p_speedbar->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(window->p_speedbar, &onStrip);
+    listed(1);
+    // F10 from wherever the focus is in the frame.
+    window->activateWindow();
+    window->p_speedbar->setFocus();
+    QTest::keyClick(window->p_speedbar, Qt::Key_F10);
+    listed(2);
+}
+
+namespace {
+
+// The operator at a real menu: Qt's own menu, an item chosen with the keys.
+class KeysAtTheMenu : public ScriptedOperatorDialogs
+{
+public:
+    QString choose;
+    QAction *popupMenu(QMenu &menu, const QPoint &at) override
+    {
+        QTimer::singleShot(0, &menu, [this, &menu]() {
+            for (QAction *a : menu.actions())
+                if (a->text() == choose) {
+                    menu.setActiveAction(a);
+                    QTest::keyClick(&menu, Qt::Key_Return);
+                    return;
+                }
+            menu.close();
+        });
+        return menu.exec(at);
+    }
+};
+
+} // namespace
+
+// Qt's menu runs the chosen command before it answers which one it was: the command runs once,
+// not again on the answer (删除 twice would delete the row that became current after the first).
+TEST_F(HistManageTest, ACommandChosenFromTheMenuRunsOnce)
+{
+    KeysAtTheMenu hand;
+    hand.choose = QString::fromUtf8("数据检索");
+    QAction *retrieve = nullptr;
+    for (QAction *a : window->dw_maintoolbar->commandActions())
+        if (a->text() == hand.choose)
+            retrieve = a;
+    ASSERT_NE(retrieve, nullptr);
+    int runs = 0;
+    QObject::connect(retrieve, &QAction::triggered, window, [&runs] { ++runs; });
+    window->activateWindow();
+    QTest::keyClick(window->p_speedbar, Qt::Key_F10);
+    QApplication::processEvents();
+    EXPECT_EQ(runs, 1);
+    rt::ui::OperatorDialogs::install(&op);
 }

@@ -229,3 +229,38 @@ TEST_F(ToolbarTest, RealMouseOverTheDrawingReachesTheCommands)
 }
 
 #include "ToolbarTest.moc"
+
+// Every command from the keyboard: its key answers anywhere in the window that holds the
+// toolbar (as the history maintenance window adds the toolbar's actions to itself), each
+// button's tip says it, and the right mouse button lists the commands with their keys.
+TEST_F(ToolbarTest, EveryCommandHasAKeyItsTipSaysAndAMenuLists)
+{
+    ScriptedOperatorDialogs op;
+    frame->addActions(toolbar->commandActions());
+    QApplication::setActiveWindow(frame);
+    frame->activateWindow();
+    toolbar->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(toolbar, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(toolbar, Qt::Key_Delete);
+    QTest::keyClick(toolbar, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(frame->events, (QStringList{QStringLiteral("ue_del 2"), QStringLiteral("ue_del 1"), QStringLiteral("ue_recovery")}));
+    EXPECT_EQ(d(QStringLiteral("p_batchdel.tooltip.tip")), QString::fromUtf8("批量删除（Ctrl+Shift+Del）"));
+    EXPECT_EQ(d(QStringLiteral("t_query.tooltip.tip")), QString::fromUtf8("查询（Ctrl+F）"));
+    QStringList keys;
+    for (const uo_toolbar_his::Command &c : uo_toolbar_his::commands()) {
+        EXPECT_FALSE(c.key.isEmpty()) << c.button.toStdString();
+        EXPECT_FALSE(keys.contains(c.key.toString())) << "one key a command: " << c.key.toString().toStdString();
+        keys << c.key.toString();
+    }
+    EXPECT_EQ(keys.size(), 12) << "the eleven buttons and 操作记录";
+    // The right mouse button: the commands, each with its key; choosing one runs it.
+    frame->events.clear();
+    op.chooseMenuItem(QStringLiteral("a_batchdel"));
+    Q_EMIT toolbar->rbuttondown(10, 10, 0, QString());
+    ASSERT_EQ(op.menus.size(), 1);
+    ASSERT_EQ(op.menus[0].size(), 12);
+    EXPECT_EQ(op.menus[0][2].text, QString::fromUtf8("批量删除"));
+    EXPECT_EQ(frame->events, QStringList{QStringLiteral("ue_del 2")});
+}
+

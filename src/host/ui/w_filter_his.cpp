@@ -1,18 +1,20 @@
 #include "host/ui/w_filter_his.h"
 
 #include "host/LockHint.h"
+#include "host/ui/DateField.h"
+#include "host/ui/ElidedLabel.h"
 #include "host/ui/Globals.h"
+#include "host/ui/ScreenFit.h"
 #include "platform/core/Functions.h"
 #include "platform/dw/DwLibrary.h"
 #include "platform/ui/Message.h"
 #include "platform/ui/OperatorDialogs.h"
 
 #include <QComboBox>
-#include <QDateEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -22,6 +24,12 @@ namespace host {
 namespace {
 enum Cell { Join, Column, Operator, Value };
 const QString BoxTitle = QString::fromUtf8("提示");
+
+// A count as the operator reads numbers: with the thousands separator, as the grid's line.
+QString shownCount(long long n)
+{
+    return QLocale(QLocale::Chinese, QLocale::China).toString(n);
+}
 } // namespace
 
 w_filter_his::w_filter_his(QWidget *parent) : w_response(QStringLiteral("w_filter_his"), parent)
@@ -33,6 +41,9 @@ w_filter_his::w_filter_his(QWidget *parent) : w_response(QStringLiteral("w_filte
     conditions->verticalHeader()->hide();
     conditions->horizontalHeader()->setSectionResizeMode(Value, QHeaderView::Stretch);
     conditions->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Tab goes from field to field and on to the buttons (orderTabs); within the table it
+    // would only go round the cells.
+    conditions->setTabKeyNavigation(false);
     cb_add = new QPushButton(QString::fromUtf8("添加条件(&A)"), client());
     cb_remove = new QPushButton(QString::fromUtf8("删除条件(&D)"), client());
     cb_query = new QPushButton(QString::fromUtf8("查询(&Q)"), client());
@@ -44,7 +55,10 @@ w_filter_his::w_filter_his(QWidget *parent) : w_response(QStringLiteral("w_filte
     connect(cb_query, &QPushButton::clicked, this, [this]() { query(); });
     connect(cb_all, &QPushButton::clicked, this, [this]() { showAll(); });
     connect(cb_close, &QPushButton::clicked, this, [this]() { Close(); });
-    m_status = new QLabel(client());
+    // The condition in words can be as long as the values typed: cut to the window, never
+    // widening it past the screen (whole in the label's tool tip).
+    m_status = new ElidedLabel(client());
+    m_status->setObjectName(QStringLiteral("st_status"));
     auto *side = new QVBoxLayout;
     for (QPushButton *b : {cb_add, cb_remove})
         side->addWidget(b);
@@ -63,6 +77,7 @@ w_filter_his::w_filter_his(QWidget *parent) : w_response(QStringLiteral("w_filte
 void w_filter_his::onOpen()
 {
     m_dw = qobject_cast<rt::ui::DataWindowControl *>(rt::ui::Message::instance().PowerObjectParm.data());
+    ScreenFit::keepOnScreen(this);
     if (!m_dw)
         return;
     setTitle(QString::fromUtf8("查询 - %1").arg(m_dw->title()));
@@ -117,26 +132,47 @@ void w_filter_his::addTerm(const QueryTerm &term)
     conditions->setCurrentCell(row, Value);
 }
 
-// A date editor for date and datetime columns, a plain edit otherwise.
+// A date field for date and datetime columns, a plain edit otherwise; Enter in either queries.
 void w_filter_his::setValueEditor(int row, const QString &value)
 {
     const auto *column = qobject_cast<QComboBox *>(conditions->cellWidget(row, Column));
     const auto *op = qobject_cast<QComboBox *>(conditions->cellWidget(row, Operator));
     const rt::ValueType type = m_dw->dataStore().definition().columnType(column->currentData().toInt()).valueType;
-    QWidget *editor = nullptr;
+    QLineEdit *editor = nullptr;
     if (type == rt::ValueType::Date || type == rt::ValueType::DateTime) {
-        auto *date = new QDateEdit;
-        date->setCalendarPopup(true);
-        date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-        const QDate d = rt::fn::Date(value);
-        date->setDate(d.isValid() ? d : rt::fn::Today());
+        auto *date = new DateField;
+        // A value given that is no date is shown as given, for the query to refuse.
+        if (value.isEmpty())
+            date->setDate(rt::fn::Today());
+        else
+            date->setText(value);
+        connect(date, &DateField::submitted, this, [this]() { query(); });
         editor = date;
     } else {
-        auto *edit = new QLineEdit(value);
-        editor = edit;
+        editor = new QLineEdit(value);
+        connect(editor, &QLineEdit::returnPressed, this, [this]() { query(); });
     }
     editor->setEnabled(QueryCondition::needsValue(QueryTerm::Op(op->currentData().toInt())));
     conditions->setCellWidget(row, Value, editor);
+    orderTabs();
+}
+
+void w_filter_his::orderTabs()
+{
+    QWidget *previous = nullptr;
+    const auto next = [&previous](QWidget *w) {
+        if (!w)
+            return;
+        if (previous)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    };
+    for (int r = 0; r < conditions->rowCount(); ++r) {
+        for (const int c : {Join, Column, Operator, Value})
+            next(conditions->cellWidget(r, c));
+    }
+    for (QPushButton *b : {cb_add, cb_remove, cb_query, cb_all, cb_close})
+        next(b);
 }
 
 void w_filter_his::removeTerm(int row)
@@ -146,6 +182,7 @@ void w_filter_his::removeTerm(int row)
     conditions->removeRow(row);
     if (conditions->rowCount() > 0)
         conditions->cellWidget(0, Join)->setEnabled(false);
+    orderTabs();
 }
 
 int w_filter_his::termCount() const
@@ -161,10 +198,7 @@ QList<QueryTerm> w_filter_his::terms() const
         t.orWithPrevious = r > 0 && qobject_cast<QComboBox *>(conditions->cellWidget(r, Join))->currentIndex() == 1;
         t.column = qobject_cast<QComboBox *>(conditions->cellWidget(r, Column))->currentData().toInt();
         t.op = QueryTerm::Op(qobject_cast<QComboBox *>(conditions->cellWidget(r, Operator))->currentData().toInt());
-        QWidget *value = conditions->cellWidget(r, Value);
-        if (auto *date = qobject_cast<QDateEdit *>(value))
-            t.value = date->date().toString(QStringLiteral("yyyy-MM-dd"));
-        else if (auto *edit = qobject_cast<QLineEdit *>(value))
+        if (auto *edit = qobject_cast<QLineEdit *>(conditions->cellWidget(r, Value)))
             t.value = edit->text();
         list << t;
     }
@@ -206,17 +240,39 @@ void w_filter_his::showFound()
     const long long total = m_dw->totalRows();
     const QString what = m_foundText.isEmpty() ? QString() : QString::fromUtf8("：%1").arg(m_foundText);
     if (total < 0) {
-        m_status->setText(QString::fromUtf8("已读取 %1 条记录，正在统计总数……%2").arg(m_dw->RowCount()).arg(what));
+        m_status->setFullText(QString::fromUtf8("已读取 %1 条记录，正在统计总数……%2").arg(shownCount(m_dw->RowCount()), what));
         return;
     }
-    m_status->setText(m_foundText.isEmpty() ? QString::fromUtf8("共 %1 条记录").arg(total)
-                                            : QString::fromUtf8("查询到 %1 条记录：%2").arg(total).arg(m_foundText));
+    m_status->setFullText(m_foundText.isEmpty() ? QString::fromUtf8("共 %1 条记录").arg(shownCount(total))
+                                                : QString::fromUtf8("查询到 %1 条记录：%2").arg(shownCount(total), m_foundText));
+}
+
+int w_filter_his::badDateRow() const
+{
+    for (int r = 0; r < conditions->rowCount(); ++r) {
+        const auto *date = qobject_cast<const DateField *>(conditions->cellWidget(r, Value));
+        if (date && date->isEnabled() && !date->date().isValid())
+            return r;
+    }
+    return -1;
 }
 
 long w_filter_his::query()
 {
     if (!m_dw)
         return -1;
+    // A date half typed or that does not exist is refused here, in the field's own words; the
+    // operator is taken back to it.
+    if (const int bad = badDateRow(); bad >= 0) {
+        const QString caption = qobject_cast<QComboBox *>(conditions->cellWidget(bad, Column))->currentText();
+        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("“%1”的日期不正确，请按“年-月-日”输入一个存在的日期。").arg(caption));
+        auto *field = qobject_cast<DateField *>(conditions->cellWidget(bad, Value));
+        conditions->setCurrentCell(bad, Value);
+        conditions->scrollTo(conditions->model()->index(bad, Value));
+        field->setFocus(Qt::OtherFocusReason);
+        field->selectAll();
+        return -1;
+    }
     QString sql, text, error;
     const rt::Transaction *t = m_dw->dataStore().transaction();
     if (!QueryCondition::build(m_dw->dataStore().definition(), terms(), sql, text, error,
@@ -236,7 +292,7 @@ long w_filter_his::showAll()
 
 QString w_filter_his::statusText() const
 {
-    return m_status->text();
+    return m_status->fullText();
 }
 
 } // namespace host

@@ -7,17 +7,21 @@
 #include <QPointer>
 
 class QComboBox;
-class QLabel;
 class QPushButton;
 class QTableWidget;
 
 namespace host {
 
+class ElidedLabel;
+
 // Query, opened with a DataWindow control as its parameter: one or more conditions (a column by
-// caption, a comparison, a value — with a date editor for date and datetime columns), joined by
-// 并且 / 或者. 查询 retrieves the grid with its object's own select restricted to the condition
-// (see QueryCondition), puts the condition's text in gs_querystr and shows how many rows were
-// found; the window stays open for another query. 全部显示 retrieves everything again.
+// caption, a comparison, a value — a DateField for date and datetime columns), joined by
+// 并且 / 或者. 查询 (or Enter in a value) retrieves the grid with its object's own select
+// restricted to the condition (see QueryCondition), puts the condition's text in gs_querystr and
+// shows how many rows were found; the window stays open for another query. 全部显示 retrieves
+// everything again. A date half typed or that does not exist is refused before anything is
+// read, and the operator is taken back to its field. However long the values, the window keeps
+// within its screen: values scroll inside their fields, the line of what was found is cut.
 class w_filter_his : public w_response
 {
     Q_OBJECT
@@ -26,6 +30,7 @@ public:
 
     rt::ui::DataWindowControl *datawindow() const { return m_dw.data(); }
     // Adds a condition row filled in as given (column 0-based; value as typed, yyyy-mm-dd for dates).
+    // The value editor of a row is cellWidget(row, 3), a QLineEdit (a DateField for dates).
     void addTerm(const QueryTerm &term);
     void removeTerm(int row);
     int termCount() const;
@@ -34,6 +39,7 @@ public:
     long query();
     // Shows every row again; the rows found or -1.
     long showAll();
+    // The line under the conditions, whole (it is shown cut when longer than the window).
     QString statusText() const;
 
     QTableWidget *conditions = nullptr;
@@ -48,10 +54,14 @@ private:
     long retrieveWith(const QString &select, const QString &text);
     // "查询到 N 条记录" with the total, once counted.
     void showFound();
+    // The first row whose date field holds no date (half typed, or a day that does not exist), or -1.
+    int badDateRow() const;
+    // Tab order: each condition's fields row by row, then the buttons.
+    void orderTabs();
 
     QPointer<rt::ui::DataWindowControl> m_dw;
     QList<int> m_columns; // the columns the column boxes list, in their order
-    QLabel *m_status = nullptr;
+    ElidedLabel *m_status = nullptr;
     bool m_found = false;
     QString m_foundText;
 };

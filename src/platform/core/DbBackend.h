@@ -42,6 +42,11 @@ public:
     virtual DbStep step() = 0;
     // Ends the current execution and releases any read snapshot it held; bindings stay.
     virtual void reset() = 0;
+    // Said before the first step by a reader that steps through every row at once and runs
+    // nothing else on the connection meanwhile: the backend may then hand rows out as they
+    // arrive instead of gathering the whole result first (a failure may then come at any step,
+    // not only the first).
+    virtual void streamRows() {}
 
     virtual int columnCount() const = 0;
     virtual QString columnName(int column) const = 0;

@@ -295,6 +295,100 @@ PGresult *PgConnection::describeNamed(const char *name)
     return m_conn && !m_abandoned ? await(PQsendDescribePrepared(m_conn, name)) : nullptr;
 }
 
+void PgConnection::startBound()
+{
+    // As await: the statement timeout and a margin, then a cancel and two seconds more.
+    m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_answerWithinMs + std::min(10000, m_answerWithinMs));
+    m_deadlineCancelled = false;
+}
+
+bool PgConnection::awaitMore()
+{
+    int waitMs = 1000;
+    if (m_answerWithinMs > 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0 && !m_deadlineCancelled) {
+            interrupt();
+            m_deadlineCancelled = true;
+            m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            left = 2000;
+        } else if (left <= 0) {
+            m_abandoned = true;
+            return false;
+        }
+        waitMs = int(std::min<long long>(left, 1000));
+    }
+    pollfd fd{PQsocket(m_conn), POLLIN, 0};
+    ::poll(&fd, 1, waitMs);
+    return PQconsumeInput(m_conn) != 0;
+}
+
+bool PgConnection::copyOutStart(const QByteArray &sql, DbError &error)
+{
+    if (!m_conn || m_abandoned || !PQsendQuery(m_conn, sql.constData())) {
+        error = errorOf(nullptr);
+        return false;
+    }
+    startBound();
+    for (;;) {
+        while (!PQisBusy(m_conn)) {
+            PGresult *r = PQgetResult(m_conn);
+            if (r && PQresultStatus(r) == PGRES_COPY_OUT) {
+                PQclear(r);
+                return true;
+            }
+            error = errorOf(r);
+            PQclear(r);
+            PQclear(await(1)); // the rest of the answer, up to the end of the request
+            return false;
+        }
+        if (!awaitMore()) {
+            error = errorOf(nullptr);
+            return false;
+        }
+    }
+}
+
+int PgConnection::copyOutRow(char **row, DbError &error)
+{
+    *row = nullptr;
+    for (;;) {
+        const int n = PQgetCopyData(m_conn, row, 1);
+        if (n > 0)
+            return n;
+        if (n < 0) {
+            // The end of the rows: the statement's outcome follows (a failure met halfway too).
+            PGresult *r = await(1);
+            const bool ok = r && PQresultStatus(r) == PGRES_COMMAND_OK;
+            if (!ok)
+                error = errorOf(r);
+            PQclear(r);
+            return ok ? 0 : -1;
+        }
+        if (!awaitMore()) {
+            error = errorOf(nullptr);
+            return -1;
+        }
+    }
+}
+
+void PgConnection::freeCopyRow(char *row)
+{
+    if (row)
+        PQfreemem(row);
+}
+
+void PgConnection::copyOutAbandon()
+{
+    if (!m_conn || isBroken())
+        return;
+    interrupt();
+    DbError ignored;
+    char *row = nullptr;
+    while (copyOutRow(&row, ignored) > 0)
+        PQfreemem(row);
+}
+
 PGresult *PgConnection::await(int sent)
 {
     if (!sent)

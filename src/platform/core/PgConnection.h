@@ -3,6 +3,7 @@
 #include "DbBackend.h"
 
 #include <QHash>
+#include <chrono>
 
 struct pg_conn;
 struct pg_cancel;
@@ -62,13 +63,31 @@ public:
     pg_result *queryParams(const char *sql, int count, const char *const *values);
     pg_result *prepareNamed(const char *name, const char *sql);
     pg_result *describeNamed(const char *name);
+    // A select's rows as the server sends them (COPY (select) TO STDOUT, text format), for a
+    // reader that takes every row at once: each row is stored while the server makes the next,
+    // where a whole result is first gathered in memory and only then stored. The same bound
+    // applies as to any request. copyOutStart: true once rows are coming, else false with why.
+    bool copyOutStart(const QByteArray &sql, DbError &error);
+    // The next row of that COPY: its length, the row in *row (to be freed with freeCopyRow); 0
+    // at the end, when the statement succeeded; -1 with why when it failed.
+    int copyOutRow(char **row, DbError &error);
+    static void freeCopyRow(char *row);
+    // Ends a COPY not read to its end: the rest is cancelled and let go.
+    void copyOutAbandon();
 
 private:
     pg_result *await(int sent);
+    // Waits for more of an answer within the bound of the request in flight (set by
+    // startBound): past it the statement is cancelled, and past the cancel's two seconds the
+    // connection is given up. False when the connection broke or was given up.
+    void startBound();
+    bool awaitMore();
 
     pg_conn *m_conn = nullptr;
     int m_answerWithinMs = 0;      // 0: no bound (setting up a register)
     bool m_abandoned = false;      // given up: the server did not answer in time
+    std::chrono::steady_clock::time_point m_deadline; // of the COPY in flight
+    bool m_deadlineCancelled = false;
     pg_cancel *m_cancel = nullptr; // made at connect, so that another thread only sends it
     int m_backendPid = 0;          // kept from connect: libpq forgets it once the connection is bad
     std::int64_t m_changes = 0;

@@ -3,6 +3,7 @@
 #include "PgConnection.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <libpq-fe.h>
 
 namespace rt {
@@ -36,11 +37,26 @@ QString PgStatement::columnName(int c) const
 
 double PgStatement::columnDouble(int c) const
 {
-    return std::strtod(PQgetvalue(m_result, m_row, c), nullptr);
+    return std::strtod(value(c), nullptr);
+}
+
+bool PgStatement::isNull(int c) const
+{
+    if (m_copying)
+        return c < 0 || c >= int(m_fields.size()) || m_fields[std::size_t(c)].second < 0;
+    return !m_result || m_row < 0 || PQgetisnull(m_result, m_row, c);
+}
+
+const char *PgStatement::value(int c) const
+{
+    if (m_copying)
+        return isNull(c) ? "" : m_fields[std::size_t(c)].first;
+    return PQgetvalue(m_result, m_row, c);
 }
 
 PgStatement::~PgStatement()
 {
+    endCopy();
     PQclear(m_result);
     PQclear(m_description);
     // A statement prepared inside a transaction that has since failed cannot be freed now;
@@ -92,6 +108,8 @@ DbStep PgStatement::step()
             return DbStep::Error;
         }
     }
+    if (m_copying)
+        return nextCopiedRow();
     if (!m_result || PQresultStatus(m_result) != PGRES_TUPLES_OK)
         return DbStep::Done;
     ++m_row;
@@ -100,6 +118,7 @@ DbStep PgStatement::step()
 
 void PgStatement::reset()
 {
+    endCopy();
     PQclear(m_result);
     m_result = nullptr;
     m_executed = false;
@@ -137,9 +156,9 @@ QString PgStatement::columnTable(int c) const
 
 DbColumnKind PgStatement::columnKind(int c) const
 {
-    if (!m_result || m_row < 0 || PQgetisnull(m_result, m_row, c))
+    if (isNull(c))
         return DbColumnKind::Null;
-    switch (PQftype(m_result, c)) {
+    switch (m_copying ? m_types[std::size_t(c)] : PQftype(meta(), c)) {
     case BoolOid:
     case Int2Oid:
     case Int4Oid:
@@ -153,14 +172,16 @@ DbColumnKind PgStatement::columnKind(int c) const
 
 std::int64_t PgStatement::columnInt64(int c) const
 {
-    const char *v = PQgetvalue(m_result, m_row, c);
-    if (PQftype(m_result, c) == BoolOid)
+    const char *v = value(c);
+    if (PQftype(meta(), c) == BoolOid)
         return v[0] == 't' ? 1 : 0;
     return std::strtoll(v, nullptr, 10);
 }
 
 std::string_view PgStatement::columnUtf8(int c) const
 {
+    if (m_copying)
+        return isNull(c) ? std::string_view("", 0) : std::string_view(m_fields[std::size_t(c)].first, std::size_t(m_fields[std::size_t(c)].second));
     if (!m_result || m_row < 0)
         return std::string_view("", 0);
     return std::string_view(PQgetvalue(m_result, m_row, c), std::size_t(PQgetlength(m_result, m_row, c)));
@@ -168,6 +189,14 @@ std::string_view PgStatement::columnUtf8(int c) const
 
 bool PgStatement::execute()
 {
+    if (m_stream && !m_name.isEmpty() && m_st.parameterCount == 0
+        && m_st.keyword.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) == 0) {
+        m_types.resize(std::size_t(columnCount()));
+        for (int c = 0; c < columnCount(); ++c)
+            m_types[std::size_t(c)] = PQftype(m_description, c);
+        m_copying = m_connection.copyOutStart(QByteArrayLiteral("COPY (") + m_st.text.toUtf8() + QByteArrayLiteral(") TO STDOUT"), m_error);
+        return m_copying;
+    }
     if (m_name.isEmpty()) {
         m_result = m_connection.query(m_st.text.toUtf8().constData());
     } else {
@@ -186,6 +215,85 @@ bool PgStatement::execute()
     if (status == PGRES_COMMAND_OK)
         m_connection.addChanges(std::atoll(PQcmdTuples(m_result)));
     return true;
+}
+
+DbStep PgStatement::nextCopiedRow()
+{
+    PgConnection::freeCopyRow(m_copyRow);
+    m_copyRow = nullptr;
+    m_fields.clear();
+    const int n = m_connection.copyOutRow(&m_copyRow, m_error);
+    if (n <= 0) {
+        m_copying = false; // the COPY has ended, well or not
+        return n == 0 ? DbStep::Done : DbStep::Error;
+    }
+    // COPY's text format: fields split by tabs, the row ended by a newline, \N for null, and a
+    // backslash before b f n r t v, a backslash or a code in octal. Each field is unescaped in
+    // place (never longer than it was) and ended with a NUL, so that numbers read from it.
+    char *in = m_copyRow, *const end = m_copyRow + n;
+    if (end > in && end[-1] == '\n')
+        end[-1] = '\0';
+    char *const last = end > in && end[-1] == '\0' ? end - 1 : end; // where the last field ends
+    for (;;) {
+        char *const start = in;
+        // One pass to the field's end or its first backslash: most fields are short and have none.
+        char *p = in;
+        while (p < last && *p != '\t' && *p != '\\')
+            ++p;
+        char *stop = p;
+        if (p < last && *p == '\\') {
+            if (p == start && p + 1 < last && p[1] == 'N' && (p + 2 == last || p[2] == '\t')) {
+                m_fields.push_back({"", -1});
+                stop = p + 2;
+            } else {
+                char *out = p;
+                for (; p < last && *p != '\t'; ++p) {
+                    if (*p != '\\' || p + 1 >= last) {
+                        *out++ = *p;
+                        continue;
+                    }
+                    const char e = *++p;
+                    switch (e) {
+                    case 'b': *out++ = '\b'; break;
+                    case 'f': *out++ = '\f'; break;
+                    case 'n': *out++ = '\n'; break;
+                    case 'r': *out++ = '\r'; break;
+                    case 't': *out++ = '\t'; break;
+                    case 'v': *out++ = '\v'; break;
+                    default:
+                        if (e >= '0' && e <= '7') {
+                            int code = e - '0';
+                            for (int k = 0; k < 2 && p + 1 < last && p[1] >= '0' && p[1] <= '7'; ++k)
+                                code = code * 8 + (*++p - '0');
+                            *out++ = char(code);
+                        } else {
+                            *out++ = e;
+                        }
+                    }
+                }
+                stop = p;
+                *out = '\0';
+                m_fields.push_back({start, int(out - start)});
+            }
+        } else {
+            *stop = '\0'; // nothing escaped, only ended
+            m_fields.push_back({start, int(stop - start)});
+        }
+        if (stop >= last)
+            break;
+        in = stop + 1;
+    }
+    return DbStep::Row;
+}
+
+void PgStatement::endCopy()
+{
+    PgConnection::freeCopyRow(m_copyRow);
+    m_copyRow = nullptr;
+    m_fields.clear();
+    if (m_copying)
+        m_connection.copyOutAbandon();
+    m_copying = false;
 }
 
 } // namespace rt

@@ -4,6 +4,7 @@
 #include "SqlLexer.h"
 
 #include <QByteArray>
+#include <utility>
 #include <vector>
 
 struct pg_result;
@@ -31,6 +32,7 @@ public:
 
     DbStep step() override;
     void reset() override;
+    void streamRows() override { m_stream = true; }
 
     int columnCount() const override;
     QString columnName(int c) const override;
@@ -49,6 +51,11 @@ private:
     const pg_result *meta() const { return m_result ? m_result : m_description; }
 
     bool execute();
+    // The next row of a COPY, its fields split and unescaped in place.
+    DbStep nextCopiedRow();
+    void endCopy();
+    bool isNull(int c) const;
+    const char *value(int c) const;
 
     PgConnection &m_connection;
     SqlLexer::Statement m_st;
@@ -59,6 +66,11 @@ private:
     std::vector<bool> m_null;
     bool m_executed = false;
     int m_row = -1;
+    bool m_stream = false;  // every row is wanted at once: a parameterless select goes by COPY
+    bool m_copying = false; // a COPY is under way: rows come from m_copyRow
+    char *m_copyRow = nullptr;
+    std::vector<std::pair<const char *, int>> m_fields; // of m_copyRow; length -1 for null
+    std::vector<unsigned> m_types;                      // each column's type, for a COPY
     DbError m_error;
 };
 

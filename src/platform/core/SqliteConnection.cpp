@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ChineseOrder.h"
 #include "Decimal.h"
 #include "SqlLexer.h"
 
@@ -208,6 +209,17 @@ int decimalCollation(void *, int n1, const void *s1, int n2, const void *s2)
     return c != 0 ? c : (n1 < n2 ? -1 : (n1 > n2 ? 1 : 0));
 }
 
+// The collation hm_zh: text in the order a Chinese reader expects (ChineseOrder), ties between
+// texts the locale counts as equal broken by code point, so that only identical texts compare
+// equal. A grid sorted by a text column and read page by page orders and compares with it, and
+// its rows come in the order the sort in memory gives them. No index or table of the register
+// uses it: another program writing the files has no such collation.
+int chineseCollation(void *, int n1, const void *s1, int n2, const void *s2)
+{
+    return ChineseOrder::compareUtf8(std::string_view(static_cast<const char *>(s1), std::size_t(n1)),
+                                     std::string_view(static_cast<const char *>(s2), std::size_t(n2)));
+}
+
 } // namespace
 
 bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
@@ -219,6 +231,7 @@ bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
     sqlite3_create_function_v2(m_db, "hm_deccmp", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, decimalCompare, nullptr,
                                nullptr, nullptr);
     sqlite3_create_collation_v2(m_db, "hm_decimal", SQLITE_UTF8, nullptr, decimalCollation, nullptr);
+    sqlite3_create_collation_v2(m_db, "hm_zh", SQLITE_UTF8, nullptr, chineseCollation, nullptr);
     // Reading the schema proves the file is a database at all.
     if (!exec(QStringLiteral("SELECT count(*) FROM main.sqlite_master"), error)) {
         error.text = QStringLiteral("%1: %2").arg(options.path, error.text);

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -93,6 +94,11 @@ public:
     int backendPid() const { return m_connection ? m_connection->backendPid() : 0; }
     // Stops the statement this transaction runs on another thread (that statement then fails).
     void cancel();
+    // While a long change runs on another thread with this transaction, the thread that lent it
+    // must not use it; readers that would run by themselves (a grid reading its next page as it
+    // is painted) ask first and wait.
+    void setLent(bool lent) { m_lent.store(lent); }
+    bool lent() const { return m_lent.load(); }
 
     // SELECT … INTO: exactly one row. The values arrive converted to the types of the entries
     // already in `into` (further columns keep their natural type). No row: 100, into unchanged;
@@ -177,6 +183,7 @@ private:
     long m_sqlDbCode = 0;
     bool m_lockConflict = false;
     bool m_writeOpen = false; // a write transaction was begun and not yet ended
+    std::atomic<bool> m_lent{false};
     std::int64_t m_sqlNRows = 0;
 };
 

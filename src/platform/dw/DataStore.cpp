@@ -80,8 +80,16 @@ long DataStore::Retrieve(const QList<Value> &arguments)
     return m_reader.retrieve(*this, arguments);
 }
 
+bool DataStore::transactionLent() const
+{
+    return m_transaction && m_transaction->lent();
+}
+
 long DataStore::RetrieveMore(long rows)
 {
+    // The connection is at work on another thread (a batch deletion): the next page waits.
+    if (transactionLent())
+        return 0;
     return m_reader.readMore(*this, rows);
 }
 
@@ -233,9 +241,17 @@ int DataStore::RowsDiscard(long startRow, long endRow, DwBuffer b)
         notify([startRow, count](DataStoreObserver *o) { o->beginRemoveRows(startRow, count); });
     m_rows.discardRows(startRow, endRow, b);
     if (b == DwBuffer::Primary) {
-        if (m_currentRow > RowCount())
-            m_currentRow = RowCount();
+        // The current record discarded, the row after it (or the last) becomes current; a
+        // current record after the rows keeps being current under its new number. Either way
+        // the views are told, so that a highlight follows.
+        const long before = m_currentRow;
+        if (m_currentRow >= startRow && m_currentRow <= endRow)
+            m_currentRow = std::min(startRow, RowCount());
+        else if (m_currentRow > endRow)
+            m_currentRow -= count;
         notify([](DataStoreObserver *o) { o->endRemoveRows(); });
+        if (before >= startRow)
+            notify([this](DataStoreObserver *o) { o->currentRowChanged(m_currentRow); });
     }
     return 1;
 }

@@ -75,10 +75,12 @@ public:
     void setRetrievePortion(long rows) { m_reader.setPortion(rows); }
     long retrievePortion() const { return m_reader.portion(); }
     // Whether rows of the last Retrieve are still in the database, unread.
-    bool canRetrieveMore() const { return m_reader.more() && !m_reader.readingPage(); }
+    bool canRetrieveMore() const { return m_reader.more() && !m_reader.readingPage() && !transactionLent(); }
     const QList<Value> &retrieveArguments() const { return m_reader.arguments(); }
     // The select of the last paged Retrieve (the one its pages continue).
     const QString &retrievedSelect() const { return m_reader.pagedSelect(); }
+    // And the sort its pages are read in (a sort set since takes effect at the next Retrieve).
+    const QString &retrievedSort() const { return m_reader.pagedSort(); }
     // True while the rows of a page read are being appended (observers tell them from rows
     // put back into the buffer).
     bool appendingPage() const { return m_reader.appending(); }
@@ -110,7 +112,8 @@ public:
     // (New! rows moved into the delete buffer are dropped, as DeleteRow drops them). Into another
     // DataStore the rows arrive NewModified! and leave this one without a trace. 1 or -1.
     int RowsMove(long startRow, long endRow, DwBuffer from, DataStore &target, long beforeRow, DwBuffer to);
-    // Drops rows from a buffer without writing anything for them. 1 or -1.
+    // Drops rows from a buffer without writing anything for them. In the primary buffer, when the
+    // current row is among them, the row after them (or the last) becomes current. 1 or -1.
     int RowsDiscard(long startRow, long endRow, DwBuffer buffer);
 
     QString GetItemString(long row, const DwCol &column, DwBuffer buffer = DwBuffer::Primary) const;
@@ -146,6 +149,7 @@ public:
     int Sort();
     // A filter expression (see DwExpression); "" shows every row again.
     int SetFilter(const QString &expression);
+    const QString &GetFilter() const { return m_filterText; }
     int Filter();
 
     QString Describe(const QString &expression) const;
@@ -189,6 +193,8 @@ public:
 
 private:
     friend class DwReader;
+
+    bool transactionLent() const;
 
     bool slotOf(long row, DwBuffer buffer, RowStore::Slot &slot) const { return m_rows.slotOf(row, buffer, slot); }
     Value itemAs(long row, const DwCol &column, DwBuffer buffer, ValueType type) const;

@@ -39,7 +39,8 @@ const QStringList &DwObjectDef::propertyNames(DwObjectKind kind)
 {
     static const QStringList common{QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("band"),
                                     QStringLiteral("visible"), QStringLiteral("tag"), QStringLiteral("x"),
-                                    QStringLiteral("y"), QStringLiteral("width"), QStringLiteral("height")};
+                                    QStringLiteral("y"), QStringLiteral("width"), QStringLiteral("height"),
+                                    QStringLiteral("tooltip.tip")};
     static const QStringList boxed = common
                                      + QStringList{QStringLiteral("border"), QStringLiteral("color"),
                                                    QStringLiteral("background.color"), QStringLiteral("background.mode"),
@@ -55,7 +56,7 @@ const QStringList &DwObjectDef::propertyNames(DwObjectKind kind)
                                       + QStringList{QStringLiteral("filename"), QStringLiteral("border"),
                                                     QStringLiteral("originalsize"), QStringLiteral("pointer")};
     static const QStringList line{QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("band"),
-                                  QStringLiteral("visible"), QStringLiteral("tag"), QStringLiteral("x1"),
+                                  QStringLiteral("visible"), QStringLiteral("tag"), QStringLiteral("tooltip.tip"), QStringLiteral("x1"),
                                   QStringLiteral("y1"), QStringLiteral("x2"), QStringLiteral("y2"),
                                   QStringLiteral("pen.color"), QStringLiteral("pen.width"), QStringLiteral("pen.style")};
     static const QStringList rectangle = common

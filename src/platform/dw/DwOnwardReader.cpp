@@ -42,6 +42,8 @@ bool DwOnwardReader::hold(long first, long last, QString &errorText)
     const DataStore &furthest = m_window ? *m_window : m_grid;
     auto next = std::make_unique<DataStore>();
     next->continueFrom(furthest);
+    if (m_own)
+        next->SetTransObject(m_own);
     const long held = m_window ? windowEnd : m_grid.RowCount();
     long base = first - 1;
     for (long r = first; r <= held;) {
@@ -56,15 +58,28 @@ bool DwOnwardReader::hold(long first, long last, QString &errorText)
     }
     if (first > held)
         base = held; // rows skipped are read and let go below
-    while (next->canRetrieveMore() && base + next->RowCount() < last) {
-        if (base + next->RowCount() < first - 1) {
-            base += next->RowCount();
-            next->dropRows();
+    // The reads touch only the new window and its transaction, so that a runner may do them on
+    // another thread; RetrieveMore answers 0 once nothing is left.
+    const bool more = next->canRetrieveMore();
+    QString error;
+    const auto read = [&next, &base, &error, first, last, more, pageRows = m_pageRows]() {
+        for (bool left = more; left && base + next->RowCount() < last;) {
+            if (base + next->RowCount() < first - 1) {
+                base += next->RowCount();
+                next->dropRows();
+            }
+            const long got = next->RetrieveMore(pageRows);
+            if (got < 0) {
+                error = next->lastError();
+                return false;
+            }
+            left = got > 0;
         }
-        if (next->RetrieveMore(m_pageRows) < 0) {
-            errorText = next->lastError();
-            return false;
-        }
+        return true;
+    };
+    if (!(m_own && m_runner ? m_runner(read) : read())) {
+        errorText = error.isEmpty() ? QStringLiteral("the read was stopped") : error;
+        return false;
     }
     if (base + next->RowCount() < first - 1) {
         base += next->RowCount();

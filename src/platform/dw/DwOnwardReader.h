@@ -2,11 +2,13 @@
 
 #include "DwRowSource.h"
 
+#include <functional>
 #include <memory>
 
 namespace rt {
 
 class DataStore;
+class Transaction;
 
 // Every row of a grid, read once from the first to the last without keeping them: the rows the
 // grid holds, then the ones it has not read yet, page by page into a window of its own that
@@ -19,6 +21,18 @@ public:
     // pageRows: rows read from the database at a time (the window's size beyond what is held).
     explicit DwOnwardReader(const DataStore &grid, long total = -1, long pageRows = 65536);
     ~DwOnwardReader() override;
+
+    // How the unread rows are read: by default at once, on the grid's transaction. Given a
+    // transaction of their own (a connection made like the grid's) and a runner, they are read
+    // on that transaction inside runner, which may run the read on another thread and keep a
+    // window painted meanwhile; the read touches that transaction and this reader's window only.
+    // The runner answers whether the read succeeded (false also when it stopped it).
+    using Runner = std::function<bool(const std::function<bool()> &read)>;
+    void setReading(Transaction *own, Runner runner)
+    {
+        m_own = own;
+        m_runner = std::move(runner);
+    }
 
     const DwDefinition &definition() const override;
     long rowCount() const override { return m_total; }
@@ -34,6 +48,8 @@ private:
     long m_lastHeld = 0;
     long m_pageRows = 65536;
     bool m_fromGrid = true;
+    Transaction *m_own = nullptr;
+    Runner m_runner;
 };
 
 } // namespace rt

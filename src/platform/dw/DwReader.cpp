@@ -44,34 +44,14 @@ bool DwReader::pagingKeys(const DataStore &ds, const QString &sort, QList<DwPage
     // on the server): a retrieve with arguments reads everything at once.
     if (m_portion <= 0 || !m_arguments.isEmpty() || !ds.m_transaction)
         return false;
-    const QList<int> keyColumns = def.keyColumns();
-    if (keyColumns.isEmpty())
-        return false; // no total order to page by
-    QList<DwSorter::Key> sortKeys;
-    QString error;
-    if (!sort.trimmed().isEmpty() && !DwSorter::parse(def, sort, sortKeys, error))
-        return false;
     // Decimals are exact text on the files: ordered by value through a collation, as the sort
     // in memory orders them.
     const bool files = ds.m_transaction->DBMS.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
-    for (const DwSorter::Key &k : sortKeys) {
-        if (std::find(columns.begin(), columns.end(), k.column) != columns.end())
-            continue;
-        const bool decimal = def.columnType(k.column).valueType == ValueType::Decimal;
-        keys << DwPager::Key{def.column(k.column).name(), k.descending, keyColumns.contains(k.column),
-                             files && decimal ? QStringLiteral("hm_decimal") : QString()};
-        columns.push_back(k.column);
-    }
-    for (const int c : keyColumns) {
-        if (std::find(columns.begin(), columns.end(), c) != columns.end())
-            continue;
-        keys << DwPager::Key{def.column(c).name(), false, true, QString()};
-        columns.push_back(c);
-    }
-    return true;
+    return DwPager::orderKeys(def, sort, files, keys, columns);
 }
 
-std::unique_ptr<DbStatement> DwReader::runSelect(DataStore &ds, const QString &select, const QList<Value> &binds, DbStep &first)
+std::unique_ptr<DbStatement> DwReader::runSelect(DataStore &ds, const QString &select, const QList<Value> &binds, DbStep &first,
+                                                 bool streamed)
 {
     first = DbStep::Error;
     Transaction &t = *ds.m_transaction;
@@ -89,6 +69,8 @@ std::unique_ptr<DbStatement> DwReader::runSelect(DataStore &ds, const QString &s
         stmt->bind(p++, m_arguments[i]);
     for (int i = 0; i < binds.size() && p < stmt->parameterCount(); ++i)
         stmt->bind(p++, binds[i]);
+    if (streamed)
+        stmt->streamRows();
     // The first step runs the statement: when that fails (a lock held too long, a lost
     // connection) the rows retrieved before stay as they were.
     first = stmt->step();
@@ -139,7 +121,9 @@ long DwReader::retrieve(DataStore &ds, const QList<Value> &arguments)
     const QString base = ds.m_def.select();
     const QString select = paged ? DwPager::pageSelect(base, keys, nullptr, m_portion, binds) : base;
     DbStep step = DbStep::Error;
-    auto stmt = runSelect(ds, select, binds, step);
+    // A whole retrieve steps through every row at once: on the server they are stored as they
+    // arrive, while the server makes the next ones.
+    auto stmt = runSelect(ds, select, binds, step, !paged);
     if (!stmt) {
         m_arguments = previousArguments;
         return -1;

@@ -38,6 +38,7 @@ public:
     bool appending() const { return m_appending; }
     const QList<Value> &arguments() const { return m_arguments; }
     const QString &pagedSelect() const { return m_pagedSelect; }
+    const QString &pagedSort() const { return m_pagedSort; }
     void setProgress(std::function<bool(long rows)> progress) { m_progress = std::move(progress); }
 
     // DataStore::Retrieve, RetrieveMore and RetrieveAll (see there).
@@ -51,7 +52,10 @@ public:
 
 private:
     bool pagingKeys(const DataStore &ds, const QString &sort, QList<DwPager::Key> &keys, std::vector<int> &columns) const;
-    std::unique_ptr<DbStatement> runSelect(DataStore &ds, const QString &select, const QList<Value> &binds, DbStep &first);
+    // streamed: every row is read at once (a whole retrieve), so the backend may hand them out
+    // as they arrive.
+    std::unique_ptr<DbStatement> runSelect(DataStore &ds, const QString &select, const QList<Value> &binds, DbStep &first,
+                                           bool streamed = false);
     // Reads rows into new slots until the statement is done (or limit rows); false on an error.
     // next receives the paging keys of the limit-th row (where the next page starts).
     bool readRows(DataStore &ds, DbStatement &stmt, DbStep step, std::vector<RowStore::Slot> &slots, long limit,

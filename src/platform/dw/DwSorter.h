@@ -10,8 +10,9 @@ namespace rt {
 
 class DwDefinition;
 
-// Sorting of a buffer by "col A, #2 D, …": stable, nulls first, text by its code points,
-// numbers, dates and times by value.
+// Sorting of a buffer by "col A, #2 D, …": stable, nulls first, text in the order a Chinese
+// reader expects (ChineseOrder: pinyin, only identical texts equal), numbers, dates and times by
+// value. A grid read page by page from the database orders its text the same way (DwPager).
 class DwSorter
 {
 public:

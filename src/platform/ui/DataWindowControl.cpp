@@ -6,6 +6,7 @@
 #include "DwPrintRenderer.h"
 #include "DwTableModel.h"
 #include "DwTotalCounter.h"
+#include "ReadAside.h"
 #include "platform/dw/DwOnwardReader.h"
 #include "Units.h"
 
@@ -14,7 +15,9 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLocale>
+#include <QFileInfo>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QPrinter>
 #include <QResizeEvent>
 #include <QTimer>
@@ -388,6 +391,7 @@ int DataWindowControl::Print()
         m_lastError = QString::fromUtf8("没有可用的打印机");
         return -1;
     }
+    printer.setPageLayout(DwPrintRenderer::defaultPageLayout()); // the paper of the preview and the PDF
     return renderPages(printer, m_lastError) ? 1 : -1;
 }
 
@@ -397,15 +401,48 @@ bool DataWindowControl::renderPages(QPagedPaintDevice &device, QString &errorTex
     DwPrintRenderer renderer(m_ds, title());
     renderer.setCurrentRowOnly(m_ds.definition().style != rt::DwStyle::Grid);
     // Every row: the unread ones read page by page and let go once painted, for a total
-    // counted afresh.
-    const long long total = waitForTotal(true);
+    // counted afresh. Told of progress, the count and the reads wait with the windows painted
+    // and progress asked now and then, which may stop them (page -1: still counting).
+    long long total = -1;
+    if (progress && m_ds.canRetrieveMore() && m_counter && m_ds.transaction()) {
+        m_countOnShow = false;
+        m_countError.clear();
+        m_counter->start(*m_ds.transaction(), m_ds.retrievedSelect(), m_ds.retrieveArguments());
+        if (!m_counter->waitPainted([&progress]() { return progress(-1, 0); })) {
+            errorText = QStringLiteral("cancelled");
+            return false;
+        }
+        total = waitForTotal(false);
+    } else {
+        total = waitForTotal(true);
+    }
     if (total < 0) {
         errorText = QString::fromUtf8("无法统计要输出的行数：") + m_countError;
         return false;
     }
     rt::DwOnwardReader rows(m_ds, long(total));
+    int page = 0, pages = 0;
+    bool stopped = false;
+    std::unique_ptr<ReadAside> aside;
+    if (progress && m_ds.canRetrieveMore() && m_ds.transaction()) {
+        // On a connection of their own, on another thread: a page of a grid sorted by a column
+        // without an index makes the database sort every row before the first comes.
+        aside = std::make_unique<ReadAside>(*m_ds.transaction());
+        if (rt::Transaction *own = aside->transaction()) {
+            rows.setReading(own, [&](const std::function<bool()> &read) {
+                return aside->run(read, [&]() { return !(stopped = !progress(page, pages)); });
+            });
+        }
+    }
     renderer.setRows(&rows);
-    return renderer.render(device, errorText, progress);
+    const bool rendered = renderer.render(device, errorText, [&](int at, int of) {
+        page = at;
+        pages = of;
+        return !progress || progress(at, of);
+    });
+    if (!rendered && stopped)
+        errorText = QStringLiteral("cancelled"); // not the statement's own words for it
+    return rendered;
 }
 
 long long DataWindowControl::waitForTotal(bool fresh)
@@ -437,10 +474,31 @@ int DataWindowControl::SaveAs(const QString &file, const QString &type)
         return DwExporter::saveCsv(rows, file, m_lastError) ? 1 : -1;
     }
     if (t == QLatin1String("pdf")) {
-        QPdfWriter pdf(file);
-        pdf.setResolution(150);
-        pdf.setTitle(title());
-        return renderPages(pdf, m_lastError) ? 1 : -1;
+        // Personal data: written into a temporary file made the owner's alone before the first
+        // page (DwExporter::ownerOnly), which replaces the file only once complete; a failed or
+        // cancelled PDF leaves nothing, and a file it would have replaced as it was.
+        QSaveFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || !DwExporter::ownerOnly(out)) {
+            m_lastError = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
+            return -1;
+        }
+        bool ok = false;
+        {
+            QPdfWriter pdf(&out);
+            pdf.setResolution(150);
+            pdf.setTitle(title());
+            pdf.setPageLayout(DwPrintRenderer::defaultPageLayout()); // the paper of the preview and print
+            ok = renderPages(pdf, m_lastError);
+        }
+        if (!ok) {
+            out.cancelWriting();
+            return -1;
+        }
+        if (!out.commit()) {
+            m_lastError = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
+            return -1;
+        }
+        return 1;
     }
     m_lastError = QStringLiteral("unknown SaveAs type %1").arg(type);
     return -1;
@@ -453,8 +511,13 @@ int DataWindowControl::saveAsWithDialog()
                                                       QString::fromUtf8("CSV 文件 (*.csv);;PDF 文件 (*.pdf)"), &selected);
     if (file.isEmpty())
         return 0;
-    return SaveAs(file, file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) ? QStringLiteral("pdf")
-                                                                                    : QStringLiteral("csv"));
+    // The name's ending decides; a name without one takes the ending of the kind chosen.
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    const bool pdf = suffix == QLatin1String("pdf") || (suffix != QLatin1String("csv") && selected.contains(QLatin1String("*.pdf")));
+    QString target = file;
+    if (suffix != QLatin1String("pdf") && suffix != QLatin1String("csv"))
+        target += pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
+    return SaveAs(target, pdf ? QStringLiteral("pdf") : QStringLiteral("csv"));
 }
 
 } // namespace rt::ui

@@ -119,7 +119,8 @@ public:
     // Saves the rows: "csv" (UTF-8 with a byte-order mark) or "pdf" (the printed form). 1 or -1
     // with lastError().
     int SaveAs(const QString &file, const QString &type);
-    // Asks for a file and saves there; returns the SaveAs result, 0 when the operator cancels.
+    // Asks for a file and saves there (a name without .csv or .pdf gets the ending of the kind
+    // chosen in the dialog); returns the SaveAs result, 0 when the operator cancels.
     Q_INVOKABLE int saveAsWithDialog();
     QString title() const;
     const QString &lastError() const { return m_lastError; }

@@ -3,6 +3,7 @@
 #include "platform/dw/DataStore.h"
 #include "platform/dw/DwStoreRows.h"
 
+#include <QFile>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -18,6 +19,16 @@ QString DwExporter::csvField(const QString &text)
     return QLatin1Char('"') + out + QLatin1Char('"');
 }
 
+bool DwExporter::ownerOnly(QFileDevice &file)
+{
+    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+bool DwExporter::ownerOnly(const QString &path)
+{
+    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 bool DwExporter::saveCsv(const rt::DataStore &store, const QString &path, QString &errorText)
 {
     rt::DwStoreRows rows(store);
@@ -30,6 +41,11 @@ bool DwExporter::saveCsv(rt::DwRowSource &rows, const QString &path, QString &er
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         errorText = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    // Private before the first row is in it.
+    if (!ownerOnly(file)) {
+        errorText = QStringLiteral("cannot make %1 private: %2").arg(path, file.errorString());
         return false;
     }
     const rt::DwDefinition &def = rows.definition();

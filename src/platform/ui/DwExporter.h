@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QFileDevice;
+
 namespace rt {
 class DataStore;
 class DwRowSource;
@@ -12,6 +14,10 @@ namespace rt::ui {
 // SaveAs of a DataWindow's rows. CSV: UTF-8 with a byte-order mark (spreadsheet programs then
 // read Chinese correctly), a first line of column captions, the visible columns, values in their
 // exact stored form, nulls as empty fields, fields with commas, quotes or line breaks quoted.
+//
+// The register's rows are personal data: every file of them the program writes (CSV here, the
+// journal's CSV, PDFs) is readable and writable by its owner only (0600), whatever the umask
+// and whatever mode a file it replaces had.
 class DwExporter
 {
 public:
@@ -20,6 +26,11 @@ public:
     // without keeping them).
     static bool saveCsv(rt::DwRowSource &rows, const QString &path, QString &errorText);
     static QString csvField(const QString &text);
+    // Makes an open file (a QSaveFile: its temporary file, before anything is written into it,
+    // so that the commit moves a private file into place) or a file written (by its name)
+    // readable and writable by its owner only. False when the mode cannot be set.
+    static bool ownerOnly(QFileDevice &file);
+    static bool ownerOnly(const QString &path);
 };
 
 } // namespace rt::ui

@@ -129,6 +129,9 @@ QString DwFreeView::toolTipAt(const QPoint &pos) const
     const rt::DataStore &ds = m_control->dataStore();
     const rt::DwDefinition &def = ds.definition();
     const QString name = objectAt(pos);
+    // An object's own tip first (a toolbar button says what it does and its key).
+    if (const rt::DwObjectDef *tipped = def.object(name); tipped && !tipped->prop(QStringLiteral("tooltip.tip")).isEmpty())
+        return tipped->prop(QStringLiteral("tooltip.tip"));
     const int c = def.findColumn(name);
     const rt::DwObjectDef *o = c >= 0 ? def.object(name) : nullptr;
     const long row = ds.GetRow() > 0 ? ds.GetRow() : (ds.RowCount() > 0 ? 1 : 0);

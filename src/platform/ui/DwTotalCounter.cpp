@@ -2,6 +2,10 @@
 
 #include "platform/core/Transaction.h"
 
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWidget>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace rt::ui {
@@ -91,6 +95,26 @@ void DwTotalCounter::waitForFinished()
             return;
         finished();
     }
+}
+
+bool DwTotalCounter::waitPainted(const std::function<bool()> &waiting)
+{
+    while (m_watcher.isRunning()) {
+        QEventLoop pause;
+        connect(&m_watcher, &QFutureWatcher<Result>::finished, &pause, &QEventLoop::quit);
+        QTimer::singleShot(50, &pause, &QEventLoop::quit);
+        if (!m_watcher.isRunning())
+            break;
+        const QWidget *modal = QApplication::activeModalWidget();
+        pause.exec(modal && modal->inherits("QProgressDialog") ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+        if (m_watcher.isRunning() && waiting && !waiting()) {
+            stop();
+            m_watcher.waitForFinished();
+            return false;
+        }
+    }
+    waitForFinished(); // a count started again after a stop, and the result not yet taken
+    return true;
 }
 
 void DwTotalCounter::finished()

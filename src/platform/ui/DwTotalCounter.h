@@ -5,6 +5,7 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace rt {
@@ -32,6 +33,10 @@ public:
     bool isRunning() const { return m_watcher.isRunning(); }
     // Waits for a running count (tests, and closing windows).
     void waitForFinished();
+    // Waits for a running count while the windows stay painted (the operator's input waits, but
+    // for a modal dialog's), calling waiting about every 50 ms; when it answers false the count
+    // is stopped and no signal comes for it. False when stopped.
+    bool waitPainted(const std::function<bool()> &waiting);
 
 Q_SIGNALS:
     void counted(long long total);

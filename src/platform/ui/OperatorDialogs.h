@@ -35,8 +35,12 @@ public:
     virtual void responseWindowOpened(PbWindow *window) = 0;
     // A run-time error of the program (a missing function or window): told to the operator.
     virtual void runtimeError(const QString &text) = 0;
-    // Pops up a menu at a screen position; the chosen action, or null.
+    // Pops up a menu at a screen position; the chosen action, or null. Qt's menu has triggered
+    // the chosen action by the time it answers; a scripted one may not have.
     virtual QAction *popupMenu(QMenu &menu, const QPoint &globalPosition) = 0;
+    // Pops up the menu and runs the chosen action exactly once, whoever answers; the chosen
+    // action, or null.
+    static QAction *runMenu(QMenu &menu, const QPoint &globalPosition);
 
     static OperatorDialogs &instance();
     // Installs a service (not owned); null restores the Qt dialogs.

@@ -126,9 +126,8 @@ int PbMenu::PopMenu(PbMenuItem *item, PbWindow *window, int x, int y)
     if (window)
         at = window->client()->mapToGlobal(at);
     m_popup = &menu;
-    // The chosen action triggers its item through the connection fillMenu made.
-    if (QAction *chosen = OperatorDialogs::instance().popupMenu(menu, at))
-        chosen->trigger();
+    // The chosen action triggers its item through the connection fillMenu made, once.
+    OperatorDialogs::runMenu(menu, at);
     m_popup = nullptr;
     return 1;
 }

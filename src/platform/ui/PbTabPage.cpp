@@ -28,6 +28,14 @@ void PbTabPage::setColors(long textColor, long backColor)
 
 void PbTabPage::setUnitsSize(int width, int height)
 {
+    // A page inside a tab control fills the control's page area, whatever it is asked: sized
+    // to the whole control it would reach under the tab bar's height, and what it holds along
+    // its bottom edge (a grid's count line, its scroll bar) would be cut off until the control
+    // laid its pages out again.
+    if (tab() && parentWidget()) {
+        resize(parentWidget()->size());
+        return;
+    }
     resize(Units::toPixelsX(width), Units::toPixelsY(height));
 }
 

@@ -22,6 +22,8 @@ public:
     void setColors(long textColor, long backColor);
     long TabTextColor() const { return m_textColor; }
     long TabBackColor() const { return m_backColor; }
+    // Inside a tab control the page takes the control's page area (the runtime sizes tab pages
+    // itself); outside one, the size given.
     void setUnitsSize(int width, int height);
     int UnitsWidth() const;
     int UnitsHeight() const;

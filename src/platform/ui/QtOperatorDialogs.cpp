@@ -143,6 +143,18 @@ bool QtOperatorDialogs::yield()
     return dispatcher && dispatcher->processEvents(QEventLoop::AllEvents);
 }
 
+QAction *OperatorDialogs::runMenu(QMenu &menu, const QPoint &globalPosition)
+{
+    // The action may run a whole modal window before the menu answers: it runs once, never
+    // again on the answer.
+    bool triggered = false;
+    QObject::connect(&menu, &QMenu::triggered, &menu, [&triggered]() { triggered = true; });
+    QAction *chosen = instance().popupMenu(menu, globalPosition);
+    if (chosen && !triggered)
+        chosen->trigger();
+    return chosen;
+}
+
 QAction *QtOperatorDialogs::popupMenu(QMenu &menu, const QPoint &globalPosition)
 {
     return menu.exec(globalPosition);

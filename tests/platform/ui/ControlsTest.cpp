@@ -62,16 +62,16 @@ TEST(PrintRenderer, WideGridsContinueOnFurtherPagesAndLongOnesPageDown)
     for (int r = 0; r < 100; ++r)
         ds.InsertRow(0);
     DwPrintRenderer renderer(ds, QStringLiteral("t"));
-    // A page 600 px wide at 96 dpi takes four 131-px columns.
-    renderer.layout(QSize(600, 800), 96);
+    // A printable area 600 layout pixels wide takes four 131-px columns.
+    renderer.layout(QSize(600, 800));
     const int across = 3; // 12 columns in groups of 4
     EXPECT_EQ(renderer.pageCount() % across, 0);
     EXPECT_GE(renderer.pageCount(), across * 2) << "100 rows do not fit one page";
-    renderer.layout(QSize(6000, 80000), 96);
+    renderer.layout(QSize(6000, 80000));
     EXPECT_EQ(renderer.pageCount(), 1);
     QImage page(600, 800, QImage::Format_RGB32);
     page.fill(Qt::white);
-    renderer.layout(page.size(), 96);
+    renderer.layout(page.size());
     QPainter p(&page);
     renderer.paintPage(p, 0);
     p.end();

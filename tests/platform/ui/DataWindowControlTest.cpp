@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace rt;
 using namespace rt::ui;
@@ -243,6 +244,31 @@ TEST_F(ControlTest, PdfOfManyRowsHasSeveralPagesWithTheirNumbers)
     const QByteArray pdf = f.readAll();
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     EXPECT_GT(pdf.count("/Type /Page\n") + pdf.count("/Type /Page "), 1);
+}
+
+// Exports hold personal data: CSV and PDF files are their owner's alone (0600) whatever the
+// umask, also where they replace a file others could read.
+TEST_F(ControlTest, ExportsAreReadableByTheirOwnerOnly)
+{
+    const auto modeOf = [](const QString &file) {
+        struct stat st{};
+        return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    QTemporaryDir dir;
+    const QString replaced = dir.filePath(QStringLiteral("earlier.csv"));
+    {
+        QFile earlier(replaced);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier export");
+    }
+    ::chmod(QFile::encodeName(replaced).constData(), 0644);
+    const mode_t was = ::umask(022);
+    for (const QString &name : {QStringLiteral("new.csv"), QStringLiteral("earlier.csv"), QStringLiteral("new.pdf")}) {
+        const QString path = dir.filePath(name);
+        EXPECT_EQ(dw.SaveAs(path, name.section(QLatin1Char('.'), -1)), 1) << dw.lastError().toStdString();
+        EXPECT_EQ(modeOf(path), 0600) << name.toStdString();
+    }
+    ::umask(was);
 }
 
 TEST(Control, DrawingHitTestsPreferCaptionsOverPicturesAndKnowTheBackground)
