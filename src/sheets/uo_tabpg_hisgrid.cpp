@@ -11,6 +11,8 @@
 #include "platform/ui/Windows.h"
 #include "record/m_hisgridrbutton.h"
 
+#include <QApplication>
+#include <QHeaderView>
 #include <QResizeEvent>
 #include <QTimer>
 
@@ -33,6 +35,9 @@ void uo_tabpg_hisgrid::dw_1_constructor()
         const QString told = model::ReadFailure::historyText(host::g().photosqlca);
         QTimer::singleShot(0, this, [told]() { rt::ui::MessageBox(QString::fromUtf8("提示"), told, rt::ui::MsgIcon::StopSign); });
     });
+    // A click on a column's caption sorts by it, ascending, and again on the same column
+    // descending: the same sort as 排序 sets.
+    connect(dw_1, &rt::ui::DataWindowControl::captionClicked, this, &uo_tabpg_hisgrid::sortByCaption);
     is_sql = dw_1->Describe(QStringLiteral("DataWindow.Table.Select"));
     is_sql = dw_1->Describe(QStringLiteral("datawindow.Table.Select"));
     dw_1->Modify(QStringLiteral("Datawindow.ReadOnly=true"));
@@ -132,5 +137,18 @@ void uo_tabpg_hisgrid::ue_setautocolumn(long) {}
 void uo_tabpg_hisgrid::ue_rowcountchanged() {}
 void uo_tabpg_hisgrid::ue_retrieve() {}
 void uo_tabpg_hisgrid::ue_dwnkey(int, int) {}
+
+void uo_tabpg_hisgrid::sortByCaption(const QString &column)
+{
+    const QString ascending = column + QStringLiteral(" A");
+    const bool again = dw_1->dataStore().GetSort().simplified().compare(ascending, Qt::CaseInsensitive) == 0;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool sorted = dw_1->SetSort(again ? column + QStringLiteral(" D") : ascending) == 1 && dw_1->Sort() == 1;
+    QApplication::restoreOverrideCursor();
+    for (QHeaderView *header : dw_1->findChildren<QHeaderView *>())
+        header->viewport()->update(); // the mark of the column sorted by
+    if (!sorted)
+        rt::ui::MessageBox(QString::fromUtf8("提示"), QString::fromUtf8("排序失败：%1").arg(dw_1->dataStore().lastError()));
+}
 
 } // namespace hm

@@ -40,6 +40,11 @@ protected:
     void dw_1_rowfocuschanged(long currentrow) override;
     void dw_1_rbuttondown(int xpos, int ypos, long row, const QString &dwo) override;
     void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // A click on a column's caption: sorted by it ascending, by it descending when it already
+    // was; a failure is told.
+    void sortByCaption(const QString &column);
 };
 
 } // namespace hm

@@ -135,8 +135,11 @@ void HistoryRecovery::finish(rt::ui::DataWindowControl *grid, long row, Recovery
         // The row after it becomes current (RowsDiscard), so the next one is at hand.
         grid->RowsDiscard(row, row, rt::DwBuffer::Primary);
     }
-    if (tx.committed() && rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
-        rt::ui::LateBinding::callFunction(model::ModuleWindows::w_histmanage().data(), "wf_setstatus", tx.summary());
+    // The status line says what this recovery did: the last one's words are not left standing
+    // under a recovery that moved nothing.
+    if (rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
+        rt::ui::LateBinding::callFunction(model::ModuleWindows::w_histmanage().data(), "wf_setstatus",
+                                          tx.committed() ? tx.summary() : QString());
     if (tx.failed()) {
         tell(tx.failureText());
         return;

@@ -24,6 +24,8 @@
 #include <QScopeGuard>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QHeaderView>
+#include <QTableView>
 #include <QTest>
 #include <QFile>
 #include <QLabel>
@@ -298,6 +300,33 @@ TEST_F(LargeGridTest, SortingByNameInTheDialogOrdersByPinyin)
         EXPECT_TRUE(byPinyin);
         EXPECT_FALSE(byCode) << "the demo's names in pinyin order are not in character code order";
     }
+}
+
+// A click on the 姓名 caption sorts by it as 排序 would, in pinyin order, ascending; a second click
+// descending. A press dragged along the caption's edge (a resize) sorts nothing.
+TEST_F(LargeGridTest, ClickingACaptionSortsByItsColumnAndAgainTheOtherWay)
+{
+    rt::ui::DataWindowControl *dw = paged("p_personinfo");
+    auto *view = dw->findChild<QTableView *>();
+    ASSERT_NE(view, nullptr);
+    QHeaderView *header = view->horizontalHeader();
+    const int name = dw->dataStore().definition().findColumn(QStringLiteral("personname"));
+    const QPoint onCaption(header->sectionViewportPosition(name) + header->sectionSize(name) / 2, header->height() / 2);
+    for (const char *expected : {"personname A", "personname D"}) {
+        ASSERT_EQ(dw->Retrieve(), Portion); // rows unread: the sort goes to the database
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, onCaption);
+        EXPECT_EQ(dw->dataStore().GetSort(), QString::fromLatin1(expected));
+        EXPECT_EQ(dw->RowCount(), Portion) << "the first page read again in that order";
+        scrollToTheEnd(dw);
+        EXPECT_EQ(hisids(dw), sortedInMemory(dw, QString::fromLatin1(expected)));
+    }
+    EXPECT_TRUE(op.boxes.isEmpty());
+    // Resizing the column by its edge is no click on the caption.
+    const int edge = header->sectionViewportPosition(name) + header->sectionSize(name) - 1;
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(edge, header->height() / 2));
+    QTest::mouseMove(header->viewport(), QPoint(edge + 40, header->height() / 2));
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(edge + 40, header->height() / 2));
+    EXPECT_EQ(dw->dataStore().GetSort(), QStringLiteral("personname D"));
 }
 
 TEST_F(LargeGridTest, PrintingAndExportGoThroughEveryRowWithoutKeepingThem)

@@ -300,6 +300,7 @@ TEST_F(RecoveryTest, ALiveSaveThatFailsKeepsTheHistoryRow)
 {
     rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
     const long rows = dw->RowCount();
+    frame->wf_setstatus(QString::fromUtf8("已恢复 老年人信息 P9：老年人信息 1 条从历史信息移入现有信息")); // an earlier one's
     rt::InjectedFault fault;
     fault.sqlContains = QStringLiteral("INSERT INTO");
     fault.code = 19;
@@ -313,6 +314,7 @@ TEST_F(RecoveryTest, ALiveSaveThatFailsKeepsTheHistoryRow)
     EXPECT_EQ(op.boxes[1].title, QString::fromUtf8("提示"));
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_sv_elderinfo WHERE orderno = 12")), 1);
     EXPECT_EQ(dw->RowCount(), rows);
+    EXPECT_TRUE(frame->st_status->text().isEmpty()) << "the earlier recovery's words are not left standing under this one";
 }
 
 TEST_F(RecoveryTest, AGridWhoseTableHasNoTargetMovesNothing)

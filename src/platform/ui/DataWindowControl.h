@@ -140,6 +140,9 @@ Q_SIGNALS:
     void rowfocuschanged(long currentrow);
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
     void dberror(long code, const QString &text, const QString &sql, long row);
+    // A column's caption was clicked with the left button (pressed and released on it, not
+    // dragged to resize): the column's name. What it does is the owner's to decide.
+    void captionClicked(const QString &column);
     void selectionChanged();
     // A page read as the grid was scrolled failed; told once, after the view is done.
     void retrieveMoreFailed(const QString &text);

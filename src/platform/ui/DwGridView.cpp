@@ -28,6 +28,11 @@ DwGridView::DwGridView(DataWindowControl *control, DwTableModel *model)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->viewport()->installEventFilter(this);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        const rt::DwDefinition &def = m_control->dataStore().definition();
+        if (section >= 0 && section < def.columnCount())
+            Q_EMIT m_control->captionClicked(def.column(section).name());
+    });
     applyDefinition();
 }
 

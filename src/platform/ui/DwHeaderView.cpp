@@ -4,6 +4,8 @@
 #include "platform/dw/DataStore.h"
 
 #include <QPainter>
+#include <QPolygonF>
+#include <algorithm>
 
 namespace rt::ui {
 
@@ -28,6 +30,22 @@ void DwHeaderView::paintSection(QPainter *painter, const QRect &rect, int logica
         DwObjectPainter::drawTextBox(*painter, rect, caption->prop(QStringLiteral("text")), *caption, palette());
     else if (!caption)
         painter->drawText(rect, Qt::AlignCenter, name);
+    // The column the rows are sorted by first: a small triangle at the caption's right end,
+    // pointing up when ascending.
+    const QString first = m_ds.GetSort().section(QLatin1Char(','), 0, 0).simplified();
+    if (!first.isEmpty() && first.section(QLatin1Char(' '), 0, 0).compare(name, Qt::CaseInsensitive) == 0) {
+        const bool descending = first.section(QLatin1Char(' '), 1, 1).compare(QLatin1String("D"), Qt::CaseInsensitive) == 0;
+        const int side = std::max(4, rect.height() / 4);
+        const QPointF c(rect.right() - side - 2, rect.center().y());
+        const QPolygonF mark = descending ? QPolygonF({c + QPointF(-side / 2.0, -side / 3.0), c + QPointF(side / 2.0, -side / 3.0),
+                                                       c + QPointF(0, side / 3.0)})
+                                          : QPolygonF({c + QPointF(-side / 2.0, side / 3.0), c + QPointF(side / 2.0, side / 3.0),
+                                                       c + QPointF(0, -side / 3.0)});
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(palette().color(QPalette::Mid));
+        painter->drawPolygon(mark);
+    }
     painter->restore();
 }
 
