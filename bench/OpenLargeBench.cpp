@@ -224,7 +224,7 @@ int main(int argc, char **argv)
     const QString select = library.find(QStringLiteral("dh_ge_personinfo"), error)->select();
     QList<rt::Value> last{rt::Value::null(rt::ValueType::Long)};
     t.selectInto(QStringLiteral("SELECT max(hisid) FROM th_ge_personinfo"), {}, last);
-    const QList<rt::DwPager::Key> keys{{QStringLiteral("hisid"), false, true}};
+    const QList<rt::DwPager::Key> keys{{QStringLiteral("hisid"), false, true, QString()}};
     QList<rt::Value> binds;
     const double firstKey = readSeconds(t, rt::DwPager::pageSelect(select, keys, nullptr, 1000, binds), binds);
     const QList<rt::Value> after{rt::Value(qint64(last[0].longValue() - 2000))};

@@ -104,8 +104,9 @@ TEST_F(DwLibraryTest, FormsGiveLongTextsAWholeRow)
             const QRect box(col.intProp(QStringLiteral("x")), col.intProp(QStringLiteral("y")), col.intProp(QStringLiteral("width")),
                             col.intProp(QStringLiteral("height")));
             const host::ColumnDef *def = t.liveColumn(col.name());
-            if (def && def->type == host::ColumnType::Char && def->size >= 20)
+            if (def && def->type == host::ColumnType::Char && def->size >= 20) {
                 EXPECT_GE(box.width(), 30 * 55) << t.stem.toStdString() << "." << col.name().toStdString();
+            }
             for (const QRect &other : boxes)
                 EXPECT_FALSE(box.intersects(other)) << t.stem.toStdString() << "." << col.name().toStdString();
             boxes << box;

@@ -303,12 +303,14 @@ TEST_P(AtomicCommitTest, WhollyBeforeOrWhollyAfterAndToldSo)
             if (isAfter) {
                 EXPECT_FALSE(anyContains(told, c.failure)) << where << ": saved, yet told " << told.join(QLatin1Char('|')).toStdString();
                 EXPECT_FALSE(anyContains(told, "撤销")) << where;
-                if (*c.success)
+                if (*c.success) {
                     EXPECT_TRUE(told.contains(QString::fromUtf8(c.success))) << where;
+                }
             } else {
                 EXPECT_TRUE(anyContains(told, c.failure)) << where << ": not saved, yet told " << told.join(QLatin1Char('|')).toStdString();
-                if (*c.success)
+                if (*c.success) {
                     EXPECT_FALSE(told.contains(QString::fromUtf8(c.success))) << where;
+                }
             }
             if (HasFailure())
                 return;

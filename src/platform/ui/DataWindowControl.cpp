@@ -17,6 +17,8 @@
 #include <QLocale>
 #include <QFileInfo>
 #include <QPdfWriter>
+#include <climits>
+#include <QProgressDialog>
 #include <QSaveFile>
 #include <QPrinter>
 #include <QResizeEvent>
@@ -468,10 +470,18 @@ long long DataWindowControl::waitForTotal(bool fresh)
 
 int DataWindowControl::SaveAs(const QString &file, const QString &type)
 {
+    return SaveAs(file, type, {});
+}
+
+int DataWindowControl::SaveAs(const QString &file, const QString &type, const std::function<bool(int done, int of)> &progress)
+{
     const QString t = type.toLower();
     if (t == QLatin1String("csv")) {
         rt::DwOnwardReader rows(m_ds);
-        return DwExporter::saveCsv(rows, file, m_lastError) ? 1 : -1;
+        std::function<bool(long)> written;
+        if (progress)
+            written = [&progress](long n) { return progress(int(std::min<long>(n, INT_MAX)), 0); };
+        return DwExporter::saveCsv(rows, file, m_lastError, written) ? 1 : -1;
     }
     if (t == QLatin1String("pdf")) {
         // Personal data: written into a temporary file made the owner's alone before the first
@@ -488,7 +498,7 @@ int DataWindowControl::SaveAs(const QString &file, const QString &type)
             pdf.setResolution(150);
             pdf.setTitle(title());
             pdf.setPageLayout(DwPrintRenderer::defaultPageLayout()); // the paper of the preview and print
-            ok = renderPages(pdf, m_lastError);
+            ok = renderPages(pdf, m_lastError, progress);
         }
         if (!ok) {
             out.cancelWriting();
@@ -517,7 +527,40 @@ int DataWindowControl::saveAsWithDialog()
     QString target = file;
     if (suffix != QLatin1String("pdf") && suffix != QLatin1String("csv"))
         target += pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
-    return SaveAs(target, pdf ? QStringLiteral("pdf") : QStringLiteral("csv"));
+    // A large grid takes a while: after half a second a progress dialog says how far the export
+    // has come, and its 取消 stops it, leaving no file (and a file it would have replaced as it
+    // was).
+    QProgressDialog progress(QString(), QString::fromUtf8("取消"), 0, 0, this);
+    progress.setObjectName(QStringLiteral("export_progress"));
+    progress.setWindowTitle(QString::fromUtf8("数据导出"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    const QLocale numbers(QLocale::Chinese, QLocale::China);
+    bool ok = false;
+    if (pdf) {
+        ok = SaveAs(target, QStringLiteral("pdf"), [&](int page, int pages) {
+            progress.setMaximum(pages);
+            progress.setLabelText(QString::fromUtf8("正在导出：第 %1 页，共 %2 页").arg(numbers.toString(page), numbers.toString(pages)));
+            progress.setValue(page - 1);
+            return !progress.wasCanceled();
+        }) == 1;
+    } else {
+        const long long total = totalRows();
+        ok = SaveAs(target, QStringLiteral("csv"), [&](int written, int) {
+            if (total > 0)
+                progress.setMaximum(int(std::min<long long>(total, INT_MAX)));
+            progress.setLabelText(total > 0 ? QString::fromUtf8("正在导出：已写入 %1 条，共 %2 条")
+                                                  .arg(numbers.toString(written), numbers.toString(total))
+                                            : QString::fromUtf8("正在导出：已写入 %1 条").arg(numbers.toString(written)));
+            progress.setValue(total > 0 ? int(std::min<long long>(written, total)) : 0);
+            return !progress.wasCanceled();
+        }) == 1;
+    }
+    if (!ok && m_lastError == QLatin1String("cancelled"))
+        return 0;
+    return ok ? 1 : -1;
 }
 
 } // namespace rt::ui

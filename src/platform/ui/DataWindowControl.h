@@ -119,8 +119,13 @@ public:
     // Saves the rows: "csv" (UTF-8 with a byte-order mark) or "pdf" (the printed form). 1 or -1
     // with lastError().
     int SaveAs(const QString &file, const QString &type);
+    // The same, telling progress as it goes: (rows written, 0) for CSV after each portion,
+    // (page, pages) for PDF before each page; answering false stops it (-1, lastError()
+    // "cancelled", no file left).
+    int SaveAs(const QString &file, const QString &type, const std::function<bool(int done, int of)> &progress);
     // Asks for a file and saves there (a name without .csv or .pdf gets the ending of the kind
-    // chosen in the dialog); returns the SaveAs result, 0 when the operator cancels.
+    // chosen in the dialog), with a progress dialog and 取消 once it takes longer than half a
+    // second; returns the SaveAs result, 0 when the operator cancels either dialog.
     Q_INVOKABLE int saveAsWithDialog();
     QString title() const;
     const QString &lastError() const { return m_lastError; }

@@ -35,7 +35,8 @@ bool DwExporter::saveCsv(const rt::DataStore &store, const QString &path, QStrin
     return saveCsv(rows, path, errorText);
 }
 
-bool DwExporter::saveCsv(rt::DwRowSource &rows, const QString &path, QString &errorText)
+bool DwExporter::saveCsv(rt::DwRowSource &rows, const QString &path, QString &errorText,
+                         const std::function<bool(long written)> &progress)
 {
     // Written to a temporary file and moved into place: a failed export leaves no half file.
     QSaveFile file(path);
@@ -69,6 +70,10 @@ bool DwExporter::saveCsv(rt::DwRowSource &rows, const QString &path, QString &er
             for (int c : columns)
                 fields << csvField(rows.item(r, c + 1).toText());
             file.write(fields.join(QLatin1Char(',')).toUtf8() + "\r\n");
+        }
+        if (progress && !progress(rows.lastHeld())) {
+            errorText = QStringLiteral("cancelled");
+            return false; // the temporary file goes, the old file stays
         }
         if (rows.lastHeld() < first + Portion - 1)
             break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 class QFileDevice;
@@ -24,7 +26,10 @@ public:
     static bool saveCsv(const rt::DataStore &store, const QString &path, QString &errorText);
     // Every row of a source, read and written a portion at a time (a grid's unread rows too,
     // without keeping them).
-    static bool saveCsv(rt::DwRowSource &rows, const QString &path, QString &errorText);
+    // progress, when given, is told the rows written so far after each portion and stops the
+    // export by answering false (errorText is then "cancelled"; nothing is left).
+    static bool saveCsv(rt::DwRowSource &rows, const QString &path, QString &errorText,
+                        const std::function<bool(long written)> &progress = {});
     static QString csvField(const QString &text);
     // Makes an open file (a QSaveFile: its temporary file, before anything is written into it,
     // so that the commit moves a private file into place) or a file written (by its name)

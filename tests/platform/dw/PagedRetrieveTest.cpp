@@ -306,8 +306,9 @@ TEST_F(PagedRetrieveTest, AWholeRetrieveKeepsEveryCharacterOfTheText)
         ASSERT_EQ(ds.GetItemNumber(r, "hisid").number(), double(i + 1));
         const Value name = ds.GetItem(r, "name");
         EXPECT_EQ(name.isNull(), !texts[i]) << "row " << r;
-        if (texts[i])
+        if (texts[i]) {
             EXPECT_EQ(name.toText(), *texts[i]) << "row " << r;
+        }
         EXPECT_EQ(ds.GetItemDecimal(r, "amount").toText(), QStringLiteral("-123.45"));
         EXPECT_EQ(ds.GetItemDateTime(r, "saved").dateTime().toCanonical(), QStringLiteral("2024-02-29 23:59:59.999999"));
     }
@@ -444,7 +445,7 @@ INSTANTIATE_TEST_SUITE_P(Directions, ChineseNamesPaged, ::testing::Values(false,
 TEST(DwPagerText, KeysNullsAndTheSelectsOwnEnd)
 {
     QList<Value> binds;
-    const QList<DwPager::Key> keys{{QStringLiteral("name"), true, false}, {QStringLiteral("hisid"), false, true}};
+    const QList<DwPager::Key> keys{{QStringLiteral("name"), true, false, QString()}, {QStringLiteral("hisid"), false, true, QString()}};
     EXPECT_EQ(DwPager::pageSelect(QStringLiteral("SELECT a FROM t -- note\n;"), keys, nullptr, 5, binds).toStdString(),
               "SELECT * FROM (\nSELECT a FROM t -- note\n\n) hm_page ORDER BY name DESC NULLS LAST, hisid LIMIT 5");
     EXPECT_TRUE(binds.isEmpty());

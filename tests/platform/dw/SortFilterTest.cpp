@@ -104,8 +104,9 @@ TEST_P(ChineseNames, SortByPinyinAndOnlyIdenticalTextsTie)
         for (long r : {long(2 * i + 1), long(2 * i + 2)}) {
             const Value v = ds.GetItem(r, "hostname");
             ASSERT_EQ(v.isNull(), !expected) << "row " << r;
-            if (expected)
+            if (expected) {
                 EXPECT_EQ(v.toText(), *expected) << "row " << r;
+            }
         }
         EXPECT_LT(ds.GetItemNumber(long(2 * i + 1), "hisid").number(), ds.GetItemNumber(long(2 * i + 2), "hisid").number())
             << "equal names keep their order";

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -244,6 +245,38 @@ TEST_F(ControlTest, PdfOfManyRowsHasSeveralPagesWithTheirNumbers)
     const QByteArray pdf = f.readAll();
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     EXPECT_GT(pdf.count("/Type /Page\n") + pdf.count("/Type /Page "), 1);
+}
+
+// An export tells how far it has come, and stopped halfway it leaves no file, and a file it
+// would have replaced as it was: CSV by rows written a portion at a time, PDF by pages.
+TEST_F(ControlTest, AnExportStoppedHalfwayLeavesNothingBehind)
+{
+    fill(dw.dataStore(), 9000);
+    QTemporaryDir dir;
+    for (const QString &type : {QStringLiteral("csv"), QStringLiteral("pdf")}) {
+        const QString path = dir.filePath(QStringLiteral("earlier.") + type);
+        {
+            QFile earlier(path);
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+            earlier.write("an earlier export");
+        }
+        QList<std::pair<int, int>> told;
+        EXPECT_EQ(dw.SaveAs(path, type, [&told](int done, int of) {
+            told << std::pair(done, of);
+            return told.size() < 2;
+        }),
+                  -1);
+        EXPECT_EQ(dw.lastError(), QStringLiteral("cancelled"));
+        ASSERT_EQ(told.size(), 2) << type.toStdString();
+        EXPECT_LT(told[0].first, told[1].first) << "progress moves on";
+        if (type == QLatin1String("pdf")) {
+            EXPECT_GT(told[0].second, 2) << "the pages there are";
+        }
+        QFile kept(path);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), QByteArray("an earlier export"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), type == QLatin1String("csv") ? 1 : 2) << "no temporary file left";
+    }
 }
 
 // Exports hold personal data: CSV and PDF files are their owner's alone (0600) whatever the
