@@ -133,8 +133,9 @@ TEST_P(BatchCountTest, TheCountShownIsWhatIsDeleted)
                                          hm::BatchDeletion::countWords(counted)));
     EXPECT_EQ(op.boxes[0].buttons, rt::ui::MsgButtons::YesNo);
     EXPECT_EQ(op.boxes[0].defaultButton, 2);
-    if (c.kind == 0)
+    if (c.kind == 0) {
         EXPECT_TRUE(shown.startsWith(from + QString::fromUtf8(" 至 ") + to)) << "the dates as understood: " << shown.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, BatchCountTest,

@@ -155,9 +155,10 @@ TEST_F(GridWindowsTest, SortByTwoKeysKeepsTheCurrentRecord)
     for (long r = 2; r <= dw->RowCount(); ++r) {
         const QString a = dw->GetItemString(r - 1, "personno"), b = dw->GetItemString(r, "personno");
         ASSERT_GE(a, b) << "row " << r;
-        if (a == b)
+        if (a == b) {
             ASSERT_LE(dw->GetItemDateTime(r - 1, "SaveTime").dateTime().toCanonical(),
                       dw->GetItemDateTime(r, "SaveTime").dateTime().toCanonical());
+        }
     }
     EXPECT_EQ(dw->dataStore().GetItem(dw->GetRow(), "hisid"), current) << "the current row is the same record";
     open<host::w_datawindow_sort>("w_datawindow_sort", [&](host::w_datawindow_sort *w) {

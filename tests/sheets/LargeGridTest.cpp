@@ -274,8 +274,9 @@ TEST_F(LargeGridTest, SortingByNameInTheDialogOrdersByPinyin)
     rt::ui::DataWindowControl *dw = paged("p_personinfo");
     const int name = dw->dataStore().definition().findColumn(QStringLiteral("personname"));
     for (const auto &[ascending, inDatabase] : {std::pair{true, true}, {false, true}, {true, false}}) {
-        if (inDatabase)
+        if (inDatabase) {
             ASSERT_EQ(dw->Retrieve(), Portion);
+        }
         op.onNextResponseWindow([&](rt::ui::PbWindow *w) {
             auto *s = qobject_cast<host::w_datawindow_sort *>(w);
             ASSERT_NE(s, nullptr);
@@ -439,7 +440,7 @@ TEST_F(LargeGridTest, ThePreviewsLastPageIsReadFromTheEndAndALongWaitCanBeCancel
         activate(preview);
         preview->sp_page->setFocus();
         QTest::keyClick(preview->sp_page, Qt::Key_L, Qt::AltModifier);
-        QTest::qWaitFor([&]() { return preview->currentPage() != 0; }); // a mnemonic clicks a moment later
+        (void)QTest::qWaitFor([&]() { return preview->currentPage() != 0; }); // a mnemonic clicks a moment later
         lastShown = preview->currentPage();
         const int hisid = dw->dataStore().definition().findColumn(QStringLiteral("hisid")) + 1;
         for (long r = preview->pageRows()->rowCount(); r > 0 && lastPage.size() < 5; --r)
@@ -450,8 +451,9 @@ TEST_F(LargeGridTest, ThePreviewsLastPageIsReadFromTheEndAndALongWaitCanBeCancel
     EXPECT_GE(dialogAfterMs, rt::ui::ReadAside::ProgressAfterMs - 20);
     EXPECT_LT(dialogAfterMs, 2500) << "shown while the read still waits";
     EXPECT_GT(ticks, 10);
-    if (server)
+    if (server) {
         EXPECT_LT(cancelledAfterMs - dialogAfterMs, 1500) << "取消 stops the statement at once";
+    }
     EXPECT_TRUE(op.boxes.isEmpty()) << "a read the operator stopped is no failure to tell";
     EXPECT_EQ(lastShown, pages - 1);
     EXPECT_EQ(lastPage, order.mid(order.size() - 5)) << "the true last rows of the order";
@@ -498,11 +500,11 @@ TEST_F(LargeGridTest, PreviewPagesAnywhereAfterASortAndUnderAFilter)
         EXPECT_EQ(pageHisids(preview, preview->rowsOf(middle).first, preview->rowsOf(middle).second),
                   expected(order, preview->rowsOf(middle)));
         QTest::keyClick(preview, Qt::Key_L, Qt::AltModifier);
-        QTest::qWaitFor([&]() { return preview->currentPage() == pages - 1; }); // a mnemonic clicks a moment later
+        (void)QTest::qWaitFor([&]() { return preview->currentPage() == pages - 1; }); // a mnemonic clicks a moment later
         ASSERT_EQ(preview->currentPage(), pages - 1);
         for (int back = 1; back <= 3; ++back) {
             QTest::keyClick(preview, Qt::Key_B, Qt::AltModifier);
-            QTest::qWaitFor([&]() { return preview->currentPage() == pages - 1 - back; });
+            (void)QTest::qWaitFor([&]() { return preview->currentPage() == pages - 1 - back; });
             const int page = preview->currentPage();
             ASSERT_EQ(page, pages - 1 - back);
             EXPECT_EQ(pageHisids(preview, preview->rowsOf(page).first, preview->rowsOf(page).second),
@@ -532,7 +534,7 @@ TEST_F(LargeGridTest, PreviewPagesAnywhereAfterASortAndUnderAFilter)
         ASSERT_NE(preview, nullptr);
         activate(preview);
         QTest::keyClick(preview, Qt::Key_L, Qt::AltModifier);
-        QTest::qWaitFor([&]() { return preview->currentPage() > 0; });
+        (void)QTest::qWaitFor([&]() { return preview->currentPage() > 0; });
         filteredPages = preview->pageCount();
         shown = preview->currentPage();
         const auto rows = preview->rowsOf(shown);

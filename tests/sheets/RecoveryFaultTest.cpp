@@ -109,8 +109,9 @@ protected:
     {
         for (const Record &r : records()) {
             const long inLive = live(QString::fromUtf8(r.live)), inHistory = history(QString::fromUtf8(r.history));
-            if (std::string(r.removedBy) != GetParam().name)
+            if (std::string(r.removedBy) != GetParam().name) {
                 EXPECT_GE(inLive + inHistory, 1) << r.what << " is in neither file; " << context;
+            }
             EXPECT_LE(inLive, 1) << r.what << " written twice; " << context;
         }
         EXPECT_FALSE(host::g().sqlca.inTransaction()) << context;
@@ -169,10 +170,12 @@ TEST_P(RecoveryFaultTest, NoRecordIsLostWhateverFails)
                 bool failureTold = false;
                 for (const auto &b : op.boxes)
                     failureTold = failureTold || b.text.contains(QString::fromUtf8("失败"));
-                if (fired && isWrite(connections[c]->lastInjectedFault()))
+                if (fired && isWrite(connections[c]->lastInjectedFault())) {
                     EXPECT_TRUE(failureTold) << "a failed write must be told; " << context;
-                if (!fired)
+                }
+                if (!fired) {
                     EXPECT_FALSE(failureTold) << context;
+                }
                 if (HasFailure())
                     return;
             }
