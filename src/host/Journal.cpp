@@ -121,13 +121,17 @@ bool Journal::awaitEnded(rt::Transaction &t, int backend, QString &error)
 {
     using Clock = std::chrono::steady_clock;
     // A COMMIT at work is given time to finish: ending its process in the middle would undo a
-    // change that was about to hold, for no gain. A process not at work is ended at once: idle
-    // in its transaction, it never got the COMMIT and holds the change's locks until it hears
-    // of the break; idle after it, it is only yet to notice. One still at work after the wait
+    // change that was about to hold, for no gain. A process not at work is ended: idle in its
+    // transaction for more than a moment, it never got the COMMIT and holds the change's locks
+    // until it hears of the break; idle after it, it is only yet to notice. One still at work after the wait
     // is ended too. Ending a process settles its transaction (a commit already written stays,
     // anything else is rolled back) and frees its locks; the entry read afterwards tells which.
     constexpr auto commitGrace = std::chrono::seconds(5);
     constexpr auto endGrace = std::chrono::seconds(5);
+    // A process idle in its transaction for less than this since its last statement may not yet
+    // have read a COMMIT that reached its socket before the break (a busy server schedules it a
+    // moment later): it is given that moment before it is ended.
+    constexpr double idleGraceSeconds = 1.0;
     constexpr auto pollEvery = std::chrono::milliseconds(100);
     const rt::Value pid(backend);
     Clock::time_point deadline = Clock::now() + commitGrace;
@@ -137,9 +141,10 @@ bool Journal::awaitEnded(rt::Transaction &t, int backend, QString &error)
         // server's activity as it is now. No row: the process has ended (its number, should the
         // system have given it to this very connection already, is not this one's to end). The
         // state shows null only for another role's sessions, which this one is not.
-        QList<rt::Value> state{rt::Value::null(rt::ValueType::String)};
-        const int rc = t.selectInto(QStringLiteral("SELECT coalesce(state, '') FROM pg_stat_activity WHERE pid = ? "
-                                                   "AND pid <> pg_backend_pid()"),
+        QList<rt::Value> state{rt::Value::null(rt::ValueType::String), rt::Value::null(rt::ValueType::Number)};
+        const int rc = t.selectInto(QStringLiteral("SELECT coalesce(state, ''), "
+                                                   "coalesce(extract(epoch FROM clock_timestamp() - state_change), 0) "
+                                                   "FROM pg_stat_activity WHERE pid = ? AND pid <> pg_backend_pid()"),
                                     {pid}, state);
         if (rc == 100)
             return true;
@@ -148,7 +153,9 @@ bool Journal::awaitEnded(rt::Transaction &t, int backend, QString &error)
             return false;
         }
         const bool atWork = state[0].string() == QLatin1String("active");
-        if (!endAsked && (!atWork || Clock::now() >= deadline)) {
+        const bool mayYetCommit = state[0].string().startsWith(QLatin1String("idle in transaction"))
+                                  && !state[1].isNull() && state[1].number() < idleGraceSeconds;
+        if (!endAsked && ((!atWork && !mayYetCommit) || Clock::now() >= deadline)) {
             endAsked = true;
             deadline = Clock::now() + endGrace;
             // An operator may end its own role's sessions (the lost one ran as the same role).

@@ -101,8 +101,9 @@ TEST_F(TimelineTest, EveryStateNewestFirstWithItsChangesAgainstTheNewerOne)
     const long snapshots = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?"), {person});
     ASSERT_GE(snapshots, 2);
     EXPECT_EQ(t.states.size(), snapshots + (t.liveFound ? 1 : 0));
-    if (t.liveFound)
+    if (t.liveFound) {
         EXPECT_TRUE(t.states[0].live);
+    }
     for (int i = t.liveFound ? 2 : 1; i < t.states.size(); ++i)
         EXPECT_GE(t.states[i - 1].saveTime, t.states[i].saveTime) << "newest first";
     // Each state's changes are exactly the fields that differ from the state above it.
