@@ -1,9 +1,10 @@
 #include "record/TimelineView.h"
 
+#include "platform/core/Functions.h"
+
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -13,11 +14,6 @@ namespace hm {
 namespace {
 constexpr int FixedColumns = 3; // 状态, 保存时间, 保存标志
 
-// A count as the operator reads numbers: with the thousands separator.
-QString shownCount(qsizetype n)
-{
-    return QLocale(QLocale::Chinese, QLocale::China).toString(qlonglong(n));
-}
 } // namespace
 
 TimelineView::TimelineView(QWidget *parent) : QWidget(parent)
@@ -63,7 +59,7 @@ void TimelineView::setTimeline(const RecordTimeline &timeline)
         const int changed = int(std::count(s.changed.begin(), s.changed.end(), true));
         const QString state = s.live ? QString::fromUtf8("现有记录")
                                      : (r == 0 ? QString::fromUtf8("最新的快照")
-                                               : QString::fromUtf8("快照（%1 项不同）").arg(shownCount(changed)));
+                                               : QString::fromUtf8("快照（%1 项不同）").arg(rt::fn::Grouped(changed)));
         table->setItem(r, 0, new QTableWidgetItem(state));
         table->setItem(r, 1, new QTableWidgetItem(s.saveTime));
         table->setItem(r, 2, new QTableWidgetItem(s.issave));
@@ -88,7 +84,7 @@ void TimelineView::setTimeline(const RecordTimeline &timeline)
         status = QString::fromUtf8("现有信息中无此记录。");
     status += QString::fromUtf8("%1共 %2 份历史快照，新的在上；与上一行（较新的状态）不同的项标有“≠”。")
                   .arg(status.isEmpty() ? QString() : QStringLiteral(" "))
-                  .arg(shownCount(t.states.size() - (t.liveFound ? 1 : 0)));
+                  .arg(rt::fn::Grouped(t.states.size() - (t.liveFound ? 1 : 0)));
     st_status->setText(status);
     fold();
     table->resizeColumnsToContents();

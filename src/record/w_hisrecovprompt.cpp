@@ -1,5 +1,6 @@
 #include "record/w_hisrecovprompt.h"
 
+#include "platform/core/Functions.h"
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
 #include "model/RecoveryPlan.h"
@@ -27,12 +28,6 @@ const std::pair<const char *, const char *> RelatedTables[] = {
     {"th_ge_foreignorregistry", "外来人口信息"}, {"th_sv_mlpfamilyinfo", "最低生活保障信息"},
     {"th_sv_oowpersoninfo", "失业人员信息"},   {"th_sv_elderinfo", "老年人信息"},
     {"th_sv_children", "儿童信息"},            {"th_mh_AdultWomaninfo", "育龄妇女信息"}};
-
-// A count as the operator reads numbers: with the thousands separator.
-QString shownCount(long n)
-{
-    return QLocale(QLocale::Chinese, QLocale::China).toString(qlonglong(n));
-}
 
 // A single text value, or "" when the statement finds nothing or fails.
 QString readText(rt::Transaction &t, const QString &sql, const QString &key)
@@ -228,8 +223,8 @@ void w_hisrecovprompt::countMoves(const QString &key)
             else if (t.inserted == 0)
                 how = QString::fromUtf8("替换现有记录");
             else
-                how = QString::fromUtf8("新增 %1 条，替换 %2 条").arg(shownCount(t.inserted), shownCount(t.replaced));
-            parts << QString::fromUtf8("%1 %2 条（%3）").arg(c ? c->tabText : t.table, shownCount(t.rows()), how);
+                how = QString::fromUtf8("新增 %1 条，替换 %2 条").arg(rt::fn::Grouped(t.inserted), rt::fn::Grouped(t.replaced));
+            parts << QString::fromUtf8("%1 %2 条（%3）").arg(c ? c->tabText : t.table, rt::fn::Grouped(t.rows()), how);
         }
         return parts.join(QString::fromUtf8("，"));
     };

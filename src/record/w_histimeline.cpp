@@ -1,5 +1,6 @@
 #include "record/w_histimeline.h"
 
+#include "platform/core/Functions.h"
 #include "host/QueryCondition.h"
 #include "host/SchemaCatalogue.h"
 #include "host/ui/Globals.h"
@@ -151,7 +152,7 @@ void w_histimeline::addMembers(const QString &householdKey)
         }
     }
     m_members->resizeColumnsToContents();
-    tab_1->addTab(m_members, n < 0 ? QString::fromUtf8("家庭成员（读取失败）") : QString::fromUtf8("家庭成员（%1 份快照）").arg(QLocale(QLocale::Chinese, QLocale::China).toString(qlonglong(n))));
+    tab_1->addTab(m_members, n < 0 ? QString::fromUtf8("家庭成员（读取失败）") : QString::fromUtf8("家庭成员（%1 份快照）").arg(rt::fn::Grouped(n)));
 }
 
 void w_histimeline::recoverChosen()

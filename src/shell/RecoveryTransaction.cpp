@@ -4,10 +4,10 @@
 #include "host/RegisterDatabases.h"
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
+#include "platform/core/Functions.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/core/Value.h"
-#include <QLocale>
 
 namespace hm {
 
@@ -140,16 +140,15 @@ bool RecoveryTransaction::commit()
 
 QString RecoveryTransaction::summary() const
 {
-    const QLocale chinese(QLocale::Chinese, QLocale::China); // 1,234 as the count line writes it
     QStringList moved;
     for (const auto &[table, rows] : m_entry.counts) {
         const model::Category *c = model::CategoryTable::byHistoryTable(table.toLower());
-        moved << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table, chinese.toString(qlonglong(rows)));
+        moved << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table, rt::fn::Grouped(rows));
     }
     QString text = QString::fromUtf8("已恢复 %1 %2：%3从历史信息移入现有信息")
                        .arg(m_entry.category, m_entry.key, moved.join(QString::fromUtf8("、")));
     if (m_replaced > 0)
-        text += QString::fromUtf8("，替换现有记录 %1 条（原来的记录另存为历史记录）").arg(chinese.toString(qlonglong(m_replaced)));
+        text += QString::fromUtf8("，替换现有记录 %1 条（原来的记录另存为历史记录）").arg(rt::fn::Grouped(m_replaced));
     return text;
 }
 

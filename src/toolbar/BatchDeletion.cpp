@@ -42,12 +42,6 @@ rt::DateTime midnight(QDate d)
     return rt::fn::DateTime(d);
 }
 
-// Counts as the grid's count line writes them: 1,234.
-QString grouped(long long n)
-{
-    return QLocale(QLocale::Chinese, QLocale::China).toString(qlonglong(n));
-}
-
 QString literal(QDate d)
 {
     return rt::sqlQuote(d.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
@@ -247,7 +241,6 @@ BatchRun::Outcome BatchDeletion::runAside(BatchRun &job, long of, int progressAf
     waited.start();
     std::unique_ptr<QProgressDialog> progress;
     bool cancelling = false;
-    const QLocale chinese(QLocale::Chinese, QLocale::China);
     while (!running.isFinished()) {
         // Until the progress dialog is shown nothing the operator does is taken (a second 确定
         // would start a second deletion on the connection at work); once it is, it is modal and
@@ -299,7 +292,7 @@ BatchRun::Outcome BatchDeletion::runAside(BatchRun &job, long of, int progressAf
             progress->setLabelText(QString::fromUtf8("正在删除……"));
         } else {
             progress->setValue(int(std::min<long long>(done, of)));
-            progress->setLabelText(QString::fromUtf8("正在删除：已删除 %1 条，共 %2 条").arg(chinese.toString(done), chinese.toString(qlonglong(of))));
+            progress->setLabelText(QString::fromUtf8("正在删除：已删除 %1 条，共 %2 条").arg(rt::fn::Grouped(done), rt::fn::Grouped(of)));
         }
     }
     history.setLent(false);
@@ -327,7 +320,7 @@ bool BatchDeletion::confirm(const QList<std::pair<QString, long>> &counts, const
     return rt::ui::MessageBox(Title,
                               before
                                   + QString::fromUtf8("将删除 %1 条历史记录：%2，删除后将无法恢复，确定要删除吗?")
-                                        .arg(grouped(total(counts)), countWords(counts)),
+                                        .arg(rt::fn::Grouped(total(counts)), countWords(counts)),
                               rt::ui::MsgIcon::Question, rt::ui::MsgButtons::YesNo, 2)
            == 1;
 }
@@ -338,7 +331,7 @@ QString BatchDeletion::countWords(const QList<std::pair<QString, long>> &counts)
     for (const auto &[table, n] : counts) {
         if (n > 0) {
             const model::Category *c = model::CategoryTable::byHistoryTable(table.toLower());
-            parts << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table, grouped(n));
+            parts << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table, rt::fn::Grouped(n));
         }
     }
     return parts.join(QString::fromUtf8("，"));
@@ -426,7 +419,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         if (!countNow(grid, request, confirmed))
             return QString::fromUtf8("无法计算将删除的记录数，未作删除。");
         if (!confirm(confirmed, QString::fromUtf8("符合条件的记录已有变化：确认时为 %1 条，现在为 %2 条。\r\n")
-                                    .arg(grouped(before), grouped(total(confirmed)))))
+                                    .arg(rt::fn::Grouped(before), rt::fn::Grouped(total(confirmed)))))
             return QString::fromUtf8("没有删除。");
         QApplication::setOverrideCursor(Qt::WaitCursor);
         busy.again();
@@ -485,7 +478,7 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     busy.done();
     tell(outcome.success);
     return QString::fromUtf8("已删除 %1 条历史记录，表格中移去 %2 行（%3 秒）。")
-        .arg(grouped(deleted), grouped(pruned))
+        .arg(rt::fn::Grouped(deleted), rt::fn::Grouped(pruned))
         .arg(seconds, 0, 'f', 1);
 }
 

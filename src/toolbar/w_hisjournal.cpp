@@ -1,5 +1,6 @@
 #include "toolbar/w_hisjournal.h"
 
+#include "platform/core/Functions.h"
 #include "host/Journal.h"
 #include "host/ui/DateField.h"
 #include "host/ui/Globals.h"
@@ -38,11 +39,6 @@ const QStringList Headers{QString::fromUtf8("时间"), QString::fromUtf8("操作
 enum Col { At, Operator, Login, Action, Category, Key, Counts, Outcome, Detail };
 const QString BoxTitle = QString::fromUtf8("提示");
 
-// A number as the operator reads numbers: with the thousands separator, as the grid's line.
-QString shownNumber(long long n)
-{
-    return QLocale(QLocale::Chinese, QLocale::China).toString(n);
-}
 } // namespace
 
 w_hisjournal::w_hisjournal(QWidget *parent) : host::w_response(QStringLiteral("w_hisjournal"), parent)
@@ -146,7 +142,7 @@ QString w_hisjournal::shownCounts(const QString &stored)
             continue;
         const QString table = part.left(space);
         const model::Category *category = model::CategoryTable::byHistoryTable(table);
-        part = (category ? category->tabText : table) + QLatin1Char(' ') + shownNumber(rows);
+        part = (category ? category->tabText : table) + QLatin1Char(' ') + rt::fn::Grouped(rows);
     }
     return parts.join(QString::fromUtf8("，"));
 }
@@ -235,8 +231,8 @@ long w_hisjournal::query()
     const bool more = n == Shown && cursor.fetch(row) == 0;
     cursor.close();
     fitColumns();
-    st_status->setText(more ? QString::fromUtf8("显示最新的 %1 条记录；请用日期等条件缩小范围。").arg(shownNumber(n))
-                            : QString::fromUtf8("共 %1 条记录").arg(shownNumber(n)));
+    st_status->setText(more ? QString::fromUtf8("显示最新的 %1 条记录；请用日期等条件缩小范围。").arg(rt::fn::Grouped(n))
+                            : QString::fromUtf8("共 %1 条记录").arg(rt::fn::Grouped(n)));
     return n;
 }
 

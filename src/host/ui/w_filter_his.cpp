@@ -25,11 +25,6 @@ namespace {
 enum Cell { Join, Column, Operator, Value };
 const QString BoxTitle = QString::fromUtf8("提示");
 
-// A count as the operator reads numbers: with the thousands separator, as the grid's line.
-QString shownCount(long long n)
-{
-    return QLocale(QLocale::Chinese, QLocale::China).toString(n);
-}
 } // namespace
 
 w_filter_his::w_filter_his(QWidget *parent) : w_response(QStringLiteral("w_filter_his"), parent)
@@ -240,11 +235,11 @@ void w_filter_his::showFound()
     const long long total = m_dw->totalRows();
     const QString what = m_foundText.isEmpty() ? QString() : QString::fromUtf8("：%1").arg(m_foundText);
     if (total < 0) {
-        m_status->setFullText(QString::fromUtf8("已读取 %1 条记录，正在统计总数……%2").arg(shownCount(m_dw->RowCount()), what));
+        m_status->setFullText(QString::fromUtf8("已读取 %1 条记录，正在统计总数……%2").arg(rt::fn::Grouped(m_dw->RowCount()), what));
         return;
     }
-    m_status->setFullText(m_foundText.isEmpty() ? QString::fromUtf8("共 %1 条记录").arg(shownCount(total))
-                                                : QString::fromUtf8("查询到 %1 条记录：%2").arg(shownCount(total), m_foundText));
+    m_status->setFullText(m_foundText.isEmpty() ? QString::fromUtf8("共 %1 条记录").arg(rt::fn::Grouped(total))
+                                                : QString::fromUtf8("查询到 %1 条记录：%2").arg(rt::fn::Grouped(total), m_foundText));
 }
 
 int w_filter_his::badDateRow() const

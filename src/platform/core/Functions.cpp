@@ -1,6 +1,7 @@
 #include "Functions.h"
 
 #include <QList>
+#include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
 
@@ -262,6 +263,11 @@ bool IsNull(const Value &v)
 bool IsNull(QDate d)
 {
     return !d.isValid();
+}
+
+QString Grouped(long long n)
+{
+    return QLocale(QLocale::Chinese, QLocale::China).toString(qlonglong(n));
 }
 
 } // namespace rt::fn

@@ -40,6 +40,8 @@ QString Replace(const QString &s, std::int64_t start, std::int64_t n, const QStr
 QString Trim(const QString &s);
 QString Lower(const QString &s);
 QString Upper(const QString &s);
+// A count as the operator reads it, with the thousands separator: "1,234".
+QString Grouped(long long n);
 
 bool IsNull(const Value &v);
 bool IsNull(QDate d);

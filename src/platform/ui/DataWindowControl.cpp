@@ -1,5 +1,6 @@
 #include "DataWindowControl.h"
 
+#include "platform/core/Functions.h"
 #include "DwExporter.h"
 #include "DwFreeView.h"
 #include "DwGridView.h"
@@ -193,8 +194,7 @@ QString DataWindowControl::rowsText() const
 {
     if (!m_rowsLine)
         return QString();
-    const QLocale numbers(QLocale::Chinese, QLocale::China);
-    const QString read = numbers.toString(qlonglong(m_ds.RowCount()));
+    const QString read = rt::fn::Grouped(m_ds.RowCount());
     if (!m_ds.canRetrieveMore())
         return QString::fromUtf8("共 %1 条").arg(read);
     if (!m_countError.isEmpty())
@@ -202,7 +202,7 @@ QString DataWindowControl::rowsText() const
     const long long total = totalRows();
     if (total < 0)
         return QString::fromUtf8("已读取 %1 条，正在统计总数……").arg(read);
-    return QString::fromUtf8("已读取 %1 条，共 %2 条").arg(read, numbers.toString(total));
+    return QString::fromUtf8("已读取 %1 条，共 %2 条").arg(read, rt::fn::Grouped(total));
 }
 
 void DataWindowControl::updateRowsLine()
@@ -537,12 +537,11 @@ int DataWindowControl::saveAsWithDialog()
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
-    const QLocale numbers(QLocale::Chinese, QLocale::China);
     bool ok = false;
     if (pdf) {
         ok = SaveAs(target, QStringLiteral("pdf"), [&](int page, int pages) {
             progress.setMaximum(pages);
-            progress.setLabelText(QString::fromUtf8("正在导出：第 %1 页，共 %2 页").arg(numbers.toString(page), numbers.toString(pages)));
+            progress.setLabelText(QString::fromUtf8("正在导出：第 %1 页，共 %2 页").arg(rt::fn::Grouped(page), rt::fn::Grouped(pages)));
             progress.setValue(page - 1);
             return !progress.wasCanceled();
         }) == 1;
@@ -552,8 +551,8 @@ int DataWindowControl::saveAsWithDialog()
             if (total > 0)
                 progress.setMaximum(int(std::min<long long>(total, INT_MAX)));
             progress.setLabelText(total > 0 ? QString::fromUtf8("正在导出：已写入 %1 条，共 %2 条")
-                                                  .arg(numbers.toString(written), numbers.toString(total))
-                                            : QString::fromUtf8("正在导出：已写入 %1 条").arg(numbers.toString(written)));
+                                                  .arg(rt::fn::Grouped(written), rt::fn::Grouped(total))
+                                            : QString::fromUtf8("正在导出：已写入 %1 条").arg(rt::fn::Grouped(written)));
             progress.setValue(total > 0 ? int(std::min<long long>(written, total)) : 0);
             return !progress.wasCanceled();
         }) == 1;
