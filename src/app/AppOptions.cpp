@@ -19,6 +19,7 @@ QString AppOptions::usage()
         "Usage: histmaint [--data DIR | --live FILE --history FILE] [--layouts DIR]\n"
         "       histmaint [--data DIR] --screenshot FILE [--category BUTTON [--window NAME]]\n"
         "       histmaint --create-demo DIR [--households N] [--seed S]\n"
+        "       histmaint --profile NAME [--screenshot FILE ...]\n"
         "       histmaint --pg CONNINFO [--screenshot FILE ...]\n"
         "       histmaint --create-demo-pg CONNINFO [--households N] [--seed S]\n"
         "\n"
@@ -27,8 +28,13 @@ QString AppOptions::usage()
         "  --live FILE         the live register file (with --history)\n"
         "  --history FILE      the history file (with --live)\n"
         "  --create-demo DIR   make a demo register in DIR and stop\n"
+        "  --profile NAME      the register on the PostgreSQL server of the connection profile NAME:\n"
+        "                      $XDG_CONFIG_HOME/histmaint/NAME.conf (default ~/.config/histmaint/NAME.conf),\n"
+        "                      else /etc/histmaint/NAME.conf; a password comes from ~/.pgpass or is asked for\n"
         "  --pg CONNINFO       the register on a PostgreSQL server (a libpq connection string,\n"
         "                      for example \"host=/run/postgresql dbname=register\")\n"
+        "                      (a password written here can be read by other users of the computer:\n"
+        "                      use --profile and ~/.pgpass)\n"
         "  --create-demo-pg CONNINFO  make a demo register in that (empty) PostgreSQL database and stop\n"
         "  --households N      households in the demo register (default 400)\n"
         "  --seed S            seed of the demo register (default 1; the same seed gives the same register)\n"
@@ -74,6 +80,9 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
             mode = Mode::CreateDemo;
         } else if (a == QLatin1String("--pg")) {
             if (!value(i, a, pg))
+                return false;
+        } else if (a == QLatin1String("--profile")) {
+            if (!value(i, a, profile))
                 return false;
         } else if (a == QLatin1String("--create-demo-pg")) {
             if (!value(i, a, pg))
@@ -122,9 +131,13 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
         errorText = QStringLiteral("--category goes with --screenshot");
         return false;
     }
-    if (!pg.isEmpty()) {
+    if (!profile.isEmpty() && !pg.isEmpty()) {
+        errorText = QStringLiteral("--profile and --pg (or --create-demo-pg) do not go together: the profile names the server");
+        return false;
+    }
+    if (onServer()) {
         if (!dataDir.isEmpty() || !livePath.isEmpty() || !historyPath.isEmpty() || !demoDir.isEmpty()) {
-            errorText = QStringLiteral("--pg takes the place of --data, --live, --history and --create-demo");
+            errorText = QStringLiteral("--pg and --profile take the place of --data, --live, --history and --create-demo");
             return false;
         }
         return true;

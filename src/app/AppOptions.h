@@ -19,6 +19,7 @@ struct AppOptions
     QString historyPath;    // --history FILE
     QString demoDir;        // --create-demo DIR
     QString pg;             // --pg CONNINFO: the register on a PostgreSQL server (or --create-demo-pg CONNINFO)
+    QString profile;        // --profile NAME: the register on the server a connection profile names
     int households = 400;   // --households N
     std::uint64_t seed = 1; // --seed S
     QString screenshot;     // --screenshot FILE
@@ -29,6 +30,8 @@ struct AppOptions
     bool parse(const QStringList &arguments, QString &errorText);
     static QString usage();
     static QString defaultDataDirPath();
+    // The register is on a server (--pg, --create-demo-pg or --profile).
+    bool onServer() const { return !pg.isEmpty() || !profile.isEmpty(); }
 };
 
 } // namespace app

@@ -1,15 +1,21 @@
 #include "app/AppOptions.h"
+#include "app/CommandLinePasswords.h"
 #include "app/QtTranslations.h"
 #include "app/StartupTexts.h"
+#include "host/ConnectionProfile.h"
 #include "host/DemoRegister.h"
 #include "host/HostDwLibrary.h"
+#include "host/LinkSecurity.h"
 #include "host/RegisterDatabases.h"
+#include "host/ui/BusyWindow.h"
 #include "host/ui/Globals.h"
 #include "host/ui/HostWindows.h"
+#include "host/ui/ServerLogin.h"
 #include "host/ui/uo_button.h"
 #include "host/ui/w_main.h"
 #include "platform/dw/DwLibrary.h"
 #include "platform/core/PgConninfo.h"
+#include "platform/core/Transaction.h"
 #include "platform/ui/DataWindowControl.h"
 #include "platform/ui/LateBinding.h"
 #include "platform/ui/QtOperatorDialogs.h"
@@ -18,6 +24,7 @@
 #include "shell/w_histmanage.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -106,12 +113,53 @@ bool shootWindow(hm::w_histmanage *module, const QString &name, const QString &f
     return saved;
 }
 
-int runGui(const app::AppOptions &options)
+// The server's connection string, its password (a profile only its owner reads may hold one)
+// and statement timeout, from --profile or --pg; false with errorText.
+bool serverSettings(const app::AppOptions &options, QString &conninfo, QByteArray &password, int &timeoutMs,
+                    QString &errorText)
+{
+    if (options.profile.isEmpty()) {
+        conninfo = options.pg;
+        timeoutMs = host::ConnectionProfile::defaultStatementTimeoutSeconds * 1000;
+        return true;
+    }
+    host::ConnectionProfile profile;
+    if (!profile.load(options.profile, errorText))
+        return false;
+    conninfo = profile.conninfo();
+    password = profile.password();
+    timeoutMs = profile.statementTimeoutMs();
+    return true;
+}
+
+// How safe the way to the server is: said at the status line's end for as long as the window
+// is open, and explained (the text returned) at the first connection of the day.
+QString tellLinkSecurity(hm::w_histmanage *module, const QString &conninfo, bool gui)
+{
+    host::LinkSecurity::Facts facts;
+    QString error;
+    if (!host::LinkSecurity::examine(host::g().sqlca, conninfo, facts, error)) {
+        err() << "histmaint: " << QString::fromUtf8("无法判断与服务器的连接是否安全。") << "\ncannot tell how safe the connection to the server is: "
+              << error << Qt::endl;
+        return {};
+    }
+    const host::LinkSecurity::Level level = host::LinkSecurity::classify(facts);
+    module->wf_setlinkstatus(host::LinkSecurity::statusText(level));
+    const QString warning = host::LinkSecurity::warningText(level);
+    // A picture drawn offscreen shows no box, and leaves the day's box to the operator.
+    if (!gui || warning.isEmpty() || !host::LinkSecurity::firstTimeToday(host::LinkSecurity::defaultStateFile(), QDate::currentDate()))
+        return {};
+    return warning;
+}
+
+int runGui(const app::AppOptions &options, bool passwordOnCommandLine)
 {
     const bool shot = !options.screenshot.isEmpty();
     const bool gui = !shot;
+    if (passwordOnCommandLine && shot)
+        err() << "histmaint: " << app::CommandLinePasswords::warning() << Qt::endl;
     // First run: a demo register in the default data directory, and the operator is told.
-    const bool server = !options.pg.isEmpty();
+    const bool server = options.onServer();
     const bool liveExists = server || QFileInfo::exists(options.livePath);
     const bool historyExists = server || QFileInfo::exists(options.historyPath);
     QString firstRun;
@@ -132,10 +180,22 @@ int runGui(const app::AppOptions &options)
         firstRun = QString::fromUtf8("在 %1 中没有找到人口信息库，已为您建立了一个演示库。").arg(options.dataDir);
     }
     host::Globals &g = host::g();
-    g.dataDirectory = server ? rt::PgConninfo::masked(options.pg)
-                             : options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir;
     QString error;
-    if ((server ? host::RegisterDatabases::connectServer(options.pg, g.sqlca, g.photosqlca, error)
+    QString conninfo;
+    if (server) {
+        QByteArray password;
+        int timeoutMs = 0;
+        if (!serverSettings(options, conninfo, password, timeoutMs, error))
+            return fail(error, gui);
+        for (rt::Transaction *t : {&g.sqlca, &g.photosqlca}) {
+            t->StatementTimeoutMs = timeoutMs;
+            t->Password = QByteArray(password.constData(), password.size());
+        }
+        host::ServerLogin::wipe(password);
+    }
+    g.dataDirectory = server ? rt::PgConninfo::masked(conninfo)
+                             : options.dataDir.isEmpty() ? QFileInfo(options.livePath).absolutePath() : options.dataDir;
+    if ((server ? host::ServerLogin::connect(conninfo, g.sqlca, g.photosqlca, error, gui)
                 : host::RegisterDatabases::connect(options.livePath, options.historyPath, g.sqlca, g.photosqlca, error))
         != 0)
         return fail(app::StartupTexts::cannotOpen(error), gui);
@@ -148,6 +208,10 @@ int runGui(const app::AppOptions &options)
 
     auto *mainWindow = new host::w_main();
     g.w_main = mainWindow;
+    // A statement the server leaves unanswered for a second shows a window that can cancel it.
+    auto *busy = new host::BusyWindow(mainWindow);
+    busy->watch(g.sqlca);
+    busy->watch(g.photosqlca);
     mainWindow->Show();
     mainWindow->runOpen();
     if (!firstRun.isEmpty())
@@ -155,6 +219,7 @@ int runGui(const app::AppOptions &options)
 
     auto *module = new hm::w_histmanage();
     rt::ui::Windows::Open(module);
+    const QString linkWarning = server ? tellLinkSecurity(module, conninfo, gui) : QString();
     if (shot) {
         QApplication::processEvents();
         if (!options.category.isEmpty()) {
@@ -177,11 +242,22 @@ int runGui(const app::AppOptions &options)
         out() << "Wrote " << options.screenshot << Qt::endl;
         return 0;
     }
-    if (!firstRun.isEmpty())
-        QTimer::singleShot(0, module, [firstRun]() { rt::ui::MessageBox(QString::fromUtf8("提示"), firstRun); });
+    // Once the window shows, one box after the other.
+    QTimer::singleShot(0, module, [firstRun, passwordOnCommandLine, linkWarning]() {
+        if (!firstRun.isEmpty())
+            rt::ui::MessageBox(QString::fromUtf8("提示"), firstRun);
+        if (passwordOnCommandLine)
+            rt::ui::MessageBox(QString::fromUtf8("密码不安全"), app::CommandLinePasswords::warning(), rt::ui::MsgIcon::Exclamation);
+        if (!linkWarning.isEmpty())
+            rt::ui::MessageBox(QString::fromUtf8("连接不安全"), linkWarning, rt::ui::MsgIcon::Exclamation);
+    });
     // Closing the module shows the host's window again; closing that ends the program.
     QObject::connect(mainWindow, &rt::ui::PbWindow::closed, qApp, &QApplication::quit);
-    return QApplication::exec();
+    const int rc = QApplication::exec();
+    // Kept while the program ran (a lost connection is opened again with it); no longer.
+    host::ServerLogin::wipe(g.sqlca.Password);
+    host::ServerLogin::wipe(g.photosqlca.Password);
+    return rc;
 }
 
 } // namespace
@@ -197,12 +273,16 @@ int main(int argc, char **argv)
         err() << "histmaint: " << app::StartupTexts::badArguments(error) << "\n\n" << app::AppOptions::usage() << Qt::flush;
         return 64;
     }
+    // Before anything else reads argv (Qt's application object keeps its own copy).
+    const bool passwordOnCommandLine = app::CommandLinePasswords::mask(argc, argv);
     switch (options.mode) {
     case app::AppOptions::Mode::Help:
         out() << app::AppOptions::usage() << Qt::flush;
         return 0;
     case app::AppOptions::Mode::CreateDemo: {
         QCoreApplication application(argc, argv);
+        if (passwordOnCommandLine)
+            err() << "histmaint: " << app::CommandLinePasswords::warning() << Qt::endl;
         return createDemo(options.demoDir, options);
     }
     case app::AppOptions::Mode::Open:
@@ -218,5 +298,5 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("histmaint"));
     QApplication::setApplicationDisplayName(QString::fromUtf8("历史信息维护"));
     app::QtTranslations::install(application);
-    return runGui(options);
+    return runGui(options, passwordOnCommandLine);
 }

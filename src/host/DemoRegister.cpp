@@ -516,6 +516,13 @@ int DemoRegister::createServer(const QString &conninfo, const DemoOptions &optio
         return -1;
     if (fill(live, history, options, summary, errorText) != 0 || RegisterDatabases::resyncIdentities(live, errorText) != 0)
         return -1;
+    // The made-up rows are the demo register's making, not changes to it: its audit trail
+    // starts empty, as a new register's does.
+    if (live.executeImmediate(QStringLiteral("TRUNCATE history.hm_audit RESTART IDENTITY")) == -1 || live.commit() != 0) {
+        errorText = live.SQLErrText();
+        live.rollback();
+        return -1;
+    }
     // Printed for the operator: never the password.
     summary.livePath = QStringLiteral("%1 (schema live)").arg(rt::PgConninfo::masked(conninfo));
     summary.historyPath = QStringLiteral("%1 (schema history)").arg(rt::PgConninfo::masked(conninfo));

@@ -34,12 +34,14 @@ QString Journal::createServerIndexSql()
 
 QString Journal::createServerSql()
 {
-    // The server numbers, dates and signs each entry itself: an operator may insert only the
-    // other columns (scripts/operator-role.sql), so no client can set them.
+    // The server numbers, dates and signs each entry itself: an operator cannot insert at all
+    // and adds entries through history.hm_journal_add (scripts/journal-upgrade.sql), which
+    // stamps them. The columns in the order that script leaves an older journal in.
     return QStringLiteral("CREATE TABLE IF NOT EXISTS history.hm_journal (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
                           "at timestamp(6) NOT NULL DEFAULT localtimestamp, operator varchar(64) NOT NULL DEFAULT current_user, "
                           "login varchar(64), action varchar(20) NOT NULL, category varchar(40), reckey varchar(40), "
-                          "counts varchar(2000), outcome varchar(10) NOT NULL, detail varchar(2000), token varchar(40))");
+                          "counts varchar(2000), outcome varchar(10) NOT NULL, detail varchar(2000), token varchar(40), "
+                          "db_user varchar(64), txid bigint, txat timestamptz)");
 }
 
 QString Journal::loginName()
@@ -60,14 +62,14 @@ QString Journal::countsText(const Counts &counts)
 
 int Journal::append(rt::Transaction &t, const Entry &entry)
 {
-    // On the server the entry's time and operator (the role the session runs as) are the
-    // server's own; on the files, this computer's clock and login.
+    // On the server the entry's number, time, operator (the login role) and transaction are
+    // stamped by the server's own function, the only way an operator can add one; on the files,
+    // this computer's clock and login.
     const bool server = t.DBMS.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0;
     QList<rt::Value> values;
     QString sql;
     if (server) {
-        sql = QStringLiteral("INSERT INTO hm_journal (login, action, category, reckey, counts, outcome, detail, token) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+        sql = QStringLiteral("SELECT history.hm_journal_add(?, ?, ?, ?, ?, ?, ?, ?)");
     } else {
         sql = QStringLiteral("INSERT INTO hm_journal (at, operator, login, action, category, reckey, counts, outcome, detail, "
                              "token) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -76,6 +78,14 @@ int Journal::append(rt::Transaction &t, const Entry &entry)
     values << rt::Value(loginName()) << rt::Value(entry.action) << rt::Value(entry.category) << rt::Value(entry.key)
            << rt::Value(countsText(entry.counts)) << rt::Value(entry.outcome) << rt::Value(entry.detail)
            << rt::Value(entry.token);
+    if (server) {
+        // A select that writes: the transaction is opened for writing first, as an INSERT
+        // would open it.
+        if (!t.beginWrite())
+            return -1;
+        QList<rt::Value> id{rt::Value::null(rt::ValueType::Long)};
+        return t.selectInto(sql, values, id) == 0 ? 0 : -1;
+    }
     return t.execute(sql, values) == -1 ? -1 : 0;
 }
 

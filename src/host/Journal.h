@@ -15,8 +15,10 @@ namespace host {
 // The maintenance journal (操作记录): one entry for every change the module makes to history, in
 // the history database's table hm_journal. An entry goes into the transaction of the change it
 // records, so that a change whose entry cannot be written does not happen. Entries are only
-// ever appended: the module never changes or deletes one, and on the server the operator role
-// may only insert and read them.
+// ever appended: the module never changes or deletes one. On the server the operator role may
+// only read them and add one through history.hm_journal_add, which stamps the entry with the
+// login (session_user) and the transaction's id: the audit trail (history.hm_audit) carries the
+// same id for every statement of that transaction.
 class Journal
 {
 public:

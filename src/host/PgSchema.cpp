@@ -3,6 +3,9 @@
 #include "host/Journal.h"
 #include "host/SchemaCatalogue.h"
 
+#include <QFile>
+#include <QRegularExpression>
+
 namespace host {
 
 namespace {
@@ -124,6 +127,24 @@ QStringList PgSchema::procedureStatements()
                "  RETURN 0;\nEND $$")
                .arg(columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
     return out;
+}
+
+QString PgSchema::script(const QString &name)
+{
+    QFile file(QStringLiteral(":/sql/") + name);
+    if (name.contains(QLatin1Char('/')) || !file.open(QIODevice::ReadOnly))
+        return QString();
+    // Each include stands where psql would read the included file; the scripts include only
+    // scripts of their own folder, and none includes itself.
+    static const QRegularExpression include(QStringLiteral("^\\\\ir?\\s+(\\S+)\\s*$"),
+                                            QRegularExpression::MultilineOption);
+    QString text = QString::fromUtf8(file.readAll());
+    QRegularExpressionMatch m;
+    while ((m = include.match(text)).hasMatch()) {
+        const QString included = m.captured(1) == name ? QString() : script(m.captured(1));
+        text.replace(m.capturedStart(), m.capturedLength(), included);
+    }
+    return text;
 }
 
 QStringList PgSchema::createStatements()

@@ -5,6 +5,7 @@
 #include "host/PgSchema.h"
 #include "host/SchemaCatalogue.h"
 #include "platform/core/DateTime.h"
+#include "platform/core/PgConnection.h"
 #include "platform/core/Transaction.h"
 
 #include <QDir>
@@ -292,6 +293,8 @@ int RegisterDatabases::createServer(const QString &conninfo, QString &errorText)
                    << info.arg(schema, QStringLiteral("schema"), QString::number(SchemaCatalogue::schemaVersion()))
                    << info.arg(schema, QStringLiteral("created"), rt::DateTime::currentDateTime().toCanonical());
     }
+    // Last, so that the register's making is no change of its trail.
+    statements << PgSchema::serverSetupScript();
     // One transaction: a register is made whole or not at all.
     for (const QString &sql : statements) {
         if (t.executeImmediate(sql) == -1) {
@@ -309,8 +312,10 @@ int RegisterDatabases::createServer(const QString &conninfo, QString &errorText)
 }
 
 int RegisterDatabases::connectServer(const QString &conninfo, rt::Transaction &sqlca, rt::Transaction &photosqlca,
-                                     QString &errorText)
+                                     QString &errorText, bool *passwordWanted)
 {
+    if (passwordWanted)
+        *passwordWanted = false;
     auto fail = [&](const QString &text) {
         errorText = text;
         sqlca.disconnect();
@@ -322,8 +327,11 @@ int RegisterDatabases::connectServer(const QString &conninfo, rt::Transaction &s
         t->Database = conninfo;
         t->AttachDatabase.clear();
         t->SearchPath = t == &sqlca ? PgSchema::liveSearchPath() : PgSchema::historySearchPath();
-        if (t->connect() != 0)
-            return fail(QString::fromUtf8("无法连接存放人口信息库的数据库服务器。请检查连接串（--pg）和网络。\n%1").arg(t->SQLErrText()));
+        if (t->connect() != 0) {
+            if (passwordWanted)
+                *passwordWanted = t->SQLDBCode() == rt::PgConnection::PasswordNeeded || t->SQLDBCode() == rt::PgConnection::PasswordFailed;
+            return fail(QString::fromUtf8("无法连接存放人口信息库的数据库服务器。请检查连接串（--pg）或连接配置（--profile）和网络。\n%1").arg(t->SQLErrText()));
+        }
     }
     for (const auto &[t, schema, role] : {std::tuple{&sqlca, PgSchema::liveSchema(), QStringLiteral("live")},
                                           std::tuple{&sqlca, PgSchema::historySchema(), QStringLiteral("history")},
@@ -341,11 +349,15 @@ int RegisterDatabases::connectServer(const QString &conninfo, rt::Transaction &s
     // Without the journal every change would be refused: a register made before it is told so
     // now, with what its owner runs.
     QList<rt::Value> journal{rt::Value::null(rt::ValueType::Boolean)};
-    // Its entries carry a token (by which a change whose COMMIT went unanswered is found); a
-    // register made before that is upgraded by the same script.
-    if (photosqlca.selectInto(QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = "
-                                             "to_regclass('history.hm_journal') AND attname = 'token' AND NOT attisdropped) "
-                                             "THEN has_column_privilege('history.hm_journal', 'token', 'INSERT') ELSE false END"),
+    // Its entries carry a token (by which a change whose COMMIT went unanswered is found) and
+    // are added through the server's stamping function, beside the audit trail; a register
+    // made before that is upgraded by the same script.
+    if (photosqlca.selectInto(QStringLiteral("SELECT CASE WHEN to_regclass('history.hm_audit') IS NOT NULL AND (SELECT count(*) FROM "
+                                             "pg_attribute WHERE attrelid = to_regclass('history.hm_journal') AND attname IN "
+                                             "('token', 'txid') AND NOT attisdropped) = 2 AND "
+                                             "to_regprocedure('history.hm_journal_add(text, text, text, text, text, text, text, text)') "
+                                             "IS NOT NULL THEN has_function_privilege('history.hm_journal_add(text, text, text, text, "
+                                             "text, text, text, text)', 'EXECUTE') ELSE false END"),
                               {}, journal)
             != 0
         || !journal[0].boolean())

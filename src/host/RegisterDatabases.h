@@ -38,8 +38,11 @@ public:
     static int createServer(const QString &conninfo, QString &errorText);
     // Connects both transactions to the server's register: sqlca to the live schema (seeing the
     // history too), photosqlca to the history schema; checks that the database is a register.
+    // Their Password and StatementTimeoutMs are used as set. When the server wants a password
+    // that it was not given (or refused the one it was given), passwordWanted (when given) is
+    // set, so that the caller may ask the operator and try again.
     static int connectServer(const QString &conninfo, rt::Transaction &sqlca, rt::Transaction &photosqlca,
-                             QString &errorText);
+                             QString &errorText, bool *passwordWanted = nullptr);
     // After rows were loaded with their own numbers: the server's identity counters continue
     // after the highest number of each table.
     static int resyncIdentities(rt::Transaction &t, QString &errorText);

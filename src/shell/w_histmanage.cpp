@@ -109,6 +109,11 @@ w_histmanage::w_histmanage(QWidget *parent) : rt::ui::MdiFrame(QStringLiteral("w
     st_status->setFrameShape(QFrame::StyledPanel);
     rt::ui::Controls::setFont(st_status, QString::fromUtf8("宋体"), 9);
     order << st_status;
+    st_link = new QLabel(st_status);
+    st_link->setObjectName(QStringLiteral("st_link"));
+    st_link->setAlignment(Qt::AlignCenter);
+    st_link->setStyleSheet(QStringLiteral("QLabel { color: #b00000; font-weight: bold; }"));
+    st_link->hide();
     for (auto it = order.crbegin(); it != order.crend(); ++it)
         (*it)->raise();
 
@@ -243,10 +248,25 @@ void w_histmanage::wf_setstatus(const QString &as_text)
     showStatus();
 }
 
+void w_histmanage::wf_setlinkstatus(const QString &as_text)
+{
+    st_link->setText(as_text);
+    st_link->setToolTip(as_text.isEmpty() ? QString() : QString::fromUtf8("与数据库服务器之间的连接不安全：%1").arg(as_text));
+    showStatus();
+}
+
 void w_histmanage::showStatus()
 {
+    // The link's words keep their place at the right end; the message has what is left.
+    int linkWidth = 0;
+    if (!st_link->text().isEmpty()) {
+        linkWidth = st_link->sizeHint().width() + 2 * st_status->indent();
+        const QRect inside = st_status->contentsRect();
+        st_link->setGeometry(inside.right() + 1 - linkWidth, inside.top(), linkWidth, inside.height());
+    }
+    st_link->setVisible(linkWidth > 0);
     // One line: what does not fit is elided, and the whole text is the line's tip.
-    const int room = std::max(0, st_status->contentsRect().width() - 2 * st_status->indent());
+    const int room = std::max(0, st_status->contentsRect().width() - 2 * st_status->indent() - linkWidth);
     const QString shown = st_status->fontMetrics().elidedText(m_status, Qt::ElideRight, room);
     st_status->setText(shown);
     st_status->setToolTip(shown == m_status ? QString() : m_status);

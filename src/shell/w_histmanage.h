@@ -36,6 +36,10 @@ public:
     uo_toolbar_his *dw_maintoolbar = nullptr;
     // The status line along the frame's bottom edge: what the last change did.
     QLabel *st_status = nullptr;
+    // At the status line's right end, for as long as the window is open: how unsafe the way to
+    // the server is (empty, and taking no room, when there is nothing to say). Status texts
+    // never cover it.
+    QLabel *st_link = nullptr;
 
     // The sheet variables.
     QPointer<rt::ui::PbWindow> w_hisexplore;
@@ -51,6 +55,8 @@ public:
     // Shows what a change did in the status line (the time in front; the whole text as its tip
     // when the line is too narrow for it).
     Q_INVOKABLE void wf_setstatus(const QString &as_text);
+    // Sets the words at the status line's right end (see st_link).
+    Q_INVOKABLE void wf_setlinkstatus(const QString &as_text);
 
     // The category button of a name as the window knows it ("p_Children" finds p_children).
     host::uo_button *categoryButton(const QString &name) const;

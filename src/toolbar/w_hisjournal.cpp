@@ -16,6 +16,8 @@
 #include <QCheckBox>
 #include <algorithm>
 #include <QComboBox>
+#include <QHash>
+#include <QMap>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -35,11 +37,43 @@ namespace hm {
 namespace {
 const QStringList Headers{QString::fromUtf8("时间"), QString::fromUtf8("操作员"), QString::fromUtf8("登录名"),
                           QString::fromUtf8("操作"), QString::fromUtf8("类别"), QString::fromUtf8("编号"),
-                          QString::fromUtf8("记录数"), QString::fromUtf8("结果"), QString::fromUtf8("说明")};
-enum Col { At, Operator, Login, Action, Category, Key, Counts, Outcome, Detail };
+                          QString::fromUtf8("记录数"), QString::fromUtf8("审计"), QString::fromUtf8("结果"),
+                          QString::fromUtf8("说明")};
+enum Col { At, Operator, Login, Action, Category, Key, Counts, Audit, Outcome, Detail };
 const QString BoxTitle = QString::fromUtf8("提示");
+const QString Unjournaled = QString::fromUtf8("（未经本程序）");
+const QString MismatchPrefix = QString::fromUtf8("（不符）");
+constexpr int MarkRole = Qt::UserRole + 1;
+
+// The history rows each table lost, as a journal entry counts them ("th_ge_rpr 1，…").
+QMap<QString, long long> parseCounts(const QString &stored)
+{
+    QMap<QString, long long> out;
+    for (const QString &part : stored.split(QString::fromUtf8("，"), Qt::SkipEmptyParts)) {
+        const qsizetype space = part.lastIndexOf(QLatin1Char(' '));
+        bool number = false;
+        const long long rows = space > 0 ? part.mid(space + 1).toLongLong(&number) : 0;
+        if (number && rows != 0)
+            out[part.left(space).trimmed().toLower()] += rows;
+    }
+    return out;
+}
 
 } // namespace
+
+// One row of the list before it is shown: a journal entry with its transaction's audit, or a
+// transaction of the audit that no entry explains.
+struct w_hisjournal::Line
+{
+    rt::DateTime at;
+    QStringList cells;        // one per column
+    // The entry's transaction, its number and start ("txid|start" as the server writes them):
+    // empty for an entry older than the trail.
+    QString transaction;
+    QStringList audit;        // shownAudit of each table and operation
+    QMap<QString, long long> deleted; // history rows the transaction's audit saw go, by table
+    Mark mark = Mark::None;
+};
 
 w_hisjournal::w_hisjournal(QWidget *parent) : host::w_response(QStringLiteral("w_hisjournal"), parent)
 {
@@ -65,6 +99,7 @@ w_hisjournal::w_hisjournal(QWidget *parent) : host::w_response(QStringLiteral("w
     entries = new QTableWidget(c);
     entries->setColumnCount(int(Headers.size()));
     entries->setHorizontalHeaderLabels(Headers);
+    entries->setColumnHidden(Audit, true); // until the register is known to have the trail
     entries->setEditTriggers(QAbstractItemView::NoEditTriggers);
     entries->setSelectionBehavior(QAbstractItemView::SelectRows);
     entries->setWordWrap(false);
@@ -113,10 +148,24 @@ w_hisjournal::w_hisjournal(QWidget *parent) : host::w_response(QStringLiteral("w
 
 void w_hisjournal::onOpen()
 {
+    // The trail is the server's: the files have none, and 审计 stays out of sight there.
+    rt::Transaction &t = host::g().photosqlca;
+    if (t.DBMS.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
+        QList<rt::Value> found{rt::Value::null(rt::ValueType::Boolean)};
+        m_audited = t.selectInto(QStringLiteral("SELECT to_regclass('history.hm_audit') IS NOT NULL"), {}, found) == 0
+                    && found[0].boolean();
+    }
+    entries->setColumnHidden(Audit, !m_audited);
+    if (m_audited) {
+        ddlb_action->addItem(Unjournaled);
+        setUnitsSize(6200, 2400); // room for 审计 too
+    }
     host::ScreenFit::keepOnScreen(this);
-    // The operators who have entries, to choose from.
+    // The operators who have entries (and, with the trail, the logins that changed anything),
+    // to choose from.
     ddlb_operator->addItem(QString::fromUtf8("全部"));
-    rt::Cursor operators(host::g().photosqlca, QStringLiteral("SELECT DISTINCT operator FROM hm_journal ORDER BY operator"));
+    rt::Cursor operators(t, m_audited ? QStringLiteral("SELECT operator FROM hm_journal UNION SELECT db_user FROM hm_audit ORDER BY 1")
+                                      : QStringLiteral("SELECT DISTINCT operator FROM hm_journal ORDER BY operator"));
     if (operators.open() == 0) {
         QList<rt::Value> row{rt::Value::null(rt::ValueType::String)};
         while (operators.fetch(row) == 0) {
@@ -169,23 +218,109 @@ long w_hisjournal::query()
         atFault->selectAll();
         return -1;
     }
-    QString sql = QStringLiteral("SELECT at, operator, login, action, category, reckey, counts, outcome, detail FROM hm_journal "
-                                 "WHERE 1 = 1");
     QList<rt::Value> params;
+    const QString condition = entryCondition(params);
+    QList<Line> lines;
+    rt::Transaction &t = host::g().photosqlca;
+    entries->setRowCount(0);
+    // The entries, unless only what the program did not do is asked for.
+    if (!m_audited || ddlb_action->currentText() != Unjournaled) {
+        const QString sql = QStringLiteral("SELECT at, operator, login, action, category, reckey, counts, outcome, detail%1 "
+                                           "FROM hm_journal WHERE 1 = 1%2 ORDER BY id DESC LIMIT %3")
+                                .arg(m_audited ? QStringLiteral(", txid::text || '|' || txat::text") : QString(), condition)
+                                .arg(Shown + 1);
+        rt::Cursor cursor(t, sql);
+        if (cursor.open(params) != 0) {
+            st_status->setText(model::ReadFailure::historyText(t));
+            return -1;
+        }
+        QList<rt::Value> row{rt::Value::null(rt::ValueType::DateTime)};
+        for (int i = 1; i < 9; ++i)
+            row << rt::Value::null(rt::ValueType::String);
+        if (m_audited)
+            row << rt::Value::null(rt::ValueType::String);
+        while (lines.size() <= Shown && cursor.fetch(row) == 0) {
+            Line line;
+            line.at = row[0].isNull() ? rt::DateTime() : row[0].dateTime();
+            for (int col = 0, field = 0; col < Headers.size(); ++col) {
+                if (col == Audit) {
+                    line.cells << QString();
+                    continue;
+                }
+                const rt::Value &v = row[field++];
+                line.cells << (v.isNull()           ? QString()
+                               : col == At          ? v.dateTime().toCanonical().left(19)
+                               : col == Counts      ? shownCounts(v.toText())
+                                                    : v.toText());
+            }
+            if (m_audited && !row[9].isNull())
+                line.transaction = row[9].string();
+            line.deleted = parseCounts(row[Counts].isNull() ? QString() : row[Counts].toText());
+            lines << line;
+        }
+        cursor.close();
+    }
+    if (m_audited && !readAudit(lines, condition, params))
+        return -1;
+    const bool more = lines.size() > Shown;
+    // Newest first; the entries' own order (by number) among equal times.
+    std::stable_sort(lines.begin(), lines.end(), [](const Line &a, const Line &b) { return b.at < a.at; });
+    if (more)
+        lines.resize(Shown);
+
+    // Each column's width for its whole contents, measured as the rows are put in.
+    const QFontMetrics metrics = entries->fontMetrics();
+    // The delegate's margin on each side of the text, and the grid line (a pixel short and the
+    // text is cut with "…").
+    const int padding = 2 * (entries->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, entries) + 1)
+                        + (entries->showGrid() ? 1 : 0) + 1;
+    m_wanted = QList<int>(Headers.size(), 0);
+    const QColor unjournaledColour(255, 221, 221), mismatchColour(255, 236, 179);
+    long unjournaled = 0;
+    entries->setRowCount(int(lines.size()));
+    for (int r = 0; r < lines.size(); ++r) {
+        const Line &line = lines[r];
+        unjournaled += line.mark == Mark::Unjournaled ? 1 : 0;
+        for (int col = 0; col < Headers.size(); ++col) {
+            const QString &text = line.cells[col];
+            auto *item = new QTableWidgetItem(text);
+            if (col >= Category)
+                item->setToolTip(text); // whole, when its column is cut
+            if (line.mark != Mark::None)
+                item->setBackground(line.mark == Mark::Unjournaled ? unjournaledColour : mismatchColour);
+            if (col == At)
+                item->setData(MarkRole, int(line.mark));
+            entries->setItem(r, col, item);
+            m_wanted[col] = std::max(m_wanted[col], metrics.horizontalAdvance(text) + padding);
+        }
+    }
+    fitColumns();
+    const long n = long(lines.size());
+    QString status = more ? QString::fromUtf8("显示最新的 %1 条记录；请用日期等条件缩小范围。").arg(rt::fn::Grouped(n))
+                          : QString::fromUtf8("共 %1 条记录").arg(rt::fn::Grouped(n));
+    if (unjournaled > 0)
+        status += QString::fromUtf8("，其中 %1 条未经本程序").arg(rt::fn::Grouped(unjournaled));
+    st_status->setText(status);
+    return n;
+}
+
+QString w_hisjournal::entryCondition(QList<rt::Value> &params) const
+{
+    QString sql;
     // A day includes all of itself: from its first moment to the next day's.
     if (cbx_from->isChecked()) {
         sql += QStringLiteral(" AND at >= ?");
-        params << rt::Value(rt::DateTime(from));
+        params << rt::Value(rt::DateTime(de_from->date()));
     }
     if (cbx_to->isChecked()) {
         sql += QStringLiteral(" AND at < ?");
-        params << rt::Value(rt::DateTime(to.addDays(1)));
+        params << rt::Value(rt::DateTime(de_to->date().addDays(1)));
     }
     if (ddlb_operator->currentIndex() > 0) {
         sql += QStringLiteral(" AND operator = ?");
         params << rt::Value(ddlb_operator->currentText());
     }
-    if (ddlb_action->currentIndex() > 0) {
+    if (ddlb_action->currentIndex() > 0 && ddlb_action->currentText() != Unjournaled) {
         sql += QStringLiteral(" AND action = ?");
         params << rt::Value(ddlb_action->currentText());
     }
@@ -193,47 +328,143 @@ long w_hisjournal::query()
         sql += QStringLiteral(" AND reckey = ?");
         params << rt::Value(sle_key->text().trimmed());
     }
-    sql += QStringLiteral(" ORDER BY id DESC LIMIT %1").arg(Shown + 1);
+    return sql;
+}
+
+bool w_hisjournal::readAudit(QList<Line> &lines, const QString &condition, const QList<rt::Value> &params)
+{
     rt::Transaction &t = host::g().photosqlca;
-    rt::Cursor cursor(t, sql);
-    entries->setRowCount(0);
-    if (cursor.open(params) != 0) {
+    const auto fail = [&]() {
         st_status->setText(model::ReadFailure::historyText(t));
-        return -1;
+        return false;
+    };
+    // What the transactions of the entries read changed, table by table, in the order done.
+    QMultiHash<QString, int> byTransaction;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (!lines[i].transaction.isEmpty())
+            byTransaction.insert(lines[i].transaction, i);
     }
-    QList<rt::Value> row;
-    row << rt::Value::null(rt::ValueType::DateTime);
-    for (int i = 1; i < Headers.size(); ++i)
-        row << rt::Value::null(rt::ValueType::String);
-    // Each column's width for its whole contents, measured as the rows come.
-    const QFontMetrics metrics = entries->fontMetrics();
-    // The delegate's margin on each side of the text, and the grid line (a pixel short and the
-    // text is cut with "…").
-    const int padding = 2 * (entries->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, entries) + 1)
-                        + (entries->showGrid() ? 1 : 0) + 1;
-    m_wanted = QList<int>(Headers.size(), 0);
-    long n = 0;
-    while (n < Shown && cursor.fetch(row) == 0) {
-        entries->insertRow(int(n));
-        for (int col = 0; col < row.size(); ++col) {
-            const QString text = row[col].isNull() ? QString()
-                                 : col == At       ? row[col].dateTime().toCanonical().left(19)
-                                 : col == Counts   ? shownCounts(row[col].toText())
-                                                   : row[col].toText();
-            auto *item = new QTableWidgetItem(text);
-            if (col >= Category)
-                item->setToolTip(text); // whole, when its column is cut
-            entries->setItem(int(n), col, item);
-            m_wanted[col] = std::max(m_wanted[col], metrics.horizontalAdvance(text) + padding);
+    const auto add = [](Line &line, const QString &table, const QString &operation, long long rows) {
+        line.audit << shownAudit(table, operation, rows);
+        const QString history = QStringLiteral("history.");
+        if (table.startsWith(history) && (operation == QLatin1String("DELETE") || operation == QLatin1String("TRUNCATE")))
+            line.deleted[table.mid(history.size()).toLower()] -= rows;
+    };
+    if (!byTransaction.isEmpty()) {
+        const QString sql = QStringLiteral("SELECT txid::text || '|' || at::text, table_name, operation, sum(row_count) FROM hm_audit "
+                                           "WHERE (txid, at) IN (SELECT txid, txat FROM hm_journal WHERE txid IS NOT NULL%1 "
+                                           "ORDER BY id DESC LIMIT %2) GROUP BY txid, at, table_name, operation ORDER BY txid, at, min(id)")
+                                .arg(condition)
+                                .arg(Shown + 1);
+        rt::Cursor cursor(t, sql);
+        if (cursor.open(params) != 0)
+            return fail();
+        QList<rt::Value> row{rt::Value::null(rt::ValueType::String), rt::Value::null(rt::ValueType::String),
+                             rt::Value::null(rt::ValueType::String), rt::Value::null(rt::ValueType::Long)};
+        // Each audit row goes to every entry of its transaction (a failure's entry has a
+        // transaction of its own).
+        while (cursor.fetch(row) == 0) {
+            for (auto it = byTransaction.constFind(row[0].string()); it != byTransaction.cend() && it.key() == row[0].string(); ++it)
+                add(lines[it.value()], row[1].string(), row[2].string(), row[3].longValue());
         }
-        ++n;
+        cursor.close();
     }
-    const bool more = n == Shown && cursor.fetch(row) == 0;
+    for (Line &line : lines) {
+        if (line.transaction.isEmpty())
+            continue;
+        // Whatever the entry counts and the trail did not see go, or the trail saw go and the
+        // entry does not count, is left over.
+        bool same = true;
+        for (auto it = line.deleted.cbegin(); same && it != line.deleted.cend(); ++it)
+            same = it.value() == 0;
+        const QString seen = line.audit.isEmpty() && !same ? QString::fromUtf8("没有改动") : line.audit.join(QString::fromUtf8("，"));
+        line.cells[Audit] = (same ? QString() : MismatchPrefix) + seen;
+        line.mark = same ? Mark::None : Mark::Mismatch;
+    }
+
+    // The transactions no entry explains, asked for as the entries are but for the program's
+    // own actions and keys, which they have none of.
+    const bool programOnly = (ddlb_action->currentIndex() > 0 && ddlb_action->currentText() != Unjournaled)
+                             || !sle_key->text().trimmed().isEmpty();
+    if (programOnly)
+        return true;
+    QString where;
+    QList<rt::Value> values;
+    if (cbx_from->isChecked()) {
+        where += QStringLiteral(" AND b.at >= ?");
+        values << rt::Value(rt::DateTime(de_from->date()));
+    }
+    if (cbx_to->isChecked()) {
+        where += QStringLiteral(" AND b.at < ?");
+        values << rt::Value(rt::DateTime(de_to->date().addDays(1)));
+    }
+    if (ddlb_operator->currentIndex() > 0) {
+        where += QStringLiteral(" AND b.db_user = ?");
+        values << rt::Value(ddlb_operator->currentText());
+    }
+    const QString sql = QStringLiteral("SELECT txid::text || '|' || at::text, table_name, operation, sum(row_count), at::timestamp(6), "
+                                       "min(db_user), min(application_name) FROM hm_audit WHERE (txid, at) IN (SELECT DISTINCT b.txid, "
+                                       "b.at FROM hm_audit b WHERE NOT EXISTS (SELECT 1 FROM hm_journal j WHERE j.txid = b.txid AND "
+                                       "j.txat = b.at)%1 ORDER BY b.txid DESC, b.at DESC LIMIT %2) GROUP BY txid, at, table_name, "
+                                       "operation ORDER BY txid DESC, at DESC, min(id)")
+                            .arg(where)
+                            .arg(Shown + 1);
+    rt::Cursor cursor(t, sql);
+    if (cursor.open(values) != 0)
+        return fail();
+    QList<rt::Value> row{rt::Value::null(rt::ValueType::String),   rt::Value::null(rt::ValueType::String),
+                         rt::Value::null(rt::ValueType::String),   rt::Value::null(rt::ValueType::Long),
+                         rt::Value::null(rt::ValueType::DateTime), rt::Value::null(rt::ValueType::String),
+                         rt::Value::null(rt::ValueType::String)};
+    QString current;
+    bool any = false;
+    while (cursor.fetch(row) == 0) {
+        if (!any || row[0].string() != current) {
+            any = true;
+            current = row[0].string();
+            Line line;
+            line.at = row[4].isNull() ? rt::DateTime() : row[4].dateTime();
+            line.cells = QStringList(Headers.size(), QString());
+            line.cells[At] = row[4].isNull() ? QString() : line.at.toCanonical().left(19);
+            line.cells[Operator] = row[5].toText();
+            line.cells[Action] = Unjournaled;
+            line.cells[Detail] = row[6].isNull() || row[6].string().isEmpty()
+                                     ? QString::fromUtf8("程序：（未说明）")
+                                     : QString::fromUtf8("程序：%1").arg(row[6].string());
+            line.mark = Mark::Unjournaled;
+            lines << line;
+        }
+        add(lines.last(), row[1].string(), row[2].string(), row[3].longValue());
+        lines.last().cells[Audit] = lines.last().audit.join(QString::fromUtf8("，"));
+    }
     cursor.close();
-    fitColumns();
-    st_status->setText(more ? QString::fromUtf8("显示最新的 %1 条记录；请用日期等条件缩小范围。").arg(rt::fn::Grouped(n))
-                            : QString::fromUtf8("共 %1 条记录").arg(rt::fn::Grouped(n)));
-    return n;
+    return true;
+}
+
+QString w_hisjournal::shownAudit(const QString &table, const QString &operation, long long rows)
+{
+    const qsizetype dot = table.indexOf(QLatin1Char('.'));
+    const QString schema = dot > 0 ? table.left(dot) : QString();
+    const QString name = table.mid(dot + 1);
+    QString shown = table;
+    if (schema == QLatin1String("history")) {
+        if (const model::Category *c = model::CategoryTable::byHistoryTable(name))
+            shown = c->tabText;
+    } else if (schema == QLatin1String("live")) {
+        if (const model::Category *c = model::CategoryTable::byHistoryTable(QStringLiteral("th_") + name))
+            shown = QString::fromUtf8("现有") + c->tabText;
+    }
+    static const QHash<QString, QString> operations{{QStringLiteral("INSERT"), QString::fromUtf8("新增")},
+                                                    {QStringLiteral("UPDATE"), QString::fromUtf8("修改")},
+                                                    {QStringLiteral("DELETE"), QString::fromUtf8("删除")},
+                                                    {QStringLiteral("TRUNCATE"), QString::fromUtf8("清空")}};
+    return QStringLiteral("%1 %2 %3").arg(shown, operations.value(operation, operation), rt::fn::Grouped(rows));
+}
+
+w_hisjournal::Mark w_hisjournal::rowMark(int row) const
+{
+    const QTableWidgetItem *item = entries->item(row, At);
+    return item ? Mark(item->data(MarkRole).toInt()) : Mark::None;
 }
 
 void w_hisjournal::fitColumns()
@@ -251,8 +482,12 @@ void w_hisjournal::fitColumns()
         option.section = c;
         least[c] = header->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header).width();
         wanted[c] = std::max(least[c], m_wanted[c]);
-        // The time, the key and the outcome are short and read whole: never cut.
-        if (c == At || c == Key || c == Outcome)
+        if (entries->isColumnHidden(c)) {
+            least[c] = wanted[c] = 0; // takes no room
+            continue;
+        }
+        // The time, the action, the key and the outcome are short and read whole: never cut.
+        if (c == At || c == Action || c == Key || c == Outcome)
             least[c] = wanted[c];
     }
     // 说明 keeps room for a few words whatever the others hold; they share what is left.
@@ -280,6 +515,8 @@ void w_hisjournal::fitColumns()
     }
     int used = 0;
     for (int c = 0; c < last; ++c) {
+        if (entries->isColumnHidden(c))
+            continue;
         const int width = std::max(least[c], std::min(wanted[c], level));
         header->resizeSection(c, width);
         used += width;
@@ -300,14 +537,19 @@ int w_hisjournal::exportCsv(const QString &file)
     if (!out.open(QIODevice::WriteOnly) || !rt::ui::DwExporter::ownerOnly(out))
         return -1;
     out.write("\xEF\xBB\xBF");
+    // What is shown: 审计 only where it is in view.
     QStringList line;
-    for (const QString &h : Headers)
-        line << rt::ui::DwExporter::csvField(h);
+    for (int c = 0; c < Headers.size(); ++c) {
+        if (!entries->isColumnHidden(c))
+            line << rt::ui::DwExporter::csvField(Headers[c]);
+    }
     out.write(line.join(QLatin1Char(',')).toUtf8() + "\r\n");
     for (int r = 0; r < entries->rowCount(); ++r) {
         line.clear();
-        for (int c = 0; c < entries->columnCount(); ++c)
-            line << rt::ui::DwExporter::csvField(entries->item(r, c) ? entries->item(r, c)->text() : QString());
+        for (int c = 0; c < entries->columnCount(); ++c) {
+            if (!entries->isColumnHidden(c))
+                line << rt::ui::DwExporter::csvField(entries->item(r, c) ? entries->item(r, c)->text() : QString());
+        }
         out.write(line.join(QLatin1Char(',')).toUtf8() + "\r\n");
     }
     return out.commit() ? 1 : -1;

@@ -47,7 +47,30 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandLine{{QStringLiteral("--seed")}, false, "needs a value"},
                       CommandLine{{QStringLiteral("--data"), QStringLiteral("--seed")}, false, "needs a value"},
                       CommandLine{{QStringLiteral("--category"), QStringLiteral("p_rprinfo")}, false, "goes with --screenshot"},
-                      CommandLine{{QStringLiteral("--frobnicate")}, false, "unknown argument"}));
+                      CommandLine{{QStringLiteral("--frobnicate")}, false, "unknown argument"},
+                      CommandLine{{QStringLiteral("--profile"), QStringLiteral("office")}, true, ""},
+                      CommandLine{{QStringLiteral("--profile"), QStringLiteral("office"), QStringLiteral("--screenshot"), QStringLiteral("a.png")}, true, ""},
+                      CommandLine{{QStringLiteral("--profile")}, false, "needs a value"},
+                      CommandLine{{QStringLiteral("--profile"), QStringLiteral("office"), QStringLiteral("--pg"), QStringLiteral("host=db")},
+                                  false, "do not go together"},
+                      CommandLine{{QStringLiteral("--create-demo-pg"), QStringLiteral("host=db"), QStringLiteral("--profile"), QStringLiteral("office")},
+                                  false, "do not go together"},
+                      CommandLine{{QStringLiteral("--profile"), QStringLiteral("office"), QStringLiteral("--data"), QStringLiteral("/d")},
+                                  false, "take the place"}));
+
+TEST(AppOptionsProfile, AProfileIsTheServersRegisterAndTheUsageSaysWhereItIsRead)
+{
+    app::AppOptions o;
+    QString error;
+    ASSERT_TRUE(o.parse({QStringLiteral("histmaint"), QStringLiteral("--profile"), QStringLiteral("office")}, error));
+    EXPECT_TRUE(o.onServer());
+    EXPECT_EQ(o.profile, QStringLiteral("office"));
+    EXPECT_TRUE(o.livePath.isEmpty()) << "no register file is looked for";
+    const QString usage = app::AppOptions::usage();
+    EXPECT_TRUE(usage.contains(QStringLiteral("--profile NAME")));
+    EXPECT_TRUE(usage.contains(QStringLiteral("/etc/histmaint/NAME.conf")));
+    EXPECT_TRUE(usage.contains(QStringLiteral("~/.pgpass")));
+}
 
 TEST(AppOptions, DefaultDataDirectoryAndFilesInIt)
 {

@@ -7,7 +7,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -174,5 +178,44 @@ TEST(StartupTest, APasswordIsNeverPrinted)
     EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
     EXPECT_FALSE(out.contains(QStringLiteral("s3cret-pw"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("password=****"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QString::fromUtf8("histmaint: 连接串中的密码可被本机其他用户看到，不安全。请改用连接配置文件（--profile）和 ~/.pgpass。")))
+        << out.toStdString();
     admin.connection()->exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(db), ignored);
+}
+
+// While the program waits for a server that does not answer, the password it was given on the
+// command line is already stars for anyone who lists the processes.
+TEST(StartupTest, OtherUsersSeeNoPasswordWhileTheProgramRuns)
+{
+    QTemporaryDir dir;
+    // A socket that takes the connection and never answers it.
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QDir(dir.path()).filePath(QStringLiteral(".s.PGSQL.5999")).toLocal8Bit();
+    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    QProcess p;
+    p.setProgram(QStringLiteral(HISTMAINT_EXE));
+    p.setArguments({QStringLiteral("--pg"),
+                    QStringLiteral("host=%1 port=5999 dbname=register password='s3cret pw' connect_timeout=4").arg(dir.path()),
+                    QStringLiteral("--screenshot"), dir.filePath(QStringLiteral("x.png"))});
+    p.start();
+    ASSERT_TRUE(p.waitForStarted());
+    QByteArray cmdline;
+    for (int i = 0; i < 40 && !cmdline.contains("password='*"); ++i) {
+        QThread::msleep(50);
+        QFile f(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
+        if (f.open(QIODevice::ReadOnly))
+            cmdline = f.readAll();
+    }
+    EXPECT_TRUE(cmdline.contains("password='*********' connect_timeout=4")) << cmdline.toStdString();
+    EXPECT_FALSE(cmdline.contains("s3cret"));
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ::close(listener);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_NE(p.exitCode(), 0);
+    EXPECT_EQ(err.count(QString::fromUtf8("连接串中的密码可被本机其他用户看到")), 1) << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("s3cret"))) << err.toStdString();
 }

@@ -2,6 +2,7 @@
 
 #include "TestRegister.h"
 #include "host/Journal.h"
+#include "host/PgSchema.h"
 #include "platform/core/DeclaredProcedure.h"
 
 #include <QFile>
@@ -37,9 +38,9 @@ TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToR
     setup.DBMS = QStringLiteral("PostgreSQL");
     setup.Database = sqlca.Database;
     ASSERT_EQ(setup.connect(), 0) << setup.SQLErrText().toStdString();
-    QFile script(QStringLiteral(HM_SOURCE_DIR "/scripts/journal-upgrade.sql"));
-    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-    ASSERT_EQ(setup.executeImmediate(QString::fromUtf8(script.readAll())), 0) << setup.SQLErrText().toStdString();
+    // As psql runs the file: with the audit script it includes.
+    ASSERT_EQ(setup.executeImmediate(host::PgSchema::script(QStringLiteral("journal-upgrade.sql"))), 0)
+        << setup.SQLErrText().toStdString();
     ASSERT_EQ(setup.commit(), 0);
     QList<rt::Value> columns{rt::Value::null(rt::ValueType::String)};
     ASSERT_EQ(setup.selectInto(columnsSql,
@@ -137,9 +138,8 @@ TEST_F(JournalSchemaTest, AnOlderServerRegisterIsUpgradedByTheScriptToWhatANewOn
     owner.DBMS = QStringLiteral("PostgreSQL");
     owner.Database = database;
     ASSERT_EQ(owner.connect(), 0) << owner.SQLErrText().toStdString();
-    QFile script(QStringLiteral(HM_SOURCE_DIR "/scripts/journal-upgrade.sql"));
-    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-    ASSERT_EQ(owner.executeImmediate(QString::fromUtf8(script.readAll())), 0) << owner.SQLErrText().toStdString();
+    ASSERT_EQ(owner.executeImmediate(host::PgSchema::script(QStringLiteral("journal-upgrade.sql"))), 0)
+        << owner.SQLErrText().toStdString();
     ASSERT_EQ(owner.commit(), 0);
     QList<rt::Value> upgraded{rt::Value::null(rt::ValueType::String)};
     ASSERT_EQ(owner.selectInto(source, {}, upgraded), 0);

@@ -298,8 +298,8 @@ TEST_F(JournalTest, TheJournalWindowShowsCategoriesEveryColumnAndRefusesABadRang
                 << caption.toStdString() << " reaches past the view's " << room << " px";
         }
         const QFontMetrics metrics = j->entries->fontMetrics();
-        EXPECT_GE(header->sectionSize(7), metrics.horizontalAdvance(QString::fromUtf8("成功")));
-        EXPECT_GE(header->sectionSize(8), metrics.horizontalAdvance(QString::fromUtf8("连同相关信息；连同相")));
+        EXPECT_GE(header->sectionSize(8), metrics.horizontalAdvance(QString::fromUtf8("成功")));
+        EXPECT_GE(header->sectionSize(9), metrics.horizontalAdvance(QString::fromUtf8("连同相关信息；连同相")));
 
         // The export writes what is shown.
         EXPECT_EQ(j->exportCsv(file), 1);

@@ -332,3 +332,28 @@ TEST_F(HistManageTest, ACommandChosenFromTheMenuRunsOnce)
     EXPECT_EQ(runs, 1);
     rt::ui::OperatorDialogs::install(&op);
 }
+
+TEST_F(HistManageTest, TheLinksWarningStaysAtTheStatusLinesEndWhateverIsSaid)
+{
+    EXPECT_FALSE(window->st_link->isVisible()) << "a safe link takes no room";
+    window->wf_setlinkstatus(QString::fromUtf8("未加密连接"));
+    const QString longText = QString::fromUtf8("已删除 老年人信息 的历史记录 ").repeated(20);
+    window->wf_setstatus(longText);
+    QApplication::processEvents();
+    ASSERT_TRUE(window->st_link->isVisible());
+    EXPECT_EQ(window->st_link->text(), QString::fromUtf8("未加密连接"));
+    EXPECT_GE(window->st_link->width(), window->st_link->fontMetrics().horizontalAdvance(window->st_link->text()))
+        << "its words are not cut";
+    EXPECT_EQ(window->st_link->geometry().right(), window->st_status->contentsRect().right()) << "at the right end";
+    // The message is shortened before the link's words: it ends left of them.
+    EXPECT_LE(window->st_status->fontMetrics().horizontalAdvance(window->st_status->text()) + window->st_status->indent(),
+              window->st_link->x());
+    EXPECT_TRUE(window->st_status->toolTip().endsWith(longText)) << "the whole message is its tip";
+    window->resize(window->width() - 200, window->height());
+    QApplication::processEvents();
+    EXPECT_EQ(window->st_link->geometry().right(), window->st_status->contentsRect().right()) << "it follows a resize";
+    window->wf_setstatus(QString());
+    EXPECT_TRUE(window->st_link->isVisible()) << "a status emptied leaves it";
+    window->wf_setlinkstatus(QString());
+    EXPECT_FALSE(window->st_link->isVisible());
+}

@@ -19,6 +19,26 @@ struct DbError
     QString text;         // the engine's message, made readable
     bool lockConflict = false; // another connection holds what was wanted (a lock, a deadlock)
     bool connectionLost = false; // the connection to the server broke (the server restarted …)
+    bool cancelled = false;      // the operator cancelled the statement while it waited (DbWaitObserver)
+    bool unanswered = false;     // the server did not answer in time, not even a cancel: it is there
+                                 // but does not work, and a new connection would wait as long
+};
+
+// Told while a statement waits for the server's answer, on the thread that runs it, so that a
+// window can show the wait and offer to cancel it. The engine itself never opens a window.
+class DbWaitObserver
+{
+public:
+    virtual ~DbWaitObserver() = default;
+    // Called every 50–100 ms while one request to the server waits for its answer, with the
+    // milliseconds waited since it was sent (for the rows of a long read, since the last row
+    // came). True asks for the statement to be cancelled: the connection sends the server a
+    // cancel, the statement then fails with the server's cancel error (DbError::cancelled), and
+    // a server that does not answer even that within two seconds has its connection given up.
+    // Runs nothing on the connection that waits (it is busy with the request).
+    virtual bool stillWaiting(int waitedMs) = 0;
+    // The wait has ended, answered or not; called only after stillWaiting was.
+    virtual void waitEnded() = 0;
 };
 
 enum class DbColumnKind { Null, Integer, Real, Text, Blob };
@@ -82,6 +102,7 @@ struct DbOpenOptions
     int busyTimeoutMs = 3000;
     int statementTimeoutMs = 120000; // a server backend: how long one statement may run
     QString searchPath;           // a server backend: the schemas unqualified names are looked up in
+    QByteArray password;          // a server backend: the password, kept out of the connection string
 };
 
 class DbConnection
@@ -126,6 +147,9 @@ public:
     // Stops the statement running on this connection, from any thread; the statement then
     // fails. Nothing happens when none runs.
     virtual void interrupt() = 0;
+    // Who is told of the waits for the server (not owned; null: nobody). A file answers at once
+    // or within its busy timeout, and tells nobody.
+    virtual void setWaitObserver(DbWaitObserver *) {}
 };
 
 } // namespace rt

@@ -5,8 +5,6 @@
 #include "SqlLexer.h"
 
 #include <QRegularExpression>
-#include <chrono>
-#include <poll.h>
 #include <libpq-fe.h>
 
 namespace rt {
@@ -46,14 +44,27 @@ DbError PgConnection::errorOf(const void *res) const
         text += QStringLiteral(" (%1)").arg(QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)));
     e.lockConflict = isLockState(state);
     e.connectionLost = isBroken();
-    if (m_abandoned)
+    // Cancelled when the operator's cancel is what ended it; any other failure that came first
+    // (a lock timeout) is told as itself.
+    e.cancelled = m_wait.cancelledByOperator() && (state == "57014" || m_abandoned);
+    e.unanswered = m_abandoned;
+    if (m_refused && !result)
+        text = QStringLiteral("another statement is waiting for the server on this connection; this one was not sent");
+    if (m_abandoned && e.cancelled)
+        text = QStringLiteral("the server did not answer the cancel within %1 s; the connection is given up")
+                   .arg(PgWait::CancelGraceMs / 1000);
+    else if (m_abandoned)
         text = QStringLiteral("the server did not answer within %1 s, and not even to a cancel; the connection is given up")
-                   .arg((m_answerWithinMs + std::min(10000, m_answerWithinMs)) / 1000 + 2);
+                   .arg(m_wait.givenUpAfterMs() / 1000);
+    // What the operator asked for is what the operator is told: the server's "canceling
+    // statement due to user request" adds nothing to it; a cancel that went unanswered does.
+    if (e.cancelled)
+        text = QString::fromUtf8("操作已取消。") + (m_abandoned ? QStringLiteral("(") + text + QStringLiteral(")") : QString());
     if (e.connectionLost)
         text += QStringLiteral(" (the connection to the server was lost)");
     if (e.lockConflict)
         text += QStringLiteral(" (another connection or program is writing to the register; try again when it has finished)");
-    else if (state == "57014")
+    else if (state == "57014" && !e.cancelled)
         text += QStringLiteral(" (the server stopped the statement: it ran past the statement timeout, or it was cancelled)");
     if (state.size() == 5) {
         // The SQLSTATE as a number: its digits when it has only digits, else read in base 36.
@@ -83,12 +94,20 @@ bool PgConnection::open(const DbOpenOptions &options, DbError &error)
         keywords.push_back(key.constData());
         values.push_back(value.constData());
     }
+    if (!options.password.isEmpty()) {
+        keywords.push_back("password");
+        values.push_back(options.password.constData());
+    }
     keywords.push_back(nullptr);
     values.push_back(nullptr);
     m_conn = PQconnectdbParams(keywords.data(), values.data(), 0);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
         error = {-1, QStringLiteral("cannot connect to the database server: %1")
                          .arg(QString::fromUtf8(m_conn ? PQerrorMessage(m_conn) : "out of memory").trimmed())};
+        if (m_conn && PQconnectionNeedsPassword(m_conn))
+            error.code = PasswordNeeded;
+        else if (m_conn && PQconnectionUsedPassword(m_conn))
+            error.code = PasswordFailed;
         close();
         return false;
     }
@@ -125,7 +144,7 @@ bool PgConnection::open(const DbOpenOptions &options, DbError &error)
     }
     m_cancel = PQgetCancel(m_conn);
     m_backendPid = PQbackendPID(m_conn);
-    m_answerWithinMs = options.create || ownTimeout ? 0 : std::max(1, options.statementTimeoutMs);
+    m_wait.setStatementTimeout(options.create || ownTimeout ? 0 : std::max(1, options.statementTimeoutMs));
     return true;
 }
 
@@ -140,6 +159,7 @@ void PgConnection::close()
         m_conn = nullptr;
     }
     m_backendPid = 0;
+    m_abandoned = false;
     m_tables.clear();
 }
 
@@ -270,73 +290,78 @@ bool PgConnection::bulkInsert(const QString &table, const QStringList &columns, 
     return ok;
 }
 
+bool PgConnection::canSend()
+{
+    m_refused = false;
+    if (!m_conn || m_abandoned)
+        return false;
+    if (m_wait.telling()) {
+        // Only a window's event processing under the observer can get here (a repaint reading
+        // a page of a grid on this very connection): libpq would refuse the request or mix the
+        // two answers. The windows keep it from happening (the busy window is modal, a grid's
+        // page waits while its transaction waits); should one slip through, it fails here.
+        Q_ASSERT_X(false, "PgConnection", "a request made while another waits for the server on this connection");
+        m_refused = true;
+        return false;
+    }
+    return true;
+}
+
 PGresult *PgConnection::query(const char *sql)
 {
-    return m_conn && !m_abandoned ? await(PQsendQuery(m_conn, sql)) : nullptr;
+    return canSend() ? await(PQsendQuery(m_conn, sql)) : nullptr;
 }
 
 PGresult *PgConnection::queryPrepared(const char *name, int count, const char *const *values)
 {
-    return m_conn && !m_abandoned ? await(PQsendQueryPrepared(m_conn, name, count, values, nullptr, nullptr, 0)) : nullptr;
+    return canSend() ? await(PQsendQueryPrepared(m_conn, name, count, values, nullptr, nullptr, 0)) : nullptr;
 }
 
 PGresult *PgConnection::queryParams(const char *sql, int count, const char *const *values)
 {
-    return m_conn && !m_abandoned ? await(PQsendQueryParams(m_conn, sql, count, nullptr, values, nullptr, nullptr, 0)) : nullptr;
+    return canSend() ? await(PQsendQueryParams(m_conn, sql, count, nullptr, values, nullptr, nullptr, 0)) : nullptr;
 }
 
 PGresult *PgConnection::prepareNamed(const char *name, const char *sql)
 {
-    return m_conn && !m_abandoned ? await(PQsendPrepare(m_conn, name, sql, 0, nullptr)) : nullptr;
+    return canSend() ? await(PQsendPrepare(m_conn, name, sql, 0, nullptr)) : nullptr;
 }
 
 PGresult *PgConnection::describeNamed(const char *name)
 {
-    return m_conn && !m_abandoned ? await(PQsendDescribePrepared(m_conn, name)) : nullptr;
-}
-
-void PgConnection::startBound()
-{
-    // As await: the statement timeout and a margin, then a cancel and two seconds more.
-    m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_answerWithinMs + std::min(10000, m_answerWithinMs));
-    m_deadlineCancelled = false;
+    return canSend() ? await(PQsendDescribePrepared(m_conn, name)) : nullptr;
 }
 
 bool PgConnection::awaitMore()
 {
-    int waitMs = 1000;
-    if (m_answerWithinMs > 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0 && !m_deadlineCancelled) {
-            interrupt();
-            m_deadlineCancelled = true;
-            m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-            left = 2000;
-        } else if (left <= 0) {
-            m_abandoned = true;
-            return false;
-        }
-        waitMs = int(std::min<long long>(left, 1000));
+    if (!m_wait.once(PQsocket(m_conn))) {
+        m_abandoned = true;
+        m_wait.finish();
+        return false;
     }
-    pollfd fd{PQsocket(m_conn), POLLIN, 0};
-    ::poll(&fd, 1, waitMs);
-    return PQconsumeInput(m_conn) != 0;
+    if (!PQconsumeInput(m_conn)) {
+        m_wait.finish();
+        return false;
+    }
+    return true;
 }
 
 bool PgConnection::copyOutStart(const QByteArray &sql, DbError &error)
 {
-    if (!m_conn || m_abandoned || !PQsendQuery(m_conn, sql.constData())) {
+    if (!canSend() || !PQsendQuery(m_conn, sql.constData())) {
         error = errorOf(nullptr);
         return false;
     }
-    startBound();
+    m_wait.start();
     for (;;) {
         while (!PQisBusy(m_conn)) {
             PGresult *r = PQgetResult(m_conn);
             if (r && PQresultStatus(r) == PGRES_COPY_OUT) {
                 PQclear(r);
+                m_wait.progressed();
                 return true;
             }
+            m_wait.finish();
             error = errorOf(r);
             PQclear(r);
             PQclear(await(1)); // the rest of the answer, up to the end of the request
@@ -354,11 +379,13 @@ int PgConnection::copyOutRow(char **row, DbError &error)
     *row = nullptr;
     for (;;) {
         const int n = PQgetCopyData(m_conn, row, 1);
-        if (n > 0)
+        if (n > 0) {
+            m_wait.progressed();
             return n;
+        }
         if (n < 0) {
             // The end of the rows: the statement's outcome follows (a failure met halfway too).
-            PGresult *r = await(1);
+            PGresult *r = awaitRest();
             const bool ok = r && PQresultStatus(r) == PGRES_COMMAND_OK;
             if (!ok)
                 error = errorOf(r);
@@ -393,22 +420,25 @@ PGresult *PgConnection::await(int sent)
 {
     if (!sent)
         return nullptr;
-    using Clock = std::chrono::steady_clock;
-    // The statement timeout ends a long statement on the server; the margin leaves it time to
-    // say so. A cancel is then given two seconds more.
-    const int margin = std::min(10000, m_answerWithinMs);
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_answerWithinMs + margin);
-    bool cancelled = false;
+    m_wait.start();
+    return awaitRest();
+}
+
+PGresult *PgConnection::awaitRest()
+{
     PGresult *kept = nullptr;
     for (;;) {
         if (!PQconsumeInput(m_conn)) {
+            m_wait.finish();
             PQclear(kept);
             return nullptr; // the connection broke
         }
         while (!PQisBusy(m_conn)) {
             PGresult *r = PQgetResult(m_conn);
-            if (!r)
+            if (!r) {
+                m_wait.finish();
                 return kept;
+            }
             if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
                 PQclear(r);
             } else {
@@ -416,25 +446,13 @@ PGresult *PgConnection::await(int sent)
                 kept = r;
             }
         }
-        int waitMs = 1000;
-        if (m_answerWithinMs > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0 && !cancelled) {
-                interrupt();
-                cancelled = true;
-                deadline = Clock::now() + std::chrono::seconds(2);
-                continue;
-            }
-            if (left <= 0) {
-                // Not even the cancel was answered: the server is there but does not work.
-                m_abandoned = true;
-                PQclear(kept);
-                return nullptr;
-            }
-            waitMs = int(std::min<long long>(left, 1000));
+        if (!m_wait.once(PQsocket(m_conn))) {
+            // Not even the cancel was answered: the server is there but does not work.
+            m_abandoned = true;
+            m_wait.finish();
+            PQclear(kept);
+            return nullptr;
         }
-        pollfd fd{PQsocket(m_conn), POLLIN, 0};
-        ::poll(&fd, 1, waitMs);
     }
 }
 

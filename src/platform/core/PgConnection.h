@@ -1,9 +1,9 @@
 #pragma once
 
 #include "DbBackend.h"
+#include "PgWait.h"
 
 #include <QHash>
-#include <chrono>
 
 struct pg_conn;
 struct pg_cancel;
@@ -26,6 +26,11 @@ public:
     PgConnection(const PgConnection &) = delete;
     PgConnection &operator=(const PgConnection &) = delete;
 
+    // The error code of an open that failed because the server asked for a password and none
+    // was at hand (options, the string, ~/.pgpass), or because the one given did not let it in.
+    static constexpr int PasswordNeeded = -2801;
+    static constexpr int PasswordFailed = -2802;
+
     bool open(const DbOpenOptions &options, DbError &error) override;
     void close() override;
     bool isOpen() const override { return m_conn != nullptr; }
@@ -44,6 +49,8 @@ public:
     bool bulkInsert(const QString &table, const QStringList &columns, const QList<QList<Value>> &rows, DbError &error) override;
     bool hasBulkInsert() const override { return true; }
     void interrupt() override;
+    // Told of every wait for the server on the thread that runs this connection's statements.
+    void setWaitObserver(DbWaitObserver *observer) override { m_wait.setObserver(observer); }
 
     // For the statements: the connection, rows changed, a table's name by its object id.
     pg_conn *handle() const { return m_conn; }
@@ -55,7 +62,8 @@ public:
 
     // Each request to the server waits for its answer no longer than the statement timeout and
     // a margin: past that the statement is cancelled, and if even the cancel gets no answer
-    // (a server that is stopped, not dead) the connection is given up as lost. The result,
+    // (a server that is stopped, not dead) the connection is given up as lost. Meanwhile the
+    // wait observer is told every tick and may have the statement cancelled (PgWait). The result,
     // or null (errorOf(nullptr) tells why). PQexec's meaning for several statements: the first
     // error, else the last result.
     pg_result *query(const char *sql);
@@ -76,18 +84,21 @@ public:
     void copyOutAbandon();
 
 private:
+    // Waits for the whole answer of the request just sent (sent: what PQsend… said).
     pg_result *await(int sent);
-    // Waits for more of an answer within the bound of the request in flight (set by
-    // startBound): past it the statement is cancelled, and past the cancel's two seconds the
-    // connection is given up. False when the connection broke or was given up.
-    void startBound();
+    // The rest of the answer to the request in flight, within its bound.
+    pg_result *awaitRest();
+    // Waits for more of an answer within the bound of the request in flight (m_wait, started by
+    // the request): false when the connection broke or was given up.
     bool awaitMore();
+    // A request may be sent: the connection is open, not given up, and not busy with a request
+    // whose wait is being told (a request made from inside the observer is refused).
+    bool canSend();
 
     pg_conn *m_conn = nullptr;
-    int m_answerWithinMs = 0;      // 0: no bound (setting up a register)
     bool m_abandoned = false;      // given up: the server did not answer in time
-    std::chrono::steady_clock::time_point m_deadline; // of the COPY in flight
-    bool m_deadlineCancelled = false;
+    bool m_refused = false;        // the last request was refused: it came while another waited
+    PgWait m_wait{[this]() { interrupt(); }};
     pg_cancel *m_cancel = nullptr; // made at connect, so that another thread only sends it
     int m_backendPid = 0;          // kept from connect: libpq forgets it once the connection is bad
     std::int64_t m_changes = 0;

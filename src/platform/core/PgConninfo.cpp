@@ -64,14 +64,55 @@ QString PgConninfo::masked(const QString &conninfo)
         const QString key = QString::fromUtf8(o->keyword);
         // Every secret libpq knows of (password, sslpassword …) is marked for display with '*'.
         const bool secret = key == QLatin1String("password") || (o->dispchar && o->dispchar[0] == '*');
-        QString value = secret ? QStringLiteral("****") : QString::fromUtf8(o->val);
-        if (value.isEmpty() || value.contains(QLatin1Char(' ')) || value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('\\')))
-            value = QLatin1Char('\'') + value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"))
-                    + QLatin1Char('\'');
-        parts << key + QLatin1Char('=') + value;
+        parts << key + QLatin1Char('=') + quoted(secret ? QStringLiteral("****") : QString::fromUtf8(o->val));
     }
     PQconninfoFree(options);
     return parts.join(QLatin1Char(' '));
+}
+
+QString PgConninfo::quoted(const QString &value)
+{
+    // libpq ends a bare value at white space and reads a backslash as an escape in both forms;
+    // a value starting with a quote would be read as quoted.
+    bool plain = !value.isEmpty();
+    for (const QChar c : value)
+        plain = plain && !c.isSpace() && c != QLatin1Char('\'') && c != QLatin1Char('\\') && c != QLatin1Char('=');
+    if (plain)
+        return value;
+    QString text = value;
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+QString PgConninfo::join(const QList<std::pair<QString, QString>> &pairs)
+{
+    QStringList parts;
+    for (const auto &[key, value] : pairs)
+        parts << key + QLatin1Char('=') + quoted(value);
+    return parts.join(QLatin1Char(' '));
+}
+
+QString PgConninfo::setting(const QString &conninfo, const char *key)
+{
+    QString error;
+    PQconninfoOption *options = parse(conninfo, error);
+    if (!options)
+        return {};
+    QString value;
+    for (PQconninfoOption *o = options; o->keyword; ++o) {
+        if (qstrcmp(o->keyword, key) == 0 && o->val && *o->val)
+            value = QString::fromUtf8(o->val);
+    }
+    PQconninfoFree(options);
+    if (!value.isEmpty())
+        return value;
+    PQconninfoOption *defaults = PQconndefaults();
+    for (PQconninfoOption *o = defaults; o && o->keyword; ++o) {
+        if (qstrcmp(o->keyword, key) == 0 && o->val && *o->val)
+            value = QString::fromUtf8(o->val);
+    }
+    PQconninfoFree(defaults);
+    return value;
 }
 
 } // namespace rt

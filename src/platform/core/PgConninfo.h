@@ -25,6 +25,16 @@ public:
     // The string as it may be shown or printed: the password replaced by "****". A string that
     // cannot be read is not shown at all.
     static QString masked(const QString &conninfo);
+    // A value as a connection string carries it: as it is when it is a plain word, otherwise in
+    // single quotes with its backslashes and quotes escaped, so that libpq reads back exactly
+    // the value (spaces, quotes, backslashes, '=' and the empty value included).
+    static QString quoted(const QString &value);
+    // The key=value pairs as one connection string, each value quoted as it needs.
+    static QString join(const QList<std::pair<QString, QString>> &pairs);
+    // What the connection will use for key: the string's own setting, else libpq's default
+    // (the environment: PGHOST, PGSSLMODE …; for user the login name); empty when there is none
+    // or the string cannot be read.
+    static QString setting(const QString &conninfo, const char *key);
 };
 
 } // namespace rt

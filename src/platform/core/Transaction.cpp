@@ -30,6 +30,7 @@ void Transaction::copySettingsFrom(const Transaction &other)
     BusyTimeoutMs = other.BusyTimeoutMs;
     StatementTimeoutMs = other.StatementTimeoutMs;
     SearchPath = other.SearchPath;
+    Password = other.Password;
 }
 
 int Transaction::connect()
@@ -61,6 +62,9 @@ bool Transaction::open()
     options.busyTimeoutMs = BusyTimeoutMs;
     options.statementTimeoutMs = StatementTimeoutMs;
     options.searchPath = SearchPath;
+    options.password = Password;
+    // The session's own set-up is a wait like any other.
+    connection->setWaitObserver(m_waitRelay.active() ? &m_waitRelay : nullptr);
     DbError error;
     if (!connection->open(options, error)) {
         setError(error);
@@ -68,6 +72,23 @@ bool Transaction::open()
     }
     m_connection = std::move(connection);
     return true;
+}
+
+void Transaction::setWaitObserver(DbWaitObserver *observer)
+{
+    m_waitRelay.set(observer);
+    if (m_connection)
+        m_connection->setWaitObserver(observer ? &m_waitRelay : nullptr);
+}
+
+bool Transaction::idle() const
+{
+    return m_connection && !m_writeOpen && m_connection->autocommit();
+}
+
+bool Transaction::mayReadAgain(bool idleBefore) const
+{
+    return idleBefore && m_sqlCode == -1 && m_readAgain && connectionLost();
 }
 
 void Transaction::cancel()
@@ -142,6 +163,8 @@ void Transaction::setError(const DbError &error)
 {
     setError(error.code == 0 ? -1 : error.code, error.text);
     m_lockConflict = error.lockConflict;
+    m_cancelled = error.cancelled;
+    m_readAgain = error.connectionLost && !error.cancelled && !error.unanswered;
 }
 
 void Transaction::setError(long dbCode, const QString &text)
@@ -151,6 +174,8 @@ void Transaction::setError(long dbCode, const QString &text)
     m_sqlDbCode = dbCode;
     m_sqlErrText = text;
     m_lockConflict = false;
+    m_cancelled = false;
+    m_readAgain = false;
 }
 
 std::unique_ptr<DbStatement> Transaction::prepare(const QString &sql)
@@ -163,10 +188,19 @@ std::unique_ptr<DbStatement> Transaction::prepare(const QString &sql)
     }
     DbError error;
     int tail = 0;
+    const bool idleBefore = idle();
     auto stmt = m_connection->prepare(sql, &tail, error);
     if (!stmt) {
         setError(error.code == 0 ? DbError{-1, QStringLiteral("no SQL statement to run")} : error);
-        return nullptr;
+        // Preparing changes nothing: on a connection found lost it is done again on a new one.
+        if (!mayReadAgain(idleBefore) || !restoreConnection())
+            return nullptr;
+        ++m_readsAgain;
+        stmt = m_connection->prepare(sql, &tail, error);
+        if (!stmt) {
+            setError(error.code == 0 ? DbError{-1, QStringLiteral("no SQL statement to run")} : error);
+            return nullptr;
+        }
     }
     if (!sql.mid(tail).trimmed().remove(QLatin1Char(';')).trimmed().isEmpty()) {
         setError(-1, QStringLiteral("only one SQL statement is allowed here"));
@@ -272,6 +306,20 @@ DbStatement *Transaction::ready(const QString &sql, const QList<Value> &params)
 }
 
 int Transaction::selectInto(const QString &sql, const QList<Value> &params, QList<Value> &into)
+{
+    const bool idleBefore = idle();
+    const int reconnectedBefore = m_readsAgain;
+    const int rc = selectIntoOnce(sql, params, into);
+    // A read on a connection found lost runs once more on a new one (restoreConnection also
+    // forgets the statements prepared on the old). A select that writes (a function with side
+    // effects) runs inside the write transaction that keeps it from being run twice.
+    if (rc != -1 || m_readsAgain != reconnectedBefore || !mayReadAgain(idleBefore) || !restoreConnection())
+        return rc;
+    ++m_readsAgain;
+    return selectIntoOnce(sql, params, into);
+}
+
+int Transaction::selectIntoOnce(const QString &sql, const QList<Value> &params, QList<Value> &into)
 {
     DbStatement *stmt = ready(sql, params);
     if (!stmt)
@@ -536,32 +584,6 @@ int Transaction::endTransaction(const QString &statement)
     }
     setResult(0);
     return 0;
-}
-
-void Transaction::injectFault(const InjectedFault &fault)
-{
-    m_faults.push_back({fault, 0});
-}
-
-bool Transaction::fire(InjectedFault::On on, const QString &sql)
-{
-    ++(on == InjectedFault::On::Commit ? m_commitsRun : m_statementsRun);
-    for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
-        const InjectedFault &f = it->fault;
-        if (f.on != on || (on == InjectedFault::On::Statement && !f.sqlContains.isEmpty()
-                           && !sql.contains(f.sqlContains, Qt::CaseInsensitive)))
-            continue;
-        if (++it->seen < f.nth)
-            continue;
-        const InjectedFault fired = f;
-        m_faults.erase(it);
-        m_lastFault = on == InjectedFault::On::Commit ? QStringLiteral("COMMIT") : sql;
-        setError(fired.code, fired.text);
-        // SQLite's own codes for another connection's lock, as the engine would say them.
-        m_lockConflict = (fired.code & 0xff) == 5 || (fired.code & 0xff) == 6;
-        return true;
-    }
-    return false;
 }
 
 void Transaction::registerProcedure(const QString &name, Procedure procedure)

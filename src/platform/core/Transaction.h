@@ -3,6 +3,7 @@
 #include "DbBackend.h"
 #include "ProcedureArgs.h"
 #include "Value.h"
+#include "WaitRelay.h"
 
 #include <QHash>
 #include <QList>
@@ -65,6 +66,10 @@ public:
     int StatementTimeoutMs = 120000;        // a server: how long a statement may run; its answer is
                                             // awaited that long and a margin, then given up
     QString SearchPath;                     // PostgreSQL: the schemas unqualified names resolve in
+    // PostgreSQL: the operator's password, when the server asks for one and no ~/.pgpass answers.
+    // Kept apart from Database, which may be shown; kept at all because a lost connection is
+    // opened again with it (libpq holds it for the connection's life anyway).
+    QByteArray Password;
 
     const QString &name() const { return m_name; }
     // The connection properties of another transaction object, for a second connection to the
@@ -97,8 +102,17 @@ public:
     // While a long change runs on another thread with this transaction, the thread that lent it
     // must not use it; readers that would run by themselves (a grid reading its next page as it
     // is painted) ask first and wait.
+    // Also lent, in that sense, while a statement of the thread that set the wait observer waits
+    // and the observer is told (its window repaints the others).
     void setLent(bool lent) { m_lent.store(lent); }
-    bool lent() const { return m_lent.load(); }
+    bool lent() const { return m_lent.load() || m_waitRelay.telling(); }
+    // Who is told while a statement waits for the server (not owned; null: nobody): only on the
+    // thread that sets it, never on a thread this transaction is lent to. It may cancel the
+    // statement, which then fails with cancelled() true. Kept across connect and reconnection;
+    // the observer must outlive this transaction or be unset first.
+    void setWaitObserver(DbWaitObserver *observer);
+    // After a failure (-1): the operator cancelled the statement while it waited.
+    bool cancelled() const { return m_sqlCode == -1 && m_cancelled; }
 
     // SELECT … INTO: exactly one row. The values arrive converted to the types of the entries
     // already in `into` (further columns keep their natural type). No row: 100, into unchanged;
@@ -149,6 +163,12 @@ private:
     bool open();
     // Connects again when the connection broke; false (with the error set) when it cannot.
     bool restoreConnection();
+    // The read that just failed may run again on a new connection: it found the connection
+    // lost (not cancelled, not unanswered) and no transaction was open before it (idle).
+    bool mayReadAgain(bool idle) const;
+    // Nothing is open on the connection: no transaction the module began, none on the server.
+    bool idle() const;
+    int selectIntoOnce(const QString &sql, const QList<Value> &params, QList<Value> &into);
     DbStatement *cached(const QString &sql);
     bool bindAll(DbStatement &stmt, const QList<Value> &params);
     // The cached statement bound to the values, a write transaction begun if it writes; null
@@ -182,6 +202,10 @@ private:
     QString m_sqlErrText;
     long m_sqlDbCode = 0;
     bool m_lockConflict = false;
+    bool m_cancelled = false;
+    bool m_readAgain = false; // the last failure was a lost connection a read may run again after
+    int m_readsAgain = 0;     // reads run again on a new connection, so that one runs again once
+    WaitRelay m_waitRelay;
     bool m_writeOpen = false; // a write transaction was begun and not yet ended
     std::atomic<bool> m_lent{false};
     std::int64_t m_sqlNRows = 0;
