@@ -22,13 +22,15 @@ ALTER TABLE history.hm_journal ADD COLUMN IF NOT EXISTS txat timestamptz;
 CREATE INDEX IF NOT EXISTS hm_journal_txid ON history.hm_journal (txid);
 REVOKE ALL ON history.hm_journal FROM PUBLIC;
 
--- The one way an operator adds an entry. The number, the time (the transaction's, as the
+-- The one way an operator adds an entry. Its time is read in the zone the register was set up
+-- in (TimeZone FROM CURRENT), not the caller's: a session's own zone would shift it.
+-- The number, the time (the transaction's, as the
 -- change's audit rows have it), the login (operator and db_user: session_user, the role that
 -- logged in, whatever role it has set) and the transaction are the server's; the rest is what
 -- the program says of the change. The owner's right to insert is lent for this insert alone.
 CREATE OR REPLACE FUNCTION history.hm_journal_add(p_login text, p_action text, p_category text, p_reckey text,
     p_counts text, p_outcome text, p_detail text, p_token text) RETURNS bigint
-    LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+    LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET TimeZone FROM CURRENT AS $$
 DECLARE v_id bigint;
 BEGIN
   INSERT INTO history.hm_journal (at, operator, db_user, txid, txat, login, action, category, reckey, counts, outcome, detail, token)

@@ -1,5 +1,7 @@
 #include "app/AppOptions.h"
 
+#include "app/MaintainOptions.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -22,6 +24,7 @@ QString AppOptions::usage()
         "       histmaint --profile NAME [--screenshot FILE ...]\n"
         "       histmaint --pg CONNINFO [--screenshot FILE ...]\n"
         "       histmaint --create-demo-pg CONNINFO [--households N] [--seed S]\n"
+        "       histmaint maintain stats|purge|dedupe|policy ...   (the history's upkeep, below)\n"
         "\n"
         "  --data DIR          the folder holding register.db and history.db\n"
         "                      (default: %1; a demo register is made there on first run)\n"
@@ -43,11 +46,12 @@ QString AppOptions::usage()
         "                      p_eldinfo, p_children, p_womaninfo, p_oowpersoninfo, p_minlivingprotect)\n"
         "  --window NAME       with --category: open this window on the grid's first row and draw it\n"
         "                      (w_hismodify, w_hiscompare, w_histimeline, w_hisrecovprompt, w_hisreplace,\n"
-        "                      w_hisdelprompt, w_hisjournal, w_filter_his, w_setshow_his, w_datawindow_sort,\n"
+        "                      w_hisdelprompt, w_hisjournal, w_hisstats, w_filter_his, w_setshow_his, w_datawindow_sort,\n"
         "                      w_print_preview)\n"
         "  --layouts DIR       DataWindow objects (<name>.json) that replace the built-in ones\n"
         "  --help, -h          this text\n")
-        .arg(defaultDataDirPath());
+               .arg(defaultDataDirPath())
+           + QLatin1Char('\n') + MaintainOptions::usage();
 }
 
 bool AppOptions::parse(const QStringList &arguments, QString &errorText)
@@ -119,7 +123,9 @@ bool AppOptions::parse(const QStringList &arguments, QString &errorText)
                 return false;
             }
         } else {
-            errorText = QStringLiteral("unknown argument: %1").arg(a);
+            // Only up to its first '=': an argument misspelt or glued to its value may be a
+            // connection string, and what follows could be a password.
+            errorText = QStringLiteral("unknown argument: %1").arg(a.contains(QLatin1Char('=')) ? a.left(a.indexOf(QLatin1Char('=')) + 1) + QStringLiteral("…") : a);
             return false;
         }
     }

@@ -1,5 +1,7 @@
 #include "app/AppOptions.h"
 #include "app/CommandLinePasswords.h"
+#include "app/MaintainCommand.h"
+#include "app/MaintainOptions.h"
 #include "app/QtTranslations.h"
 #include "app/StartupTexts.h"
 #include "host/ConnectionProfile.h"
@@ -31,6 +33,8 @@
 #include <QMessageBox>
 #include <QTextStream>
 #include <QTimer>
+
+#include <sys/prctl.h>
 
 namespace {
 
@@ -260,13 +264,43 @@ int runGui(const app::AppOptions &options, bool passwordOnCommandLine)
     return rc;
 }
 
+// `histmaint maintain …`: the unattended upkeep of the history. No display and no dialog: it
+// runs from cron or a systemd timer as well as from a terminal.
+int runMaintain(int argc, char **argv, const QStringList &arguments)
+{
+    app::MaintainOptions options;
+    QString error;
+    const bool parsed = options.parse(arguments.mid(2), QDate::currentDate(), error);
+    const bool passwordOnCommandLine = app::CommandLinePasswords::mask(argc, argv);
+    if (!parsed) {
+        err() << "histmaint: " << error << "\n\n" << app::MaintainOptions::usage() << Qt::flush;
+        return app::MaintainCommand::Usage;
+    }
+    if (options.help) {
+        out() << app::MaintainOptions::usage() << Qt::flush;
+        return app::MaintainCommand::Done;
+    }
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("histmaint"));
+    if (passwordOnCommandLine)
+        err() << "histmaint: " << app::CommandLinePasswords::warning() << Qt::endl;
+    app::MaintainCommand::catchInterrupts();
+    app::MaintainCommand command(options, out(), err());
+    return command.run();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // No core file and no other process of the same user reading this one's memory: it may hold
+    // a password or the register's personal data.
+    ::prctl(PR_SET_DUMPABLE, 0);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    if (app::MaintainOptions::isMaintain(arguments))
+        return runMaintain(argc, argv, arguments);
     app::AppOptions options;
     QString error;
     if (!options.parse(arguments, error)) {

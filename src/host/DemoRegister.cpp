@@ -59,6 +59,7 @@ class Generator
 public:
     Generator(rt::Transaction &live, rt::Transaction &history, const DemoOptions &options)
         : m_live(live), m_history(history), m_options(options), m_random(options.seed * 0x2545F4914F6CDD1DULL + 7),
+          m_duplicates(options.seed * 0x9E3779B97F4A7C15ULL + 11),
           m_today(options.referenceDate.isValid() ? options.referenceDate : QDate::currentDate())
     {
     }
@@ -158,6 +159,16 @@ private:
             values << Value(times[i]);
             insert(false, stem, values);
             mutate(version);
+            // Some records were saved twice unchanged (a save with nothing edited): the oldest
+            // state again a day later, while nothing newer was saved yet. Drawn from a stream
+            // of its own so that the rest of the register is the same with or without them.
+            if (i == 0 && m_duplicates.chance(DuplicatePercent)) {
+                const rt::DateTime again(times[0].date().addDays(1), times[0].time());
+                if (snapshots > 1 ? again < times[1] : again.date() < m_today) {
+                    values.last() = Value(again);
+                    insert(false, stem, values);
+                }
+            }
         }
     }
 
@@ -413,6 +424,8 @@ private:
     rt::Transaction &m_history;
     DemoOptions m_options;
     DemoRandom m_random;
+    DemoRandom m_duplicates;
+    static constexpr int DuplicatePercent = 4;
     QDate m_today;
     QHash<QString, QList<QList<Value>>> m_liveRows, m_historyRows; // written in portions
     QHash<QString, std::int64_t> m_orderNo;

@@ -15,8 +15,19 @@ LinkSecurity::Level LinkSecurity::classify(const Facts &facts)
     if (facts.serverAddress.isEmpty())
         return Level::Local;
     // The loopback of either family, an IPv4 one also written as IPv6 (::ffff:127.0.0.1).
-    const QString a = facts.serverAddress.toLower();
-    if (a == QLatin1String("::1") || a.startsWith(QLatin1String("127.")) || a.startsWith(QLatin1String("::ffff:127.")))
+    const auto loopback = [](const QString &address) {
+        const QString a = address.toLower();
+        return a == QLatin1String("::1") || a.startsWith(QLatin1String("127.")) || a.startsWith(QLatin1String("::ffff:127."));
+    };
+    // Each of a list of hosts (libpq tries them in turn) must be this machine.
+    bool clientLocal = true;
+    for (const QString &h : facts.clientHost.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString host = h.trimmed();
+        clientLocal = clientLocal
+                      && (host.startsWith(QLatin1Char('/')) || host.startsWith(QLatin1Char('@'))
+                          || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || loopback(host));
+    }
+    if (loopback(facts.serverAddress) && clientLocal)
         return Level::Local;
     if (!facts.tls)
         return Level::Unencrypted;
@@ -38,6 +49,11 @@ bool LinkSecurity::examine(rt::Transaction &t, const QString &conninfo, Facts &f
     }
     facts.serverAddress = row[0].isNull() ? QString() : row[0].string();
     facts.tls = !row[1].isNull() && row[1].boolean();
+    facts.clientHost = rt::PgConninfo::setting(conninfo, "hostaddr");
+    if (facts.clientHost.isEmpty())
+        facts.clientHost = rt::PgConninfo::setting(conninfo, "host");
+    if (facts.clientHost.isEmpty())
+        facts.clientHost = qEnvironmentVariable("PGHOST");
     facts.sslmode = rt::PgConninfo::setting(conninfo, "sslmode");
     if (facts.sslmode.isEmpty())
         facts.sslmode = QStringLiteral("prefer");

@@ -28,6 +28,10 @@ public:
         QString serverAddress; // the server's address as the server sees it; empty over a Unix socket
         bool tls = false;      // the session is encrypted
         QString sslmode;       // the client's sslmode (libpq's default "prefer" when none is set)
+        // The host the client named (host or hostaddr; PGHOST): empty, a socket folder, localhost
+        // or a loopback address is this machine. A loopback server address behind a host named
+        // elsewhere is a tunnel or proxy on that host, and the way to it crosses the network.
+        QString clientHost;
     };
 
     static Level classify(const Facts &facts);

@@ -110,10 +110,22 @@ RecordTimeline RecordTimeline::load(const model::Category &category, const QStri
     return t;
 }
 
+QString RecordTimeline::sameAsOlderText()
+{
+    return QString::fromUtf8("与上一状态相同");
+}
+
 void RecordTimeline::compare()
 {
     for (int i = 0; i < states.size(); ++i) {
         State &s = states[i];
+        // Newest first: the next older state is the next one, and only snapshots are compared
+        // so (the live record is never a duplicate of the history).
+        s.sameAsOlder = false;
+        if (!s.live && i + 1 < states.size() && !states[i + 1].live) {
+            const State &older = states[i + 1];
+            s.sameAsOlder = s.issave == older.issave && s.nulls == older.nulls && s.exact == older.exact;
+        }
         s.changed.clear();
         s.changes.clear();
         for (int f = 0; f < fields.size(); ++f) {

@@ -32,6 +32,9 @@ public:
         QList<bool> nulls;          // by field
         QList<bool> changed;        // by field: differs from the next newer state
         QStringList changes;        // the changes in words: "住址：A → B"
+        // A snapshot equal to the next older snapshot (保存标志 and every field alike, a null
+        // unlike an empty text): what a dedupe of the history removes.
+        bool sameAsOlder = false;
     };
 
     QStringList fields;             // the fields' captions, in the grid's order
@@ -48,6 +51,8 @@ public:
     // The words for a null value, and for an empty text (which is not a null).
     static QString nullText();
     static QString emptyText();
+    // The words marking a snapshot equal to the one before it.
+    static QString sameAsOlderText();
 
 private:
     void compare();

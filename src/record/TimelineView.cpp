@@ -57,9 +57,11 @@ void TimelineView::setTimeline(const RecordTimeline &timeline)
     for (int r = 0; r < t.states.size(); ++r) {
         const RecordTimeline::State &s = t.states[r];
         const int changed = int(std::count(s.changed.begin(), s.changed.end(), true));
-        const QString state = s.live ? QString::fromUtf8("现有记录")
-                                     : (r == 0 ? QString::fromUtf8("最新的快照")
-                                               : QString::fromUtf8("快照（%1 项不同）").arg(rt::fn::Grouped(changed)));
+        QString state = s.live ? QString::fromUtf8("现有记录")
+                               : (r == 0 ? QString::fromUtf8("最新的快照")
+                                         : QString::fromUtf8("快照（%1 项不同）").arg(rt::fn::Grouped(changed)));
+        if (s.sameAsOlder)
+            state += QString::fromUtf8("，") + RecordTimeline::sameAsOlderText();
         table->setItem(r, 0, new QTableWidgetItem(state));
         table->setItem(r, 1, new QTableWidgetItem(s.saveTime));
         table->setItem(r, 2, new QTableWidgetItem(s.issave));

@@ -12,6 +12,7 @@
 #include "toolbar/ToolbarObjects.h"
 #include "toolbar/w_hisdelprompt.h"
 #include "toolbar/w_hisjournal.h"
+#include "toolbar/w_hisstats.h"
 
 namespace hm {
 
@@ -27,6 +28,7 @@ void HistoryModule::registerWindows()
     rt::ui::Windows::registerClass(QStringLiteral("w_hisreplace"), []() -> rt::ui::PbWindow * { return new w_hisreplace(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisdelprompt"), []() -> rt::ui::PbWindow * { return new w_hisdelprompt(); });
     rt::ui::Windows::registerClass(QStringLiteral("w_hisjournal"), []() -> rt::ui::PbWindow * { return new w_hisjournal(); });
+    rt::ui::Windows::registerClass(QStringLiteral("w_hisstats"), []() -> rt::ui::PbWindow * { return new w_hisstats(); });
 }
 
 bool HistoryModule::registerObjects(rt::DwLibrary &library, QString &errorText)
@@ -44,7 +46,7 @@ void HistoryModule::openOnGrid(const QString &name, rt::ui::DataWindowControl *g
         const bool household = grid->DataObject() == QLatin1String("dh_ge_rpr");
         rt::ui::Windows::OpenByName(name, grid->GetItemString(row, household ? "RprNo" : "PersonNo")
                                               + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
-    } else if (name == QLatin1String("w_hisjournal")) {
+    } else if (name == QLatin1String("w_hisjournal") || name == QLatin1String("w_hisstats")) {
         rt::ui::Windows::OpenByName(name, QString());
     } else {
         rt::ui::Windows::OpenByName(name, QString(), grid);

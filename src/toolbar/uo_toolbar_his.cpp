@@ -148,6 +148,7 @@ const QList<uo_toolbar_his::Command> &uo_toolbar_his::commands()
         {QStringLiteral("p_close"), QString::fromUtf8("关闭"), QKeySequence(Qt::CTRL | Qt::Key_W)},
         {QStringLiteral("p_exit"), QString::fromUtf8("返回"), QKeySequence(Qt::CTRL | Qt::Key_Q)},
         {QStringLiteral("p_journal"), QString::fromUtf8("操作记录"), QKeySequence(Qt::CTRL | Qt::Key_J)},
+        {QStringLiteral("p_stats"), QString::fromUtf8("历史统计"), QKeySequence(Qt::CTRL | Qt::Key_T)},
     };
     return all;
 }
@@ -207,6 +208,8 @@ void uo_toolbar_his::runCommand(const QString &button)
         rt::ui::Windows::Close(main);
     } else if (o == QLatin1String("p_journal")) {
         rt::ui::Windows::OpenByName(QStringLiteral("w_hisjournal"), QString());
+    } else if (o == QLatin1String("p_stats")) {
+        rt::ui::Windows::OpenByName(QStringLiteral("w_hisstats"), QString());
     }
 }
 

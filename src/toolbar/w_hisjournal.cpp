@@ -72,6 +72,9 @@ struct w_hisjournal::Line
     QString transaction;
     QStringList audit;        // shownAudit of each table and operation
     QMap<QString, long long> deleted; // history rows the transaction's audit saw go, by table
+    QMap<QString, long long> counted; // history rows the entry counts, by table
+    QMap<QString, long long> restored; // live rows a recovery's audit saw written, by history table
+    bool unexplained = false;          // the audit holds a change the entry's action never makes
     Mark mark = Mark::None;
 };
 
@@ -256,6 +259,7 @@ long w_hisjournal::query()
             if (m_audited && !row[9].isNull())
                 line.transaction = row[9].string();
             line.deleted = parseCounts(row[Counts].isNull() ? QString() : row[Counts].toText());
+            line.counted = line.deleted;
             lines << line;
         }
         cursor.close();
@@ -344,11 +348,24 @@ bool w_hisjournal::readAudit(QList<Line> &lines, const QString &condition, const
         if (!lines[i].transaction.isEmpty())
             byTransaction.insert(lines[i].transaction, i);
     }
+    // What each action of the program changes: a deletion takes history rows and nothing else; a
+    // recovery takes history rows, writes live rows (new or replaced; a replacement's row is
+    // locked and then written, so its statements are not one a row) and keeps a replaced live
+    // state as history. Anything else in its transaction is not the program's,
+    // whatever the entry claims.
     const auto add = [](Line &line, const QString &table, const QString &operation, long long rows) {
         line.audit << shownAudit(table, operation, rows);
-        const QString history = QStringLiteral("history.");
-        if (table.startsWith(history) && (operation == QLatin1String("DELETE") || operation == QLatin1String("TRUNCATE")))
+        const QString history = QStringLiteral("history."), live = QStringLiteral("live.");
+        const bool recovery = line.cells[Action] == QString::fromUtf8("恢复");
+        const bool fromHistory = table.startsWith(history), toLive = table.startsWith(live);
+        if (fromHistory && (operation == QLatin1String("DELETE") || operation == QLatin1String("TRUNCATE"))) {
             line.deleted[table.mid(history.size()).toLower()] -= rows;
+            line.unexplained = line.unexplained || operation == QLatin1String("TRUNCATE");
+        } else if (recovery && toLive && (operation == QLatin1String("INSERT") || operation == QLatin1String("UPDATE"))) {
+            line.restored[QStringLiteral("th_") + table.mid(live.size()).toLower()] += rows;
+        } else if (!(recovery && fromHistory && operation == QLatin1String("INSERT"))) {
+            line.unexplained = true;
+        }
     };
     if (!byTransaction.isEmpty()) {
         const QString sql = QStringLiteral("SELECT txid::text || '|' || at::text, table_name, operation, sum(row_count) FROM hm_audit "
@@ -374,9 +391,16 @@ bool w_hisjournal::readAudit(QList<Line> &lines, const QString &condition, const
             continue;
         // Whatever the entry counts and the trail did not see go, or the trail saw go and the
         // entry does not count, is left over.
-        bool same = true;
+        bool same = !line.unexplained;
         for (auto it = line.deleted.cbegin(); same && it != line.deleted.cend(); ++it)
             same = it.value() == 0;
+        // A recovery writes live rows only having taken history rows: the record's own, and the
+        // person a related record's recovery brings back (written from history, none taken).
+        long long taken = 0;
+        for (long long rows : std::as_const(line.counted))
+            taken += rows;
+        if (same && !line.restored.isEmpty())
+            same = taken > 0;
         const QString seen = line.audit.isEmpty() && !same ? QString::fromUtf8("没有改动") : line.audit.join(QString::fromUtf8("，"));
         line.cells[Audit] = (same ? QString() : MismatchPrefix) + seen;
         line.mark = same ? Mark::None : Mark::Mismatch;

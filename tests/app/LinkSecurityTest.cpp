@@ -17,11 +17,12 @@ struct Link
     bool tls;
     const char *sslmode;
     Level level;
+    const char *clientHost = ""; // the host the client named; "" is the default socket
 };
 
 void PrintTo(const Link &l, std::ostream *os)
 {
-    *os << "'" << l.address << "' tls=" << l.tls << " sslmode=" << l.sslmode;
+    *os << "'" << l.address << "' tls=" << l.tls << " sslmode=" << l.sslmode << " host=" << l.clientHost;
 }
 
 class LinkClassification : public ::testing::TestWithParam<Link>
@@ -33,7 +34,9 @@ class LinkClassification : public ::testing::TestWithParam<Link>
 TEST_P(LinkClassification, SaysWhatTheWayToTheServerExposes)
 {
     const Link &l = GetParam();
-    EXPECT_EQ(LinkSecurity::classify({QString::fromLatin1(l.address), l.tls, QString::fromLatin1(l.sslmode)}), l.level);
+    EXPECT_EQ(LinkSecurity::classify({QString::fromLatin1(l.address), l.tls, QString::fromLatin1(l.sslmode),
+                                      QString::fromLatin1(l.clientHost)}),
+              l.level);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,7 +55,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Link{"10.0.0.5", true, "verify-ca", Level::Verified},
                       Link{"10.0.0.5", true, "verify-full", Level::Verified},
                       Link{"10.0.0.5", true, "VERIFY-FULL", Level::Verified},
-                      Link{"2001:db8::7", true, "require", Level::Unverified}));
+                      Link{"2001:db8::7", true, "require", Level::Unverified},
+                      // A tunnel or proxy on the database host hands the session over on its loopback:
+                      // the way there crossed the network all the same.
+                      Link{"127.0.0.1", false, "prefer", Level::Unencrypted, "db.example.org"},
+                      Link{"127.0.0.1", true, "require", Level::Unverified, "10.0.0.5"},
+                      Link{"127.0.0.1", false, "prefer", Level::Local, "localhost"},
+                      Link{"127.0.0.1", false, "prefer", Level::Local, "/run/postgresql"},
+                      Link{"127.0.0.1", false, "prefer", Level::Unencrypted, "localhost,db.example.org"}));
 
 TEST(LinkSecurityTexts, OnlyAnUnsafeLinkIsToldAndTheBoxSaysWhatToSet)
 {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package made from this build, as a register office would install it: its files at
-# their places with their modes and nothing outside /usr but the example profile (a conffile), its
+# their places with their modes and nothing outside /usr but the example profile and the upkeep's
+# policy (conffiles), the upkeep's service and timer (installed, not enabled), its
 # declared dependencies, desktop entries the desktop accepts, a man page man renders cleanly and
 # that tells every option, the program started from where the package puts it, and lintian's
 # verdict (no error, no warning) when lintian is installed.
@@ -45,11 +46,15 @@ done <<'FILES'
 -rw-r--r-- ./usr/share/histmaint/journal-upgrade.sql
 -rw-r--r-- ./usr/share/histmaint/audit.sql
 -rw-r--r-- ./etc/histmaint/office.conf.example
+-rw-r--r-- ./etc/histmaint/maintain.conf
+-rw-r--r-- ./usr/lib/systemd/system/histmaint-maintain.service
+-rw-r--r-- ./usr/lib/systemd/system/histmaint-maintain.timer
+-rw-r--r-- ./usr/lib/sysusers.d/histmaint.conf
 FILES
 writable=$(awk '$1 !~ /^l/ && $1 ~ /^.....w|^........w/ {print $3}' <<<"$contents")
 [ -z "$writable" ] || fail "writable by others than root: $writable"
 outside=$(grep -v -e '^\./usr/' -e '^\./$' -e '^\./etc/$' -e '^\./etc/histmaint/$' \
-               -e '^\./etc/histmaint/office\.conf\.example$' <<<"$list" || true)
+               -e '^\./etc/histmaint/office\.conf\.example$' -e '^\./etc/histmaint/maintain\.conf$' <<<"$list" || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 # Everything the package puts in /etc is a conffile: an upgrade keeps the administrator's edits.
 dpkg-deb -e "$deb" "$work/control"
@@ -128,6 +133,37 @@ elif grep -q -e '连接配置文件' -e '找不到连接配置' -e 'unknown argu
     fail "the installed program refused the example profile: $(cat "$work/office.log")"
 elif ! grep -q 'nonexistent/histmaint-socket' "$work/office.log"; then
     fail "the installed program did not try the profile's server: $(cat "$work/office.log")"
+fi
+# The history's upkeep: the policy as installed deletes nothing (every line a comment), the
+# service runs the policy once, the timer is daily and makes up a missed night, nothing enables
+# either, and systemd finds nothing wrong with them.
+policy="$work/root/etc/histmaint/maintain.conf"
+grep -v -e '^#' -e '^[[:space:]]*$' "$policy" && fail "the installed policy is not all comments"
+units="$work/root/usr/lib/systemd/system"
+grep -qx 'Type=oneshot' "$units/histmaint-maintain.service" || fail "the upkeep service is not Type=oneshot"
+grep -qx 'ExecStart=/usr/bin/histmaint maintain policy --policy /etc/histmaint/maintain.conf' \
+    "$units/histmaint-maintain.service" || fail "the upkeep service does not run the policy"
+grep -qx 'Persistent=true' "$units/histmaint-maintain.timer" && grep -q '^OnCalendar=' "$units/histmaint-maintain.timer" \
+    || fail "the upkeep timer is not daily and persistent"
+if [ -d "$work/control" ]; then
+    for script in postinst prerm postrm preinst; do
+        [ -e "$work/control/$script" ] && grep -q 'systemctl\|deb-systemd' "$work/control/$script" \
+            && fail "$script enables or starts a unit: the upkeep stays off until the administrator turns it on"
+    done
+fi
+if command -v systemd-analyze >/dev/null; then
+    # The units as systemd reads them, their program the one the package brings (verify looks
+    # for it on this computer) and no man page looked up (the one they name is not installed).
+    mkdir -p "$work/units"
+    sed "s|/usr/bin/histmaint|$work/root/usr/bin/histmaint|" "$units/histmaint-maintain.service" \
+        >"$work/units/histmaint-maintain.service"
+    cp "$units/histmaint-maintain.timer" "$work/units/"
+    if ! verify=$(systemd-analyze verify --man=no "$work/units/histmaint-maintain.service" \
+                  "$work/units/histmaint-maintain.timer" 2>&1); then
+        fail "systemd-analyze verify: $verify"
+    elif grep -q 'histmaint-maintain' <<<"$verify"; then
+        fail "systemd-analyze verify: $verify"
+    fi
 fi
 # lintian: Debian's own check of a package. Every error and warning fails; the overrides shipped
 # in the package say why each is wrong where lintian is.

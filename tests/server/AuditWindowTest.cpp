@@ -132,6 +132,32 @@ TEST_F(AuditWindowTest, ChangesNoEntryExplainsAndCountsTheTrailDoesNotBearOutSta
     });
 }
 
+// An entry cannot cover a change its action never makes: a 恢复 entry written by hand over a live
+// change of psql's is marked, where the program's own recovery is not.
+TEST_F(AuditWindowTest, AnEntryOverAChangeItsActionNeverMakesIsMarked)
+{
+    gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
+    op.answer(1);
+    recover(QString());
+    ASSERT_EQ(runElsewhere(role(), QStringLiteral("psql"),
+                           QStringLiteral("UPDATE live.ge_personinfo SET personname = personname; "
+                                          "SELECT history.hm_journal_add('x', '恢复', '', 'P7', '', '成功', '', 'cover')")),
+              QString());
+    ASSERT_EQ(runElsewhere(role(), QStringLiteral("psql"),
+                           QStringLiteral("UPDATE live.ge_personinfo SET personname = personname; "
+                                          "SELECT history.hm_journal_add('x', '删除', '', 'P6', '', '成功', '', 'cover2')")),
+              QString());
+    openJournal([&](hm::w_hisjournal *j) {
+        ASSERT_EQ(j->entries->rowCount(), 3) << j->st_status->text().toStdString();
+        for (int r = 0; r < 3; ++r) {
+            const QString key = cell(j, r, "编号");
+            EXPECT_EQ(j->rowMark(r), key == QLatin1String("P7") || key == QLatin1String("P6") ? hm::w_hisjournal::Mark::Mismatch
+                                                                                                : hm::w_hisjournal::Mark::None)
+                << key.toStdString() << " " << cell(j, r, "审计").toStdString();
+        }
+    });
+}
+
 // A register restored into a new cluster numbers its transactions from low values again: a new
 // change that gets an old entry's number is not taken for that entry's, and stands out.
 TEST_F(AuditWindowTest, ATransactionNumberUsedAgainAfterARestoreIsNotTakenForTheEntrys)

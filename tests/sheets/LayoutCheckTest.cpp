@@ -80,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
                       WindowCase{"w_hisrecovprompt", "p_personinfo", 1}, WindowCase{"w_hisreplace", "p_eldinfo", 1},
                       WindowCase{"w_hiscompare", "p_personinfo", 1}, WindowCase{"w_histimeline", "p_personinfo", 1},
                       WindowCase{"w_hismodify", "p_personinfo", 1}, WindowCase{"w_hismodify", "p_rprinfo", 1},
-                      WindowCase{"w_hisjournal", "p_rprinfo", 1}, WindowCase{"w_filter_his", "p_eldinfo", 1},
+                      WindowCase{"w_hisjournal", "p_rprinfo", 1}, WindowCase{"w_hisstats", "p_rprinfo", 1},
+                      WindowCase{"w_filter_his", "p_eldinfo", 1},
                       WindowCase{"w_setshow_his", "p_personinfo", 1}, WindowCase{"w_datawindow_sort", "p_eldinfo", 1},
                       WindowCase{"w_print_preview", "p_eldinfo", 1}),
     [](const ::testing::TestParamInfo<WindowCase> &info) {

@@ -166,6 +166,29 @@ TEST_F(TimelineTest, ANullIsNotAnEmptyTextAndARecordNotLiveIsSaidSo)
     EXPECT_EQ(hm::RecordTimeline::load(*elders, QStringLiteral("NOBODY-1"), host::g().sqlca, host::g().photosqlca).states.size(), 50);
 }
 
+// A snapshot saved again unchanged says so in its row; one whose only difference is a null
+// against an empty text is another state, and a state is never the same as a newer one.
+TEST_F(TimelineTest, ASnapshotEqualToTheOlderOneIsMarkedAndANullAgainstAnEmptyTextIsNot)
+{
+    addElder(QStringLiteral("TWICE-1"), Value(QStringLiteral("good")), QStringLiteral("2020-01-01 08:00:00"));
+    addElder(QStringLiteral("TWICE-1"), Value(QStringLiteral("good")), QStringLiteral("2020-06-01 08:00:00"));
+    addElder(QStringLiteral("TWICE-1"), Value::null(rt::ValueType::String), QStringLiteral("2021-01-01 08:00:00"));
+    addElder(QStringLiteral("TWICE-1"), Value(QStringLiteral("")), QStringLiteral("2022-01-01 08:00:00"));
+    addElder(QStringLiteral("TWICE-1"), Value(QStringLiteral("")), QStringLiteral("2023-01-01 08:00:00"));
+    const model::Category *elders = model::CategoryTable::byStem(QStringLiteral("sv_elderinfo"));
+    hm::TimelineView view;
+    view.setTimeline(hm::RecordTimeline::load(*elders, QStringLiteral("TWICE-1"), host::g().sqlca, host::g().photosqlca));
+    const QList<hm::RecordTimeline::State> &states = view.timeline().states;
+    ASSERT_EQ(states.size(), 5);
+    // Newest first: '' (2023) = '' (2022); '' ≠ null; null ≠ good; good (2020-06) = good (2020-01).
+    const QList<bool> same{true, false, false, true, false};
+    for (int i = 0; i < states.size(); ++i) {
+        EXPECT_EQ(states[i].sameAsOlder, same[i]) << i;
+        EXPECT_EQ(view.table->item(i, 0)->text().contains(QString::fromUtf8("与上一状态相同")), same[i])
+            << i << " " << view.table->item(i, 0)->text().toStdString();
+    }
+}
+
 TEST_F(TimelineTest, TheWindowShowsAPersonsRelatedRecordsFoldsWhatNeverChangesAndRecoversAVersion)
 {
     const QString person = busiestPerson();

@@ -276,7 +276,8 @@ TEST_F(HistManageTest, TheFrameAnswersTheToolbarsKeysAndTheStripListsThem)
             for (const auto &item : op.menus.last())
                 texts << item.text;
         EXPECT_TRUE(texts.contains(QString::fromUtf8("批量删除"))) << texts.join(QLatin1Char(' ')).toStdString();
-        EXPECT_EQ(texts.size(), 12);
+        EXPECT_TRUE(texts.contains(QString::fromUtf8("历史统计"))) << texts.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(texts.size(), 13);
     };
     // The right mouse button (or the menu key) on the category strip.
     QContextMenuEvent onStrip(QContextMenuEvent::Mouse, QPoint(5, 5), window->p_speedbar->mapToGlobal(QPoint(5, 5)));

@@ -253,13 +253,14 @@ TEST_F(ToolbarTest, EveryCommandHasAKeyItsTipSaysAndAMenuLists)
         EXPECT_FALSE(keys.contains(c.key.toString())) << "one key a command: " << c.key.toString().toStdString();
         keys << c.key.toString();
     }
-    EXPECT_EQ(keys.size(), 12) << "the eleven buttons and 操作记录";
+    EXPECT_EQ(keys.size(), 13) << "the eleven buttons, 操作记录 and 历史统计";
+    EXPECT_EQ(d(QStringLiteral("p_stats.tooltip.tip")), QString::fromUtf8("历史统计（Ctrl+T）"));
     // The right mouse button: the commands, each with its key; choosing one runs it.
     frame->events.clear();
     op.chooseMenuItem(QStringLiteral("a_batchdel"));
     Q_EMIT toolbar->rbuttondown(10, 10, 0, QString());
     ASSERT_EQ(op.menus.size(), 1);
-    ASSERT_EQ(op.menus[0].size(), 12);
+    ASSERT_EQ(op.menus[0].size(), 13);
     EXPECT_EQ(op.menus[0][2].text, QString::fromUtf8("批量删除"));
     EXPECT_EQ(frame->events, QStringList{QStringLiteral("ue_del 2")});
 }

@@ -19,6 +19,7 @@ Transaction::Transaction(QString name) : m_name(std::move(name)) {}
 Transaction::~Transaction()
 {
     disconnect();
+    Password.fill('\0'); // its own buffer (see copySettingsFrom): overwritten, not only freed
 }
 
 void Transaction::copySettingsFrom(const Transaction &other)
@@ -30,7 +31,9 @@ void Transaction::copySettingsFrom(const Transaction &other)
     BusyTimeoutMs = other.BusyTimeoutMs;
     StatementTimeoutMs = other.StatementTimeoutMs;
     SearchPath = other.SearchPath;
-    Password = other.Password;
+    // A copy of its own, not a share of the other's buffer: each is overwritten when its
+    // transaction ends, which a shared buffer would escape (writing to it detaches).
+    Password = QByteArray(other.Password.constData(), other.Password.size());
 }
 
 int Transaction::connect()

@@ -1,0 +1,504 @@
+#include "model/HistoryMaintenance.h"
+
+#include "host/Journal.h"
+#include "host/SchemaCatalogue.h"
+#include "model/Category.h"
+#include "model/CategoryTable.h"
+#include "platform/core/Cursor.h"
+#include "platform/core/DeclaredProcedure.h"
+#include "platform/core/SqlQuote.h"
+#include "platform/core/Transaction.h"
+
+#include <QUuid>
+#include <algorithm>
+
+namespace model {
+
+namespace {
+
+// How many hisids one DELETE binds: well under both databases' limits on bound values, so a
+// chunk of any size is several statements in one transaction.
+constexpr int IdsPerStatement = 500;
+
+bool onServer(const rt::Transaction &t)
+{
+    return t.DBMS == QLatin1String("PostgreSQL");
+}
+
+// A catalogue name as the backend spells it: the server's tables and columns are lower case
+// (and resolve through the history search path), the files' are quoted as declared.
+QString ident(const rt::Transaction &t, const QString &name)
+{
+    return onServer(t) ? name.toLower() : rt::sqlIdentifier(name);
+}
+
+const host::TableDef *tableOf(const Category &category)
+{
+    return host::SchemaCatalogue::byTable(category.historyTable);
+}
+
+// The record a snapshot belongs to: the live table's primary key, with orderno where the table
+// numbers its rows (several rows of one person).
+QStringList keyColumns(const rt::Transaction &t, const host::TableDef &def)
+{
+    QStringList keys{ident(t, def.keyColumn)};
+    if (def.hasOrderNo() && def.keyColumn.compare(QLatin1String("orderno"), Qt::CaseInsensitive) != 0)
+        keys << ident(t, QStringLiteral("orderno"));
+    return keys;
+}
+
+// Before `before` 00:00:00; SaveTime is compared as the databases store it.
+rt::Value midnightOf(QDate before)
+{
+    return rt::Value(rt::DateTime(before));
+}
+
+QString purgeSelect(const rt::Transaction &t, const host::TableDef &def, int keepLast)
+{
+    const QString table = ident(t, def.historyTable);
+    const QString hisid = ident(t, host::TableDef::surrogateKey());
+    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
+    if (keepLast <= 0)
+        return QStringLiteral("SELECT %1 FROM %2 WHERE %3 < ?").arg(hisid, table, saveTime);
+    return QStringLiteral("SELECT h FROM (SELECT %1 AS h, %3 AS s, row_number() OVER (PARTITION BY %4 ORDER BY %3 DESC, %1 DESC) "
+                          "AS rn FROM %2) ranked WHERE s < ? AND rn > ?")
+        .arg(hisid, table, saveTime, keyColumns(t, def).join(QStringLiteral(", ")));
+}
+
+// Every snapshot equal, column by column but hisid and SaveTime, to the one saved just before
+// it for the same record; the first of each record has no predecessor and always stays. The
+// window only finds each snapshot's predecessor: carrying every column through it costs several
+// times the pass itself. On the files the two rows are then joined by their rowid and compared
+// (null-safe `IS`); on the server, where that join is the slower, one row value goes through the
+// window and is compared whole (IS NOT DISTINCT FROM compares a row's fields null-safely).
+QString dedupeSelect(const rt::Transaction &t, const host::TableDef &def)
+{
+    const QString hisid = ident(t, host::TableDef::surrogateKey());
+    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
+    const QString table = ident(t, def.historyTable);
+    const QString key = keyColumns(t, def).join(QStringLiteral(", "));
+    QStringList columns;
+    for (const host::ColumnDef &c : def.historyColumns()) {
+        if (c.name != host::TableDef::surrogateKey() && c.name != host::TableDef::saveTimeColumn())
+            columns << ident(t, c.name);
+    }
+    if (onServer(t)) {
+        return QStringLiteral("SELECT h FROM (SELECT h, row_number() OVER w AS rn, r, lag(r) OVER w AS p FROM "
+                              "(SELECT %1 AS h, %2, %3, ROW(%4) AS r FROM %5) t "
+                              "WINDOW w AS (PARTITION BY %2 ORDER BY %3, h)) runs WHERE rn > 1 AND r IS NOT DISTINCT FROM p")
+            .arg(hisid, key, saveTime, columns.join(QStringLiteral(", ")), table);
+    }
+    QStringList equal;
+    for (const QString &col : std::as_const(columns))
+        equal << QStringLiteral("a.%1 IS b.%1").arg(col);
+    return QStringLiteral("SELECT x.h FROM (SELECT %1 AS h, lag(%1) OVER (PARTITION BY %2 ORDER BY %3, %1) AS p FROM %4) x "
+                          "JOIN %4 a ON a.%1 = x.h JOIN %4 b ON b.%1 = x.p WHERE %5")
+        .arg(hisid, key, saveTime, table, equal.join(QStringLiteral(" AND ")));
+}
+
+// Ends the read transaction a select may have opened, so that no snapshot or lock is held
+// between chunks (another connection's VACUUM or write would wait for it).
+void endRead(rt::Transaction &t)
+{
+    if (t.inTransaction())
+        t.rollback();
+}
+
+int readIds(rt::Transaction &t, const QString &select, const QList<rt::Value> &params, QList<qint64> &ids, QString &error)
+{
+    rt::Cursor cursor(t, select);
+    if (cursor.open(params) != 0) {
+        error = t.SQLErrText();
+        endRead(t);
+        return -1;
+    }
+    QList<rt::Value> row{rt::Value::null(rt::ValueType::Long)};
+    int rc;
+    while ((rc = cursor.fetch(row)) == 0)
+        ids << row[0].longValue();
+    cursor.close();
+    if (rc == -1)
+        error = t.SQLErrText();
+    endRead(t);
+    return rc == -1 ? -1 : 0;
+}
+
+QDateTime toQt(const rt::Value &v)
+{
+    if (v.isNull())
+        return {};
+    const rt::DateTime dt = v.dateTime();
+    return QDateTime(dt.date(), QTime::fromMSecsSinceStartOfDay(int(dt.time().micros() / 1000)));
+}
+
+QString failureText(const char *what, const QString &database)
+{
+    return QString::fromUtf8(what) + (database.isEmpty() ? QString() : QStringLiteral("\n") + database);
+}
+
+} // namespace
+
+HistoryMaintenance::HistoryMaintenance(rt::Transaction &live, rt::Transaction &history) : m_live(live), m_history(history)
+{
+}
+
+const Category *HistoryMaintenance::categoryByName(const QString &name)
+{
+    const QString wanted = name.trimmed();
+    for (const Category &c : CategoryTable::all()) {
+        if (c.tabText == wanted || c.historyTable.compare(wanted, Qt::CaseInsensitive) == 0)
+            return &c;
+    }
+    return nullptr;
+}
+
+int HistoryMaintenance::stats(Stats &out, QString &error)
+{
+    out = Stats();
+    rt::Transaction &t = m_history;
+    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
+    const QString year = onServer(t) ? QStringLiteral("CAST(extract(year FROM %1) AS integer)").arg(saveTime)
+                                     : QStringLiteral("CAST(substr(%1, 1, 4) AS integer)").arg(saveTime);
+    for (const Category &c : CategoryTable::all()) {
+        const host::TableDef *def = tableOf(c);
+        if (!def)
+            continue;
+        CategoryStats s;
+        s.category = &c;
+        const QString table = ident(t, def->historyTable);
+        QList<rt::Value> row{rt::Value::null(rt::ValueType::Long), rt::Value::null(rt::ValueType::DateTime),
+                             rt::Value::null(rt::ValueType::DateTime)};
+        if (t.selectInto(QStringLiteral("SELECT count(*), min(%1), max(%1) FROM %2").arg(saveTime, table), {}, row) != 0) {
+            error = failureText("无法读取历史信息的统计。", t.SQLErrText());
+            endRead(t);
+            return -1;
+        }
+        s.rows = row[0].longValue();
+        if (s.rows > 0) {
+            s.oldest = toQt(row[1]);
+            s.newest = toQt(row[2]);
+        }
+        rt::Cursor years(t, QStringLiteral("SELECT %1, count(*) FROM %2 GROUP BY %1 ORDER BY 1").arg(year, table));
+        if (years.open() != 0) {
+            error = failureText("无法读取历史信息的统计。", t.SQLErrText());
+            endRead(t);
+            return -1;
+        }
+        QList<rt::Value> y{rt::Value::null(rt::ValueType::Long), rt::Value::null(rt::ValueType::Long)};
+        while (years.fetch(y) == 0)
+            s.rowsPerYear[int(y[0].longValue())] = y[1].longValue();
+        years.close();
+        QList<rt::Value> dup{rt::Value::null(rt::ValueType::Long)};
+        if (t.selectInto(QStringLiteral("SELECT count(*) FROM (%1) d").arg(dedupeSelect(t, *def)), {}, dup) != 0) {
+            error = failureText("无法计算重复快照。", t.SQLErrText());
+            endRead(t);
+            return -1;
+        }
+        s.duplicates = dup[0].longValue();
+        out.categories << s;
+    }
+    QList<rt::Value> bytes{rt::Value::null(rt::ValueType::Long)};
+    const QString size = onServer(t)
+                             ? QStringLiteral("SELECT CAST(coalesce(sum(pg_total_relation_size(c.oid)), 0) AS bigint) FROM pg_class c "
+                                              "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'history' "
+                                              "AND c.relkind IN ('r', 'p')")
+                             : QStringLiteral("SELECT p.page_count * s.page_size FROM pragma_page_count() p, pragma_page_size() s");
+    if (t.selectInto(size, {}, bytes) == 0)
+        out.historyBytes = bytes[0].longValue();
+    endRead(t);
+    return 0;
+}
+
+int HistoryMaintenance::purge(const Category &category, const PurgePolicy &policy, const RunOptions &options, RunResult &result)
+{
+    result = RunResult();
+    const host::TableDef *def = tableOf(category);
+    if (!def) {
+        result.error = QString::fromUtf8("没有这个信息类别：%1").arg(category.tabText);
+        return -1;
+    }
+    if (!policy.before.isValid()) {
+        result.error = QString::fromUtf8("没有给出删除的日期。");
+        return -1;
+    }
+    if (policy.withPersons) {
+        if (def->stem != QLatin1String("ge_rpr")) {
+            result.error = QString::fromUtf8("只有户籍信息可以连同户中人员删除。");
+            return -1;
+        }
+        if (policy.keepLast > 0) {
+            // The household procedure deletes by date only; keeping the newest of each record
+            // would silently not hold for the persons it takes along.
+            result.error = QString::fromUtf8("连同户中人员删除时不能保留每条记录最近的快照。");
+            return -1;
+        }
+        return purgeHouseholds(category, policy, options, result);
+    }
+    QList<rt::Value> params{midnightOf(policy.before)};
+    if (policy.keepLast > 0)
+        params << rt::Value(policy.keepLast);
+    QString detail = QString::fromUtf8("%1 以前保存的记录").arg(policy.before.toString(QStringLiteral("yyyy-MM-dd")));
+    if (policy.keepLast > 0)
+        detail += QString::fromUtf8("，每条记录保留最近 %1 个快照").arg(policy.keepLast);
+    return deleteSelected(category, *def, purgeSelect(m_history, *def, policy.keepLast), params,
+                          QString::fromUtf8("批量删除"), detail, options, result);
+}
+
+int HistoryMaintenance::dedupe(const Category &category, const RunOptions &options, RunResult &result)
+{
+    result = RunResult();
+    const host::TableDef *def = tableOf(category);
+    if (!def) {
+        result.error = QString::fromUtf8("没有这个信息类别：%1").arg(category.tabText);
+        return -1;
+    }
+    return deleteSelected(category, *def, dedupeSelect(m_history, *def), {}, QString::fromUtf8("去重"),
+                          QString::fromUtf8("与上一状态相同的快照"), options, result);
+}
+
+int HistoryMaintenance::deleteSelected(const Category &category, const host::TableDef &def, const QString &select,
+                                       const QList<rt::Value> &params, const QString &action, const QString &what,
+                                       const RunOptions &options, RunResult &result)
+{
+    rt::Transaction &t = m_history;
+    QList<qint64> ids;
+    QString error;
+    if (readIds(t, select, params, ids, error) != 0) {
+        result.error = failureText("无法找出要删除的历史记录。", error);
+        return -1;
+    }
+    // Deleted in the table's own order: each chunk then takes pages next to each other, written
+    // (and journalled) about once, where the select's order would rewrite most of the table at
+    // every chunk's COMMIT.
+    std::sort(ids.begin(), ids.end());
+    const long long total = ids.size();
+    if (options.dryRun) {
+        result.deleted = {{def.historyTable, total}};
+        return 0;
+    }
+    result.deleted = {{def.historyTable, 0}};
+    const QString runId = options.runId.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : options.runId;
+    const long chunkRows = std::max<long>(options.chunkRows, 1);
+    ChunkProgress progress{&category, 0, total, 0};
+    if (options.progress && !options.progress(progress)) {
+        result.interrupted = true;
+        return 0;
+    }
+    const QString table = ident(t, def.historyTable);
+    const QString hisid = ident(t, host::TableDef::surrogateKey());
+    for (long long from = 0; from < total; from += chunkRows) {
+        const long long to = std::min<long long>(from + chunkRows, total);
+        const int chunk = result.chunks + 1;
+        host::Journal::Entry entry{action, category.tabText, QString(), {}, QString::fromUtf8("成功"),
+                                   QString::fromUtf8("%1；运行 %2；第 %3 块%4")
+                                       .arg(what, runId)
+                                       .arg(chunk)
+                                       .arg(options.optionsText.isEmpty() ? QString() : QString::fromUtf8("；") + options.optionsText)};
+        long long rows = 0;
+        bool ok = true;
+        if (onServer(t)) {
+            // One statement a chunk, its keys bound as one array: the server's cost is per
+            // statement more than per row.
+            QStringList keys;
+            for (long long i = from; i < to; ++i)
+                keys << QString::number(ids[i]);
+            ok = t.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = ANY(CAST(? AS bigint[]))").arg(table, hisid),
+                           {rt::Value(QStringLiteral("{%1}").arg(keys.join(QLatin1Char(','))))})
+                 != -1;
+            if (ok)
+                rows += t.SQLNRows();
+        }
+        for (long long at = from; at < to && ok && !onServer(t); at += IdsPerStatement) {
+            const long long end = std::min<long long>(at + IdsPerStatement, to);
+            QStringList marks;
+            QList<rt::Value> bound;
+            for (long long i = at; i < end; ++i) {
+                marks << QStringLiteral("?");
+                bound << rt::Value(std::int64_t(ids[i]));
+            }
+            ok = t.execute(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(table, hisid, marks.join(QLatin1Char(','))),
+                           bound)
+                 != -1;
+            if (ok)
+                rows += t.SQLNRows();
+        }
+        entry.counts = {{def.historyTable, rows}};
+        if (ok)
+            ok = host::Journal::append(t, entry) == 0 && t.commit() == 0;
+        if (!ok) {
+            // What the register holds is read before anything is told: a COMMIT whose answer
+            // was lost may have held.
+            const QString why = t.SQLErrText();
+            QString settleError;
+            const host::Journal::Outcome settled = host::Journal::settle(t, entry, settleError);
+            if (settled == host::Journal::Outcome::Saved) {
+                ++result.chunks;
+                result.deleted[0].rows += rows;
+                continue;
+            }
+            if (settled == host::Journal::Outcome::NotSaved)
+                host::Journal::appendFailure(t, entry, why);
+            result.error = settled == host::Journal::Outcome::NotSaved
+                               ? failureText("删除历史记录失败，这一块没有删除。", why)
+                               : failureText("删除历史记录失败，这一块是否已删除不明。", why + QStringLiteral("\n") + settleError);
+            return -1;
+        }
+        ++result.chunks;
+        result.deleted[0].rows += rows;
+        progress.deletedSoFar = result.deleted[0].rows;
+        progress.chunk = result.chunks;
+        if (options.progress && !options.progress(progress) && to < total) {
+            result.interrupted = true;
+            return 0;
+        }
+    }
+    return 0;
+}
+
+int HistoryMaintenance::purgeHouseholds(const Category &category, const PurgePolicy &policy, const RunOptions &options,
+                                        RunResult &result)
+{
+    // The batch dialog's household procedure with its cut-off flag (SaveTime <= the start): the
+    // last moment before `before` begins makes it "before 00:00:00". It cannot be chunked nor
+    // report its counts, so they are read first in its own transaction, with its predicates.
+    rt::Transaction &t = m_history;
+    const rt::Value last(rt::DateTime(policy.before.addDays(-1), rt::Time::fromMicros(rt::Time::MicrosPerDay - 1)));
+    const QString scope = QStringLiteral("%1 <= ?").arg(ident(t, host::TableDef::saveTimeColumn()));
+    const QString households = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                   .arg(ident(t, QStringLiteral("RprNo")), ident(t, QStringLiteral("th_ge_rpr")), scope);
+    QList<std::pair<QString, QString>> counts;
+    QList<QList<rt::Value>> countParams;
+    counts << std::pair(QStringLiteral("th_ge_rpr"), QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(ident(t, QStringLiteral("th_ge_rpr")), scope));
+    countParams << QList<rt::Value>{last};
+    counts << std::pair(QStringLiteral("th_ge_personinfo"),
+                        QStringLiteral("SELECT count(*) FROM %1 WHERE %2 AND %3 IN (%4)")
+                            .arg(ident(t, QStringLiteral("th_ge_personinfo")), scope, ident(t, QStringLiteral("RprNo")), households));
+    countParams << QList<rt::Value>{last, last};
+    for (const host::TableDef *related : host::SchemaCatalogue::relatedTables()) {
+        counts << std::pair(related->historyTable,
+                            QStringLiteral("SELECT count(*) FROM %1 WHERE %2 AND %3 IN (SELECT %4 FROM %5 WHERE %6 IN (%7))")
+                                .arg(ident(t, related->historyTable), scope, ident(t, QStringLiteral("personno")),
+                                     ident(t, QStringLiteral("PersonNo")), ident(t, QStringLiteral("th_ge_personinfo")),
+                                     ident(t, QStringLiteral("RprNo")), households));
+        countParams << QList<rt::Value>{last, last};
+    }
+    if (!options.dryRun && host::Journal::beginCounted(t) != 0) {
+        result.error = failureText("无法开始删除。", t.SQLErrText());
+        return -1;
+    }
+    host::Journal::Entry entry{QString::fromUtf8("批量删除"), category.tabText, QString(), {}, QString::fromUtf8("成功"), QString()};
+    long long found = 0;
+    for (int i = 0; i < counts.size(); ++i) {
+        QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+        if (t.selectInto(counts[i].second, countParams[i], n) != 0) {
+            result.error = failureText("无法计算将删除的记录数，未作删除。", t.SQLErrText());
+            endRead(t);
+            return -1;
+        }
+        entry.counts << std::pair<QString, long long>(counts[i].first, n[0].longValue());
+        result.deleted << TableCount{counts[i].first, n[0].longValue()};
+        found += n[0].longValue();
+    }
+    if (options.dryRun || found == 0) {
+        endRead(t);
+        return 0;
+    }
+    ChunkProgress progress{&category, 0, found, 0};
+    if (options.progress && !options.progress(progress)) {
+        endRead(t);
+        result.interrupted = true;
+        for (TableCount &c : result.deleted)
+            c.rows = 0;
+        return 0;
+    }
+    const QString runId = options.runId.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : options.runId;
+    entry.detail = QString::fromUtf8("%1 以前保存的记录；连同户中人员；运行 %2；第 1 块%3")
+                       .arg(policy.before.toString(QStringLiteral("yyyy-MM-dd")), runId,
+                            options.optionsText.isEmpty() ? QString() : QString::fromUtf8("；") + options.optionsText);
+    rt::DeclaredProcedure procedure(t, QStringLiteral("proc_DelRprScope @pi_flag =2 , @pd_start = :ldt_start, @pd_end = :ldt_end"));
+    procedure.execute({{QStringLiteral("ldt_start"), last}, {QStringLiteral("ldt_end"), rt::Value::null(rt::ValueType::DateTime)}});
+    bool ok = t.SQLCode() == 0;
+    QString why = t.SQLErrText();
+    procedure.close();
+    if (ok) {
+        ok = host::Journal::append(t, entry) == 0 && t.commit() == 0;
+        if (!ok)
+            why = t.SQLErrText();
+    }
+    if (!ok) {
+        QString settleError;
+        const host::Journal::Outcome settled = host::Journal::settle(t, entry, settleError);
+        if (settled != host::Journal::Outcome::Saved) {
+            if (settled == host::Journal::Outcome::NotSaved)
+                host::Journal::appendFailure(t, entry, why);
+            for (TableCount &c : result.deleted)
+                c.rows = 0;
+            result.error = settled == host::Journal::Outcome::NotSaved
+                               ? failureText("删除户籍历史信息失败，什么也没有删除。", why)
+                               : failureText("删除户籍历史信息失败，是否已删除不明。", why + QStringLiteral("\n") + settleError);
+            return -1;
+        }
+    }
+    result.chunks = 1;
+    progress.deletedSoFar = found;
+    progress.chunk = 1;
+    if (options.progress)
+        options.progress(progress);
+    return 0;
+}
+
+int HistoryMaintenance::compact(const QList<std::pair<TableCount, long long>> &deletedOfRowsBefore, RunResult &result)
+{
+    QStringList tables;
+    for (const auto &[deleted, before] : deletedOfRowsBefore) {
+        if (deleted.rows > 0 && deleted.rows * 10 > before && !tables.contains(deleted.table))
+            tables << deleted.table;
+    }
+    result.compacted = false;
+    if (tables.isEmpty()) {
+        result.compactText = QString::fromUtf8("删除的记录不到任何一个表的十分之一，未整理空间。");
+        return 0;
+    }
+    rt::Transaction &t = m_history;
+    endRead(t);
+    if (!t.isConnected() && t.connect() != 0) {
+        result.error = failureText("无法连接历史信息库以整理空间。", t.SQLErrText());
+        return -1;
+    }
+    // VACUUM cannot run inside a transaction; the connection's own statements would open one.
+    rt::DbConnection *db = t.connection();
+    rt::DbError error;
+    if (onServer(t)) {
+        QStringList done;
+        for (const QString &table : tables) {
+            if (!db->exec(QStringLiteral("VACUUM (ANALYZE) history.%1").arg(table.toLower()), error)) {
+                result.error = failureText("整理历史信息库的空间失败。", error.text);
+                return -1;
+            }
+            done << table.toLower();
+        }
+        result.compacted = true;
+        result.compactText = QString::fromUtf8("已对 %1 执行 VACUUM (ANALYZE)。").arg(done.join(QString::fromUtf8("、")));
+        return 0;
+    }
+    // The whole file is rewritten only when no other connection holds it: VACUUM then takes
+    // the file's exclusive lock at once, else fails busy and the pages freed at the file's end
+    // are given back instead, where the file keeps that list.
+    if (db->exec(QStringLiteral("VACUUM"), error)) {
+        result.compacted = true;
+        result.compactText = QString::fromUtf8("已对历史信息库文件执行 VACUUM，释放的空间已交还。");
+        return 0;
+    }
+    QList<rt::Value> mode{rt::Value::null(rt::ValueType::Long)};
+    const bool incremental = t.selectInto(QStringLiteral("PRAGMA auto_vacuum"), {}, mode) == 0 && mode[0].longValue() == 2;
+    endRead(t);
+    if (incremental && db->exec(QStringLiteral("PRAGMA incremental_vacuum"), error)) {
+        result.compacted = true;
+        result.compactText = QString::fromUtf8("历史信息库文件正被其他连接使用，已执行 PRAGMA incremental_vacuum 交还空闲页。");
+        return 0;
+    }
+    result.compactText = QString::fromUtf8("历史信息库文件正被其他连接使用，未整理空间；请在无人使用时再运行。");
+    return 0;
+}
+
+} // namespace model
