@@ -308,22 +308,28 @@ long w_hisjournal::query()
     return n;
 }
 
-QString w_hisjournal::entryCondition(QList<rt::Value> &params) const
+QString w_hisjournal::periodCondition(const QString &at, const QString &login, QList<rt::Value> &params) const
 {
     QString sql;
     // A day includes all of itself: from its first moment to the next day's.
     if (cbx_from->isChecked()) {
-        sql += QStringLiteral(" AND at >= ?");
+        sql += QStringLiteral(" AND %1 >= ?").arg(at);
         params << rt::Value(rt::DateTime(de_from->date()));
     }
     if (cbx_to->isChecked()) {
-        sql += QStringLiteral(" AND at < ?");
+        sql += QStringLiteral(" AND %1 < ?").arg(at);
         params << rt::Value(rt::DateTime(de_to->date().addDays(1)));
     }
     if (ddlb_operator->currentIndex() > 0) {
-        sql += QStringLiteral(" AND operator = ?");
+        sql += QStringLiteral(" AND %1 = ?").arg(login);
         params << rt::Value(ddlb_operator->currentText());
     }
+    return sql;
+}
+
+QString w_hisjournal::entryCondition(QList<rt::Value> &params) const
+{
+    QString sql = periodCondition(QStringLiteral("at"), QStringLiteral("operator"), params);
     if (ddlb_action->currentIndex() > 0 && ddlb_action->currentText() != Unjournaled) {
         sql += QStringLiteral(" AND action = ?");
         params << rt::Value(ddlb_action->currentText());
@@ -412,20 +418,8 @@ bool w_hisjournal::readAudit(QList<Line> &lines, const QString &condition, const
                              || !sle_key->text().trimmed().isEmpty();
     if (programOnly)
         return true;
-    QString where;
     QList<rt::Value> values;
-    if (cbx_from->isChecked()) {
-        where += QStringLiteral(" AND b.at >= ?");
-        values << rt::Value(rt::DateTime(de_from->date()));
-    }
-    if (cbx_to->isChecked()) {
-        where += QStringLiteral(" AND b.at < ?");
-        values << rt::Value(rt::DateTime(de_to->date().addDays(1)));
-    }
-    if (ddlb_operator->currentIndex() > 0) {
-        where += QStringLiteral(" AND b.db_user = ?");
-        values << rt::Value(ddlb_operator->currentText());
-    }
+    const QString where = periodCondition(QStringLiteral("b.at"), QStringLiteral("b.db_user"), values);
     const QString sql = QStringLiteral("SELECT txid::text || '|' || at::text, table_name, operation, sum(row_count), at::timestamp(6), "
                                        "min(db_user), min(application_name) FROM hm_audit WHERE (txid, at) IN (SELECT DISTINCT b.txid, "
                                        "b.at FROM hm_audit b WHERE NOT EXISTS (SELECT 1 FROM hm_journal j WHERE j.txid = b.txid AND "

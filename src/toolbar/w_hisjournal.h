@@ -86,6 +86,9 @@ private:
     struct Line;
     // The filters' condition on the journal ("" or " AND …") with its values, as query() reads
     // the entries; the audit of those entries is read by the same condition.
+    // The dates and the operator chosen, as conditions on the given columns (names of this
+    // file's own queries), their values appended to params.
+    QString periodCondition(const QString &at, const QString &login, QList<rt::Value> &params) const;
     QString entryCondition(QList<rt::Value> &params) const;
     // Adds to `lines` the audit of the entries read (by transaction) and the transactions no
     // entry explains; false, with the status line set, when the trail cannot be read.
