@@ -133,6 +133,23 @@ struct Copies
                == 0;
     }
 
+    // On the server, a checkpoint before each timed deletion: the first change of a page after a
+    // checkpoint writes the whole page to the WAL, so a deletion that a checkpoint happened to
+    // interrupt would pay that for most of its pages and the other not. Both start right after
+    // one instead. Without the right to (a role neither superuser nor pg_checkpoint) it is left
+    // out, said once.
+    void settle() const
+    {
+        static bool told = false;
+        if (!server)
+            return;
+        const QByteArray failed = admin("CHECKPOINT");
+        if (!failed.isEmpty() && !told) {
+            told = true;
+            std::fprintf(stderr, "hm_bench_maintain: no checkpoint before the deletions (%s)\n", failed.trimmed().constData());
+        }
+    }
+
     void dropAll()
     {
         for (const QByteArray &db : made)
@@ -335,6 +352,7 @@ int main(int argc, char **argv)
     model::HistoryMaintenance::RunResult purged;
     double chunked = 0;
     int rc = 0;
+    copies.settle();
     const ReaderWait duringPurge = readWhile(copies, QStringLiteral("engine"), [&] {
         const auto a = Clock::now();
         rc = maintenance.purge(*persons, policy, model::HistoryMaintenance::RunOptions(), purged);
@@ -355,6 +373,7 @@ int main(int argc, char **argv)
     double bare = 0;
     long long bareRows = 0;
     bool bareOk = false;
+    copies.settle();
     const ReaderWait duringBare = readWhile(copies, QStringLiteral("bare"), [&] {
         const auto a = Clock::now();
         bareOk = bareHistory.execute(QStringLiteral("DELETE FROM %1 WHERE savetime < ?").arg(table), {midnight}) != -1;

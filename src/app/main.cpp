@@ -24,6 +24,7 @@
 #include "platform/ui/Windows.h"
 #include "shell/HistoryModule.h"
 #include "shell/w_histmanage.h"
+#include "toolbar/w_hisstats.h"
 
 #include <QApplication>
 #include <QDate>
@@ -101,17 +102,30 @@ bool shootWindow(hm::w_histmanage *module, const QString &name, const QString &f
     }
     grid->SetRow(1);
     bool saved = false;
-    QTimer::singleShot(300, module, [&]() {
+    // Looked for every tenth of a second once it has had time to lay itself out; a window that
+    // reads its figures aside (历史统计) is drawn once they are in, for at most a minute.
+    QTimer look;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(&look, &QTimer::timeout, module, [&]() {
+        if (waited.elapsed() < 300)
+            return;
         for (QWidget *w : QApplication::topLevelWidgets()) {
             auto *window = qobject_cast<rt::ui::PbWindow *>(w);
             if (window && window->isVisible() && window->ClassName() == name) {
+                auto *stats = qobject_cast<hm::w_hisstats *>(window);
+                if (stats && stats->working() && waited.elapsed() < 60000)
+                    return;
+                look.stop();
                 saved = window->grab().save(file, "PNG");
                 window->Close();
                 return;
             }
         }
     });
+    look.start(100);
     hm::HistoryModule::openOnGrid(name, grid);
+    look.stop();
     if (!saved)
         error = QStringLiteral("cannot draw %1 into %2").arg(name, file);
     return saved;

@@ -121,10 +121,14 @@ public:
 
 private:
     // Deletes the hisids `select` finds (bound with `params`) in chunks, each its own
-    // transaction with its own journal entry; a dry run only counts them.
+    // transaction with its own journal entry; a dry run only counts them. With a `rowTest` (a
+    // condition on one row alone, bound with the same `params`), a chunk is deleted as the rows
+    // between its first and last hisid that meet it — the very rows found there — in one range
+    // scan; without, by the list of its hisids (a condition over several rows, as keeping the
+    // newest or comparing with the older snapshot, would not hold row by row).
     int deleteSelected(const Category &category, const host::TableDef &def, const QString &select,
-                       const QList<rt::Value> &params, const QString &action, const QString &what,
-                       const RunOptions &options, RunResult &result);
+                       const QList<rt::Value> &params, const QString &rowTest, const QString &action,
+                       const QString &what, const RunOptions &options, RunResult &result);
     // 户籍信息 with its persons: the household procedure, in one transaction.
     int purgeHouseholds(const Category &category, const PurgePolicy &policy, const RunOptions &options, RunResult &result);
 

@@ -117,7 +117,8 @@ w_histmanage::w_histmanage(QWidget *parent) : rt::ui::MdiFrame(QStringLiteral("w
     for (auto it = order.crbegin(); it != order.crend(); ++it)
         (*it)->raise();
 
-    setUnitsSize(3378, 2512);
+    // Wide enough for the whole command strip, 操作记录 and 历史统计 included.
+    setUnitsSize(3440, 2512);
 }
 
 w_histmanage::~w_histmanage() = default;

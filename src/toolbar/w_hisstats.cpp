@@ -6,16 +6,17 @@
 #include "model/Category.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/OperatorDialogs.h"
+#include "platform/core/Transaction.h"
+#include "toolbar/DedupeRun.h"
 #include "toolbar/HistoryYearChart.h"
+#include "toolbar/StatsRead.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QKeyEvent>
 #include <QSpinBox>
@@ -133,6 +134,7 @@ w_hisstats::w_hisstats(QWidget *parent) : host::w_response(QStringLiteral("w_his
     connect(cb_refresh, &QPushButton::clicked, this, [this]() { refresh(); });
     connect(cb_close, &QPushButton::clicked, this, [this]() { Close(); });
     setUnitsSize(4200, 2600);
+    m_read = std::make_unique<StatsRead>(host::g().photosqlca);
 }
 
 void w_hisstats::keyPressEvent(QKeyEvent *event)
@@ -145,25 +147,98 @@ void w_hisstats::keyPressEvent(QKeyEvent *event)
     host::w_response::keyPressEvent(event);
 }
 
+w_hisstats::~w_hisstats() = default;
+
 void w_hisstats::onOpen()
 {
     host::ScreenFit::keepOnScreen(this);
     refresh();
-    categories->setFocus(Qt::OtherFocusReason);
+    if (!isClosed())
+        categories->setFocus(Qt::OtherFocusReason);
+}
+
+int w_hisstats::onCloseQuery()
+{
+    // The work on the stack of this window's functions ends first (its connection, its
+    // outcome to tell); then the window closes.
+    if (m_working) {
+        m_closeAsked = true;
+        return 1;
+    }
+    return 0;
+}
+
+bool w_hisstats::closeIfAsked()
+{
+    if (!m_closeAsked)
+        return false;
+    m_closeAsked = false;
+    Close();
+    return true;
+}
+
+bool w_hisstats::runAside(StatsRun::Face face, const std::function<void()> &work, const std::function<void()> &stop,
+                          const std::function<void()> &whileStopping)
+{
+    m_working = true;
+    StatsRun run(this, std::move(face), options.progressAfterMs);
+    const bool whole = run.run(work, stop, whileStopping);
+    m_working = false;
+    return whole;
 }
 
 int w_hisstats::refresh()
 {
-    const int was = std::max(0, categories->currentRow());
-    model::HistoryMaintenance engine(host::g().sqlca, host::g().photosqlca);
+    if (m_working)
+        return -1;
+    if (!m_read->connect()) {
+        st_status->setText(QString::fromUtf8("读取历史统计失败：%1").arg(m_read->lastError()));
+        return -1;
+    }
+    m_read->reset();
+    // The engine reads every category in one call and cannot say which it is at.
+    const QString counting = QString::fromUtf8("正在统计：各类别的历史记录数、各年份的记录数和重复快照……");
+    st_status->setText(counting);
     model::HistoryMaintenance::Stats read;
     QString error;
-    if (engine.stats(read, error) != 0) {
-        st_status->setText(QString::fromUtf8("读取历史统计失败：%1").arg(error));
+    int rc = -1;
+    const std::function<void()> hook = options.beforeRead;
+    StatsRead *reader = m_read.get();
+    const bool whole = runAside({QString::fromUtf8("历史统计"), [counting] { return counting; }, {}, QString::fromUtf8("正在停止统计……")},
+                                [&, hook, reader] {
+                                    if (hook)
+                                        hook();
+                                    rc = reader->stats(read, error);
+                                },
+                                [reader] { reader->stop(); }, [reader] { reader->stop(); });
+    if (closeIfAsked())
+        return -1;
+    if (!whole || rc != 0) {
+        // What was read is not shown; figures a deletion has made wrong are not shown either.
+        if (m_stale) {
+            m_stats = model::HistoryMaintenance::Stats();
+            showFigures();
+        }
+        st_status->setText(!whole ? QString::fromUtf8("统计已停止。") : QString::fromUtf8("读取历史统计失败：%1").arg(error));
         return -1;
     }
     m_stats = read;
+    m_stale = false;
+    showFigures();
+    st_status->clear();
+    return 0;
+}
+
+void w_hisstats::showFigures()
+{
+    const int was = std::max(0, categories->currentRow());
     const QSignalBlocker quiet(categories);
+    if (m_stats.categories.isEmpty()) {
+        categories->setRowCount(0);
+        st_size->setText(sizeText(m_stats.historyBytes));
+        showChart();
+        return;
+    }
     categories->setRowCount(int(m_stats.categories.size()) + 1);
     long long rows = 0, duplicates = 0;
     std::optional<QDateTime> oldest, newest;
@@ -191,9 +266,15 @@ int w_hisstats::refresh()
     categories->setItem(total, Preview, new QTableWidgetItem());
     categories->setCurrentCell(std::min(was, total), Name);
     st_size->setText(sizeText(m_stats.historyBytes));
-    st_status->clear();
     showChart();
-    return 0;
+}
+
+void w_hisstats::clearPreview()
+{
+    for (int r = 0; r < categories->rowCount(); ++r) {
+        if (QTableWidgetItem *item = categories->item(r, Preview))
+            item->setText(QString());
+    }
 }
 
 QList<const model::Category *> w_hisstats::chosen() const
@@ -242,37 +323,66 @@ QDate w_hisstats::policyDate() const
 
 int w_hisstats::preview()
 {
+    if (m_working)
+        return -1;
     const QDate before = policyDate();
     if (!before.isValid()) {
         rt::ui::MessageBox(BoxTitle, QString::fromUtf8("日期不正确，请按“年-月-日”输入一个存在的日期。"));
         de_before->setFocus(Qt::OtherFocusReason);
         return -1;
     }
-    model::HistoryMaintenance engine(host::g().sqlca, host::g().photosqlca);
+    QList<const model::Category *> counted;
+    for (const auto &s : m_stats.categories)
+        counted << s.category; // the engine names every category it read
+    if (counted.isEmpty()) {
+        st_status->setText(QString::fromUtf8("没有统计数字，无法预计删除；请先刷新。"));
+        return -1;
+    }
+    if (!m_read->connect()) {
+        st_status->setText(QString::fromUtf8("预计删除未能算出：%1").arg(m_read->lastError()));
+        return -1;
+    }
+    m_read->reset();
     model::HistoryMaintenance::PurgePolicy policy;
     policy.before = before;
     policy.keepLast = em_keeplast->value();
-    model::HistoryMaintenance::RunOptions options;
-    options.dryRun = true;
+    // Figures of an earlier policy would be read as this one's while it is counted.
+    clearPreview();
+    st_status->setText(QString::fromUtf8("正在计算预计删除……"));
+    QList<long long> rows;
+    QString error;
+    int rc = -1;
+    const std::function<void()> hook = options.beforeRead;
+    StatsRead *reader = m_read.get();
+    const auto label = [reader, counted] {
+        const int at = reader->at();
+        return at >= 0 && at < counted.size() ? QString::fromUtf8("正在计算预计删除：%1……").arg(counted[at]->tabText)
+                                              : QString::fromUtf8("正在计算预计删除……");
+    };
+    const auto percent = [reader, counted] { return std::max(0, reader->at()) * 100 / int(counted.size()); };
+    const bool whole = runAside({QString::fromUtf8("预计删除"), label, percent, QString::fromUtf8("正在停止计算……")},
+                                [&, hook, reader] {
+                                    if (hook)
+                                        hook();
+                                    rc = reader->preview(counted, policy, rows, error);
+                                },
+                                [reader] { reader->stop(); }, [reader] { reader->stop(); });
+    if (closeIfAsked())
+        return -1;
+    if (!whole) {
+        st_status->setText(QString::fromUtf8("预计删除已停止。"));
+        return -1;
+    }
+    if (rc != 0) {
+        const int at = std::clamp(m_read->at(), 0, int(counted.size()) - 1);
+        st_status->setText(QString::fromUtf8("预计删除未能算出（%1）：%2").arg(counted[at]->tabText, error));
+        return -1;
+    }
     long long all = 0;
-    for (int r = 0; r < m_stats.categories.size(); ++r) {
-        const model::Category *category = m_stats.categories[r].category;
-        if (!category)
-            continue;
-        model::HistoryMaintenance::RunResult result;
-        if (engine.purge(*category, policy, options, result) != 0) {
-            st_status->setText(QString::fromUtf8("预计删除未能算出（%1）：%2").arg(category->tabText, result.error));
-            return -1;
-        }
-        // The category's own history table: 户籍信息 without its persons deletes only there.
-        long long rows = 0;
-        for (const auto &t : result.deleted) {
-            if (t.table.compare(category->historyTable, Qt::CaseInsensitive) == 0)
-                rows += t.rows;
-        }
-        categories->item(r, Preview)->setText(rt::fn::Grouped(rows));
+    for (int r = 0; r < rows.size(); ++r) {
+        categories->item(r, Preview)->setText(rt::fn::Grouped(rows[r]));
         categories->item(r, Preview)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        all += rows;
+        all += rows[r];
     }
     QTableWidgetItem *total = categories->item(int(m_stats.categories.size()), Preview);
     total->setText(rt::fn::Grouped(all));
@@ -287,6 +397,8 @@ int w_hisstats::preview()
 
 long long w_hisstats::dedupe()
 {
+    if (m_working)
+        return 0;
     const QList<const model::Category *> targets = chosen();
     long long found = 0;
     for (const auto &s : m_stats.categories) {
@@ -306,49 +418,45 @@ long long w_hisstats::dedupe()
         != 1)
         return 0;
 
-    model::HistoryMaintenance engine(host::g().sqlca, host::g().photosqlca);
-    // Shown only after half a second: a small register is done before the operator would see it.
-    QProgressDialog progress(QString::fromUtf8("正在去除重复快照……"), QString::fromUtf8("停止"), 0, 100, this);
-    progress.setWindowTitle(QString::fromUtf8("去除重复快照"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    progress.setValue(0);
-    long long deleted = 0, before = 0;
-    bool stopped = false;
-    QString failure;
-    for (const model::Category *category : targets) {
-        model::HistoryMaintenance::RunOptions options;
-        options.optionsText = QString::fromUtf8("历史统计：去除重复快照");
-        options.progress = [&](const model::HistoryMaintenance::ChunkProgress &p) {
-            progress.setLabelText(QString::fromUtf8("正在去除重复快照：%1，已删除 %2 条")
-                                      .arg(category->tabText, rt::fn::Grouped(before + p.deletedSoFar)));
-            progress.setValue(found > 0 ? int(std::min<long long>(99, (before + p.deletedSoFar) * 100 / found)) : 0);
-            return !progress.wasCanceled();
-        };
-        model::HistoryMaintenance::RunResult result;
-        const int rc = engine.dedupe(*category, options, result);
-        for (const auto &t : result.deleted)
-            before += t.rows;
-        deleted = before;
-        if (rc != 0) {
-            failure = QString::fromUtf8("%1：%2").arg(category->tabText, result.error);
-            break;
-        }
-        if (result.interrupted) {
-            stopped = true;
-            break;
-        }
-    }
-    progress.setValue(100);
+    DedupeRun::Work work;
+    work.categories = targets;
+    work.chunkRows = options.chunkRows;
+    work.optionsText = QString::fromUtf8("历史统计：去除重复快照");
+    work.afterChunk = options.afterChunk;
+    rt::Transaction &history = host::g().photosqlca;
+    DedupeRun job(host::g().sqlca, history, work);
+    const auto label = [&job, targets] {
+        const int at = job.category();
+        if (at < 0 || at >= targets.size())
+            return QString::fromUtf8("正在去除重复快照……");
+        return QString::fromUtf8(job.selecting() ? "正在去除重复快照：%1（正在查找），已删除 %2 条" : "正在去除重复快照：%1，已删除 %2 条")
+            .arg(targets[at]->tabText, rt::fn::Grouped(job.deleted()));
+    };
+    const auto percent = [&job, found] { return int(std::min<long long>(99, job.deleted() * 100 / found)); };
+    DedupeRun::Outcome outcome = DedupeRun::Outcome::Failed;
+    st_status->setText(QString::fromUtf8("正在去除重复快照……"));
+    // The history connection is the deletion's until it has ended: a grid behind that would
+    // read its next page as it is painted waits.
+    history.setLent(true);
+    runAside({QString::fromUtf8("去除重复快照"), label, percent, QString::fromUtf8("正在停止：正在删除的这一块删完即停止……")},
+             [&job, &outcome] { outcome = job.run(); }, [&job] { job.stop(); }, [&job] { job.stop(); });
+    history.setLent(false);
+    const long long deleted = job.deleted();
+    if (deleted > 0)
+        m_stale = true;
+    st_status->clear();
     const QString done = QString::fromUtf8("已删除 %1 条重复快照。").arg(rt::fn::Grouped(deleted));
-    if (!failure.isEmpty())
-        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("去除重复快照失败。%1\n此前%2").arg(failure, done), rt::ui::MsgIcon::StopSign);
-    else if (stopped)
+    if (outcome == DedupeRun::Outcome::Failed)
+        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("去除重复快照失败。%1\n此前%2").arg(job.failure(), done), rt::ui::MsgIcon::StopSign);
+    else if (outcome == DedupeRun::Outcome::Stopped)
         rt::ui::MessageBox(BoxTitle, QString::fromUtf8("已停止。%1其余的重复快照未删除。").arg(done));
     else
         rt::ui::MessageBox(BoxTitle, done);
+    const long long result = outcome == DedupeRun::Outcome::Failed ? -1 : deleted;
+    if (closeIfAsked())
+        return result;
     refresh();
-    return failure.isEmpty() ? deleted : -1;
+    return result;
 }
 
 } // namespace hm

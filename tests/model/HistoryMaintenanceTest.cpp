@@ -120,6 +120,11 @@ TEST_F(HistoryMaintenanceTest, DryRunCountsExactlyWhatTheRunDeletes)
         options.dryRun = true;
         options.chunkRows = 5;
         const HistoryMaintenance::PurgePolicy policy{c.before, c.keepLast, false};
+        // Rows saved later lie among those deleted (hisids are not in SaveTime order): a chunk
+        // taken as a range of hisids must leave them.
+        const QString later = QStringLiteral("SELECT count(*) FROM %1 WHERE SaveTime >= ?").arg(cat.historyTable);
+        const rt::Value cut{rt::DateTime(c.before)};
+        const long long savedLater = scalar(later, {cut});
         ASSERT_EQ(m.purge(cat, policy, options, dry), 0) << dry.error.toStdString();
         EXPECT_EQ(rows(cat.historyTable), before);
         options.dryRun = false;
@@ -129,6 +134,9 @@ TEST_F(HistoryMaintenanceTest, DryRunCountsExactlyWhatTheRunDeletes)
         EXPECT_GT(dry.deleted[0].rows, 0);
         EXPECT_EQ(real.deleted[0].rows, dry.deleted[0].rows);
         EXPECT_EQ(rows(cat.historyTable), before - dry.deleted[0].rows);
+        EXPECT_EQ(scalar(later, {cut}), savedLater);
+        if (c.keepLast == 0)
+            EXPECT_EQ(rows(cat.historyTable), savedLater);
     }
     for (const model::Category &cat : model::CategoryTable::all()) {
         SCOPED_TRACE(cat.tabText.toStdString());

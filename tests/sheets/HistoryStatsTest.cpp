@@ -1,3 +1,4 @@
+#include "LayoutCheck.h"
 #include "ModuleFixture.h"
 
 #include "host/SchemaCatalogue.h"
@@ -8,12 +9,55 @@
 #include "toolbar/HistoryYearChart.h"
 #include "toolbar/w_hisstats.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
+
+namespace {
+
+// Where a hook of the window's stops its work on the working thread until the test lets it go
+// (at most ten seconds, so that a failed check cannot hang the suite). Holds the first time only.
+struct Gate
+{
+    QSemaphore open;
+    std::atomic<bool> reached{false};
+    void hold()
+    {
+        if (!reached.exchange(true))
+            open.tryAcquire(1, 10000);
+    }
+};
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+QProgressDialog *progressDialog()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *p = qobject_cast<QProgressDialog *>(w); p && p->objectName() == QLatin1String("stats_progress") && p->isVisible())
+            return p;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 // 历史统计 on a demo register of its own (it deletes): the figures against the register read
 // directly, the policy's preview against the engine's dry run, and 去除重复快照 answered 否 and 是.
@@ -60,6 +104,41 @@ protected:
         }
         cursor.close();
         return found;
+    }
+    // Starts work by the operator's key (`start`) and, once the work is held at the gate with the
+    // progress dialog up and the window seen painting meanwhile, runs `atHold` on the window's
+    // thread, then lets the work go on. Returns the milliseconds before the dialog showed.
+    qint64 whileHeld(hm::w_hisstats *w, Gate &gate, const std::function<void()> &start,
+                     const std::function<void(QProgressDialog *)> &atHold)
+    {
+        PaintCounter counter;
+        w->chart->installEventFilter(&counter);
+        QElapsedTimer clock;
+        qint64 shownAfter = -1;
+        int stage = 0, paintsBefore = 0;
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QProgressDialog *progress = progressDialog();
+            if (progress && shownAfter < 0)
+                shownAfter = clock.elapsed();
+            if (stage == 0 && progress && gate.reached.load()) {
+                w->chart->update();
+                paintsBefore = counter.paints;
+                stage = 1;
+            } else if (stage == 1 && counter.paints > paintsBefore) {
+                stage = 2;
+                atHold(progress);
+                gate.open.release();
+            }
+        });
+        clock.start();
+        poll.start();
+        start();
+        poll.stop();
+        w->chart->removeEventFilter(&counter);
+        EXPECT_EQ(stage, 2) << "the work was held with its progress up, and the window painted meanwhile";
+        return shownAfter;
     }
     long long cell(hm::w_hisstats *w, int row, int column)
     {
@@ -206,4 +285,234 @@ TEST_F(HistoryStatsTest, DedupeAnsweredNoChangesNothingAndYesDeletesExactlyTheDu
     }
     EXPECT_GT(count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重'")), entriesBefore);
     EXPECT_EQ(count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重' AND outcome <> '成功'")), 0);
+}
+
+// The figures and the preview are read on another thread: the window is painted meanwhile, a
+// progress dialog says what is counted after half a second, a second start is refused, and
+// 停止 (Esc on the dialog) leaves the figures read before, or an empty 预计删除, said so.
+TEST_F(HistoryStatsTest, ReadsRunAsideAndAStopShowsNothingHalfRead)
+{
+    withWindow([&](hm::w_hisstats *w) {
+        const int total = int(w->stats().categories.size());
+        const long long rows = cell(w, total, hm::w_hisstats::Rows), duplicates = cell(w, total, hm::w_hisstats::Duplicates);
+        Gate gate;
+        w->options.beforeRead = [&gate] { gate.hold(); };
+        QString label, status;
+        const qint64 shownAfter = whileHeld(
+            w, gate,
+            [&] {
+                w->cb_refresh->setFocus();
+                QTest::keyClick(w->cb_refresh, Qt::Key_Space);
+            },
+            [&](QProgressDialog *progress) {
+                label = progress->labelText();
+                status = w->st_status->text();
+                const QStringList problems = LayoutCheck::problems(progress);
+                EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+                EXPECT_TRUE(w->working());
+                QTest::keyClick(w->cb_refresh, Qt::Key_Space); // refused: the first read is at work
+                QTest::keyClick(progress, Qt::Key_Escape);
+            });
+        EXPECT_GE(shownAfter, hm::StatsRun::ProgressAfterMs - 20);
+        EXPECT_TRUE(label.startsWith(QString::fromUtf8("正在统计："))) << label.toStdString();
+        EXPECT_EQ(status, label);
+        EXPECT_EQ(w->st_status->text(), QString::fromUtf8("统计已停止。"));
+        EXPECT_EQ(cell(w, total, hm::w_hisstats::Rows), rows);
+        EXPECT_EQ(cell(w, total, hm::w_hisstats::Duplicates), duplicates);
+        EXPECT_EQ(progressDialog(), nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == w->cb_refresh; }, 2000))
+            << "the operator goes on from where the work began";
+
+        // The preview stopped: 预计删除 stays empty, not figures of another policy.
+        w->options.progressAfterMs = 0;
+        w->cb_preview->setFocus();
+        QTest::keyClick(w->cb_preview, Qt::Key_Space);
+        ASSERT_FALSE(w->categories->item(total, hm::w_hisstats::Preview)->text().isEmpty());
+        Gate previewGate;
+        w->options.beforeRead = [&previewGate] { previewGate.hold(); };
+        whileHeld(
+            w, previewGate, [&] { QTest::keyClick(w->cb_preview, Qt::Key_Space); },
+            [&](QProgressDialog *progress) {
+                label = progress->labelText();
+                QTest::keyClick(progress, Qt::Key_Escape);
+            });
+        EXPECT_TRUE(label.startsWith(QString::fromUtf8("正在计算预计删除"))) << label.toStdString();
+        EXPECT_EQ(w->st_status->text(), QString::fromUtf8("预计删除已停止。"));
+        for (int r = 0; r <= total; ++r)
+            EXPECT_TRUE(w->categories->item(r, hm::w_hisstats::Preview)->text().isEmpty()) << r;
+
+        // The window's connection reads again after its statements were cancelled.
+        w->options.beforeRead = nullptr;
+        QTest::keyClick(w->cb_refresh, Qt::Key_Space);
+        EXPECT_TRUE(w->st_status->text().isEmpty()) << w->st_status->text().toStdString();
+        EXPECT_EQ(cell(w, total, hm::w_hisstats::Rows), rows);
+    });
+}
+
+// 停止 during 去除重复快照 lands between two chunks: the chunk deleted is committed with its
+// journal entry, the rest stays and the operator is told so; a second 去除重复快照 meanwhile
+// starts nothing.
+TEST_F(HistoryStatsTest, DedupeStoppedLeavesWholeChunksDoneAndJournalled)
+{
+    const QString allRows = QStringList([] {
+        QStringList parts;
+        for (const host::TableDef &t : host::SchemaCatalogue::tables())
+            parts << QStringLiteral("(SELECT count(*) FROM %1)").arg(t.historyTable);
+        return parts;
+    }()).join(QStringLiteral(" + "));
+    const long before = count(QStringLiteral("SELECT ") + allRows);
+    const long entries = count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重'"));
+    Gate gate, reread;
+    QString label;
+    withWindow([&](hm::w_hisstats *w) {
+        w->categories->setFocus();
+        QTest::keyClick(w->categories, Qt::Key_End, Qt::ControlModifier); // 合计
+        w->options.chunkRows = 2;
+        w->options.progressAfterMs = 0;
+        w->options.afterChunk = [&gate](long long) { gate.hold(); };
+        // The figures read after it are stopped too: those before the deletion are wrong now.
+        w->options.beforeRead = [&reread] { reread.hold(); };
+        QTimer stopReread;
+        stopReread.setInterval(20);
+        QObject::connect(&stopReread, &QTimer::timeout, [&] {
+            if (QProgressDialog *progress = progressDialog(); progress && reread.reached.load()) {
+                QTest::keyClick(progress, Qt::Key_Escape);
+                reread.open.release();
+                stopReread.stop();
+            }
+        });
+        stopReread.start();
+        op.answer(1);
+        whileHeld(
+            w, gate,
+            [&] {
+                w->cb_dedupe->setFocus();
+                QTest::keyClick(w->cb_dedupe, Qt::Key_Space);
+            },
+            [&](QProgressDialog *progress) {
+                label = progress->labelText();
+                const QStringList problems = LayoutCheck::problems(progress);
+                EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+                op.answer(1);
+                QTest::keyClick(w->cb_dedupe, Qt::Key_Space); // refused: no question, no second run
+                QTest::keyClick(progress, Qt::Key_Escape);
+            });
+        EXPECT_EQ(w->categories->rowCount(), 0) << "no figures of before the deletion";
+        EXPECT_EQ(w->st_status->text(), QString::fromUtf8("统计已停止。"));
+    });
+    EXPECT_TRUE(label.startsWith(QString::fromUtf8("正在去除重复快照："))) << label.toStdString();
+    const long deleted = before - count(QStringLiteral("SELECT ") + allRows);
+    EXPECT_GT(deleted, 0);
+    EXPECT_LE(deleted, 2) << "one chunk";
+    ASSERT_EQ(op.boxes.size(), 2) << "the question and the outcome";
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("已停止。已删除 %1 条重复快照。其余的重复快照未删除。").arg(deleted));
+    EXPECT_EQ(count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重'")), entries + 1);
+    EXPECT_EQ(count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重' AND outcome = '成功' "
+                                      "AND counts LIKE ? AND detail LIKE ?"),
+                    {QStringLiteral("%% %1").arg(deleted), QString::fromUtf8("%第 1 块%")}),
+              1);
+}
+
+// Closing the window while 去除重复快照 runs waits for the run: it goes on to its end, its
+// outcome is told, and then the window closes (without reading the figures again).
+TEST_F(HistoryStatsTest, ClosingWhileDedupeRunsWaitsForItsEnd)
+{
+    long long all = 0;
+    for (const host::TableDef &t : host::SchemaCatalogue::tables())
+        all += duplicatesOf(t);
+    ASSERT_GT(all, 2);
+    Gate gate;
+    bool keptOpen = false, closed = false;
+    withWindow([&](hm::w_hisstats *w) {
+        w->categories->setFocus();
+        QTest::keyClick(w->categories, Qt::Key_End, Qt::ControlModifier);
+        w->options.chunkRows = 2;
+        w->options.afterChunk = [&gate](long long) { gate.hold(); };
+        QPointer<hm::w_hisstats> window(w);
+        op.answer(1);
+        whileHeld(
+            w, gate,
+            [&] {
+                w->cb_dedupe->setFocus();
+                QTest::keyClick(w->cb_dedupe, Qt::Key_Space);
+            },
+            [&](QProgressDialog *) {
+                // The operator's keys reach the progress dialog alone (Esc there is 停止); the
+                // window is closed as the title bar or the frame closes it.
+                EXPECT_FALSE(w->close());
+                EXPECT_EQ(rt::ui::Windows::Close(w), -1);
+                keptOpen = w->isVisible() && !w->isClosed();
+            });
+        closed = !window || window->isClosed();
+    });
+    EXPECT_TRUE(keptOpen) << "held open while the run works";
+    EXPECT_TRUE(closed) << "closed once the run ended";
+    ASSERT_EQ(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("已删除 %1 条重复快照。").arg(rt::fn::Grouped(all)));
+    for (const host::TableDef &t : host::SchemaCatalogue::tables())
+        EXPECT_EQ(duplicatesOf(t), 0) << t.historyTable.toStdString();
+}
+
+// 停止 cancels the statement at work, not only the work still to come: a read and a dedupe's
+// select that wait for another session's lock end at once when stopped, and nothing is deleted
+// or journalled. On the server only: SQLite's wait for a lock is not cut short by an interrupt
+// (a read there waits out the busy timeout, 3 s, before it stops).
+TEST_F(HistoryStatsTest, AStopCancelsTheStatementThatWaits)
+{
+    if (!TestRegister::onServer())
+        GTEST_SKIP() << "the files' wait for a lock ends at the busy timeout, stopped or not";
+    const long entries = count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重'"));
+    const long persons = historyRows(QStringLiteral("th_ge_personinfo"));
+    // The window's connection, made when it opens, would wait a long time for the lock.
+    const int busy = host::g().photosqlca.BusyTimeoutMs;
+    host::g().photosqlca.BusyTimeoutMs = 30000;
+    rt::Transaction locker(QStringLiteral("locker"));
+    locker.copySettingsFrom(host::g().photosqlca);
+    ASSERT_EQ(locker.connect(), 0) << locker.SQLErrText().toStdString();
+    rt::DbError error;
+    qint64 refreshMs = -1, dedupeMs = -1;
+    withWindow([&](hm::w_hisstats *w) {
+        host::g().photosqlca.BusyTimeoutMs = busy;
+        ASSERT_TRUE(locker.connection()->exec(QStringLiteral("BEGIN; LOCK TABLE th_ge_personinfo IN ACCESS EXCLUSIVE MODE"), error))
+            << error.text.toStdString();
+        w->options.progressAfterMs = 0;
+        QElapsedTimer clock;
+        // Stopped once the progress shows; the time taken until the work has ended.
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QProgressDialog *progress = progressDialog();
+            if (progress && !clock.isValid() && progress->labelText() != QString::fromUtf8("正在停止统计……")) {
+                clock.start();
+                QTest::keyClick(progress, Qt::Key_Escape);
+            }
+            // The dedupe's outcome told: the figures read after it may have the table again.
+            if (op.boxes.size() == 2 && dedupeMs < 0) {
+                dedupeMs = clock.elapsed();
+                locker.connection()->exec(QStringLiteral("ROLLBACK"), error);
+            }
+        });
+        poll.start();
+        w->cb_refresh->setFocus();
+        QTest::keyClick(w->cb_refresh, Qt::Key_Space);
+        refreshMs = clock.isValid() ? clock.elapsed() : -1;
+        EXPECT_EQ(w->st_status->text(), QString::fromUtf8("统计已停止。"));
+
+        w->categories->setFocus();
+        QTest::keyClick(w->categories, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(w->categories, Qt::Key_Down); // 个人信息
+        op.answer(1);
+        clock.invalidate();
+        w->cb_dedupe->setFocus();
+        QTest::keyClick(w->cb_dedupe, Qt::Key_Space);
+        poll.stop();
+    });
+    EXPECT_GE(refreshMs, 0) << "stopped while the read waited";
+    EXPECT_LT(refreshMs, 2000);
+    EXPECT_GE(dedupeMs, 0) << "stopped while the select waited";
+    EXPECT_LT(dedupeMs, 2000) << "well before the lock timeout (3 s) would have ended it";
+    ASSERT_EQ(op.boxes.size(), 2);
+    EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("已停止。已删除 0 条重复快照。其余的重复快照未删除。"));
+    EXPECT_EQ(historyRows(QStringLiteral("th_ge_personinfo")), persons);
+    EXPECT_EQ(count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重'")), entries);
 }

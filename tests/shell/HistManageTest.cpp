@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include "platform/ui/PbPicture.h"
+#include "platform/ui/Pictures.h"
 #include "platform/ui/Units.h"
 #include "platform/ui/Windows.h"
 #include "sheets/w_hisexplore.h"
@@ -16,6 +17,7 @@
 #include "toolbar/ToolbarObjects.h"
 #include "toolbar/uo_transparent_st.h"
 
+#include "platform/dw/DataStore.h"
 #include "platform/dw/DwLibrary.h"
 
 #include <QAction>
@@ -81,7 +83,7 @@ protected:
 TEST_F(HistManageTest, OpensAsDefinedHidingTheHostWindow)
 {
     EXPECT_EQ(window->Title(), QString::fromUtf8("历史信息维护"));
-    EXPECT_NEAR(window->UnitsWidth(), 3378, Slack);
+    EXPECT_NEAR(window->UnitsWidth(), 3440, Slack);
     EXPECT_NEAR(window->UnitsHeight(), 2512, Slack);
     EXPECT_FALSE(mainWindow->isVisible()) << "the host's main window is hidden";
     EXPECT_EQ(host::g().gs_querystr, QString());
@@ -95,6 +97,32 @@ TEST_F(HistManageTest, OpensAsDefinedHidingTheHostWindow)
     EXPECT_NEAR(explore->UnitsWidth(), window->mdiUnitsWidth(), Slack);
     EXPECT_NEAR(explore->UnitsHeight(), window->mdiUnitsHeight(), Slack);
     EXPECT_EQ(explore->p_1->geometry(), explore->client()->rect()) << "the picture covers the client area";
+}
+
+// At the window's own size every command of the strip shows whole, with its picture, enabled or
+// greyed out (a command added without a drawing showed its caption alone, half cut off).
+TEST_F(HistManageTest, EveryCommandShowsWholeWithItsPicture)
+{
+    rt::DwLibrary library;
+    QString error;
+    ASSERT_TRUE(hm::ToolbarObjects::addTo(library, error)) << error.toStdString();
+    rt::DataStore strip;
+    ASSERT_EQ(strip.SetDataObject(QStringLiteral("d_toolright_his"), &library), 1);
+    const int left = window->dw_maintoolbar->x(), inside = window->client()->width();
+    for (const hm::uo_toolbar_his::Command &c : hm::uo_toolbar_his::commands()) {
+        SCOPED_TRACE(c.caption.toStdString());
+        const QString caption = QStringLiteral("t_") + c.button.mid(2);
+        for (const QString &o : {c.button, caption}) {
+            const int right = strip.Describe(o + QStringLiteral(".x")).toInt() + strip.Describe(o + QStringLiteral(".width")).toInt();
+            ASSERT_GT(right, 0) << o.toStdString();
+            EXPECT_LE(left + rt::ui::Units::toPixelsX(right), inside) << o.toStdString();
+        }
+        // As designed, then as enabling and disabling name them after the command.
+        const QString word = QStringLiteral("bmp\\") + c.button.mid(2);
+        for (const QString &picture : {strip.Describe(c.button + QStringLiteral(".filename")), word + QStringLiteral(".bmp"),
+                                       word + QStringLiteral("2.bmp")})
+            EXPECT_FALSE(rt::ui::Pictures::load(picture).isNull()) << picture.toStdString();
+    }
 }
 
 TEST_F(HistManageTest, CategoryButtonsAndLabelsSitWhereDesigned)

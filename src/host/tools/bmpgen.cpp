@@ -80,6 +80,21 @@ void columns(QPainter &p, const QRectF &r, const QColor &c)
     }
 }
 
+// A bar chart on its axis: 历史统计's rows per year.
+void chart(QPainter &p, const QRectF &r, const QColor &c)
+{
+    const double base = r.bottom() - r.height() * .1;
+    const double heights[] = {.35, .6, .45, .8};
+    p.setPen(pen(c.darker(130), 1));
+    for (int i = 0; i < 4; ++i) {
+        const double h = r.height() * heights[i];
+        p.setBrush(i % 2 ? c.lighter(130) : c);
+        p.drawRect(QRectF(r.left() + r.width() * (.1 + i * .21), base - h, r.width() * .16, h));
+    }
+    p.setPen(pen(c.darker(160), r.width() * .06));
+    p.drawLine(QPointF(r.left() + r.width() * .04, base), QPointF(r.right() - r.width() * .04, base));
+}
+
 void arrows(QPainter &p, const QRectF &r, const QColor &c)
 {
     p.setPen(pen(c, r.width() * .11));
@@ -343,7 +358,8 @@ int main(int argc, char **argv)
         {"setshow", columns, teal},    {"sorter", columns, teal},    {"query", magnifier, blue},
         {"manage", magnifier, blue},   {"sort", arrows, purple},     {"print", printer, blue},
         {"help", question, green},     {"filter", question, green},  {"close", door, orange},
-        {"exit", leave, blue},         {"journal", columns, purple}};
+        {"exit", leave, blue},         {"journal", columns, purple},
+        {"stats", chart, blue}};
     auto categoryGlyph = [&](const QString &base, Glyph &g, QColor &c) {
         const QString b = base.toLower();
         if (b == QLatin1String("ge_rpr")) { g = house; c = orange; }
