@@ -11,6 +11,7 @@
 #include "platform/core/Transaction.h"
 #include "platform/core/Value.h"
 
+#include <algorithm>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -132,6 +133,24 @@ bool MaintainCommand::resolveTargets(const MaintainPolicy *policy, QList<Target>
                                                 QStringLiteral("with_persons goes with 户籍信息 only"));
                 return false;
             }
+            if (s.withPersons && s.keepLast > 0) {
+                // The household procedure deletes by date only: the newest of each record
+                // could not be kept among the persons it takes along.
+                reason = MaintainPolicy::atLine(policy->path(), s.withPersonsLine,
+                                                QString::fromUtf8("with_persons 不能与 keep_last 同用：连同户中人员删除时只按日期删除。"),
+                                                QStringLiteral("with_persons cannot go with keep_last: the persons go by date only"));
+                return false;
+            }
+            // One section a category: two would each count what the other deletes.
+            for (const Target &earlier : std::as_const(targets)) {
+                if (earlier.category == c) {
+                    reason = MaintainPolicy::atLine(policy->path(), s.line,
+                                                    QString::fromUtf8("类别“%1”已在前面设置过，每个类别只能有一节。").arg(c->tabText),
+                                                    QStringLiteral("the category '%1' has a section already; one section a category")
+                                                        .arg(s.name));
+                    return false;
+                }
+            }
             if (!s.dedupe && !s.purges())
                 continue;
             Target t;
@@ -157,6 +176,9 @@ bool MaintainCommand::resolveTargets(const MaintainPolicy *policy, QList<Target>
                      + QStringLiteral("--with-persons goes with 户籍信息 only\n\n") + MaintainOptions::usage();
             return false;
         }
+        // Named twice (by its tab text and its table, say): done once.
+        if (std::any_of(targets.cbegin(), targets.cend(), [c](const Target &earlier) { return earlier.category == c; }))
+            continue;
         Target t;
         t.category = c;
         t.dedupe = m_options.action == MaintainOptions::Action::Dedupe;
@@ -286,9 +308,33 @@ int MaintainCommand::runDeletions(HM &engine, rt::Transaction &photosqlca, const
         m_err << "histmaint: " << QString::fromUtf8("维护策略 %1 没有要做的事（所有类别都未设置）。").arg(m_options.policyPath)
               << '\n' << QStringLiteral("histmaint: the policy %1 asks for nothing").arg(m_options.policyPath) << Qt::endl;
 
+    // The order of the steps: the household procedure first (it takes persons' snapshots of
+    // other categories along), then each category's purge before its dedupe — a state saved
+    // again after the date then stays, where deduplicating first would delete the newer copy
+    // and the purge the older one. Each dry run is told the steps before it.
+    QList<HM::Step> steps;
+    QList<const Target *> stepTargets;
     for (const Target &t : targets) {
-        for (const bool dedupe : {true, false}) {
-            if ((dedupe && !t.dedupe) || (!dedupe && !t.purge) || summary.interrupted || !summary.error.isEmpty())
+        if (t.purge && t.policy.withPersons) {
+            steps << HM::Step{t.category, false, t.policy};
+            stepTargets << &t;
+        }
+    }
+    for (const Target &t : targets) {
+        if (t.purge && !t.policy.withPersons) {
+            steps << HM::Step{t.category, false, t.policy};
+            stepTargets << &t;
+        }
+        if (t.dedupe) {
+            steps << HM::Step{t.category, true, t.policy};
+            stepTargets << &t;
+        }
+    }
+    for (int i = 0; i < steps.size(); ++i) {
+        const Target &t = *stepTargets[i];
+        const bool dedupe = steps[i].dedupe;
+        {
+            if (summary.interrupted || !summary.error.isEmpty())
                 continue;
             if (interruptRequested()) {
                 summary.interrupted = true;
@@ -303,6 +349,8 @@ int MaintainCommand::runDeletions(HM &engine, rt::Transaction &photosqlca, const
             options.chunkRows = m_options.chunkRows;
             options.runId = summary.runId;
             options.optionsText = m_options.optionsText;
+            if (options.dryRun)
+                options.earlier = steps.mid(0, i);
             if (fromPolicy) {
                 // The journal tells which of the policy's lines the chunk comes from.
                 options.optionsText += QStringLiteral(" [%1] ").arg(t.category->tabText);
@@ -324,15 +372,27 @@ int MaintainCommand::runDeletions(HM &engine, rt::Transaction &photosqlca, const
             summary.runs << run;
         }
     }
+    // An interrupt that came with the last chunk leaves nothing to delete, but the space is not
+    // given back either: a VACUUM may take minutes that the one stopping the run did not give.
+    if (!summary.dryRun && !summary.interrupted && summary.error.isEmpty() && interruptRequested())
+        summary.interrupted = true;
     if (!summary.dryRun && !summary.interrupted && summary.error.isEmpty())
         compactAfter(engine, photosqlca, summary);
     print(summary);
     if (!summary.error.isEmpty())
         return failed(QString::fromUtf8("维护没有完成：%1").arg(summary.error) + QLatin1Char('\n')
-                      + QStringLiteral("the upkeep did not finish; the chunks reported above are done and journalled"));
+                      + QStringLiteral("the upkeep did not finish; the chunks reported above are done and journalled. The reason, "
+                                       "as the register or the server gave it: %1")
+                            .arg(summary.error));
+    if (summary.interrupted && summary.dryRun) {
+        m_err << "histmaint: " << QString::fromUtf8("运行被中断：试运行没有数完，什么也没有删除。") << '\n'
+              << "histmaint: interrupted; the dry run did not finish counting, nothing was deleted" << Qt::endl;
+        return Interrupted;
+    }
     if (summary.interrupted) {
-        m_err << "histmaint: " << QString::fromUtf8("运行被中断：已完成的块保留并已记入日志，再次运行即可完成其余部分。") << '\n'
-              << "histmaint: interrupted; the chunks done stay done and journalled, a new run finishes the work" << Qt::endl;
+        m_err << "histmaint: " << QString::fromUtf8("运行被中断：已完成的块保留并已记入日志，未整理空间；再次运行即可完成其余部分。") << '\n'
+              << "histmaint: interrupted; the chunks done stay done and journalled, no space was given back; a new run "
+                 "finishes the work" << Qt::endl;
         return Interrupted;
     }
     return Done;

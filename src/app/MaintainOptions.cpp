@@ -50,7 +50,7 @@ QString MaintainOptions::usage()
         "                      (keeps the oldest of each run of equal snapshots)\n"
         "  policy              runs what the policy file says (default %1)\n"
         "  --category NAME     the category by its tab text (户籍信息, 个人信息, 老年人信息, ...) or its\n"
-        "                      history table (th_ge_person); may be given again\n"
+        "                      history table (th_ge_personinfo); may be given again\n"
         "  --before YYYY-MM-DD deletes the snapshots saved before that day\n"
         "  --older-than N{d,m,y}  deletes the snapshots older than N days, months or years (from today)\n"
         "  --keep-last N       keeps the N newest snapshots of each record whatever their age\n"
@@ -216,6 +216,9 @@ bool MaintainOptions::parse(const QStringList &arguments, const QDate &today, QS
             if (n > 1000000)
                 return refuse(QString::fromUtf8("--keep-last 太大：%1").arg(keepLastText), QStringLiteral("--keep-last is too large: %1").arg(keepLastText));
             keepLast = int(n);
+            if (withPersons)
+                return refuse(QString::fromUtf8("--with-persons 不能与 --keep-last 同用：连同户中人员删除时只按日期删除。"),
+                              QStringLiteral("--with-persons cannot go with --keep-last: the persons go by date only"));
         }
     }
     if (chunkGiven) {

@@ -298,7 +298,9 @@ int runMaintain(int argc, char **argv, const QStringList &arguments)
     QCoreApplication::setApplicationName(QStringLiteral("histmaint"));
     if (passwordOnCommandLine)
         err() << "histmaint: " << app::CommandLinePasswords::warning() << Qt::endl;
-    app::MaintainCommand::catchInterrupts();
+    // Only a deletion has a chunk to finish: counting is simply ended by Ctrl+C.
+    if (options.action != app::MaintainOptions::Action::Stats)
+        app::MaintainCommand::catchInterrupts();
     app::MaintainCommand command(options, out(), err());
     return command.run();
 }

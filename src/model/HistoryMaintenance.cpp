@@ -6,6 +6,7 @@
 #include "model/CategoryTable.h"
 #include "platform/core/Cursor.h"
 #include "platform/core/DeclaredProcedure.h"
+#include "platform/core/FilePresence.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 
@@ -53,16 +54,78 @@ rt::Value midnightOf(QDate before)
     return rt::Value(rt::DateTime(before));
 }
 
-QString purgeSelect(const rt::Transaction &t, const host::TableDef &def, int keepLast)
+// A snapshot without its record's key belongs to no record: keep-last and dedupe, which compare
+// a snapshot with the others of its record, never take it (a purge by date alone does).
+QString keyed(const rt::Transaction &t, const host::TableDef &def)
+{
+    QStringList notNull;
+    for (const QString &k : keyColumns(t, def))
+        notNull << QStringLiteral("%1 IS NOT NULL").arg(k);
+    return notNull.join(QStringLiteral(" AND "));
+}
+
+// The same record as the row `d` a DELETE is at, in the table aliased `alias`.
+QString sameRecord(const rt::Transaction &t, const host::TableDef &def, const QString &alias)
+{
+    QStringList equal;
+    for (const QString &k : keyColumns(t, def))
+        equal << QStringLiteral("%1.%2 = d.%2").arg(alias, k);
+    return equal.join(QStringLiteral(" AND "));
+}
+
+// What a chunk of hisids found by a select over several rows still has to hold when it is
+// deleted, a condition on the DELETE's row `d`: another connection may have changed its record
+// meanwhile, and the rows found are not deleted on the strength of rows no longer there.
+// Keep-last: at least `keepLast` newer snapshots of its record remain.
+QString keepLastStill(const rt::Transaction &t, const host::TableDef &def)
 {
     const QString table = ident(t, def.historyTable);
+    const QString hisid = ident(t, host::TableDef::surrogateKey());
+    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
+    return QStringLiteral("(SELECT count(*) FROM %1 q WHERE %2 AND q.%3 >= d.%3 AND (q.%3, q.%4) > (d.%3, d.%4)) >= ?")
+        .arg(table, sameRecord(t, def, QStringLiteral("q")), saveTime, hisid);
+}
+
+// Dedupe: the snapshot saved just before it for its record is there and equal to it.
+QString dedupeStill(const rt::Transaction &t, const host::TableDef &def, const QStringList &columns)
+{
+    const QString table = ident(t, def.historyTable);
+    const QString hisid = ident(t, host::TableDef::surrogateKey());
+    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
+    QStringList equal;
+    for (const QString &c : columns)
+        equal << (onServer(t) ? QStringLiteral("p.%1 IS NOT DISTINCT FROM d.%1") : QStringLiteral("p.%1 IS d.%1")).arg(c);
+    return QStringLiteral("EXISTS (SELECT 1 FROM %1 p WHERE p.%2 = (SELECT q.%2 FROM %1 q WHERE %3 AND q.%4 <= d.%4 AND "
+                          "(q.%4, q.%2) < (d.%4, d.%2) ORDER BY q.%4 DESC, q.%2 DESC LIMIT 1) AND %5)")
+        .arg(table, hisid, sameRecord(t, def, QStringLiteral("q")), saveTime, equal.join(QStringLiteral(" AND ")));
+}
+
+// `from`: the rows looked at, the table itself when empty (else a derived table, see sourceOf).
+QString purgeSelect(const rt::Transaction &t, const host::TableDef &def, int keepLast, const QString &from = QString())
+{
+    const QString table = from.isEmpty() ? ident(t, def.historyTable) : from;
     const QString hisid = ident(t, host::TableDef::surrogateKey());
     const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
     if (keepLast <= 0)
         return QStringLiteral("SELECT %1 FROM %2 WHERE %3 < ?").arg(hisid, table, saveTime);
     return QStringLiteral("SELECT h FROM (SELECT %1 AS h, %3 AS s, row_number() OVER (PARTITION BY %4 ORDER BY %3 DESC, %1 DESC) "
-                          "AS rn FROM %2) ranked WHERE s < ? AND rn > ?")
-        .arg(hisid, table, saveTime, keyColumns(t, def).join(QStringLiteral(", ")));
+                          "AS rn FROM %2 WHERE %5) ranked WHERE s < ? AND rn > ?")
+        .arg(hisid, table, saveTime, keyColumns(t, def).join(QStringLiteral(", ")), keyed(t, def));
+}
+
+// The columns two snapshots of a record are compared by: all but hisid, SaveTime and the record's
+// key (the same within a record by definition).
+QStringList comparedColumns(const rt::Transaction &t, const host::TableDef &def)
+{
+    const QStringList keys = keyColumns(t, def);
+    QStringList columns;
+    for (const host::ColumnDef &c : def.historyColumns()) {
+        if (c.name != host::TableDef::surrogateKey() && c.name != host::TableDef::saveTimeColumn() && !keys.contains(ident(t, c.name)))
+            columns << ident(t, c.name);
+    }
+    if (columns.isEmpty())
+        columns << ident(t, host::TableDef::surrogateKey()); // nothing else to compare: no snapshot equals another
+    return columns;
 }
 
 // Every snapshot equal, column by column but hisid and SaveTime, to the one saved just before
@@ -71,27 +134,20 @@ QString purgeSelect(const rt::Transaction &t, const host::TableDef &def, int kee
 // times the pass itself. On the files the two rows are then joined by their rowid and compared
 // (null-safe `IS`); on the server, where that join is the slower, one row value goes through the
 // window and is compared whole (IS NOT DISTINCT FROM compares a row's fields null-safely).
-QString dedupeSelect(const rt::Transaction &t, const host::TableDef &def)
+QString dedupeSelect(const rt::Transaction &t, const host::TableDef &def, const QString &from = QString())
 {
     const QString hisid = ident(t, host::TableDef::surrogateKey());
     const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
     const QString table = ident(t, def.historyTable);
-    const QStringList keys = keyColumns(t, def);
-    const QString key = keys.join(QStringLiteral(", "));
-    // The record's key is the same within a partition: only the other columns are compared.
-    QStringList columns;
-    for (const host::ColumnDef &c : def.historyColumns()) {
-        if (c.name != host::TableDef::surrogateKey() && c.name != host::TableDef::saveTimeColumn() && !keys.contains(ident(t, c.name)))
-            columns << ident(t, c.name);
-    }
-    if (columns.isEmpty())
-        columns << hisid; // nothing else to compare: no snapshot equals another
+    const QString source = from.isEmpty() ? table : from;
+    const QString key = keyColumns(t, def).join(QStringLiteral(", "));
+    const QStringList columns = comparedColumns(t, def);
     if (onServer(t)) {
         // A record's first snapshot has no predecessor: lag gives a null where every row value
         // (a composite, however many of its fields are null) is distinct from it.
         return QStringLiteral("SELECT h FROM (SELECT %1 AS h, ROW(%4) AS r, lag(ROW(%4)) OVER (PARTITION BY %2 ORDER BY %3, %1) AS p "
-                              "FROM %5) runs WHERE r IS NOT DISTINCT FROM p")
-            .arg(hisid, key, saveTime, columns.join(QStringLiteral(", ")), table);
+                              "FROM %5 WHERE %6) runs WHERE r IS NOT DISTINCT FROM p")
+            .arg(hisid, key, saveTime, columns.join(QStringLiteral(", ")), source, keyed(t, def));
     }
     QStringList equal;
     for (const QString &col : std::as_const(columns))
@@ -100,9 +156,96 @@ QString dedupeSelect(const rt::Transaction &t, const host::TableDef &def)
     // goes no further), each row then found by its rowid. Left to choose, the planner took the
     // predecessor through another index that the compared columns offered, and kept the window's
     // rows aside first, at half as much again.
-    return QStringLiteral("SELECT x.h FROM (SELECT %1 AS h, lag(%1) OVER (PARTITION BY %2 ORDER BY %3, %1) AS p FROM %4) x "
+    return QStringLiteral("SELECT x.h FROM (SELECT %1 AS h, lag(%1) OVER (PARTITION BY %2 ORDER BY %3, %1) AS p FROM %6 WHERE %7) x "
                           "CROSS JOIN %4 b CROSS JOIN %4 a WHERE b.%1 = x.p AND a.%1 = x.h AND %5")
-        .arg(hisid, key, saveTime, table, equal.join(QStringLiteral(" AND ")));
+        .arg(hisid, key, saveTime, table, equal.join(QStringLiteral(" AND ")), source, keyed(t, def));
+}
+
+// What the household procedure (its cut-off flag, SaveTime <= `last`) deletes, table by table:
+// the households saved by then, their persons' snapshots saved by then, and those persons'
+// related snapshots saved by then. Each is a condition on its table, bound with `params`.
+struct Scope
+{
+    QString table;  // history table, as the catalogue names it
+    QString where;
+    QList<rt::Value> params;
+};
+
+QList<Scope> householdScope(const rt::Transaction &t, const rt::Value &last)
+{
+    const QString scope = QStringLiteral("%1 <= ?").arg(ident(t, host::TableDef::saveTimeColumn()));
+    const QString households = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                   .arg(ident(t, QStringLiteral("RprNo")), ident(t, QStringLiteral("th_ge_rpr")), scope);
+    QList<Scope> out;
+    out << Scope{QStringLiteral("th_ge_rpr"), scope, {last}};
+    out << Scope{QStringLiteral("th_ge_personinfo"), QStringLiteral("%1 AND %2 IN (%3)").arg(scope, ident(t, QStringLiteral("RprNo")), households),
+                 {last, last}};
+    for (const host::TableDef *related : host::SchemaCatalogue::relatedTables()) {
+        out << Scope{related->historyTable,
+                     QStringLiteral("%1 AND %2 IN (SELECT %3 FROM %4 WHERE %5 IN (%6))")
+                         .arg(scope, ident(t, QStringLiteral("personno")), ident(t, QStringLiteral("PersonNo")),
+                              ident(t, QStringLiteral("th_ge_personinfo")), ident(t, QStringLiteral("RprNo")), households),
+                     {last, last}};
+    }
+    return out;
+}
+
+rt::Value lastMomentBefore(QDate before)
+{
+    return rt::Value(rt::DateTime(before.addDays(-1), rt::Time::fromMicros(rt::Time::MicrosPerDay - 1)));
+}
+
+// The rows of `def`'s table a dry run looks at when the steps in `earlier` run before it in the
+// same run: the table without what those steps will have deleted by then, each step's rows
+// found as it would find them (on what the steps before it leave). An empty text and no params
+// when none of them touches the table. The derived table keeps every column under its name.
+QString sourceOf(const rt::Transaction &t, const host::TableDef &def, const QList<HistoryMaintenance::Step> &earlier,
+                 QList<rt::Value> &params)
+{
+    const QString table = ident(t, def.historyTable);
+    const QString hisid = ident(t, host::TableDef::surrogateKey());
+    QString from;
+    for (int i = 0; i < earlier.size(); ++i) {
+        const HistoryMaintenance::Step &step = earlier[i];
+        const host::TableDef *stepDef = step.category ? tableOf(*step.category) : nullptr;
+        if (!stepDef)
+            continue;
+        QString rows;
+        QList<rt::Value> rowParams;
+        bool readsFrom = false; // the step's rows are found on what the steps before it leave
+        const bool sameTable = stepDef->historyTable.compare(def.historyTable, Qt::CaseInsensitive) == 0;
+        if (!step.dedupe && step.policy.withPersons) {
+            // The procedure runs on the register as it is before any other step.
+            for (const Scope &scope : householdScope(t, lastMomentBefore(step.policy.before))) {
+                if (scope.table.compare(def.historyTable, Qt::CaseInsensitive) == 0) {
+                    rows = QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(hisid, table, scope.where);
+                    rowParams = scope.params;
+                }
+            }
+        } else if (sameTable && step.dedupe) {
+            rows = dedupeSelect(t, def, from);
+            readsFrom = true;
+        } else if (sameTable) {
+            rows = purgeSelect(t, def, step.policy.keepLast, from);
+            readsFrom = true;
+            rowParams << midnightOf(step.policy.before);
+            if (step.policy.keepLast > 0)
+                rowParams << rt::Value(step.policy.keepLast);
+        }
+        if (rows.isEmpty())
+            continue;
+        // In the text's order: the rows read, then the step's select (which names them again
+        // when it reads what the steps before it leave), then its own values.
+        QList<rt::Value> outer = params;
+        if (readsFrom)
+            outer << params;
+        outer << rowParams;
+        from = QStringLiteral("(SELECT * FROM %1 WHERE %2 NOT IN (%3)) s%4")
+                   .arg(from.isEmpty() ? table : from, hisid, rows)
+                   .arg(i);
+        params = outer;
+    }
+    return from;
 }
 
 // Ends the read transaction a select may have opened, so that no snapshot or lock is held
@@ -243,7 +386,9 @@ int HistoryMaintenance::purge(const Category &category, const PurgePolicy &polic
         }
         return purgeHouseholds(category, policy, options, result);
     }
-    QList<rt::Value> params{midnightOf(policy.before)};
+    QList<rt::Value> params;
+    const QString from = options.dryRun ? sourceOf(m_history, *def, options.earlier, params) : QString();
+    params << midnightOf(policy.before);
     if (policy.keepLast > 0)
         params << rt::Value(policy.keepLast);
     QString detail = QString::fromUtf8("%1 以前保存的记录").arg(policy.before.toString(QStringLiteral("yyyy-MM-dd")));
@@ -252,7 +397,9 @@ int HistoryMaintenance::purge(const Category &category, const PurgePolicy &polic
     // Before the date alone is a test of each row by itself: chunks are then deleted as ranges.
     const QString rowTest =
         policy.keepLast > 0 ? QString() : QStringLiteral("%1 < ?").arg(ident(m_history, host::TableDef::saveTimeColumn()));
-    return deleteSelected(category, *def, purgeSelect(m_history, *def, policy.keepLast), params, rowTest,
+    const QString still = policy.keepLast > 0 ? keepLastStill(m_history, *def) : QString();
+    const QList<rt::Value> stillParams = policy.keepLast > 0 ? QList<rt::Value>{rt::Value(policy.keepLast)} : QList<rt::Value>{};
+    return deleteSelected(category, *def, purgeSelect(m_history, *def, policy.keepLast, from), params, rowTest, still, stillParams,
                           QString::fromUtf8("批量删除"), detail, options, result);
 }
 
@@ -264,13 +411,17 @@ int HistoryMaintenance::dedupe(const Category &category, const RunOptions &optio
         result.error = QString::fromUtf8("没有这个信息类别：%1").arg(category.tabText);
         return -1;
     }
-    return deleteSelected(category, *def, dedupeSelect(m_history, *def), {}, QString(), QString::fromUtf8("去重"),
+    QList<rt::Value> params;
+    const QString from = options.dryRun ? sourceOf(m_history, *def, options.earlier, params) : QString();
+    return deleteSelected(category, *def, dedupeSelect(m_history, *def, from), params, QString(),
+                          dedupeStill(m_history, *def, comparedColumns(m_history, *def)), {}, QString::fromUtf8("去重"),
                           QString::fromUtf8("与上一状态相同的快照"), options, result);
 }
 
 int HistoryMaintenance::deleteSelected(const Category &category, const host::TableDef &def, const QString &select,
-                                       const QList<rt::Value> &params, const QString &rowTest, const QString &action,
-                                       const QString &what, const RunOptions &options, RunResult &result)
+                                       const QList<rt::Value> &params, const QString &rowTest, const QString &stillTest,
+                                       const QList<rt::Value> &stillParams, const QString &action, const QString &what,
+                                       const RunOptions &options, RunResult &result)
 {
     rt::Transaction &t = m_history;
     QList<qint64> ids;
@@ -298,6 +449,7 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
     }
     const QString table = ident(t, def.historyTable);
     const QString hisid = ident(t, host::TableDef::surrogateKey());
+    const QString still = stillTest.isEmpty() ? QString() : QStringLiteral(" AND ") + stillTest;
     for (long long from = 0; from < total; from += chunkRows) {
         const long long to = std::min<long long>(from + chunkRows, total);
         const int chunk = result.chunks + 1;
@@ -323,8 +475,9 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
             QStringList keys;
             for (long long i = from; i < to; ++i)
                 keys << QString::number(ids[i]);
-            ok = t.execute(QStringLiteral("DELETE FROM %1 WHERE %2 = ANY(CAST(? AS bigint[]))").arg(table, hisid),
-                           {rt::Value(QStringLiteral("{%1}").arg(keys.join(QLatin1Char(','))))})
+            QList<rt::Value> bound{rt::Value(QStringLiteral("{%1}").arg(keys.join(QLatin1Char(','))))};
+            bound << stillParams;
+            ok = t.execute(QStringLiteral("DELETE FROM %1 AS d WHERE d.%2 = ANY(CAST(? AS bigint[]))%3").arg(table, hisid, still), bound)
                  != -1;
             if (ok)
                 rows += t.SQLNRows();
@@ -337,7 +490,8 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
                 marks << QStringLiteral("?");
                 bound << rt::Value(std::int64_t(ids[i]));
             }
-            ok = t.execute(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(table, hisid, marks.join(QLatin1Char(','))),
+            bound << stillParams;
+            ok = t.execute(QStringLiteral("DELETE FROM %1 AS d WHERE d.%2 IN (%3)%4").arg(table, hisid, marks.join(QLatin1Char(',')), still),
                            bound)
                  != -1;
             if (ok)
@@ -346,17 +500,12 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
         entry.counts = {{def.historyTable, rows}};
         if (ok)
             ok = host::Journal::append(t, entry) == 0 && t.commit() == 0;
-        if (!ok) {
-            // What the register holds is read before anything is told: a COMMIT whose answer
-            // was lost may have held.
-            const QString why = t.SQLErrText();
-            QString settleError;
-            const host::Journal::Outcome settled = host::Journal::settle(t, entry, settleError);
-            if (settled == host::Journal::Outcome::Saved) {
-                ++result.chunks;
-                result.deleted[0].rows += rows;
-                continue;
-            }
+        // What the register holds is read before anything is told: a COMMIT whose answer was
+        // lost may have held. Found saved, the chunk is done, told and counted like any other.
+        const QString why = ok ? QString() : t.SQLErrText();
+        QString settleError;
+        const host::Journal::Outcome settled = ok ? host::Journal::Outcome::Saved : host::Journal::settle(t, entry, settleError);
+        if (settled != host::Journal::Outcome::Saved) {
             if (settled == host::Journal::Outcome::NotSaved)
                 host::Journal::appendFailure(t, entry, why);
             result.error = settled == host::Journal::Outcome::NotSaved
@@ -383,25 +532,12 @@ int HistoryMaintenance::purgeHouseholds(const Category &category, const PurgePol
     // last moment before `before` begins makes it "before 00:00:00". It cannot be chunked nor
     // report its counts, so they are read first in its own transaction, with its predicates.
     rt::Transaction &t = m_history;
-    const rt::Value last(rt::DateTime(policy.before.addDays(-1), rt::Time::fromMicros(rt::Time::MicrosPerDay - 1)));
-    const QString scope = QStringLiteral("%1 <= ?").arg(ident(t, host::TableDef::saveTimeColumn()));
-    const QString households = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                   .arg(ident(t, QStringLiteral("RprNo")), ident(t, QStringLiteral("th_ge_rpr")), scope);
+    const rt::Value last = lastMomentBefore(policy.before);
     QList<std::pair<QString, QString>> counts;
     QList<QList<rt::Value>> countParams;
-    counts << std::pair(QStringLiteral("th_ge_rpr"), QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(ident(t, QStringLiteral("th_ge_rpr")), scope));
-    countParams << QList<rt::Value>{last};
-    counts << std::pair(QStringLiteral("th_ge_personinfo"),
-                        QStringLiteral("SELECT count(*) FROM %1 WHERE %2 AND %3 IN (%4)")
-                            .arg(ident(t, QStringLiteral("th_ge_personinfo")), scope, ident(t, QStringLiteral("RprNo")), households));
-    countParams << QList<rt::Value>{last, last};
-    for (const host::TableDef *related : host::SchemaCatalogue::relatedTables()) {
-        counts << std::pair(related->historyTable,
-                            QStringLiteral("SELECT count(*) FROM %1 WHERE %2 AND %3 IN (SELECT %4 FROM %5 WHERE %6 IN (%7))")
-                                .arg(ident(t, related->historyTable), scope, ident(t, QStringLiteral("personno")),
-                                     ident(t, QStringLiteral("PersonNo")), ident(t, QStringLiteral("th_ge_personinfo")),
-                                     ident(t, QStringLiteral("RprNo")), households));
-        countParams << QList<rt::Value>{last, last};
+    for (const Scope &scope : householdScope(t, last)) {
+        counts << std::pair(scope.table, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(ident(t, scope.table), scope.where));
+        countParams << scope.params;
     }
     if (!options.dryRun && host::Journal::beginCounted(t) != 0) {
         result.error = failureText("无法开始删除。", t.SQLErrText());
@@ -490,26 +626,53 @@ int HistoryMaintenance::compact(const QList<std::pair<TableCount, long long>> &d
     rt::DbConnection *db = t.connection();
     rt::DbError error;
     if (onServer(t)) {
-        QStringList done;
+        // VACUUM of a table the role may not vacuum only warns and succeeds: who may is asked
+        // first (its owner, the database's owner or a superuser), so that nothing is said done
+        // that was skipped. The operator role owns no table.
+        QStringList done, skipped;
         for (const QString &table : tables) {
+            QList<rt::Value> may{rt::Value::null(rt::ValueType::Long)};
+            const int asked = t.selectInto(
+                QStringLiteral("SELECT CASE WHEN pg_has_role(c.relowner, 'USAGE') OR (SELECT rolsuper FROM pg_roles WHERE rolname = "
+                               "current_user) OR pg_has_role((SELECT datdba FROM pg_database WHERE datname = current_database()), "
+                               "'USAGE') THEN 1 ELSE 0 END FROM pg_class c WHERE c.oid = to_regclass(?)"),
+                {rt::Value(QStringLiteral("history.") + table.toLower())}, may);
+            endRead(t);
+            if (asked != 0 || may[0].longValue() != 1) {
+                skipped << table.toLower();
+                continue;
+            }
             if (!db->exec(QStringLiteral("VACUUM (ANALYZE) history.%1").arg(table.toLower()), error)) {
                 result.error = failureText("整理历史信息库的空间失败。", error.text);
                 return -1;
             }
             done << table.toLower();
         }
-        result.compacted = true;
-        result.compactText = QString::fromUtf8("已对 %1 执行 VACUUM (ANALYZE)。").arg(done.join(QString::fromUtf8("、")));
+        result.compacted = !done.isEmpty();
+        QStringList said;
+        if (!done.isEmpty())
+            said << QString::fromUtf8("已对 %1 执行 VACUUM (ANALYZE)。").arg(done.join(QString::fromUtf8("、")));
+        if (!skipped.isEmpty())
+            said << QString::fromUtf8("%1 未整理空间：只有表的所有者、数据库的所有者或超级用户可以执行 VACUUM，"
+                                      "请由管理员运行（或交给服务器的自动清理）。")
+                        .arg(skipped.join(QString::fromUtf8("、")));
+        result.compactText = said.join(QString());
         return 0;
     }
-    // The whole file is rewritten only when no other connection holds it: VACUUM then takes
-    // the file's exclusive lock at once, else fails busy and the pages freed at the file's end
-    // are given back instead, where the file keeps that list.
-    if (db->exec(QStringLiteral("VACUUM"), error)) {
+    // The whole file is rewritten only when no other connection holds it: no other process has
+    // it open (holds a presence on it: an operator's idle program would otherwise wait minutes at
+    // its next save and fail), and no connection reads or writes it at this instant (VACUUM
+    // fails busy then; a program that holds no presence is seen only so). The sole presence
+    // stays while VACUUM runs: a program opening the file meanwhile waits its busy timeout and is
+    // refused as busy when it opens, not at a save. Else the pages freed at the file's end are given back instead, where the file keeps that
+    // list.
+    rt::FilePresence sole;
+    if (sole.takeSole(t.Database) && db->exec(QStringLiteral("VACUUM"), error)) {
         result.compacted = true;
         result.compactText = QString::fromUtf8("已对历史信息库文件执行 VACUUM，释放的空间已交还。");
         return 0;
     }
+    sole.release();
     QList<rt::Value> mode{rt::Value::null(rt::ValueType::Long)};
     const bool incremental = t.selectInto(QStringLiteral("PRAGMA auto_vacuum"), {}, mode) == 0 && mode[0].longValue() == 2;
     endRead(t);
@@ -518,7 +681,7 @@ int HistoryMaintenance::compact(const QList<std::pair<TableCount, long long>> &d
         result.compactText = QString::fromUtf8("历史信息库文件正被其他连接使用，已执行 PRAGMA incremental_vacuum 交还空闲页。");
         return 0;
     }
-    result.compactText = QString::fromUtf8("历史信息库文件正被其他连接使用，未整理空间；请在无人使用时再运行。");
+    result.compactText = QString::fromUtf8("历史信息库文件正被其他程序打开，未整理空间。再运行同样的命令不会整理（要删的记录已经删掉）：空间在下一次删除较多记录、且无人打开文件时整理，或在所有人关闭本程序后手工整理（见管理员指南）。");
     return 0;
 }
 

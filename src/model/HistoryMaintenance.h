@@ -60,6 +60,14 @@ public:
         bool withPersons = false;
     };
 
+    // One step of a longer run (a policy): a category's purge, or its dedupe.
+    struct Step
+    {
+        const Category *category = nullptr;
+        bool dedupe = false;
+        PurgePolicy policy;  // for a purge
+    };
+
     struct ChunkProgress
     {
         const Category *category = nullptr;
@@ -80,6 +88,12 @@ public:
         // Called after every chunk has been committed (and once before the first with chunk 0);
         // false stops the run after that chunk (an interrupt: whole chunks stay done).
         std::function<bool(const ChunkProgress &)> progress;
+        // A dry run standing for a step of a longer run: the steps that run before it. What they
+        // will have deleted by the time this step selects is left out of what it finds (a
+        // purge's rows are no longer there for the dedupe after it; the household procedure's
+        // persons are no longer there for the persons' purge), so that the dry run of the whole
+        // counts what the real run deletes. Real runs find what is there and ignore it.
+        QList<Step> earlier;
     };
 
     struct TableCount
@@ -125,10 +139,13 @@ private:
     // condition on one row alone, bound with the same `params`), a chunk is deleted as the rows
     // between its first and last hisid that meet it — the very rows found there — in one range
     // scan; without, by the list of its hisids (a condition over several rows, as keeping the
-    // newest or comparing with the older snapshot, would not hold row by row).
+    // newest or comparing with the older snapshot, would not hold row by row) of which only
+    // those are deleted that still meet `stillTest` (on the DELETE's row aliased d, bound with
+    // `stillParams`), empty for none.
     int deleteSelected(const Category &category, const host::TableDef &def, const QString &select,
-                       const QList<rt::Value> &params, const QString &rowTest, const QString &action,
-                       const QString &what, const RunOptions &options, RunResult &result);
+                       const QList<rt::Value> &params, const QString &rowTest, const QString &stillTest,
+                       const QList<rt::Value> &stillParams, const QString &action, const QString &what,
+                       const RunOptions &options, RunResult &result);
     // 户籍信息 with its persons: the household procedure, in one transaction.
     int purgeHouseholds(const Category &category, const PurgePolicy &policy, const RunOptions &options, RunResult &result);
 

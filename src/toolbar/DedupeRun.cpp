@@ -34,8 +34,13 @@ DedupeRun::Outcome DedupeRun::run()
         model::HistoryMaintenance::RunOptions options;
         options.chunkRows = m_work.chunkRows;
         options.optionsText = m_work.optionsText;
-        options.progress = [&](const model::HistoryMaintenance::ChunkProgress &p) {
+        const long long confirmed = i < m_work.confirmed.size() ? m_work.confirmed[i] : -1;
+        options.progress = [&, i, confirmed](const model::HistoryMaintenance::ChunkProgress &p) {
             m_selecting.store(false);
+            if (p.chunk == 0 && confirmed >= 0 && p.total > confirmed) {
+                m_change = Change{i, confirmed, p.total};
+                return false;
+            }
             m_deleted.store(before + p.deletedSoFar);
             if (p.chunk > 0 && m_work.afterChunk)
                 m_work.afterChunk(before + p.deletedSoFar);
@@ -54,7 +59,7 @@ DedupeRun::Outcome DedupeRun::run()
             return Outcome::Failed;
         }
         if (result.interrupted)
-            return Outcome::Stopped;
+            return m_change.category == i ? Outcome::Changed : Outcome::Stopped;
     }
     // A stop that came with the last chunk of all found nothing left to stop.
     return Outcome::Done;

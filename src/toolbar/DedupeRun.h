@@ -39,8 +39,18 @@ public:
         // Called on the working thread after each committed chunk with the rows deleted so
         // far, before the run looks whether it is to stop (tests hold the run there).
         std::function<void(long long deleted)> afterChunk;
+        // By category, the duplicates the operator confirmed (-1: no limit). A category whose
+        // search finds more (saved since the figures were read) is not begun: Changed.
+        QList<long long> confirmed;
     };
-    enum class Outcome { Done, Stopped, Failed };
+    // Changed: a category found more duplicates than were confirmed; changed() says which and
+    // how many, nothing of it is deleted and the run ends there (the categories before it stay done).
+    enum class Outcome { Done, Stopped, Failed, Changed };
+    struct Change
+    {
+        int category = -1;         // index in the work's categories
+        long long confirmed = 0, found = 0;
+    };
 
     DedupeRun(rt::Transaction &live, rt::Transaction &history, Work work);
 
@@ -54,6 +64,7 @@ public:
 
     // After run().
     const QString &failure() const { return m_failure; }
+    const Change &changed() const { return m_change; }
 
 private:
     rt::Transaction &m_live;
@@ -64,6 +75,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_selecting{false}; // the category's select runs: no chunk begun yet
     QString m_failure;
+    Change m_change;
 };
 
 } // namespace hm

@@ -399,6 +399,11 @@ long long w_hisstats::dedupe()
 {
     if (m_working)
         return 0;
+    if (m_stats.categories.isEmpty()) {
+        // No figures read (a first read stopped or failed): nothing is known of duplicates.
+        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("还没有统计数字，请先点击“刷新”。"));
+        return 0;
+    }
     const QList<const model::Category *> targets = chosen();
     long long found = 0;
     for (const auto &s : m_stats.categories) {
@@ -420,6 +425,14 @@ long long w_hisstats::dedupe()
 
     DedupeRun::Work work;
     work.categories = targets;
+    for (const model::Category *c : targets) {
+        long long confirmed = 0;
+        for (const auto &s : m_stats.categories) {
+            if (s.category == c)
+                confirmed = s.duplicates;
+        }
+        work.confirmed << confirmed;
+    }
     work.chunkRows = options.chunkRows;
     work.optionsText = QString::fromUtf8("历史统计：去除重复快照");
     work.afterChunk = options.afterChunk;
@@ -450,6 +463,12 @@ long long w_hisstats::dedupe()
         rt::ui::MessageBox(BoxTitle, QString::fromUtf8("去除重复快照失败。%1\n此前%2").arg(job.failure(), done), rt::ui::MsgIcon::StopSign);
     else if (outcome == DedupeRun::Outcome::Stopped)
         rt::ui::MessageBox(BoxTitle, QString::fromUtf8("已停止。%1其余的重复快照未删除。").arg(done));
+    else if (outcome == DedupeRun::Outcome::Changed)
+        // Never more than the operator was told: the figures are read again and asked anew.
+        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("%1的重复快照已有变化：确认时为 %2 条，现在为 %3 条，这一类别没有删除。%4"
+                                                       "统计将重新读取，请核对后再去除重复快照。")
+                                         .arg(targets[job.changed().category]->tabText, rt::fn::Grouped(job.changed().confirmed),
+                                              rt::fn::Grouped(job.changed().found), deleted > 0 ? done : QString()));
     else
         rt::ui::MessageBox(BoxTitle, done);
     const long long result = outcome == DedupeRun::Outcome::Failed ? -1 : deleted;

@@ -57,8 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
         MaintainLine{"stats", true, ""}, MaintainLine{"stats --json --data /d", true, ""},
         MaintainLine{"stats --profile office", true, ""}, MaintainLine{"--help", true, ""},
         MaintainLine{"purge --category 个人信息 --before 2020-01-01", true, "before=2020-01-01"},
-        MaintainLine{"purge --category th_ge_personinfo --category 户籍信息 --before 2020-1-5 --keep-last 3 --with-persons --dry-run --chunk 500 --json",
+        MaintainLine{"purge --category th_ge_personinfo --category 户籍信息 --before 2020-1-5 --keep-last 3 --dry-run --chunk 500 --json",
                      true, "before=2020-01-05"},
+        MaintainLine{"purge --category 户籍信息 --before 2020-1-5 --with-persons --dry-run", true, "before=2020-01-05"},
         MaintainLine{"purge --category 个人信息 --older-than 30d", true, "before=2024-01-30"},
         MaintainLine{"purge --category 个人信息 --older-than 1m", true, "before=2024-01-29"},
         // A year before the 29th of February is the 28th, not a day that does not exist.
@@ -70,6 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         MaintainLine{"purge --category 个人信息", false, "--older-than"},
         MaintainLine{"purge --category 个人信息 --before 2020-01-01 --older-than 3y", false, "--older-than"},
         MaintainLine{"purge --before 2020-01-01", false, "--category"},
+        // The household procedure deletes by date only.
+        MaintainLine{"purge --category 户籍信息 --before 2020-01-01 --with-persons --keep-last 2", false, "--keep-last"},
         MaintainLine{"purge --category 个人信息 --before 2023-02-29", false, "请按“年-月-日”输入一个存在的日期"},
         MaintainLine{"purge --category 个人信息 --before 2023-13-01", false, "请按“年-月-日”输入一个存在的日期"},
         MaintainLine{"purge --category 个人信息 --before 01/02/2020", false, "请按“年-月-日”输入一个存在的日期"},

@@ -187,6 +187,59 @@ TEST_F(MaintainRun, JsonOfStatsDryRunAndRunAgree)
     EXPECT_TRUE(real.err.contains(QString::fromUtf8("第 1 块"))) << real.err.toStdString();
 }
 
+// A policy whose steps touch the same tables — the household procedure taking persons along, a
+// category's purge and then its dedupe — is counted by its dry run step by step as the real run
+// then deletes: each step without what the steps before it delete. Named twice, a category is
+// refused with the line; with_persons with keep_last too.
+TEST_F(MaintainRun, APolicysDryRunCountsEachStepAsTheRunDeletesIt)
+{
+    const QString policy = m_dir.filePath(QStringLiteral("steps.conf"));
+    auto write = [&](const char *text) {
+        QFile f(policy);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QString::fromUtf8(text).toUtf8());
+    };
+    write("[个人信息]\ndedupe = yes\nkeep_years = 0\nkeep_last = 1\n\n"
+          "[个人其他信息]\nkeep_years = 3\ndedupe = yes\n\n"
+          "[户籍信息]\nkeep_years = 2\nwith_persons = yes\ndedupe = yes\n");
+    const QStringList options{QStringLiteral("--policy"), policy, QStringLiteral("--json")};
+    const Ran dry = run(QStringList{QStringLiteral("maintain"), QStringLiteral("policy"), QStringLiteral("--dry-run")} + options + reg());
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    const Ran real = run(QStringList{QStringLiteral("maintain"), QStringLiteral("policy")} + options + reg());
+    ASSERT_EQ(real.status, 0) << real.err.toStdString();
+    const QJsonArray counted = dry.json().value(QStringLiteral("runs")).toArray();
+    const QJsonArray done = real.json().value(QStringLiteral("runs")).toArray();
+    ASSERT_EQ(counted.size(), 6) << dry.out.toStdString();
+    ASSERT_EQ(done.size(), counted.size()) << real.out.toStdString();
+    // The household procedure first; each category's purge before its dedupe.
+    EXPECT_TRUE(done[0].toObject().value(QStringLiteral("withPersons")).toBool());
+    for (int i = 0; i < done.size(); ++i) {
+        const QJsonObject c = counted[i].toObject(), d = done[i].toObject();
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(d.value(QStringLiteral("category")).toString(), d.value(QStringLiteral("action")).toString())
+                         .toStdString());
+        auto text = [](const QJsonObject &o, const char *key) {
+            return QJsonDocument(QJsonArray{o.value(QLatin1String(key))}).toJson(QJsonDocument::Compact).toStdString();
+        };
+        EXPECT_EQ(text(c, "category"), text(d, "category"));
+        EXPECT_EQ(text(c, "action"), text(d, "action"));
+        EXPECT_EQ(text(c, "tables"), text(d, "tables")) << "counted by the dry run, then deleted";
+    }
+    EXPECT_GT(real.json().value(QStringLiteral("rows")).toInteger(), 0);
+    EXPECT_EQ(dry.json().value(QStringLiteral("rows")).toInteger(-1), real.json().value(QStringLiteral("rows")).toInteger(-2));
+    // The persons' purge after the procedure found something left to do.
+    EXPECT_GT(done[1].toObject().value(QStringLiteral("rows")).toInteger(), 0) << real.out.toStdString();
+
+    write("[个人信息]\ndedupe = yes\n\n[th_ge_personinfo]\nkeep_years = 3\n");
+    const Ran twice = run(QStringList{QStringLiteral("maintain"), QStringLiteral("policy")} + options + reg());
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_TRUE(twice.err.contains(QString::fromUtf8("第 4 行"))) << twice.err.toStdString();
+    write("[户籍信息]\nkeep_years = 2\nkeep_last = 1\nwith_persons = yes\n");
+    const Ran both = run(QStringList{QStringLiteral("maintain"), QStringLiteral("policy")} + options + reg());
+    EXPECT_EQ(both.status, 2);
+    EXPECT_TRUE(both.err.contains(QString::fromUtf8("第 4 行"))) << both.err.toStdString();
+    EXPECT_EQ(maintain("purge --category 户籍信息 --older-than 2y --with-persons --keep-last 1").status, 2);
+}
+
 // The service's own command line, taken from the unit the package installs, reads a policy
 // naming the register and does what it says.
 TEST_F(MaintainRun, ThePolicyFileIsReadAsTheServiceRunsIt)

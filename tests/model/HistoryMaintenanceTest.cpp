@@ -6,13 +6,19 @@
 #include "model/HistoryMaintenance.h"
 #include "platform/core/Cursor.h"
 #include "platform/core/SqlQuote.h"
+#include "platform/core/SqliteConnection.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using model::HistoryMaintenance;
 
@@ -214,6 +220,56 @@ TEST_F(HistoryMaintenanceTest, DedupeKeepsTheOldestOfEachRunAndEveryDifference)
             << s.saveTime;
 }
 
+// Between finding the rows and deleting a chunk another operator may change the record: a
+// duplicate whose older twin has gone since is the state's only copy now and stays, and a
+// snapshot beyond the newest N stays when the newer ones it was counted behind have gone. A
+// snapshot without its record's key belongs to no record and is neither.
+TEST_F(HistoryMaintenanceTest, AChunkDeletesOnlyWhatStillHoldsWhenItsTurnComes)
+{
+    for (const char *saveTime : {"2020-01-01 08:00:00", "2020-02-01 08:00:00", "2020-03-01 08:00:00"})
+        insert(QStringLiteral("th_ge_rpr"), {{QStringLiteral("RprNo"), QStringLiteral("RACE000000001")},
+                                             {QStringLiteral("hostname"), QString::fromUtf8("赵六")},
+                                             {QStringLiteral("SaveTime"), QString::fromLatin1(saveTime)}});
+    for (const char *saveTime : {"2020-01-01 08:00:00", "2020-02-01 08:00:00"})
+        insert(QStringLiteral("th_ge_rpr"), {{QStringLiteral("RprNo"), rt::Value::null(rt::ValueType::String)},
+                                             {QStringLiteral("hostname"), QString::fromUtf8("无户号")},
+                                             {QStringLiteral("SaveTime"), QString::fromLatin1(saveTime)}});
+    const QString mine = QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = 'RACE000000001'");
+    const QString keyless = QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo IS NULL");
+    const model::Category &households = category("户籍信息");
+    HistoryMaintenance m(sqlca, photosqlca);
+    auto meanwhile = [&](const char *saveTime) {
+        return [&, saveTime](const HistoryMaintenance::ChunkProgress &p) {
+            if (p.chunk == 0) {
+                EXPECT_EQ(photosqlca.execute(QStringLiteral("DELETE FROM th_ge_rpr WHERE RprNo = 'RACE000000001' AND SaveTime = ?"),
+                                             {rt::Value(QString::fromLatin1(saveTime))}),
+                          0);
+                EXPECT_EQ(photosqlca.commit(), 0);
+            }
+            return true;
+        };
+    };
+    // Dedupe found the second and third; the first goes before they are deleted.
+    HistoryMaintenance::RunOptions options;
+    options.progress = meanwhile("2020-01-01 08:00:00");
+    HistoryMaintenance::RunResult result;
+    ASSERT_EQ(m.dedupe(households, options, result), 0) << result.error.toStdString();
+    EXPECT_EQ(scalar(mine), 1) << "the second stays as the state's copy; the third was the second's twin";
+    EXPECT_EQ(scalar(mine + QStringLiteral(" AND SaveTime = '2020-02-01 08:00:00'")), 1);
+    EXPECT_EQ(scalar(keyless), 2);
+
+    // Keep the newest one: the second and a new fourth. Keep-last finds the second; the fourth
+    // goes first, so the second is the newest again and stays.
+    insert(QStringLiteral("th_ge_rpr"), {{QStringLiteral("RprNo"), QStringLiteral("RACE000000001")},
+                                         {QStringLiteral("hostname"), QString::fromUtf8("赵七")},
+                                         {QStringLiteral("SaveTime"), QStringLiteral("2020-04-01 08:00:00")}});
+    options.progress = meanwhile("2020-04-01 08:00:00");
+    ASSERT_EQ(m.purge(households, {QDate(2021, 1, 1), 1, false}, options, result), 0) << result.error.toStdString();
+    EXPECT_EQ(scalar(mine), 1);
+    EXPECT_EQ(scalar(mine + QStringLiteral(" AND SaveTime = '2020-02-01 08:00:00'")), 1);
+    EXPECT_EQ(scalar(keyless), 2) << "keep-last never ranks a snapshot without its key";
+}
+
 // Stopped after its first chunk and run again, a run leaves exactly the rows an uninterrupted
 // run leaves; each chunk wrote one journal entry naming the run.
 TEST_F(HistoryMaintenanceTest, InterruptedRunResumedEndsLikeAnUninterruptedOne)
@@ -401,3 +457,66 @@ TEST_F(HistoryMaintenanceTest, StatsAgreeWithDirectCounts)
 }
 
 } // namespace
+
+// The history file is rewritten only when nobody else has it open: another process that merely
+// has the register open, idle, as an operator's program has, keeps it as it is (a VACUUM would
+// make that program's next save wait for minutes and fail); once that program has closed the
+// register, the space is given back.
+TEST_F(HistoryMaintenanceTest, CompactRewritesTheFileOnlyWhenNobodyElseHasItOpen)
+{
+    if (TestRegister::onServer())
+        GTEST_SKIP() << "the files only";
+    const QString history = photosqlca.Database;
+    const long long deleted = rows(QStringLiteral("th_ge_personinfo"));
+    ASSERT_GT(deleted, 0);
+    ASSERT_EQ(photosqlca.executeImmediate(QStringLiteral("DELETE FROM th_ge_personinfo")), 0) << photosqlca.SQLErrText().toStdString();
+    ASSERT_EQ(photosqlca.commit(), 0);
+    ASSERT_GT(scalar(QStringLiteral("PRAGMA freelist_count")), 0);
+    const qint64 size = QFileInfo(history).size();
+
+    // An operator's program: the register open as the program opens it (history attached), idle.
+    int toChild[2], fromChild[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(fromChild), 0);
+    rt::DbOpenOptions operatorsOpen;
+    operatorsOpen.path = sqlca.Database;
+    operatorsOpen.attachPath = sqlca.AttachDatabase;
+    operatorsOpen.attachSchema = sqlca.AttachSchema;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(toChild[1]);
+        rt::SqliteConnection register_;
+        rt::DbError error;
+        const char opened = register_.open(operatorsOpen, error) ? 'y' : 'n';
+        char until = 0;
+        if (::write(fromChild[1], &opened, 1) == 1)
+            while (::read(toChild[0], &until, 1) > 0) {
+            }
+        ::_exit(0);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    pollfd answer{fromChild[0], POLLIN, 0};
+    char opened = 0;
+    ASSERT_EQ(::poll(&answer, 1, 10000), 1);
+    ASSERT_EQ(::read(fromChild[0], &opened, 1), 1);
+    EXPECT_EQ(opened, 'y');
+
+    HistoryMaintenance m(sqlca, photosqlca);
+    const QList<std::pair<HistoryMaintenance::TableCount, long long>> tables{{{QStringLiteral("th_ge_personinfo"), deleted}, deleted}};
+    HistoryMaintenance::RunResult result;
+    ASSERT_EQ(m.compact(tables, result), 0) << result.error.toStdString();
+    EXPECT_FALSE(result.compacted);
+    EXPECT_EQ(result.compactText, QString::fromUtf8("历史信息库文件正被其他程序打开，未整理空间。再运行同样的命令不会整理（要删的记录已经删掉）：空间在下一次删除较多记录、且无人打开文件时整理，或在所有人关闭本程序后手工整理（见管理员指南）。"));
+    EXPECT_EQ(QFileInfo(history).size(), size);
+
+    ::close(toChild[1]);
+    ::waitpid(child, nullptr, 0);
+    ::close(fromChild[0]);
+    ASSERT_EQ(m.compact(tables, result), 0) << result.error.toStdString();
+    EXPECT_TRUE(result.compacted) << result.compactText.toStdString();
+    EXPECT_EQ(result.compactText, QString::fromUtf8("已对历史信息库文件执行 VACUUM，释放的空间已交还。"));
+    EXPECT_LT(QFileInfo(history).size(), size);
+    EXPECT_EQ(rows(QStringLiteral("th_ge_personinfo")), 0);
+}

@@ -143,7 +143,7 @@ units="$work/root/usr/lib/systemd/system"
 grep -qx 'Type=oneshot' "$units/histmaint-maintain.service" || fail "the upkeep service is not Type=oneshot"
 grep -qx 'ExecStart=/usr/bin/histmaint maintain policy --policy /etc/histmaint/maintain.conf' \
     "$units/histmaint-maintain.service" || fail "the upkeep service does not run the policy"
-grep -qx 'Persistent=true' "$units/histmaint-maintain.timer" && grep -q '^OnCalendar=' "$units/histmaint-maintain.timer" \
+grep -qx 'Persistent=false' "$units/histmaint-maintain.timer" && grep -q '^OnCalendar=' "$units/histmaint-maintain.timer" \
     || fail "the upkeep timer is not daily and persistent"
 if [ -d "$work/control" ]; then
     for script in postinst prerm postrm preinst; do

@@ -287,6 +287,44 @@ TEST_F(HistoryStatsTest, DedupeAnsweredNoChangesNothingAndYesDeletesExactlyTheDu
     EXPECT_EQ(count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重' AND outcome <> '成功'")), 0);
 }
 
+// Duplicates saved since the figures were read are not deleted on the strength of the old
+// count: the category is left as it is, the operator told both counts, and the figures read again.
+TEST_F(HistoryStatsTest, MoreDuplicatesThanConfirmedAreToldNotDeleted)
+{
+    const host::TableDef *persons = host::SchemaCatalogue::byTable(QStringLiteral("th_ge_personinfo"));
+    ASSERT_NE(persons, nullptr);
+    const long long rowsBefore = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo"));
+    const long long shown = duplicatesOf(*persons);
+    withWindow([&](hm::w_hisstats *w) {
+        int row = -1;
+        for (int i = 0; i < w->stats().categories.size(); ++i) {
+            if (w->stats().categories[i].category->historyTable == QLatin1String("th_ge_personinfo"))
+                row = i;
+        }
+        ASSERT_GE(row, 0);
+        w->categories->setCurrentCell(row, 0);
+        // Another operator saves the newest state of all once more meanwhile.
+        rt::Transaction &h = host::g().photosqlca;
+        ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, sex, birthday, idcard, relation, "
+                                           "nation, education, marriage, politics, birthplace, issave, SaveTime) "
+                                           "SELECT PersonNo, RprNo, personname, sex, birthday, idcard, relation, nation, education, "
+                                           "marriage, politics, birthplace, issave, '2099-01-01 00:00:00' FROM th_ge_personinfo "
+                                           "WHERE hisid = (SELECT hisid FROM th_ge_personinfo ORDER BY SaveTime DESC, hisid DESC LIMIT 1)")),
+                  0)
+            << h.SQLErrText().toStdString();
+        ASSERT_EQ(h.commit(), 0);
+        w->cb_dedupe->setFocus();
+        op.answer(1);
+        QTest::keyClick(w->cb_dedupe, Qt::Key_Space);
+        ASSERT_EQ(op.boxes.size(), 2);
+        EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("个人信息的重复快照已有变化：确认时为 %1 条，现在为 %2 条，这一类别没有删除。"
+                                                      "统计将重新读取，请核对后再去除重复快照。")
+                                        .arg(rt::fn::Grouped(shown), rt::fn::Grouped(shown + 1)));
+        EXPECT_EQ(cell(w, row, hm::w_hisstats::Duplicates), shown + 1) << "read again";
+    });
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo")), rowsBefore + 1) << "nothing deleted";
+}
+
 // The figures and the preview are read on another thread: the window is painted meanwhile, a
 // progress dialog says what is counted after half a second, a second start is refused, and
 // 停止 (Esc on the dialog) leaves the figures read before, or an empty 预计删除, said so.
@@ -399,13 +437,17 @@ TEST_F(HistoryStatsTest, DedupeStoppedLeavesWholeChunksDoneAndJournalled)
             });
         EXPECT_EQ(w->categories->rowCount(), 0) << "no figures of before the deletion";
         EXPECT_EQ(w->st_status->text(), QString::fromUtf8("统计已停止。"));
+        // Without figures nothing is known of duplicates: not "none".
+        w->cb_dedupe->setFocus();
+        QTest::keyClick(w->cb_dedupe, Qt::Key_Space);
     });
     EXPECT_TRUE(label.startsWith(QString::fromUtf8("正在去除重复快照："))) << label.toStdString();
     const long deleted = before - count(QStringLiteral("SELECT ") + allRows);
     EXPECT_GT(deleted, 0);
     EXPECT_LE(deleted, 2) << "one chunk";
-    ASSERT_EQ(op.boxes.size(), 2) << "the question and the outcome";
+    ASSERT_EQ(op.boxes.size(), 3) << "the question, the outcome, and no figures to act on";
     EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("已停止。已删除 %1 条重复快照。其余的重复快照未删除。").arg(deleted));
+    EXPECT_EQ(op.boxes[2].text, QString::fromUtf8("还没有统计数字，请先点击“刷新”。"));
     EXPECT_EQ(count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重'")), entries + 1);
     EXPECT_EQ(count(QString::fromUtf8("SELECT count(*) FROM hm_journal WHERE action = '去重' AND outcome = '成功' "
                                       "AND counts LIKE ? AND detail LIKE ?"),

@@ -1,7 +1,11 @@
 #include "ModuleFixture.h"
 
+#include "host/SchemaCatalogue.h"
+#include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
+#include "model/HistoryMaintenance.h"
 #include "platform/core/Cursor.h"
+#include "platform/core/SqlQuote.h"
 #include "record/RecordTimeline.h"
 #include "record/TimelineView.h"
 #include "record/m_hisgridrbutton.h"
@@ -186,6 +190,57 @@ TEST_F(TimelineTest, ASnapshotEqualToTheOlderOneIsMarkedAndANullAgainstAnEmptyTe
         EXPECT_EQ(states[i].sameAsOlder, same[i]) << i;
         EXPECT_EQ(view.table->item(i, 0)->text().contains(QString::fromUtf8("与上一状态相同")), same[i])
             << i << " " << view.table->item(i, 0)->text().toStdString();
+    }
+}
+
+// The timeline marks exactly the snapshots the dedupe deletes, record by record, on the demo
+// register: with rows of a record numbered (orderno, the live table's own number for some), a
+// snapshot is compared with the older one of the same row, 保存标志 and every stored column.
+TEST_F(TimelineTest, ItMarksAsTheSameWhatTheDedupeDeletes)
+{
+    // Two rows of one person's record, saved in turn: the third snapshot is its row's first
+    // again, not the second's; and a 保存标志 left null is not one saved empty.
+    rt::Transaction &h = host::g().photosqlca;
+    ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_sv_elderinfo (orderno, personno, health, living, issave, SaveTime) VALUES "
+                                       "(1, 'ROWS-1', 'good', 'alone', '1', '2020-01-01 08:00:00'), "
+                                       "(2, 'ROWS-1', 'poor', 'alone', '1', '2020-02-01 08:00:00'), "
+                                       "(1, 'ROWS-1', 'good', 'alone', '1', '2020-03-01 08:00:00'), "
+                                       "(3, 'ROWS-2', 'good', 'alone', NULL, '2020-01-01 08:00:00'), "
+                                       "(3, 'ROWS-2', 'good', 'alone', '', '2020-02-01 08:00:00')")),
+              0)
+        << h.SQLErrText().toStdString();
+    ASSERT_EQ(h.commit(), 0);
+    for (const char *name : {"个人信息", "个人其他信息", "老年人信息", "户籍信息"}) {
+        SCOPED_TRACE(name);
+        const model::Category *category = model::HistoryMaintenance::categoryByName(QString::fromUtf8(name));
+        ASSERT_NE(category, nullptr);
+        const host::TableDef *table = host::SchemaCatalogue::byStem(category->stem);
+        ASSERT_NE(table, nullptr);
+        QStringList keys;
+        rt::Cursor c(host::g().photosqlca, QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE %1 IS NOT NULL")
+                                                .arg(rt::sqlIdentifier(table->keyColumn), rt::sqlIdentifier(table->historyTable)));
+        ASSERT_EQ(c.open(), 0) << host::g().photosqlca.SQLErrText().toStdString();
+        QList<Value> row{Value::null(rt::ValueType::String)};
+        while (c.fetch(row) == 0)
+            keys << row[0].string();
+        c.close();
+        host::g().photosqlca.rollback();
+        long long marked = 0;
+        for (const QString &key : std::as_const(keys)) {
+            const hm::RecordTimeline timeline = hm::RecordTimeline::load(*category, key, host::g().sqlca, host::g().photosqlca);
+            ASSERT_TRUE(timeline.error.isEmpty()) << timeline.error.toStdString();
+            for (const hm::RecordTimeline::State &s : timeline.states)
+                marked += s.sameAsOlder ? 1 : 0;
+        }
+        model::HistoryMaintenance engine(host::g().sqlca, host::g().photosqlca);
+        model::HistoryMaintenance::RunOptions dry;
+        dry.dryRun = true;
+        model::HistoryMaintenance::RunResult found;
+        ASSERT_EQ(engine.dedupe(*category, dry, found), 0) << found.error.toStdString();
+        EXPECT_EQ(marked, found.deleted.value(0).rows);
+        if (QString::fromUtf8(name) == QString::fromUtf8("个人信息")) {
+            EXPECT_GT(marked, 0) << "the demo saves some states twice";
+        }
     }
 }
 

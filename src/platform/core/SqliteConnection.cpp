@@ -166,6 +166,11 @@ bool SqliteConnection::open(const DbOpenOptions &options, DbError &error)
         close();
         return false;
     }
+    // Before the first read: a file being rewritten would only make that read wait.
+    if (!holdPresence(m_mainPresence, QStringLiteral("main"), options.busyTimeoutMs, error)) {
+        close();
+        return false;
+    }
     if (!configure(options, error)) {
         close();
         return false;
@@ -250,6 +255,8 @@ bool SqliteConnection::configure(const DbOpenOptions &options, DbError &error)
             return false;
         }
         attach.reset();
+        if (!holdPresence(m_attachedPresence, options.attachSchema, options.busyTimeoutMs, error))
+            return false;
         if (sqlite3_db_readonly(m_db, options.attachSchema.toUtf8().constData()) == 1) {
             error = {SQLITE_READONLY, QStringLiteral("database file is read-only: %1").arg(options.attachPath)};
             return false;
@@ -307,6 +314,26 @@ void SqliteConnection::close()
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    // Only now: giving a presence up may close a descriptor of the file, which drops the POSIX
+    // locks the process holds on it (FilePresence).
+    m_attachedPresence.release();
+    m_mainPresence.release();
+}
+
+bool SqliteConnection::holdPresence(FilePresence &presence, const QString &schema, int waitMs, DbError &error)
+{
+    const char *file = sqlite3_db_filename(m_db, schema.toUtf8().constData());
+    if (!file || !*file)
+        return true; // in memory or temporary: no other program can open it
+    const QString path = QString::fromUtf8(file);
+    if (presence.take(path, waitMs) != FilePresence::Taken::SoleElsewhere)
+        return true;
+    error = {SQLITE_BUSY,
+             QString::fromUtf8("%1 正由另一个程序整理空间（VACUUM），请等它完成后再试。\n"
+                               "%1 is being compacted (VACUUM) by another program; try again when it has finished.")
+                 .arg(path),
+             true};
+    return false;
 }
 
 std::unique_ptr<DbStatement> SqliteConnection::prepare(const QString &sql, int *tail, DbError &error)

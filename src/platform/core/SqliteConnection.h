@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DbBackend.h"
+#include "FilePresence.h"
 
 struct sqlite3;
 
@@ -10,6 +11,9 @@ namespace rt {
 // over both files commits atomically) and synchronous=FULL, and a busy timeout; optionally with a
 // second file attached so that its tables answer unqualified names. A file made in WAL mode is
 // switched when opened, which only works while no other program has it open.
+// While open it holds a presence (FilePresence) on each of its files, so that the upkeep does not
+// rewrite one under it; open() waits up to the busy timeout while another program rewrites one,
+// and then fails with a lock conflict. close() gives the presences up after closing the files.
 class SqliteConnection final : public DbConnection
 {
 public:
@@ -47,8 +51,13 @@ private:
     bool configure(const DbOpenOptions &options, DbError &error);
     // A statement answering one text value (a pragma's); false with the error.
     bool pragmaText(const QString &sql, QString &value, DbError &error);
+    // Holds `presence` on the file of `schema` (nothing for a database in memory); false with a
+    // lock conflict while another program holds it sole past `waitMs`.
+    bool holdPresence(FilePresence &presence, const QString &schema, int waitMs, DbError &error);
 
     sqlite3 *m_db = nullptr;
+    FilePresence m_mainPresence;
+    FilePresence m_attachedPresence;
     int m_busyTimeoutMs = 0;
 };
 
