@@ -309,9 +309,11 @@ int MaintainCommand::runDeletions(HM &engine, rt::Transaction &photosqlca, const
               << '\n' << QStringLiteral("histmaint: the policy %1 asks for nothing").arg(m_options.policyPath) << Qt::endl;
 
     // The order of the steps: the household procedure first (it takes persons' snapshots of
-    // other categories along), then each category's purge before its dedupe — a state saved
-    // again after the date then stays, where deduplicating first would delete the newer copy
-    // and the purge the older one. Each dry run is told the steps before it.
+    // other categories along); then, within a category, a purge by date alone before its dedupe
+    // — a state saved again after the date keeps its newer copy, where deduplicating first
+    // would delete that copy and the purge the older one — but the dedupe before a purge that
+    // keeps the newest N, so that the N kept are N states, not copies the dedupe then deletes.
+    // Each dry run is told the steps before it.
     QList<HM::Step> steps;
     QList<const Target *> stepTargets;
     for (const Target &t : targets) {
@@ -321,11 +323,17 @@ int MaintainCommand::runDeletions(HM &engine, rt::Transaction &photosqlca, const
         }
     }
     for (const Target &t : targets) {
-        if (t.purge && !t.policy.withPersons) {
+        const bool dedupeFirst = t.policy.keepLast > 0;
+        const bool purge = t.purge && !t.policy.withPersons;
+        if (t.dedupe && dedupeFirst) {
+            steps << HM::Step{t.category, true, t.policy};
+            stepTargets << &t;
+        }
+        if (purge) {
             steps << HM::Step{t.category, false, t.policy};
             stepTargets << &t;
         }
-        if (t.dedupe) {
+        if (t.dedupe && !dedupeFirst) {
             steps << HM::Step{t.category, true, t.policy};
             stepTargets << &t;
         }
@@ -374,7 +382,8 @@ int MaintainCommand::runDeletions(HM &engine, rt::Transaction &photosqlca, const
     }
     // An interrupt that came with the last chunk leaves nothing to delete, but the space is not
     // given back either: a VACUUM may take minutes that the one stopping the run did not give.
-    if (!summary.dryRun && !summary.interrupted && summary.error.isEmpty() && interruptRequested())
+    const bool lastChunkDone = !summary.dryRun && !summary.interrupted && summary.error.isEmpty() && interruptRequested();
+    if (lastChunkDone)
         summary.interrupted = true;
     if (!summary.dryRun && !summary.interrupted && summary.error.isEmpty())
         compactAfter(engine, photosqlca, summary);
@@ -387,6 +396,11 @@ int MaintainCommand::runDeletions(HM &engine, rt::Transaction &photosqlca, const
     if (summary.interrupted && summary.dryRun) {
         m_err << "histmaint: " << QString::fromUtf8("运行被中断：试运行没有数完，什么也没有删除。") << '\n'
               << "histmaint: interrupted; the dry run did not finish counting, nothing was deleted" << Qt::endl;
+        return Interrupted;
+    }
+    if (summary.interrupted && lastChunkDone) {
+        m_err << "histmaint: " << QString::fromUtf8("运行被中断：所有的块都已完成并已记入日志，只是没有整理空间（见管理员指南）。") << '\n'
+              << "histmaint: interrupted; every chunk is done and journalled, only no space was given back" << Qt::endl;
         return Interrupted;
     }
     if (summary.interrupted) {

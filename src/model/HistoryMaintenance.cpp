@@ -38,14 +38,13 @@ const host::TableDef *tableOf(const Category &category)
     return host::SchemaCatalogue::byTable(category.historyTable);
 }
 
-// The record a snapshot belongs to: the live table's primary key, with orderno where the table
-// numbers its rows (several rows of one person).
+// The record a snapshot belongs to: the live table's key (its primary key, or the person's
+// number, unique in every live table that numbers its rows: one row a person). A table's own
+// number (orderno) is a column like the others: a recovered record is given a new one, and its
+// history stays one record's.
 QStringList keyColumns(const rt::Transaction &t, const host::TableDef &def)
 {
-    QStringList keys{ident(t, def.keyColumn)};
-    if (def.hasOrderNo() && def.keyColumn.compare(QLatin1String("orderno"), Qt::CaseInsensitive) != 0)
-        keys << ident(t, QStringLiteral("orderno"));
-    return keys;
+    return {ident(t, def.keyColumn)};
 }
 
 // Before `before` 00:00:00; SaveTime is compared as the databases store it.
@@ -204,7 +203,7 @@ QString sourceOf(const rt::Transaction &t, const host::TableDef &def, const QLis
 {
     const QString table = ident(t, def.historyTable);
     const QString hisid = ident(t, host::TableDef::surrogateKey());
-    QString from;
+    QString from, previousAlias;
     for (int i = 0; i < earlier.size(); ++i) {
         const HistoryMaintenance::Step &step = earlier[i];
         const host::TableDef *stepDef = step.category ? tableOf(*step.category) : nullptr;
@@ -240,9 +239,17 @@ QString sourceOf(const rt::Transaction &t, const host::TableDef &def, const QLis
         if (readsFrom)
             outer << params;
         outer << rowParams;
-        from = QStringLiteral("(SELECT * FROM %1 WHERE %2 NOT IN (%3)) s%4")
-                   .arg(from.isEmpty() ? table : from, hisid, rows)
-                   .arg(i);
+        // The server cannot turn NOT IN into an anti-join, and beyond its hash memory it would
+        // compare every row with the whole list: NOT EXISTS there. SQLite indexes a NOT IN's
+        // list (and names no columns of a derived table).
+        const QString alias = QStringLiteral("s") + QString::number(i);
+        // What is read so far, under a name of its own: the table, or the derived table before.
+        const QString readAlias = from.isEmpty() ? QStringLiteral("t") + QString::number(i) : previousAlias;
+        const QString source = from.isEmpty() ? table + QLatin1Char(' ') + readAlias : from;
+        from = onServer(t) ? QStringLiteral("(SELECT * FROM %1 WHERE NOT EXISTS (SELECT 1 FROM (%2) e(id) WHERE e.id = %3.%4)) %5")
+                                 .arg(source, rows, readAlias, hisid, alias)
+                           : QStringLiteral("(SELECT * FROM %1 WHERE %2 NOT IN (%3)) %4").arg(source, hisid, rows, alias);
+        previousAlias = alias;
         params = outer;
     }
     return from;
@@ -667,12 +674,19 @@ int HistoryMaintenance::compact(const QList<std::pair<TableCount, long long>> &d
     // refused as busy when it opens, not at a save. Else the pages freed at the file's end are given back instead, where the file keeps that
     // list.
     rt::FilePresence sole;
-    if (sole.takeSole(t.Database) && db->exec(QStringLiteral("VACUUM"), error)) {
+    const bool alone = sole.takeSole(t.Database);
+    if (alone && db->exec(QStringLiteral("VACUUM"), error)) {
         result.compacted = true;
         result.compactText = QString::fromUtf8("已对历史信息库文件执行 VACUUM，释放的空间已交还。");
         return 0;
     }
     sole.release();
+    // Busy is somebody at work on the file this instant; anything else (a full disk) is said as it is.
+    const int primary = error.code & 0xff;
+    if (alone && primary != 5 /* SQLITE_BUSY */ && primary != 6 /* SQLITE_LOCKED */) {
+        result.compactText = QString::fromUtf8("整理历史信息库文件的空间失败，未整理：%1").arg(error.text);
+        return 0;
+    }
     QList<rt::Value> mode{rt::Value::null(rt::ValueType::Long)};
     const bool incremental = t.selectInto(QStringLiteral("PRAGMA auto_vacuum"), {}, mode) == 0 && mode[0].longValue() == 2;
     endRead(t);

@@ -91,21 +91,16 @@ RecordTimeline RecordTimeline::load(const model::Category &category, const QStri
         t.states << s;
     }
     const int saveTime = def.findColumn(QStringLiteral("SaveTime")), issave = def.findColumn(QStringLiteral("issave"));
-    // What the dedupe compares and groups by: the history's columns but hisid, SaveTime and the
-    // record's key, within one row of the record (its orderno, where the table numbers them).
-    const bool numbered = table->hasOrderNo() && table->keyColumn.compare(QLatin1String("orderno"), Qt::CaseInsensitive) != 0;
+    // What the dedupe compares: the history's columns but hisid, SaveTime and the record's key.
     QStringList stored;
     for (const host::ColumnDef &c : table->historyColumns()) {
         if (c.name == host::TableDef::surrogateKey() || c.name == host::TableDef::saveTimeColumn()
-            || c.name.compare(table->keyColumn, Qt::CaseInsensitive) == 0
-            || (numbered && c.name.compare(QLatin1String("orderno"), Qt::CaseInsensitive) == 0))
+            || c.name.compare(table->keyColumn, Qt::CaseInsensitive) == 0)
             continue;
         stored << c.name;
     }
     for (long r = 1; r <= snapshots.RowCount(); ++r) {
         State s;
-        if (numbered)
-            s.row = snapshots.GetItem(r, QStringLiteral("orderno")).toText();
         for (const QString &name : std::as_const(stored)) {
             const rt::Value v = snapshots.GetItem(r, name);
             s.stored << (v.isNull() ? QStringLiteral("\x01") : QStringLiteral("=") + v.toText());
@@ -138,14 +133,7 @@ void RecordTimeline::compare()
         State &s = states[i];
         // Newest first: the next older state is the next one, and only snapshots are compared
         // so (the live record is never a duplicate of the history).
-        s.sameAsOlder = false;
-        for (int j = i + 1; !s.live && j < states.size(); ++j) {
-            const State &older = states[j];
-            if (!older.live && older.row == s.row) {
-                s.sameAsOlder = older.stored == s.stored;
-                break;
-            }
-        }
+        s.sameAsOlder = !s.live && i + 1 < states.size() && !states[i + 1].live && states[i + 1].stored == s.stored;
         s.changed.clear();
         s.changes.clear();
         for (int f = 0; f < fields.size(); ++f) {

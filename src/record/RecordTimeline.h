@@ -32,12 +32,10 @@ public:
         QList<bool> nulls;          // by field
         QList<bool> changed;        // by field: differs from the next newer state
         QStringList changes;        // the changes in words: "住址：A → B"
-        // A snapshot equal to the next older snapshot of the same row of the record (every
-        // stored column alike but hisid, SaveTime and the record's key, 保存标志 and numbers the
-        // live table gives included, a null unlike an empty text): exactly what a dedupe of the
-        // history removes.
+        // A snapshot equal to the next older snapshot (every stored column alike but hisid,
+        // SaveTime and the record's key, 保存标志 and a number the live table gives included, a
+        // null unlike an empty text): exactly what a dedupe of the history removes.
         bool sameAsOlder = false;
-        QString row;                // which row of the record (its orderno where rows are numbered)
         QStringList stored;         // the columns the dedupe compares, null told apart
     };
 

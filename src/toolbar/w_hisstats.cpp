@@ -465,10 +465,18 @@ long long w_hisstats::dedupe()
         rt::ui::MessageBox(BoxTitle, QString::fromUtf8("已停止。%1其余的重复快照未删除。").arg(done));
     else if (outcome == DedupeRun::Outcome::Changed)
         // Never more than the operator was told: the figures are read again and asked anew.
-        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("%1的重复快照已有变化：确认时为 %2 条，现在为 %3 条，这一类别没有删除。%4"
+    {
+        QStringList untouched;
+        for (int i = job.changed().category + 1; i < targets.size(); ++i)
+            untouched << targets[i]->tabText;
+        rt::ui::MessageBox(BoxTitle, QString::fromUtf8("%1的重复快照已有变化：确认时为 %2 条，现在为 %3 条，这一类别%4没有删除。%5"
                                                        "统计将重新读取，请核对后再去除重复快照。")
                                          .arg(targets[job.changed().category]->tabText, rt::fn::Grouped(job.changed().confirmed),
-                                              rt::fn::Grouped(job.changed().found), deleted > 0 ? done : QString()));
+                                              rt::fn::Grouped(job.changed().found),
+                                              untouched.isEmpty() ? QString()
+                                                                  : QString::fromUtf8("和其后的%1").arg(untouched.join(QString::fromUtf8("、"))),
+                                              deleted > 0 ? done : QString()));
+    }
     else
         rt::ui::MessageBox(BoxTitle, done);
     const long long result = outcome == DedupeRun::Outcome::Failed ? -1 : deleted;

@@ -288,22 +288,21 @@ TEST_F(HistoryStatsTest, DedupeAnsweredNoChangesNothingAndYesDeletesExactlyTheDu
 }
 
 // Duplicates saved since the figures were read are not deleted on the strength of the old
-// count: the category is left as it is, the operator told both counts, and the figures read again.
+// count: with every category chosen, those before the changed one go as confirmed, the changed one
+// and those after it are left as they are and named, and the figures are read again.
 TEST_F(HistoryStatsTest, MoreDuplicatesThanConfirmedAreToldNotDeleted)
 {
     const host::TableDef *persons = host::SchemaCatalogue::byTable(QStringLiteral("th_ge_personinfo"));
-    ASSERT_NE(persons, nullptr);
-    const long long rowsBefore = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo"));
-    const long long shown = duplicatesOf(*persons);
+    const host::TableDef *households = host::SchemaCatalogue::byTable(QStringLiteral("th_ge_rpr"));
+    ASSERT_TRUE(persons && households);
+    const long long personsBefore = count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo"));
+    const long long shown = duplicatesOf(*persons), householdDuplicates = duplicatesOf(*households);
     withWindow([&](hm::w_hisstats *w) {
-        int row = -1;
-        for (int i = 0; i < w->stats().categories.size(); ++i) {
-            if (w->stats().categories[i].category->historyTable == QLatin1String("th_ge_personinfo"))
-                row = i;
-        }
-        ASSERT_GE(row, 0);
-        w->categories->setCurrentCell(row, 0);
-        // Another operator saves the newest state of all once more meanwhile.
+        ASSERT_EQ(w->stats().categories.value(0).category->historyTable, QStringLiteral("th_ge_rpr"));
+        ASSERT_EQ(w->stats().categories.value(1).category->historyTable, QStringLiteral("th_ge_personinfo"));
+        w->categories->setFocus();
+        QTest::keyClick(w->categories, Qt::Key_End, Qt::ControlModifier); // 合计
+        // Another operator saves the newest person state of all once more meanwhile.
         rt::Transaction &h = host::g().photosqlca;
         ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, sex, birthday, idcard, relation, "
                                            "nation, education, marriage, politics, birthplace, issave, SaveTime) "
@@ -317,12 +316,17 @@ TEST_F(HistoryStatsTest, MoreDuplicatesThanConfirmedAreToldNotDeleted)
         op.answer(1);
         QTest::keyClick(w->cb_dedupe, Qt::Key_Space);
         ASSERT_EQ(op.boxes.size(), 2);
-        EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("个人信息的重复快照已有变化：确认时为 %1 条，现在为 %2 条，这一类别没有删除。"
-                                                      "统计将重新读取，请核对后再去除重复快照。")
-                                        .arg(rt::fn::Grouped(shown), rt::fn::Grouped(shown + 1)));
-        EXPECT_EQ(cell(w, row, hm::w_hisstats::Duplicates), shown + 1) << "read again";
+        QStringList after;
+        for (int i = 2; i < w->stats().categories.size(); ++i)
+            after << w->stats().categories[i].category->tabText;
+        EXPECT_EQ(op.boxes[1].text, QString::fromUtf8("个人信息的重复快照已有变化：确认时为 %1 条，现在为 %2 条，这一类别和其后的%3没有删除。"
+                                                      "已删除 %4 条重复快照。统计将重新读取，请核对后再去除重复快照。")
+                                        .arg(rt::fn::Grouped(shown), rt::fn::Grouped(shown + 1), after.join(QString::fromUtf8("、")),
+                                             rt::fn::Grouped(householdDuplicates)));
+        EXPECT_EQ(cell(w, 1, hm::w_hisstats::Duplicates), shown + 1) << "read again";
+        EXPECT_EQ(cell(w, 0, hm::w_hisstats::Duplicates), 0) << "the households went as confirmed";
     });
-    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo")), rowsBefore + 1) << "nothing deleted";
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM th_ge_personinfo")), personsBefore + 1) << "no person deleted";
 }
 
 // The figures and the preview are read on another thread: the window is painted meanwhile, a

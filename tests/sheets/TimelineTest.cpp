@@ -198,8 +198,8 @@ TEST_F(TimelineTest, ASnapshotEqualToTheOlderOneIsMarkedAndANullAgainstAnEmptyTe
 // snapshot is compared with the older one of the same row, 保存标志 and every stored column.
 TEST_F(TimelineTest, ItMarksAsTheSameWhatTheDedupeDeletes)
 {
-    // Two rows of one person's record, saved in turn: the third snapshot is its row's first
-    // again, not the second's; and a 保存标志 left null is not one saved empty.
+    // A record's number (orderno) is compared like any column: a snapshot equal to an older one
+    // but the one just before is not the same; and a 保存标志 left null is not one saved empty.
     rt::Transaction &h = host::g().photosqlca;
     ASSERT_EQ(h.execute(QStringLiteral("INSERT INTO th_sv_elderinfo (orderno, personno, health, living, issave, SaveTime) VALUES "
                                        "(1, 'ROWS-1', 'good', 'alone', '1', '2020-01-01 08:00:00'), "
