@@ -637,12 +637,20 @@ int HistoryMaintenance::compact(const QList<std::pair<TableCount, long long>> &d
         // first (its owner, the database's owner or a superuser), so that nothing is said done
         // that was skipped. The operator role owns no table.
         QStringList done, skipped;
+        // From version 17 a role may also have been granted MAINTAIN on the table.
+        QList<rt::Value> version{rt::Value::null(rt::ValueType::Long)};
+        const bool maintainPrivilege = t.selectInto(QStringLiteral("SELECT CAST(current_setting('server_version_num') AS integer)"), {},
+                                                    version)
+                                           == 0
+                                       && version[0].longValue() >= 170000;
+        endRead(t);
         for (const QString &table : tables) {
             QList<rt::Value> may{rt::Value::null(rt::ValueType::Long)};
             const int asked = t.selectInto(
                 QStringLiteral("SELECT CASE WHEN pg_has_role(c.relowner, 'USAGE') OR (SELECT rolsuper FROM pg_roles WHERE rolname = "
                                "current_user) OR pg_has_role((SELECT datdba FROM pg_database WHERE datname = current_database()), "
-                               "'USAGE') THEN 1 ELSE 0 END FROM pg_class c WHERE c.oid = to_regclass(?)"),
+                               "'USAGE')%1 THEN 1 ELSE 0 END FROM pg_class c WHERE c.oid = to_regclass(?)")
+                    .arg(maintainPrivilege ? QStringLiteral(" OR has_table_privilege(c.oid, 'MAINTAIN')") : QString()),
                 {rt::Value(QStringLiteral("history.") + table.toLower())}, may);
             endRead(t);
             if (asked != 0 || may[0].longValue() != 1) {

@@ -103,7 +103,10 @@ RecordTimeline RecordTimeline::load(const model::Category &category, const QStri
         State s;
         for (const QString &name : std::as_const(stored)) {
             const rt::Value v = snapshots.GetItem(r, name);
-            s.stored << (v.isNull() ? QStringLiteral("\x01") : QStringLiteral("=") + v.toText());
+            // A number to the last bit (the shown text rounds to 15 digits, the dedupe compares
+            // the stored value).
+            const QString exact = v.type() == rt::ValueType::Number ? QString::number(v.number(), 'g', 17) : v.toText();
+            s.stored << (v.isNull() ? QStringLiteral("\x01") : QStringLiteral("=") + exact);
         }
         s.hisid = snapshots.GetItem(r, "hisid");
         if (saveTime >= 0)
