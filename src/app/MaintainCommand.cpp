@@ -315,70 +315,58 @@ int MaintainCommand::runDeletions(HM &engine, rt::Transaction &photosqlca, const
     // keeps the newest N, so that the N kept are N states, not copies the dedupe then deletes.
     // Each dry run is told the steps before it.
     QList<HM::Step> steps;
-    QList<const Target *> stepTargets;
     for (const Target &t : targets) {
-        if (t.purge && t.policy.withPersons) {
+        if (t.purge && t.policy.withPersons)
             steps << HM::Step{t.category, false, t.policy};
-            stepTargets << &t;
-        }
     }
     for (const Target &t : targets) {
         const bool dedupeFirst = t.policy.keepLast > 0;
-        const bool purge = t.purge && !t.policy.withPersons;
-        if (t.dedupe && dedupeFirst) {
+        if (t.dedupe && dedupeFirst)
             steps << HM::Step{t.category, true, t.policy};
-            stepTargets << &t;
-        }
-        if (purge) {
+        if (t.purge && !t.policy.withPersons)
             steps << HM::Step{t.category, false, t.policy};
-            stepTargets << &t;
-        }
-        if (t.dedupe && !dedupeFirst) {
+        if (t.dedupe && !dedupeFirst)
             steps << HM::Step{t.category, true, t.policy};
-            stepTargets << &t;
-        }
     }
     for (int i = 0; i < steps.size(); ++i) {
-        const Target &t = *stepTargets[i];
-        const bool dedupe = steps[i].dedupe;
-        {
-            if (summary.interrupted || !summary.error.isEmpty())
-                continue;
-            if (interruptRequested()) {
-                summary.interrupted = true;
-                continue;
-            }
-            MaintainReport::Run run;
-            run.action = dedupe ? QStringLiteral("dedupe") : QStringLiteral("purge");
-            run.category = t.category;
-            run.policy = t.policy;
-            HM::RunOptions options;
-            options.dryRun = m_options.dryRun;
-            options.chunkRows = m_options.chunkRows;
-            options.runId = summary.runId;
-            options.optionsText = m_options.optionsText;
-            if (options.dryRun)
-                options.earlier = steps.mid(0, i);
-            if (fromPolicy) {
-                // The journal tells which of the policy's lines the chunk comes from.
-                options.optionsText += QStringLiteral(" [%1] ").arg(t.category->tabText);
-                options.optionsText += dedupe ? QStringLiteral("dedupe")
-                                              : QStringLiteral("purge --before %1").arg(t.policy.before.toString(Qt::ISODate));
-                if (!dedupe && t.policy.keepLast > 0)
-                    options.optionsText += QStringLiteral(" --keep-last %1").arg(t.policy.keepLast);
-                if (!dedupe && t.policy.withPersons)
-                    options.optionsText += QStringLiteral(" --with-persons");
-            }
-            const QString label = t.category->tabText + (dedupe ? QString::fromUtf8(" 去除重复快照") : QString::fromUtf8(" 删除旧历史"));
-            options.progress = progressFor(label);
-            const int rc = dedupe ? engine.dedupe(*t.category, options, run.result)
-                                  : engine.purge(*t.category, run.policy, options, run.result);
-            if (rc != 0)
-                summary.error = run.result.error.isEmpty() ? QStringLiteral("?") : run.result.error;
-            if (run.result.interrupted)
-                summary.interrupted = true;
-            summary.runs << run;
+        const HM::Step &t = steps[i];
+        const bool dedupe = t.dedupe;
+        if (summary.interrupted || !summary.error.isEmpty())
+            continue;
+        if (interruptRequested()) {
+            summary.interrupted = true;
+            continue;
         }
+        MaintainReport::Run run;
+        run.action = dedupe ? QStringLiteral("dedupe") : QStringLiteral("purge");
+        run.category = t.category;
+        run.policy = t.policy;
+        HM::RunOptions options;
+        options.dryRun = m_options.dryRun;
+        options.chunkRows = m_options.chunkRows;
+        options.runId = summary.runId;
+        options.optionsText = m_options.optionsText;
+        if (options.dryRun)
+            options.earlier = steps.mid(0, i);
+        if (fromPolicy) {
+            // The journal tells which of the policy's lines the chunk comes from.
+            options.optionsText += QStringLiteral(" [%1] ").arg(t.category->tabText);
+            options.optionsText += dedupe ? QStringLiteral("dedupe")
+                                          : QStringLiteral("purge --before %1").arg(t.policy.before.toString(Qt::ISODate));
+            if (!dedupe && t.policy.keepLast > 0)
+                options.optionsText += QStringLiteral(" --keep-last %1").arg(t.policy.keepLast);
+            if (!dedupe && t.policy.withPersons)
+                options.optionsText += QStringLiteral(" --with-persons");
+        }
+        const QString label = t.category->tabText + (dedupe ? QString::fromUtf8(" 去除重复快照") : QString::fromUtf8(" 删除旧历史"));
+        options.progress = progressFor(label);
+        const int rc = dedupe ? engine.dedupe(*t.category, options, run.result)
+                              : engine.purge(*t.category, run.policy, options, run.result);
+        if (rc != 0)
+            summary.error = run.result.error.isEmpty() ? QStringLiteral("?") : run.result.error;
+        if (run.result.interrupted)
+            summary.interrupted = true;
+        summary.runs << run;
     }
     // An interrupt that came with the last chunk leaves nothing to delete, but the space is not
     // given back either: a VACUUM may take minutes that the one stopping the run did not give.

@@ -42,9 +42,9 @@ const host::TableDef *tableOf(const Category &category)
 // number, unique in every live table that numbers its rows: one row a person). A table's own
 // number (orderno) is a column like the others: a recovered record is given a new one, and its
 // history stays one record's.
-QStringList keyColumns(const rt::Transaction &t, const host::TableDef &def)
+QString recordKey(const rt::Transaction &t, const host::TableDef &def)
 {
-    return {ident(t, def.keyColumn)};
+    return ident(t, def.keyColumn);
 }
 
 // Before `before` 00:00:00; SaveTime is compared as the databases store it.
@@ -57,19 +57,13 @@ rt::Value midnightOf(QDate before)
 // a snapshot with the others of its record, never take it (a purge by date alone does).
 QString keyed(const rt::Transaction &t, const host::TableDef &def)
 {
-    QStringList notNull;
-    for (const QString &k : keyColumns(t, def))
-        notNull << QStringLiteral("%1 IS NOT NULL").arg(k);
-    return notNull.join(QStringLiteral(" AND "));
+    return QStringLiteral("%1 IS NOT NULL").arg(recordKey(t, def));
 }
 
 // The same record as the row `d` a DELETE is at, in the table aliased `alias`.
 QString sameRecord(const rt::Transaction &t, const host::TableDef &def, const QString &alias)
 {
-    QStringList equal;
-    for (const QString &k : keyColumns(t, def))
-        equal << QStringLiteral("%1.%2 = d.%2").arg(alias, k);
-    return equal.join(QStringLiteral(" AND "));
+    return QStringLiteral("%1.%2 = d.%2").arg(alias, recordKey(t, def));
 }
 
 // What a chunk of hisids found by a select over several rows still has to hold when it is
@@ -109,17 +103,17 @@ QString purgeSelect(const rt::Transaction &t, const host::TableDef &def, int kee
         return QStringLiteral("SELECT %1 FROM %2 WHERE %3 < ?").arg(hisid, table, saveTime);
     return QStringLiteral("SELECT h FROM (SELECT %1 AS h, %3 AS s, row_number() OVER (PARTITION BY %4 ORDER BY %3 DESC, %1 DESC) "
                           "AS rn FROM %2 WHERE %5) ranked WHERE s < ? AND rn > ?")
-        .arg(hisid, table, saveTime, keyColumns(t, def).join(QStringLiteral(", ")), keyed(t, def));
+        .arg(hisid, table, saveTime, recordKey(t, def), keyed(t, def));
 }
 
 // The columns two snapshots of a record are compared by: all but hisid, SaveTime and the record's
 // key (the same within a record by definition).
 QStringList comparedColumns(const rt::Transaction &t, const host::TableDef &def)
 {
-    const QStringList keys = keyColumns(t, def);
+    const QString key = recordKey(t, def);
     QStringList columns;
     for (const host::ColumnDef &c : def.historyColumns()) {
-        if (c.name != host::TableDef::surrogateKey() && c.name != host::TableDef::saveTimeColumn() && !keys.contains(ident(t, c.name)))
+        if (c.name != host::TableDef::surrogateKey() && c.name != host::TableDef::saveTimeColumn() && ident(t, c.name) != key)
             columns << ident(t, c.name);
     }
     if (columns.isEmpty())
@@ -139,7 +133,7 @@ QString dedupeSelect(const rt::Transaction &t, const host::TableDef &def, const 
     const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
     const QString table = ident(t, def.historyTable);
     const QString source = from.isEmpty() ? table : from;
-    const QString key = keyColumns(t, def).join(QStringLiteral(", "));
+    const QString key = recordKey(t, def);
     const QStringList columns = comparedColumns(t, def);
     if (onServer(t)) {
         // A record's first snapshot has no predecessor: lag gives a null where every row value

@@ -1,13 +1,11 @@
 #include "toolbar/StatsRun.h"
 
+#include "platform/ui/AsideWait.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFutureWatcher>
 #include <QPointer>
 #include <QProgressDialog>
-#include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <memory>
 
@@ -23,26 +21,15 @@ bool StatsRun::run(const std::function<void()> &work, const std::function<void()
 {
     // The operator goes on from the control that started the work, once the dialog is gone.
     const QPointer<QWidget> focused = QApplication::focusWidget();
-    QFutureWatcher<void> watcher;
-    watcher.setFuture(QtConcurrent::run(work));
     QElapsedTimer waited;
     waited.start();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bool cursor = true;
     std::unique_ptr<QProgressDialog> progress;
-    while (!watcher.isFinished()) {
-        // Back at once when the work ends, else a look at it now and then. Before the dialog is
-        // up the operator's input waits; once it is, the dialog, modal, takes it all (another
-        // Esc while stopping only cancels it again, which asks nothing more), rather than keys
-        // kept for after the work that would close the window or a box unread.
-        QEventLoop pause;
-        QObject::connect(&watcher, &QFutureWatcher<void>::finished, &pause, &QEventLoop::quit);
-        QTimer::singleShot(50, &pause, &QEventLoop::quit);
-        if (watcher.isFinished())
-            break;
-        pause.exec(progress ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-        if (watcher.isFinished())
-            break;
+    // Once the dialog is up, modal, it takes all the operator's input (another Esc while
+    // stopping only cancels it again, which asks nothing more), rather than keys kept for after
+    // the work that would close the window or a box unread.
+    rt::ui::AsideWait::run(work, [&] {
         if (!progress && waited.elapsed() >= m_after) {
             progress = std::make_unique<QProgressDialog>(m_face.label(), QString::fromUtf8("停止"), 0, 100, m_parent);
             progress->setObjectName(QStringLiteral("stats_progress"));
@@ -94,7 +81,7 @@ bool StatsRun::run(const std::function<void()> &work, const std::function<void()
         }
         if (m_stopped && whileStopping)
             whileStopping();
-    }
+    });
     if (cursor)
         QApplication::restoreOverrideCursor();
     progress.reset();

@@ -1,4 +1,5 @@
 #include "ReadAside.h"
+#include "AsideWait.h"
 
 #include "platform/core/Transaction.h"
 
@@ -30,27 +31,15 @@ rt::Transaction *ReadAside::transaction()
 
 bool ReadAside::run(const std::function<bool()> &read, const std::function<bool()> &waiting)
 {
-    QFutureWatcher<bool> watcher;
-    watcher.setFuture(QtConcurrent::run(read));
-    bool stopped = false;
-    while (!watcher.isFinished()) {
-        // Back at once when the read ends; else a look at the waiting side now and then.
-        QEventLoop pause;
-        QObject::connect(&watcher, &QFutureWatcher<bool>::finished, &pause, &QEventLoop::quit);
-        QTimer::singleShot(50, &pause, &QEventLoop::quit);
-        if (watcher.isFinished())
-            break;
-        // The operator's input waits (a second 末页 would start a second read on the same
-        // connection); a modal dialog of the waiting side takes its own.
-        pause.exec(QApplication::activeModalWidget() && QApplication::activeModalWidget()->inherits("QProgressDialog")
-                       ? QEventLoop::AllEvents
-                       : QEventLoop::ExcludeUserInputEvents);
-        if (!watcher.isFinished() && !stopped && waiting && !waiting()) {
-            stopped = true;
-            m_connection->cancel();
-        }
-    }
-    return watcher.result() && !stopped;
+    bool ok = false, stopped = false;
+    AsideWait::run([&read, &ok] { ok = read(); },
+                   [&] {
+                       if (!stopped && waiting && !waiting()) {
+                           stopped = true;
+                           m_connection->cancel();
+                       }
+                   });
+    return ok && !stopped;
 }
 
 bool ReadAside::runWithProgress(const std::function<bool()> &read, QWidget *parent, const QString &title,
