@@ -25,7 +25,7 @@
 #include "host/RegisterDatabases.h"
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
-#include "model/HistoryMaintenance.h"
+#include "model/maintenance/HistoryMaintenance.h"
 #include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"
 #include "platform/dw/DwLibrary.h"

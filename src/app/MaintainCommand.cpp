@@ -419,7 +419,7 @@ void MaintainCommand::compactAfter(HM &engine, rt::Transaction &photosqlca, Main
         tables.append({HM::TableCount{it.key(), it.value()}, n[0].longValue() + it.value()});
     }
     // The counts' read is over: nothing of this connection may stay open under a VACUUM.
-    photosqlca.commit();
+    photosqlca.rollback();
     if (tables.isEmpty()) {
         summary.compactText = QString::fromUtf8("没有删除任何行，无需回收空间。");
         return;

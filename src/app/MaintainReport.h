@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/HistoryMaintenance.h"
+#include "model/maintenance/HistoryMaintenance.h"
 
 #include <QJsonObject>
 #include <QList>

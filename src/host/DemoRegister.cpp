@@ -1,5 +1,6 @@
 #include "host/DemoRegister.h"
 
+#include "host/IsSave.h"
 #include "host/DemoRandom.h"
 #include "host/DemoVocabulary.h"
 #include "host/IdCardNumber.h"
@@ -237,7 +238,7 @@ private:
         rpr[QStringLiteral("telephone")] = landline(m_random);
         rpr[QStringLiteral("postcode")] = QStringLiteral("210018");
         rpr[QStringLiteral("issave")] = QStringLiteral("0");
-        store(QStringLiteral("ge_rpr"), rpr, !cancelled, QStringLiteral("5"), [this](Record &r) {
+        store(QStringLiteral("ge_rpr"), rpr, !cancelled, IsSave::cancelledHousehold(), [this](Record &r) {
             if (m_random.chance(50))
                 r[QStringLiteral("address")] = address();
             else
@@ -248,7 +249,7 @@ private:
         for (int i = 0; i < persons.size() && m_error.isEmpty(); ++i) {
             const bool removed = !cancelled && i > 0 && m_random.chance(4);
             const bool live = !cancelled && !removed;
-            const QString gone = cancelled ? QStringLiteral("5") : QStringLiteral("6");
+            const QString gone = cancelled ? IsSave::cancelledHousehold() : IsSave::removedPerson();
             person(rprNo, persons[i], live, gone);
             related(persons[i], live, gone, protectedFamily && i == 0, int(persons.size()));
         }

@@ -1,5 +1,6 @@
 #include "host/HostProcedures.h"
 
+#include "host/IsSave.h"
 #include "host/SchemaCatalogue.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
@@ -70,7 +71,7 @@ int justifyDelPerson(Transaction &t, const ProcedureArgs &args, QString &error)
         error = t.SQLErrText();
         return -1;
     }
-    if (found == 100 || latest[1].isNull() || latest[1].string().trimmed() != QLatin1String("6"))
+    if (found == 100 || latest[1].isNull() || latest[1].string().trimmed() != IsSave::removedPerson())
         return 0; // the person was not removed from the live register
     QList<Value> count{Value::null(ValueType::Long)};
     if (t.selectInto(QStringLiteral("SELECT count(*) FROM ge_personinfo WHERE PersonNo = ?1"), {personNo}, count) == -1) {

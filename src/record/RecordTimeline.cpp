@@ -3,7 +3,7 @@
 #include "host/QueryCondition.h"
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
-#include "model/RecoveryPlan.h"
+#include "model/recovery/RecoveryPlan.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"

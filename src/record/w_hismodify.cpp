@@ -5,7 +5,7 @@
 #include "host/ui/Globals.h"
 #include "host/ui/uo_button.h"
 #include "host/ui/uo_dwform.h"
-#include "model/ModuleWindows.h"
+#include "host/ui/ModuleWindows.h"
 #include "model/ReadFailure.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/LateBinding.h"
@@ -83,8 +83,8 @@ void w_hismodify::onOpen()
     dw_1->DeleteRow(dw_1->InsertRow(0));
     wf_setsize();
     rt::ui::PbWindow *sheet = nullptr;
-    if (rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
-        rt::ui::LateBinding::callFunctionR(model::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
+    if (rt::ui::IsValid(host::ModuleWindows::w_histmanage()))
+        rt::ui::LateBinding::callFunctionR(host::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
     if (rt::ui::IsValid(sheet) && sheet->ClassName() == QLatin1String("w_histabsheet")) {
         rt::ui::DataWindowControl *grid = nullptr;
         rt::ui::LateBinding::callFunctionR(sheet, "wf_getcurrentdw", grid);

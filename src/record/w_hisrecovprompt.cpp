@@ -3,7 +3,7 @@
 #include "platform/core/Functions.h"
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
-#include "model/RecoveryPlan.h"
+#include "model/recovery/RecoveryPlan.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Message.h"
 #include "platform/ui/PbPicture.h"

@@ -5,7 +5,7 @@
 #include "host/SchemaCatalogue.h"
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
-#include "model/ModuleWindows.h"
+#include "host/ui/ModuleWindows.h"
 #include "model/ReadFailure.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
@@ -163,7 +163,7 @@ void w_histimeline::recoverChosen()
         return;
     const auto tell = [](const QString &text) { rt::ui::MessageBox(QString::fromUtf8("提示"), text); };
     // The grid in view must be this category's: its rows are where the recovery starts.
-    rt::ui::MdiFrame *frame = model::ModuleWindows::w_histmanage();
+    rt::ui::MdiFrame *frame = host::ModuleWindows::w_histmanage();
     rt::ui::PbWindow *sheet = frame ? frame->GetActiveSheet() : nullptr;
     rt::ui::DataWindowControl *grid = nullptr;
     if (sheet)

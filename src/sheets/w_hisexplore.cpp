@@ -1,6 +1,6 @@
 #include "sheets/w_hisexplore.h"
 
-#include "model/ModuleWindows.h"
+#include "host/ui/ModuleWindows.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/MdiFrame.h"
 #include "platform/ui/PbPicture.h"
@@ -21,7 +21,7 @@ w_hisexplore::w_hisexplore(QWidget *parent) : rt::ui::PbWindow(QStringLiteral("w
 void w_hisexplore::onOpen()
 {
     Move(0, 0);
-    const QPointer<rt::ui::MdiFrame> &frame = model::ModuleWindows::w_histmanage();
+    const QPointer<rt::ui::MdiFrame> &frame = host::ModuleWindows::w_histmanage();
     if (frame && !frame->isClosed())
         Resize(frame->mdiUnitsWidth(), frame->mdiUnitsHeight());
 }

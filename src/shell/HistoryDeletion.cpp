@@ -1,12 +1,9 @@
 #include "shell/HistoryDeletion.h"
 
-#include "host/ui/Globals.h"
-#include "host/Journal.h"
-#include "host/LockHint.h"
 #include "host/SchemaCatalogue.h"
+#include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
-#include "platform/core/DeclaredProcedure.h"
-#include "platform/core/SqlQuote.h"
+#include "model/deletion/HistoryRowDeletion.h"
 #include "platform/ui/DataWindowControl.h"
 #include "platform/ui/OperatorDialogs.h"
 #include "platform/ui/PbWindow.h"
@@ -21,70 +18,12 @@ namespace {
 const QString Title = QString::fromUtf8("提示");
 }
 
-namespace {
-
-// The rows a history procedure deletes for a household or a person, table by table, counted as
-// the procedure finds them (before it runs, in the same transaction) for the journal.
-QList<std::pair<QString, QString>> procedureScope(bool household)
+bool HistoryDeletion::runProcedure(bool household, const QString &key, const char *failureMessage)
 {
-    QList<std::pair<QString, QString>> out;
-    const QString persons = household ? QStringLiteral("SELECT PersonNo FROM th_ge_personinfo WHERE RprNo = ?")
-                                      : QStringLiteral("SELECT ?");
-    for (const host::TableDef *related : host::SchemaCatalogue::relatedTables())
-        out << std::pair(related->historyTable, QStringLiteral("SELECT count(*) FROM %1 WHERE personno IN (%2)")
-                                                    .arg(rt::sqlIdentifier(related->historyTable), persons));
-    out << std::pair(QStringLiteral("th_ge_personinfo"),
-                     QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE %1 = ?").arg(household ? "RprNo" : "PersonNo"));
-    if (household)
-        out << std::pair(QStringLiteral("th_ge_rpr"), QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = ?"));
-    return out;
-}
-
-} // namespace
-
-bool HistoryDeletion::runProcedure(const char *declaration, const char *hostVariable, const QString &key,
-                                   const char *failureMessage)
-{
-    rt::Transaction &photosqlca = host::g().photosqlca;
-    const bool household = QByteArray(hostVariable) == "ls_rprno";
-    host::Journal::Entry entry{household ? QString::fromUtf8("删除户") : QString::fromUtf8("删除人员"),
-                               household ? QString::fromUtf8("户籍信息") : QString::fromUtf8("个人信息"),
-                               key,
-                               {},
-                               QString::fromUtf8("成功"),
-                               household ? QString::fromUtf8("连同该户全部人员的历史信息")
-                                         : QString::fromUtf8("连同个人相关的全部历史信息")};
-    // The counts and the procedure see the same rows.
-    QString countError;
-    if (host::Journal::beginCounted(photosqlca) != 0)
-        countError = photosqlca.SQLErrText();
-    else
-        entry.counts = host::Journal::count(photosqlca, procedureScope(household), rt::Value(key), countError);
-    bool ok = countError.isEmpty();
-    rt::DeclaredProcedure procedure(photosqlca, QString::fromLatin1(declaration));
-    if (ok) {
-        procedure.execute({{QString::fromLatin1(hostVariable), rt::Value(key)}});
-        // The journal's entry goes with the deletion: without it, the deletion does not happen.
-        ok = photosqlca.SQLCode() != -1 && host::Journal::append(photosqlca, entry) == 0;
-    }
-    // A commit that fails (a full disk, an I/O error, an answer lost with the connection) is
-    // settled by reading the register before anything is told.
-    if (ok && photosqlca.commit() == 0) {
-        procedure.close();
-        return true;
-    }
-    QString told = host::LockHint::add(failureMessage, photosqlca, true);
-    const QString why = countError.isEmpty() ? photosqlca.SQLErrText() : countError;
-    QString error;
-    const host::Journal::Outcome outcome = host::Journal::settle(photosqlca, entry, error);
-    procedure.close();
-    if (outcome == host::Journal::Outcome::Saved)
-        return true; // the COMMIT held though its answer did not arrive
-    if (outcome == host::Journal::Outcome::NotSaved)
-        host::Journal::appendFailure(photosqlca, entry, why);
-    else
-        told += QStringLiteral("\r\n") + host::LockHint::unknownText() + (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error);
-    MessageBox(Title, told, MsgIcon::StopSign, MsgButtons::OK, 1);
+    const model::ChangeOutcome outcome = model::HistoryRowDeletion::deleteByProcedure(host::g().photosqlca, household, key);
+    if (outcome.saved())
+        return true; // also a COMMIT that held though its answer did not arrive
+    MessageBox(Title, outcome.failureText(QString::fromUtf8(failureMessage)), MsgIcon::StopSign, MsgButtons::OK, 1);
     return false;
 }
 
@@ -132,7 +71,7 @@ bool HistoryDeletion::deleteHousehold(rt::ui::DataWindowControl *grid, long row,
                                   MsgIcon::Question, MsgButtons::YesNoCancel, 3);
     if (answer == 1) {
         const QString key = grid->GetItemString(row, "rprno");
-        if (runProcedure("proc_delrpr @s_rprno = :ls_rprno", "ls_rprno", key, "删除户籍历史信息失败!"))
+        if (runProcedure(true, key, "删除户籍历史信息失败!"))
             dropProcedureRows(grid, true, key);
         return true;
     }
@@ -151,7 +90,7 @@ bool HistoryDeletion::deletePerson(rt::ui::DataWindowControl *grid, long row)
     if (answer != 1)
         return false;
     const QString key = grid->GetItemString(row, "personno");
-    if (runProcedure("proc_delperson @s_personno = :ls_personno", "ls_personno", key, "删除个人历史信息失败!"))
+    if (runProcedure(false, key, "删除个人历史信息失败!"))
         dropProcedureRows(grid, false, key);
     return true;
 }
@@ -184,49 +123,21 @@ void HistoryDeletion::deleteCurrentRow(rt::ui::DataWindowControl *grid)
 
 void HistoryDeletion::writeBack(rt::ui::DataWindowControl *grid, long row)
 {
-    rt::Transaction &photosqlca = host::g().photosqlca;
     const model::Category *category = model::CategoryTable::byHistoryGrid(grid->DataObject());
     const host::TableDef *table = category ? host::SchemaCatalogue::byStem(category->stem) : nullptr;
-    const long deleted = grid->DeletedCount();
-    host::Journal::Entry entry{QString::fromUtf8("删除"),
-                               category ? category->tabText : grid->DataObject(),
-                               table && deleted > 0 ? grid->dataStore().GetItemString(deleted, table->keyColumn, rt::DwBuffer::Delete)
-                                                    : QString(),
-                               {{grid->Describe(QStringLiteral("datawindow.Table.UpdateTable")), deleted}},
-                               QString::fromUtf8("成功"),
-                               QString::fromUtf8("历史序号 %1").arg(deleted > 0 ? grid->dataStore()
-                                                                                   .GetItem(deleted, "hisid", rt::DwBuffer::Delete, true)
-                                                                                   .toText()
-                                                                             : QString())};
-    // The grid's flags are reset only once the commit has held; the journal's entry goes with
-    // the deletion, and without it the deletion does not happen.
-    bool saved = grid->Update(true, false) == 1 && host::Journal::append(photosqlca, entry) == 0 && photosqlca.commit() == 0;
-    if (!saved) {
-        QString failed = host::LockHint::add("删除失败!", photosqlca, true);
-        const QString why = photosqlca.SQLErrText();
-        // What the register holds decides what is told: a COMMIT whose answer was lost may
-        // have held.
-        QString error;
-        const host::Journal::Outcome outcome = host::Journal::settle(photosqlca, entry, error);
-        saved = outcome == host::Journal::Outcome::Saved;
-        if (outcome == host::Journal::Outcome::NotSaved) {
-            host::Journal::appendFailure(photosqlca, entry, why);
-            if (settleFailedDeletion(grid, row))
-                MessageBox(Title, alreadyDeletedText(), MsgIcon::Information, MsgButtons::OK, 1);
-            else
-                MessageBox(Title, failed, MsgIcon::StopSign, MsgButtons::OK, 1);
-            return;
-        }
-        if (outcome == host::Journal::Outcome::Unknown) {
-            // Whether the row is still there cannot be read either: it is shown again, and a
-            // later deletion or retrieve finds out.
-            settleFailedDeletion(grid, row);
-            MessageBox(Title,
-                       failed + QStringLiteral("\r\n") + host::LockHint::unknownText()
-                           + (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error),
-                       MsgIcon::StopSign, MsgButtons::OK, 1);
-            return;
-        }
+    // The grid's flags are reset only once the deletion is saved; what the register holds decides
+    // what is told (a COMMIT whose answer was lost may have held).
+    const model::ChangeOutcome outcome = model::HistoryRowDeletion::deleteRows(
+        grid->dataStore(), host::g().photosqlca, category ? category->tabText : grid->DataObject(), table ? table->keyColumn : QString());
+    if (!outcome.saved()) {
+        const QString failed = outcome.failureText(QString::fromUtf8("删除失败!"));
+        // Unknown: whether the row is still there cannot be read either; it is shown again, and
+        // a later deletion or retrieve finds out.
+        if (settleFailedDeletion(grid, row) && !outcome.unknown())
+            MessageBox(Title, alreadyDeletedText(), MsgIcon::Information, MsgButtons::OK, 1);
+        else
+            MessageBox(Title, failed, MsgIcon::StopSign, MsgButtons::OK, 1);
+        return;
     }
     grid->ResetUpdate();
     MessageBox(Title, QString::fromUtf8("删除成功!"), MsgIcon::Information, MsgButtons::OK, 1);
@@ -241,14 +152,7 @@ bool HistoryDeletion::settleFailedDeletion(rt::ui::DataWindowControl *grid, long
     const QString table = grid->Describe(QStringLiteral("datawindow.Table.UpdateTable"));
     // Whether the row is still there decides where it belongs; when even that cannot be read,
     // the row is shown again (a later deletion will find out).
-    QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
-    const bool gone = !hisid.isNull()
-                      && host::g().photosqlca.selectInto(QStringLiteral("SELECT count(*) FROM %1 WHERE hisid = ?")
-                                                             .arg(rt::sqlIdentifier(table)),
-                                                         {hisid}, n)
-                             == 0
-                      && n[0].longValue() == 0;
-    if (gone) {
+    if (model::HistoryRowDeletion::rowGone(host::g().photosqlca, table, hisid)) {
         grid->RowsDiscard(deleted, deleted, rt::DwBuffer::Delete);
         return true;
     }

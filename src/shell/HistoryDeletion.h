@@ -25,12 +25,9 @@ public:
 private:
     static bool deleteHousehold(rt::ui::DataWindowControl *grid, long row, bool &writeBack);
     static bool deletePerson(rt::ui::DataWindowControl *grid, long row);
-    // Runs a history procedure for the row's key with its journal entry; true once the deletion
-    // is saved. A failure anywhere is settled by reading the register (Journal::settle): false
-    // (nothing deleted, the failure written, the operator told), or true when a COMMIT whose
-    // answer was lost is found saved.
-    static bool runProcedure(const char *declaration, const char *hostVariable, const QString &key,
-                             const char *failureMessage);
+    // 删除户 (household) or 删除人员 for the row's key (model::HistoryRowDeletion::deleteByProcedure);
+    // true once the deletion is saved, else the operator is told what the register holds.
+    static bool runProcedure(bool household, const QString &key, const char *failureMessage);
     // Writes the grid's deletion and commits; the operator is told either way. When the update
     // or the commit fails nothing stays in the delete buffer (no later Update may send it
     // again): the row is shown again at `row`, or, already deleted by another operator, leaves

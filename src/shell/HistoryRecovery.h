@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/Journal.h"
+#include "model/recovery/RecoveryMove.h"
 #include "platform/core/Value.h"
 
 #include <QList>
@@ -15,11 +16,16 @@ class DataWindowControl;
 }
 namespace model {
 struct Category;
-}
+class RecoveryTransaction;
+} // namespace model
 
 namespace hm {
 
-class RecoveryTransaction;
+// Where wf_hisrecovery and wf_copycolumn read their row (the window's ai_flag 1 and 2).
+enum class RecoverySource {
+    Grid = 1,      // the current row of the grid
+    DataStore = 2, // the current row of the DataStore
+};
 
 // Recovery of one history row into the live register: the column copy into the live target and
 // the deletion of the history row, with the cascade's moves when the operator asked for them,
@@ -35,33 +41,23 @@ public:
     // cascade only once the record itself has moved into the live register.
     static void recoverCurrentRow(rt::ui::DataWindowControl *grid);
 
-    // Moves the current row of the grid (ai_flag 1) or of the DataStore (2) into the live target
-    // and out of its history table, in tx. ai_way: 2 household, 1 person, 0 a related record
-    // (which may bring back a removed person, see proc_JustifyDelPerson). With replace, the row
-    // replaces the live record with its key (LiveReplacement) instead of making a new one; shown:
-    // the live record as the replace question showed it to the operator. True when the move is
-    // written (it holds once tx commits); false once tx has failed, or when there is no target or
-    // row (tx untouched).
+    // Moves the current row of the grid or of the DataStore into the live target and out of its
+    // history table, in tx (model::RecoveryMove::move, which says what becomes of each kind of
+    // row and when it returns false).
     static bool wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,
-                               const QString &as_target, int ai_flag, int ai_way, RecoveryTransaction &tx,
-                               bool replace = false, const QList<rt::Value> *shown = nullptr);
-    // Copies the current row of the grid (ai_flag 1) or of the DataStore (2) into a new last
-    // row of the target; the new row's number, or -1 when there is no source row.
+                               const QString &as_target, RecoverySource ai_flag, model::RecoveryWay ai_way,
+                               model::RecoveryTransaction &tx, bool replace = false, const QList<rt::Value> *shown = nullptr);
+    // Copies the current row of the grid or of the DataStore into a new last row of the target
+    // (model::RecoveryMove::copyColumns); the new row's number, or -1 when there is no source row.
     static long wf_copycolumn(rt::ui::DataWindowControl *adw_source, rt::DataStore &ads_target, rt::DataStore *ads_source,
-                              int ai_flag);
-    // The copy itself: columns read by position from the source row, written by name into a new
-    // row of the target (targetRow 0) or over an existing row. SaveTime is never copied; issave
-    // "4"/"5"/"6" becomes "0"; an orderno the target numbers itself is left to it. Into a new
-    // row nulls are not written (the live defaults stay); over an existing row they are, and the
-    // target's key columns are left as they are. The target row, or -1.
-    static long copyColumns(const rt::DataStore &source, long row, rt::DataStore &target, long targetRow = 0);
+                              RecoverySource ai_flag);
     // A recovery's message to the operator: title "提示", OK only.
     static void tell(const QString &text);
 
 private:
     // Commits tx unless it failed; the row leaves the grid once it has left history, and the
     // operator is told the failure or the notes.
-    static void finish(rt::ui::DataWindowControl *grid, long row, RecoveryTransaction &tx);
+    static void finish(rt::ui::DataWindowControl *grid, long row, model::RecoveryTransaction &tx);
     // The journal's entry of a recovery, without counts: they are gathered as the rows move.
     static host::Journal::Entry journalEntry(const model::Category &category, const QString &key, bool replace,
                                              bool dependants);

@@ -7,7 +7,7 @@
 
 #include "host/ui/Globals.h"
 #include "host/ui/uo_button.h"
-#include "model/ModuleWindows.h"
+#include "host/ui/ModuleWindows.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/LateBinding.h"
 #include "platform/ui/PbPicture.h"
@@ -157,7 +157,7 @@ host::uo_button *w_histmanage::categoryButton(const QString &name) const
 
 void w_histmanage::onOpen()
 {
-    model::ModuleWindows::w_histmanage() = this;
+    host::ModuleWindows::w_histmanage() = this;
     rt::ui::LateBinding::triggerEvent(this, "ue_postopen");
     if (host::g().w_main)
         host::g().w_main->Hide();
@@ -239,8 +239,8 @@ void w_histmanage::onClose()
     host::g().gs_querystr = QString(QLatin1String(""));
     if (host::g().w_main)
         host::g().w_main->Show();
-    if (model::ModuleWindows::w_histmanage() == this)
-        model::ModuleWindows::w_histmanage() = nullptr;
+    if (host::ModuleWindows::w_histmanage() == this)
+        host::ModuleWindows::w_histmanage() = nullptr;
 }
 
 void w_histmanage::wf_setstatus(const QString &as_text)

@@ -1,16 +1,18 @@
 #include "toolbar/BatchDeletion.h"
 
-#include "toolbar/BatchRun.h"
 #include "toolbar/HistoryPrune.h"
 
-#include "host/ui/Globals.h"
-#include "model/CategoryTable.h"
-#include "host/Journal.h"
 #include "host/LockHint.h"
-#include "model/ModuleWindows.h"
-#include "platform/core/DeclaredProcedure.h"
+#include "host/TableDef.h"
+#include "host/ui/Globals.h"
+#include "host/ui/ModuleWindows.h"
+#include "model/CategoryTable.h"
+#include "model/deletion/BatchRun.h"
+#include "model/deletion/HistorySql.h"
+#include "model/deletion/HouseholdScope.h"
+#include "model/deletion/PurgeDates.h"
 #include "platform/core/Functions.h"
-#include "platform/core/SqlQuote.h"
+#include "platform/ui/AsideWait.h"
 #include "platform/ui/DataWindowControl.h"
 #include "platform/ui/LateBinding.h"
 #include "platform/ui/OperatorDialogs.h"
@@ -18,11 +20,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLocale>
-#include <QProgressDialog>
-#include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 #include <memory>
 
 namespace hm {
@@ -36,15 +34,10 @@ void tell(const char *text)
     rt::ui::MessageBox(Title, QString::fromUtf8(text), rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
 }
 
-// The date at 00:00:00, as the statements and the procedure compare SaveTime with it.
+// The date at 00:00:00, as the dialog's dates compare SaveTime with it.
 rt::DateTime midnight(QDate d)
 {
     return rt::fn::DateTime(d);
-}
-
-QString literal(QDate d)
-{
-    return rt::sqlQuote(d.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00"));
 }
 
 // A busy cursor while the database and the grid work.
@@ -131,21 +124,15 @@ Plan planOf(rt::ui::DataWindowControl *grid, const BatchRequest &request)
     return p;
 }
 
-// The scope on a table's SaveTime, as the statements and proc_DelRprScope compare it.
-QString scopeCondition(const Plan &p, const QString &column = QStringLiteral("savetime"))
+// The dialog's rule for the plan's dates (see model::PurgeDates).
+model::PurgeDates datesOf(const Plan &p)
 {
     switch (p.scope) {
-    case Scope::All: return QString();
-    case Scope::CutOff: return QStringLiteral("%1 <= %2").arg(column, literal(p.to));
-    case Scope::Range: return QStringLiteral("%1 <= %2 and %1 >= %3").arg(column, literal(p.to), literal(p.from));
+    case Scope::All: return model::PurgeDates::all();
+    case Scope::CutOff: return model::PurgeDates::upTo(p.to);
+    case Scope::Range: return model::PurgeDates::between(p.from, p.to);
     }
-    return QString();
-}
-
-QString whereOf(const Plan &p)
-{
-    const QString c = scopeCondition(p);
-    return c.isEmpty() ? QString() : QStringLiteral(" where ") + c;
+    return model::PurgeDates::all();
 }
 
 } // namespace
@@ -153,8 +140,8 @@ QString whereOf(const Plan &p)
 rt::ui::DataWindowControl *BatchDeletion::currentGrid()
 {
     rt::ui::PbWindow *sheet = nullptr;
-    if (rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
-        rt::ui::LateBinding::callFunctionR(model::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
+    if (rt::ui::IsValid(host::ModuleWindows::w_histmanage()))
+        rt::ui::LateBinding::callFunctionR(host::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
     if (!rt::ui::IsValid(sheet) || sheet->ClassName() != QLatin1String("w_histabsheet"))
         return nullptr;
     rt::ui::DataWindowControl *grid = nullptr;
@@ -179,31 +166,22 @@ QList<BatchDeletion::CountQuery> BatchDeletion::countQueries(rt::ui::DataWindowC
         refusal = QString::fromUtf8(p.refusal);
         return queries;
     }
-    if (when) {
-        // The dates as the deletion understood them, so a half-typed date cannot pass unseen.
-        const QString day = QStringLiteral("yyyy-MM-dd");
-        switch (p.scope) {
-        case Scope::All: *when = QString::fromUtf8("全部记录"); break;
-        case Scope::CutOff: *when = QString::fromUtf8("%1 以前保存的记录").arg(p.to.toString(day)); break;
-        case Scope::Range: *when = QString::fromUtf8("%1 至 %2").arg(p.from.toString(day), p.to.toString(day)); break;
-        }
-    }
-    auto count = [&](const QString &table, const QString &where) {
-        queries.append({table, QStringLiteral("select count(*) from %1%2").arg(rt::sqlIdentifier(table), where)});
-    };
+    const model::PurgeDates dates = datesOf(p);
+    // The dates as the deletion understood them, so a half-typed date cannot pass unseen.
+    if (when)
+        *when = dates.words();
+    const rt::Transaction &t = host::g().photosqlca;
     if (!p.household) {
-        count(p.table, whereOf(p));
+        const QString saveTime = model::HistorySql::ident(t, host::TableDef::saveTimeColumn());
+        queries.append({p.table, QStringLiteral("select count(*) from %1 where %2")
+                                     .arg(model::HistorySql::ident(t, p.table), dates.condition(saveTime)),
+                        dates.values()});
         return queries;
     }
     // The procedure's scope: the households in it, their persons' snapshots in it, and those
     // persons' related history in it.
-    const QString scope = scopeCondition(p).isEmpty() ? QStringLiteral("1 = 1") : scopeCondition(p);
-    const QString households = QStringLiteral("select RprNo from th_ge_rpr where %1").arg(scope);
-    count(QStringLiteral("th_ge_rpr"), QStringLiteral(" where ") + scope);
-    count(QStringLiteral("th_ge_personinfo"), QStringLiteral(" where %1 and RprNo in (%2)").arg(scope, households));
-    for (const model::Category *c : model::CategoryTable::cascade())
-        count(c->historyTable, QStringLiteral(" where %1 and personno in (select PersonNo from th_ge_personinfo where RprNo in (%2))")
-                                   .arg(scope, households));
+    for (const model::HouseholdScope::Table &scope : model::HouseholdScope::of(t, dates))
+        queries.append({scope.table, scope.countSql(t), scope.params});
     return queries;
 }
 
@@ -212,7 +190,7 @@ QList<std::pair<QString, long>> BatchDeletion::runCounts(rt::Transaction &t, con
     QList<std::pair<QString, long>> counts;
     for (const CountQuery &q : queries) {
         QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
-        if (t.selectInto(q.sql, {}, n) != 0) {
+        if (t.selectInto(q.sql, q.params, n) != 0) {
             error = t.SQLErrText();
             return {};
         }
@@ -230,75 +208,43 @@ QList<std::pair<QString, long>> BatchDeletion::preview(rt::ui::DataWindowControl
     return runCounts(host::g().photosqlca, queries, refusal);
 }
 
-BatchRun::Outcome BatchDeletion::runAside(BatchRun &job, long of, int progressAfterMs)
+model::BatchRun::Outcome BatchDeletion::runAside(model::BatchRun &job, long of, bool household, int progressAfterMs)
 {
     // The work goes to another thread; this one keeps the windows painted, and once it has
     // taken longer than a moment shows how far it has come, with 取消.
     rt::Transaction &history = host::g().photosqlca;
     history.setLent(true);
-    QFuture<BatchRun::Outcome> running = QtConcurrent::run([&job] { return job.run(); });
-    QElapsedTimer waited;
-    waited.start();
-    std::unique_ptr<QProgressDialog> progress;
-    bool cancelling = false;
-    while (!running.isFinished()) {
-        // Until the progress dialog is shown nothing the operator does is taken (a second 确定
-        // would start a second deletion on the connection at work); once it is, it is modal and
-        // only its 取消 can be pressed; once 取消 is pressed or the COMMIT has begun, nothing again.
-        QEventLoop pause;
-        QTimer::singleShot(50, &pause, &QEventLoop::quit);
-        pause.exec(progress && !cancelling && !job.committing() ? QEventLoop::AllEvents
-                                                                 : QEventLoop::ExcludeUserInputEvents);
-        if (running.isFinished())
-            break;
-        if (!progress && waited.elapsed() >= progressAfterMs) {
-            progress = std::make_unique<QProgressDialog>(QString(), QString::fromUtf8("取消"), 0, int(std::max<long>(of, 1)),
-                                                         QApplication::activeWindow());
-            progress->setObjectName(QStringLiteral("batch_progress"));
-            progress->setWindowTitle(QString::fromUtf8("批量删除"));
-            progress->setWindowModality(Qt::ApplicationModal);
-            progress->setMinimumDuration(0);
-            progress->setAutoClose(false);
-            progress->setAutoReset(false);
-            QApplication::restoreOverrideCursor(); // the dialog says it is busy; 取消 takes a pointer
-            // 取消 hides the dialog: it is shown again at once, saying the deletion is being
-            // undone, and stays up, modal, until the work has wound down.
-            QObject::connect(progress.get(), &QProgressDialog::canceled, progress.get(), [&job, &cancelling, &progress] {
-                job.stop(); // refused once the COMMIT has begun
-                cancelling = !job.committing();
-                progress->show();
-            });
-            progress->show();
-        }
-        if (!progress)
-            continue;
-        if (progress->wasCanceled() && !cancelling) {
-            job.stop();
-            cancelling = !job.committing();
-        }
-        // Hidden some other way (Esc, the title bar): up again, for the same reason.
-        if (!progress->isVisible())
-            progress->show();
+    const auto label = [&job, of] {
+        if (job.committing())
+            return QString::fromUtf8("正在保存……");
         const long long done = job.done();
-        if (job.committing()) {
-            progress->setLabelText(QString::fromUtf8("正在保存……"));
-            progress->setCancelButtonText(QString());
-        } else if (cancelling) {
-            progress->setRange(0, 0);
-            progress->setLabelText(QString::fromUtf8("正在取消：撤销已删除的记录……"));
-            progress->setCancelButtonText(QString());
-        } else if (done < 0) {
-            progress->setRange(0, 0); // the procedure does not say how far it is
-            progress->setLabelText(QString::fromUtf8("正在删除……"));
-        } else {
-            progress->setValue(int(std::min<long long>(done, of)));
-            progress->setLabelText(QString::fromUtf8("正在删除：已删除 %1 条，共 %2 条").arg(rt::fn::Grouped(done), rt::fn::Grouped(of)));
-        }
-    }
+        if (done < 0)
+            return QString::fromUtf8("正在删除……"); // the procedure does not say how far it is
+        return QString::fromUtf8("正在删除：已删除 %1 条，共 %2 条").arg(rt::fn::Grouped(done), rt::fn::Grouped(of));
+    };
+    const auto percent = [&job, of] {
+        const long long done = job.done();
+        return done < 0 ? -1 : int(std::min<long long>(done, of) * 100 / std::max<long>(of, 1));
+    };
+    model::BatchRun::Outcome outcome = model::BatchRun::Outcome::Failed;
+    rt::ui::AsideWait wait({.dialog = rt::ui::AsideWait::Dialog{
+                                .title = QString::fromUtf8("批量删除"),
+                                .label = label,
+                                .percent = percent,
+                                .stoppingLabel = household ? QString::fromUtf8("正在取消：撤销已删除的记录……")
+                                                           : QString::fromUtf8("正在停止：这一块删除完后停止……"),
+                                .objectName = QStringLiteral("batch_progress"),
+                                // Once the COMMIT has begun there is nothing left to stop.
+                                .stoppable = [&job] { return !job.committing(); },
+                                .progressAfterMs = progressAfterMs},
+                            .stop =
+                                [&job] {
+                                    job.stop(); // refused once the COMMIT has begun
+                                    return !job.committing();
+                                }});
+    wait.run([&job, &outcome] { outcome = job.run(); });
     history.setLent(false);
-    if (progress)
-        QApplication::setOverrideCursor(Qt::WaitCursor); // BusyCursor restores it
-    return running.result();
+    return outcome;
 }
 
 bool BatchDeletion::countNow(rt::ui::DataWindowControl *grid, const BatchRequest &request,
@@ -384,36 +330,28 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
     QElapsedTimer timer;
     timer.start();
     const model::Category *category = model::CategoryTable::byHistoryTable(table.toLower());
-    host::Journal::Entry entry{QString::fromUtf8("批量删除"), category ? category->tabText : table, QString(), {},
-                               QString::fromUtf8("成功"), QString()};
-    QString refusal, when;
-    const QList<CountQuery> queries = countQueries(grid, request, refusal, &when);
-    entry.detail = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + when
-                   + (household ? QString::fromUtf8("；连同户中人员") : QString());
-    BatchRun::Work work;
-    work.table = table;
+    if (!category) {
+        busy.done();
+        rt::ui::MessageBox(Title, QString::fromUtf8(outcome.failure), rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
+        return QString::fromUtf8("删除失败：这个表格没有历史信息表。");
+    }
+    model::BatchRun::Work work;
+    work.category = category;
+    work.dates = datesOf(plan);
     work.household = household;
-    work.flag = scope == Scope::All ? 1 : (scope == Scope::CutOff ? 2 : 3);
-    work.start = scope == Scope::All      ? rt::Value::null(rt::ValueType::DateTime)
-                 : scope == Scope::CutOff ? rt::Value(midnight(to))
-                                          : rt::Value(midnight(from));
-    work.end = scope == Scope::Range ? rt::Value(midnight(to)) : rt::Value::null(rt::ValueType::DateTime);
-    work.where = whereOf(plan);
-    for (const CountQuery &q : queries)
-        work.counts << std::pair(q.table, q.sql);
+    work.what = (request.byKind ? QString::fromUtf8("按类型：%1；").arg(request.kind) : QString()) + work.dates.words();
     work.chunkRows = options.chunkRows;
     work.afterChunk = options.afterChunk;
-    BatchRun::Outcome result;
-    std::unique_ptr<BatchRun> job;
+    model::BatchRun::Outcome result;
+    std::unique_ptr<model::BatchRun> job;
     for (;;) {
         work.confirmed = total(confirmed);
-        job = std::make_unique<BatchRun>(photosqlca, work, entry);
-        result = runAside(*job, work.confirmed, options.progressAfterMs);
+        job = std::make_unique<model::BatchRun>(host::g().sqlca, photosqlca, work);
+        result = runAside(*job, work.confirmed, work.household, options.progressAfterMs);
         // More rows than the operator confirmed (rows saved since the count): none of them goes
-        // without being asked about again, with the count as it is now.
-        if (result != BatchRun::Outcome::More)
+        // without being asked about again, with the count as it is now. Nothing was deleted.
+        if (result != model::BatchRun::Outcome::More)
             break;
-        photosqlca.rollback();
         const long before = total(confirmed);
         busy.done();
         if (!countNow(grid, request, confirmed))
@@ -424,56 +362,64 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         QApplication::setOverrideCursor(Qt::WaitCursor);
         busy.again();
     }
-    entry = job->entry();
-    const std::int64_t deleted = job->deleted();
-    if (result == BatchRun::Outcome::Cancelled) {
-        // Everything of it is rolled back; the register is read before anything is said.
-        QString error;
-        const host::Journal::Outcome settled = host::Journal::settle(photosqlca, entry, error);
-        busy.done();
-        if (settled == host::Journal::Outcome::NotSaved) {
-            host::Journal::appendFailure(photosqlca, entry, QString::fromUtf8("操作员取消"));
-            tell("批量删除已取消，历史信息未改动。");
-            return QString::fromUtf8("已取消，什么也没有删除。");
+    const model::HistoryMaintenance::RunResult &ran = job->result();
+    const long long deleted = job->deleted();
+    // The rows of the chunks that were saved leave the grid, whatever came after them.
+    auto pruneDeleted = [&]() -> long {
+        if (deleted == 0)
+            return 0;
+        const bool whole = result == model::BatchRun::Outcome::Done;
+        if (scope == Scope::All && whole) {
+            const long n = grid->RowCount();
+            grid->Reset();
+            return n;
         }
-        if (settled == host::Journal::Outcome::Unknown) {
+        const std::optional<rt::DateTime> lower = scope == Scope::Range ? std::optional(midnight(from)) : std::nullopt;
+        const std::optional<rt::DateTime> upper = scope == Scope::All ? std::nullopt : std::optional(midnight(to));
+        return HistoryPrune::prune(grid, rows, lower, upper, whole ? std::nullopt : std::optional<qint64>(ran.lastHisid));
+    };
+    if (result == model::BatchRun::Outcome::Stopped) {
+        const long pruned = pruneDeleted();
+        busy.done();
+        if (ran.failure && ran.failure->unknown()) {
             rt::ui::MessageBox(Title, QString::fromUtf8("批量删除已取消。\r\n") + host::LockHint::unknownText(),
                                rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
             return QString::fromUtf8("已取消，结果不明。");
         }
-        // Saved after all (the COMMIT had begun): told and pruned as done, below.
-    } else if (result == BatchRun::Outcome::Failed) {
-        // A failed statement, procedure or COMMIT: what the register holds is read before
-        // anything is told. A COMMIT whose answer was lost may have held: then the deletion is
-        // done, and told and pruned as such.
-        const QString why = job->why();
-        QString told = host::LockHint::add(outcome.failure, photosqlca, true);
-        QString error;
-        const host::Journal::Outcome settled = host::Journal::settle(photosqlca, entry, error);
-        if (settled != host::Journal::Outcome::Saved) {
-            if (settled == host::Journal::Outcome::NotSaved)
-                host::Journal::appendFailure(photosqlca, entry, why);
-            else
-                told += QStringLiteral("\r\n") + host::LockHint::unknownText() + (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error);
-            busy.done();
-            rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
-            return settled == host::Journal::Outcome::NotSaved ? QString::fromUtf8("删除失败：%1").arg(why)
-                                                               : QString::fromUtf8("删除的结果不明：%1").arg(why);
+        if (deleted == 0) {
+            tell("批量删除已取消，历史信息未改动。");
+            return QString::fromUtf8("已取消，什么也没有删除。");
         }
-    } else if (result == BatchRun::Outcome::NothingFound) {
+        rt::ui::MessageBox(Title,
+                           QString::fromUtf8("批量删除已停止：已删除 %1 条历史记录（%2 块，每块都已保存），其余的没有删除。")
+                               .arg(rt::fn::Grouped(deleted), rt::fn::Grouped(ran.chunks)),
+                           rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
+        return QString::fromUtf8("已停止：已删除 %1 条历史记录，表格中移去 %2 行。").arg(rt::fn::Grouped(deleted), rt::fn::Grouped(pruned));
+    }
+    if (result == model::BatchRun::Outcome::Failed) {
+        // What the register holds of the chunk that failed was read before this is told; the
+        // chunks before it are saved, and said so.
+        const long pruned = pruneDeleted();
+        QString told = ran.failure ? ran.failure->failureText(QString::fromUtf8(outcome.failure))
+                                   : QString::fromUtf8(outcome.failure) + QStringLiteral("\r\n") + ran.error;
+        if (deleted > 0)
+            told += QString::fromUtf8("\r\n在此之前已删除并保存 %1 条历史记录（%2 块）。").arg(rt::fn::Grouped(deleted), rt::fn::Grouped(ran.chunks));
+        busy.done();
+        rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
+        const QString why = ran.failure ? ran.failure->why : ran.error;
+        QString status = ran.failure && ran.failure->unknown() ? QString::fromUtf8("删除的结果不明：%1").arg(why)
+                                                               : QString::fromUtf8("删除失败：%1").arg(why);
+        if (pruned > 0)
+            status += QString::fromUtf8("（此前已删除 %1 条，表格中移去 %2 行）").arg(rt::fn::Grouped(deleted), rt::fn::Grouped(pruned));
+        return status;
+    }
+    if (result == model::BatchRun::Outcome::NothingFound) {
         busy.done();
         if (outcome.tellNothingFound)
             tell("该事件段内没有删除的记录");
         return QString::fromUtf8("没有符合条件的记录，什么也没有删除。");
     }
-    long pruned = 0;
-    if (scope == Scope::All) {
-        pruned = grid->RowCount();
-        grid->Reset();
-    } else {
-        const std::optional<rt::DateTime> lower = scope == Scope::Range ? std::optional(midnight(from)) : std::nullopt;
-        pruned = HistoryPrune::prune(grid, rows, lower, midnight(to));
-    }
+    const long pruned = pruneDeleted();
     const double seconds = timer.elapsed() / 1000.0;
     busy.done();
     tell(outcome.success);

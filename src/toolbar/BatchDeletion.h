@@ -1,6 +1,7 @@
 #pragma once
 
-#include "toolbar/BatchRun.h"
+#include "model/deletion/BatchRun.h"
+#include "platform/core/Value.h"
 
 #include <QDate>
 #include <QList>
@@ -31,17 +32,18 @@ struct BatchRequest
 // How a batch deletion goes about its work (the dialog takes the defaults).
 struct BatchOptions
 {
-    long chunkRows = 50000;    // rows a chunk of the plain statement deletes
+    long chunkRows = 10000;    // rows a chunk deletes, each chunk its own transaction and journal entry
     int progressAfterMs = 500; // the wait after which the window shows progress with 取消
     // Called on the working thread after each chunk with the rows deleted so far; false cancels
     // (for callers that watch without a window).
     std::function<bool(long long deleted)> afterChunk;
 };
 
-// The batch deletion on the grid of the active history sheet: the statement or the household
-// procedure on photosqlca, COMMIT or ROLLBACK, the operator's message and the grid pruned to
-// exactly the rows the database lost. Returns a line for the dialog's status (the count
-// deleted), or a null string when nothing was attempted.
+// The batch deletion on the grid of the active history sheet: the purge engine on photosqlca
+// (model::BatchRun: chunks each committed with its own journal entry, or the household
+// procedure in one transaction), the operator's message and the grid pruned to exactly the rows
+// the database lost. Returns a line for the dialog's status (the count deleted), or a null
+// string when nothing was attempted.
 class BatchDeletion
 {
 public:
@@ -55,9 +57,10 @@ public:
     // count line), else counted here. Should the deletion find more rows than were confirmed
     // (saved since the count), it is undone and asked about again with the count as it is. A
     // failure anywhere is settled by reading the register (Journal::settle) before anything is
-    // told. The deletion itself runs off the window's thread (BatchRun): the windows keep being
-    // painted, and after a moment a progress dialog says how many rows are deleted of how many,
-    // with 取消, which rolls the whole deletion back and says so.
+    // told. The deletion itself runs off the window's thread (model::BatchRun): the windows keep
+    // being painted, and after a moment a progress dialog says how many rows are deleted of how
+    // many, with 取消, which stops after the chunk in progress (the household procedure: undoes
+    // it all) and says exactly what was deleted.
     static QString execute(rt::ui::DataWindowControl *grid, const BatchRequest &request,
                            const QList<std::pair<QString, long>> *counted = nullptr, const BatchOptions &options = {});
     // The statements that count what the request would delete, table by table, with the
@@ -68,6 +71,7 @@ public:
     {
         QString table;
         QString sql;
+        QList<rt::Value> params; // bound in order
     };
     static QList<CountQuery> countQueries(rt::ui::DataWindowControl *grid, const BatchRequest &request, QString &refusal,
                                           QString *when = nullptr);
@@ -92,8 +96,9 @@ private:
     // The question with the whole count (nothing asked when there is nothing); `before` goes
     // first (why it is asked again). True for 是.
     static bool confirm(const QList<std::pair<QString, long>> &counts, const QString &before);
-    // Runs the job on another thread while this one paints, shows progress and passes on 取消.
-    static BatchRun::Outcome runAside(BatchRun &job, long of, int progressAfterMs);
+    // Runs the job on another thread through the one wait (rt::ui::AsideWait): progress after a
+    // moment, 取消 passed on (refused once the procedure's COMMIT has begun).
+    static model::BatchRun::Outcome runAside(model::BatchRun &job, long of, bool household, int progressAfterMs);
 };
 
 } // namespace hm

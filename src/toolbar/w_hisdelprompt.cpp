@@ -3,7 +3,7 @@
 #include "toolbar/BatchDeletion.h"
 
 #include "host/ui/Globals.h"
-#include "model/ModuleWindows.h"
+#include "host/ui/ModuleWindows.h"
 #include "platform/core/Transaction.h"
 #include "platform/core/Functions.h"
 #include "platform/ui/Controls.h"
@@ -122,8 +122,8 @@ void w_hisdelprompt::onOpen()
     em_start->setText(rt::fn::RelativeDate(today, 180).toString(QStringLiteral("yyyy-MM-dd")));
     em_end->setText(rt::fn::RelativeDate(today, 360).toString(QStringLiteral("yyyy-MM-dd")));
     rt::ui::PbWindow *sheet = nullptr;
-    if (rt::ui::IsValid(model::ModuleWindows::w_histmanage()))
-        rt::ui::LateBinding::callFunctionR(model::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
+    if (rt::ui::IsValid(host::ModuleWindows::w_histmanage()))
+        rt::ui::LateBinding::callFunctionR(host::ModuleWindows::w_histmanage().data(), "GetActiveSheet", sheet);
     if (rt::ui::IsValid(sheet) && sheet->ClassName() == QLatin1String("w_histabsheet")) {
         QString title;
         rt::ui::LateBinding::callFunctionR(sheet, "wf_gettitle", title);

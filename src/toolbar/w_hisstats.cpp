@@ -7,9 +7,9 @@
 #include "platform/core/Functions.h"
 #include "platform/ui/OperatorDialogs.h"
 #include "platform/core/Transaction.h"
-#include "toolbar/DedupeRun.h"
+#include "model/maintenance/DedupeRun.h"
 #include "toolbar/HistoryYearChart.h"
-#include "toolbar/StatsRead.h"
+#include "model/maintenance/StatsRead.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -134,7 +134,7 @@ w_hisstats::w_hisstats(QWidget *parent) : host::w_response(QStringLiteral("w_his
     connect(cb_refresh, &QPushButton::clicked, this, [this]() { refresh(); });
     connect(cb_close, &QPushButton::clicked, this, [this]() { Close(); });
     setUnitsSize(4200, 2600);
-    m_read = std::make_unique<StatsRead>(host::g().photosqlca);
+    m_read = std::make_unique<model::StatsRead>(host::g().photosqlca);
 }
 
 void w_hisstats::keyPressEvent(QKeyEvent *event)
@@ -177,12 +177,24 @@ bool w_hisstats::closeIfAsked()
     return true;
 }
 
-bool w_hisstats::runAside(StatsRun::Face face, const std::function<void()> &work, const std::function<void()> &stop,
-                          const std::function<void()> &whileStopping)
+bool w_hisstats::runAside(rt::ui::AsideWait::Dialog face, const std::function<void()> &work,
+                          const std::function<void()> &stop, const std::function<void()> &whileStopping)
 {
+    face.stopText = QString::fromUtf8("停止");
+    face.objectName = QStringLiteral("stats_progress");
+    face.parent = this;
+    face.progressAfterMs = options.progressAfterMs;
+    if (face.percent) {
+        // Work still at it is never shown done.
+        face.percent = [percent = face.percent] { return std::min(percent(), 99); };
+    }
     m_working = true;
-    StatsRun run(this, std::move(face), options.progressAfterMs);
-    const bool whole = run.run(work, stop, whileStopping);
+    rt::ui::AsideWait wait({.dialog = std::move(face), .stop = [&stop] {
+                                stop();
+                                return true;
+                            },
+                            .whileStopping = whileStopping});
+    const bool whole = wait.run(work);
     m_working = false;
     return whole;
 }
@@ -203,7 +215,7 @@ int w_hisstats::refresh()
     QString error;
     int rc = -1;
     const std::function<void()> hook = options.beforeRead;
-    StatsRead *reader = m_read.get();
+    model::StatsRead *reader = m_read.get();
     const bool whole = runAside({QString::fromUtf8("历史统计"), [counting] { return counting; }, {}, QString::fromUtf8("正在停止统计……")},
                                 [&, hook, reader] {
                                     if (hook)
@@ -353,7 +365,7 @@ int w_hisstats::preview()
     QString error;
     int rc = -1;
     const std::function<void()> hook = options.beforeRead;
-    StatsRead *reader = m_read.get();
+    model::StatsRead *reader = m_read.get();
     const auto label = [reader, counted] {
         const int at = reader->at();
         return at >= 0 && at < counted.size() ? QString::fromUtf8("正在计算预计删除：%1……").arg(counted[at]->tabText)
@@ -423,7 +435,7 @@ long long w_hisstats::dedupe()
         != 1)
         return 0;
 
-    DedupeRun::Work work;
+    model::DedupeRun::Work work;
     work.categories = targets;
     for (const model::Category *c : targets) {
         long long confirmed = 0;
@@ -437,7 +449,7 @@ long long w_hisstats::dedupe()
     work.optionsText = QString::fromUtf8("历史统计：去除重复快照");
     work.afterChunk = options.afterChunk;
     rt::Transaction &history = host::g().photosqlca;
-    DedupeRun job(host::g().sqlca, history, work);
+    model::DedupeRun job(host::g().sqlca, history, work);
     const auto label = [&job, targets] {
         const int at = job.category();
         if (at < 0 || at >= targets.size())
@@ -446,7 +458,7 @@ long long w_hisstats::dedupe()
             .arg(targets[at]->tabText, rt::fn::Grouped(job.deleted()));
     };
     const auto percent = [&job, found] { return int(std::min<long long>(99, job.deleted() * 100 / found)); };
-    DedupeRun::Outcome outcome = DedupeRun::Outcome::Failed;
+    model::DedupeRun::Outcome outcome = model::DedupeRun::Outcome::Failed;
     st_status->setText(QString::fromUtf8("正在去除重复快照……"));
     // The history connection is the deletion's until it has ended: a grid behind that would
     // read its next page as it is painted waits.
@@ -459,11 +471,11 @@ long long w_hisstats::dedupe()
         m_stale = true;
     st_status->clear();
     const QString done = QString::fromUtf8("已删除 %1 条重复快照。").arg(rt::fn::Grouped(deleted));
-    if (outcome == DedupeRun::Outcome::Failed)
+    if (outcome == model::DedupeRun::Outcome::Failed)
         rt::ui::MessageBox(BoxTitle, QString::fromUtf8("去除重复快照失败。%1\n此前%2").arg(job.failure(), done), rt::ui::MsgIcon::StopSign);
-    else if (outcome == DedupeRun::Outcome::Stopped)
+    else if (outcome == model::DedupeRun::Outcome::Stopped)
         rt::ui::MessageBox(BoxTitle, QString::fromUtf8("已停止。%1其余的重复快照未删除。").arg(done));
-    else if (outcome == DedupeRun::Outcome::Changed)
+    else if (outcome == model::DedupeRun::Outcome::Changed)
         // Never more than the operator was told: the figures are read again and asked anew.
     {
         QStringList untouched;
@@ -479,7 +491,7 @@ long long w_hisstats::dedupe()
     }
     else
         rt::ui::MessageBox(BoxTitle, done);
-    const long long result = outcome == DedupeRun::Outcome::Failed ? -1 : deleted;
+    const long long result = outcome == model::DedupeRun::Outcome::Failed ? -1 : deleted;
     if (closeIfAsked())
         return result;
     refresh();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "host/ui/w_response.h"
-#include "model/HistoryMaintenance.h"
-#include "toolbar/StatsRun.h"
+#include "model/maintenance/HistoryMaintenance.h"
+#include "platform/ui/AsideWait.h"
 
 #include <functional>
 #include <memory>
@@ -17,10 +17,13 @@ namespace host {
 class DateField;
 }
 
+namespace model {
+class StatsRead;
+}
+
 namespace hm {
 
 class HistoryYearChart;
-class StatsRead;
 
 // 历史统计: where the register's history is, before anyone deletes it. A line per category with
 // its history rows, its duplicate snapshots (equal to the one before them), its oldest and newest
@@ -35,14 +38,14 @@ class StatsRead;
 // the operator confirms their number (否 the default), each chunk journalled by the engine. The
 // outcome is told as it was, and the figures are read again. Esc closes the window.
 //
-// The database work runs on another thread (StatsRun) while this one keeps the windows painted:
-// the figures and the preview on a connection of the window's own (StatsRead), 去除重复快照 on
-// the history connection, lent to it meanwhile (DedupeRun). After half a second a progress
-// dialog says what is being done, with 停止: a stopped read shows nothing of what it read (the
-// figures before it stay, or none; a stopped preview empties 预计删除), a stopped 去除重复快照
-// ends after the chunk being deleted. While the work runs only the progress dialog takes input;
-// a second piece of work is refused, and a close is held until the work has ended (then the
-// window closes, after what was done has been told).
+// The database work runs on another thread while this one keeps the windows painted
+// (rt::ui::AsideWait): the figures and the preview on a connection of the window's own
+// (StatsRead), 去除重复快照 on the history connection, lent to it meanwhile (DedupeRun). After
+// half a second a progress dialog says what is being done, with 停止: a stopped read shows
+// nothing of what it read (the figures before it stay, or none; a stopped preview empties
+// 预计删除), a stopped 去除重复快照 ends after the chunk being deleted. While the work runs only
+// the progress dialog takes input; a second piece of work is refused, and a close is held until
+// the work has ended (then the window closes, after what was done has been told).
 class w_hisstats : public host::w_response
 {
     Q_OBJECT
@@ -56,7 +59,7 @@ public:
     // How the window goes about its work; tests change them.
     struct Options
     {
-        int progressAfterMs = StatsRun::ProgressAfterMs;
+        int progressAfterMs = rt::ui::AsideWait::ProgressAfterMs;
         long chunkRows = 10000; // 去除重复快照's chunk (one transaction, one journal entry)
         // On the working thread as a read (the figures, the preview) begins.
         std::function<void()> beforeRead;
@@ -95,9 +98,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    // Runs work aside (StatsRun) with the window marked working; true unless stopped.
-    bool runAside(StatsRun::Face face, const std::function<void()> &work, const std::function<void()> &stop,
-                  const std::function<void()> &whileStopping = {});
+    // Runs work aside with the window marked working; true unless stopped. The progress dialog
+    // ("stats_progress", with 停止) says what face gives: its title, label, percent and stopping
+    // label.
+    bool runAside(rt::ui::AsideWait::Dialog face, const std::function<void()> &work,
+                  const std::function<void()> &stop, const std::function<void()> &whileStopping = {});
     // A close asked for while the work ran is carried out now; true when the window closed.
     bool closeIfAsked();
     void showFigures();
@@ -107,7 +112,7 @@ private:
     QList<const model::Category *> chosen() const;
 
     model::HistoryMaintenance::Stats m_stats;
-    std::unique_ptr<StatsRead> m_read;
+    std::unique_ptr<model::StatsRead> m_read;
     bool m_working = false;
     bool m_closeAsked = false;
     bool m_stale = false; // the figures shown predate a 去除重复快照 that deleted rows

@@ -18,6 +18,7 @@ class AppOptionsParse : public ::testing::TestWithParam<CommandLine>
 {
 };
 
+// SRV-12 (every test of this suite)
 TEST_P(AppOptionsParse, AcceptsWhatItDocumentsAndExplainsTheRest)
 {
     app::AppOptions o;
@@ -58,6 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandLine{{QStringLiteral("--profile"), QStringLiteral("office"), QStringLiteral("--data"), QStringLiteral("/d")},
                                   false, "take the place"}));
 
+// SRV-12 (every test of this suite)
 TEST(AppOptionsProfile, AProfileIsTheServersRegisterAndTheUsageSaysWhereItIsRead)
 {
     app::AppOptions o;

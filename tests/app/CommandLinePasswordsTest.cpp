@@ -29,6 +29,7 @@ QByteArray cmdlineAfterMasking(const QStringList &arguments)
 
 } // namespace
 
+// SRV-16
 TEST(CommandLinePasswordsFind, FindsThePasswordWhereverLibpqWouldReadIt)
 {
     const std::pair<const char *, const char *> cases[] = {
@@ -53,6 +54,7 @@ TEST(CommandLinePasswordsFind, FindsThePasswordWhereverLibpqWouldReadIt)
         EXPECT_EQ(masked(given), QByteArray(expected)) << given;
 }
 
+// SRV-16
 TEST(CommandLinePasswordsMask, OtherUsersSeeStarsInTheProcessesArguments)
 {
     const QByteArray shown = cmdlineAfterMasking(

@@ -34,6 +34,7 @@ protected:
 
 } // namespace
 
+// SRV-12 (every test of this suite)
 TEST_F(ProfileFolders, TheUsersProfileComesBeforeTheSystemsAndEitherIsFound)
 {
     write(systemDir(), QStringLiteral("office"), "host = system.example\n");
@@ -148,6 +149,7 @@ TEST_F(ProfileFolders, WhatIsNoSettingIsRefusedWithItsLineNumber)
     }
 }
 
+// SRV-13
 TEST_F(ProfileFolders, APasswordIsTakenOnlyFromAFileOthersCannotRead)
 {
     const QByteArray text = "host = db\npassword = s3 cr#et\n";
@@ -171,6 +173,7 @@ TEST_F(ProfileFolders, APasswordIsTakenOnlyFromAFileOthersCannotRead)
     EXPECT_TRUE(rt::PgConninfo::setting(p.conninfo(), "password").isEmpty());
 }
 
+// SRV-12
 TEST(ConninfoQuoting, EveryValueReadsBackAsItWas)
 {
     const char *values[] = {"plain", "two words", "it's", "back\\slash", "'", "\\", "a=b", "", " lead", "tab\there",
@@ -187,6 +190,7 @@ TEST(ConninfoQuoting, EveryValueReadsBackAsItWas)
     EXPECT_EQ(rt::PgConninfo::quoted(QString()), QStringLiteral("''"));
 }
 
+// SRV-12
 TEST(ProfileExample, ThePackagesExampleIsAProfileThatVerifiesTheServerAndHoldsNoPassword)
 {
     const QString example = QStringLiteral(HM_SOURCE_DIR "/packaging/office.conf.example");

@@ -31,6 +31,7 @@ class LinkClassification : public ::testing::TestWithParam<Link>
 
 } // namespace
 
+// SRV-18, SRV-33
 TEST_P(LinkClassification, SaysWhatTheWayToTheServerExposes)
 {
     const Link &l = GetParam();
@@ -64,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Link{"127.0.0.1", false, "prefer", Level::Local, "/run/postgresql"},
                       Link{"127.0.0.1", false, "prefer", Level::Unencrypted, "localhost,db.example.org"}));
 
+// SRV-18 (every test of this suite)
 TEST(LinkSecurityTexts, OnlyAnUnsafeLinkIsToldAndTheBoxSaysWhatToSet)
 {
     EXPECT_EQ(LinkSecurity::statusText(Level::Unencrypted), QString::fromUtf8("未加密连接"));
@@ -76,6 +78,7 @@ TEST(LinkSecurityTexts, OnlyAnUnsafeLinkIsToldAndTheBoxSaysWhatToSet)
     EXPECT_TRUE(LinkSecurity::warningText(Level::Verified).isEmpty());
 }
 
+// SRV-18 (every test of this suite)
 TEST(LinkSecurityDay, TheWarningComesAtTheFirstConnectionOfEachDay)
 {
     QTemporaryDir dir;
@@ -114,6 +117,7 @@ TEST(LinkSecurityDay, TheStateIsTheUsersOwnUnderXdgStateHome)
         qputenv("XDG_STATE_HOME", before);
 }
 
+// SRV-18
 TEST(LinkSecurityServer, TheTestClustersSocketIsLocal)
 {
     TEST_REGISTER_REQUIRED();

@@ -35,6 +35,8 @@ class MaintainOptionsParse : public ::testing::TestWithParam<MaintainLine>
 
 // Every wrong command line is refused (the caller answers it with status 2 and the usage) with
 // its reason in Chinese, then English; the rest is accepted with the date it means.
+// MNT-22, MNT-30 (every test of this suite)
+// MNT-21
 TEST_P(MaintainOptionsParse, AcceptsWhatItDocumentsAndRefusesTheRest)
 {
     app::MaintainOptions o;
@@ -94,6 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         MaintainLine{"stats --screenshot a.png", false, "unknown argument"}));
 
 // What the journal's detail says of a run: the date an age was counted to, not only the age.
+// MNT-23
 TEST(MaintainOptionsText, TellsTheDateAnAgeMeant)
 {
     app::MaintainOptions o;
@@ -119,6 +122,7 @@ class MaintainPolicyParse : public ::testing::TestWithParam<PolicyText>
 };
 
 // A refused policy file names its file and line: the administrator reads it in the journal.
+// MNT-34
 TEST_P(MaintainPolicyParse, RefusesWithFileAndLine)
 {
     app::MaintainPolicy p;
@@ -145,6 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PolicyText{"[register]\nhost = x\n", "takes profile or data"},
                       PolicyText{"[个人信息]\nkeep_last =\n", "has no value"}));
 
+// MNT-34
 TEST(MaintainPolicyRead, ReadsTheRegisterAndEachCategoryInOrder)
 {
     app::MaintainPolicy p;
@@ -169,6 +174,7 @@ TEST(MaintainPolicyRead, ReadsTheRegisterAndEachCategoryInOrder)
 }
 
 // The example the package installs is all comments: installed as it is, it deletes nothing.
+// MNT-34
 TEST(MaintainPolicyRead, TheInstalledExampleAsksForNothing)
 {
     app::MaintainPolicy p;

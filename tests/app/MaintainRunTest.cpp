@@ -126,6 +126,7 @@ protected:
 };
 
 // 0 done, 1 failed with the reason in Chinese and then English, 2 wrong usage with the usage.
+// MNT-20, MNT-21
 TEST_F(MaintainRun, ExitStatusesTellDoneFailedAndWrongUsage)
 {
     const Ran stats = maintain("stats");
@@ -157,6 +158,7 @@ TEST_F(MaintainRun, ExitStatusesTellDoneFailedAndWrongUsage)
 
 // The JSON read back: stats counts what the register holds, a dry run counts exactly what the
 // real run then deletes, and the real run leaves nothing of what it was asked to delete.
+// MNT-25
 TEST_F(MaintainRun, JsonOfStatsDryRunAndRunAgree)
 {
     const Ran before = maintain("stats --json");
@@ -191,6 +193,7 @@ TEST_F(MaintainRun, JsonOfStatsDryRunAndRunAgree)
 // category's purge and then its dedupe — is counted by its dry run step by step as the real run
 // then deletes: each step without what the steps before it delete. Named twice, a category is
 // refused with the line; with_persons with keep_last too.
+// MNT-29, MNT-30
 TEST_F(MaintainRun, APolicysDryRunCountsEachStepAsTheRunDeletesIt)
 {
     const QString policy = m_dir.filePath(QStringLiteral("steps.conf"));
@@ -250,6 +253,7 @@ TEST_F(MaintainRun, APolicysDryRunCountsEachStepAsTheRunDeletesIt)
 
 // The service's own command line, taken from the unit the package installs, reads a policy
 // naming the register and does what it says.
+// MNT-35
 TEST_F(MaintainRun, ThePolicyFileIsReadAsTheServiceRunsIt)
 {
     QFile unit(QStringLiteral(HM_SOURCE_DIR "/packaging/histmaint-maintain.service"));
@@ -316,6 +320,7 @@ TEST_F(MaintainRun, ThePolicyFileIsReadAsTheServiceRunsIt)
 // Ctrl+C after the first chunk stops the run with whole chunks done (status 130); a second run
 // finishes the work, leaving the very rows a run that was never interrupted leaves. A chunk of
 // one row and some thousand rows in five tables keep the run going long after the first chunk.
+// MNT-24
 TEST_F(MaintainRun, AnInterruptedRunResumedEndsLikeAnUninterruptedOne)
 {
     const QStringList tables{QStringLiteral("th_ge_personinfo"), QStringLiteral("th_ge_rpr"), QStringLiteral("th_ge_personotherinfo"),

@@ -58,6 +58,7 @@ QWidget *showing(const char *objectName)
 
 } // namespace
 
+// SRV-14 (every test of this suite)
 TEST(PgConnectionPassword, TellsThatTheServerWantsOneAndSendsItApartFromTheString)
 {
     QTemporaryDir dir;
@@ -91,6 +92,7 @@ TEST(PgConnectionPassword, ASecondConnectionLikeTheFirstCarriesIt)
     EXPECT_EQ(server.passwords(), QList<QByteArray>{QByteArray("typed")});
 }
 
+// SRV-14 (every test of this suite)
 TEST(ServerLoginPassword, AsksTheOperatorAgainWhenRefusedAndCancelEndsTheStart)
 {
     QTemporaryDir dir;
@@ -139,6 +141,7 @@ TEST(ServerLoginPassword, WithoutWindowsNobodyIsAsked)
     EXPECT_TRUE(error.contains(QString::fromUtf8("无法连接"))) << error.toStdString();
 }
 
+// SRV-17
 TEST(ServerLoginWindows, TheConnectingWindowShowsWhileTheServerIsAwaited)
 {
     QTemporaryDir dir;
@@ -169,6 +172,7 @@ TEST(ServerLoginWindows, TheConnectingWindowShowsWhileTheServerIsAwaited)
     EXPECT_EQ(showing("w_connecting"), nullptr);
 }
 
+// SRV-14
 TEST(ServerLoginWindows, ThePasswordIsTypedIntoAMaskedFieldAndEnterSendsIt)
 {
     QTemporaryDir dir;
@@ -204,6 +208,7 @@ TEST(ServerLoginWindows, ThePasswordIsTypedIntoAMaskedFieldAndEnterSendsIt)
     EXPECT_TRUE(error.startsWith(QString::fromUtf8("没有输入密码"))) << error.toStdString();
 }
 
+// SRV-14 (every test of this suite)
 TEST(PasswordDialogKeys, TabReachesEveryControlAndTheFieldIsEmptiedWhenTaken)
 {
     host::PasswordDialog dialog(QStringLiteral("db.example"), QStringLiteral("clerk"),
@@ -223,6 +228,7 @@ TEST(PasswordDialogKeys, TabReachesEveryControlAndTheFieldIsEmptiedWhenTaken)
     EXPECT_TRUE(dialog.field()->text().isEmpty());
 }
 
+// SRV-17
 TEST(PasswordDialogKeys, NothingIsCutOffInEitherWindow)
 {
     host::PasswordDialog dialog(QStringLiteral("db.office.example.org"), QStringLiteral("clerk_with_a_long_name"),
@@ -240,6 +246,7 @@ TEST(PasswordDialogKeys, NothingIsCutOffInEitherWindow)
 }
 
 // On the test cluster (no password there): the profile's statement timeout reaches both sessions.
+// SRV-20
 TEST(ServerLoginRegister, TheProfilesStatementTimeoutReachesBothConnections)
 {
     TEST_REGISTER_REQUIRED();

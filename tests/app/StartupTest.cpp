@@ -34,6 +34,7 @@ QByteArray digest(const QString &path)
 
 // The program itself, started on a register another program is writing: it says which file
 // is locked, on the terminal, and stops with a failure status before it changes anything.
+// FIL-07
 TEST(StartupTest, ALockedRegisterFileStopsTheStartWithAClearMessage)
 {
     QTemporaryDir dir;
@@ -80,6 +81,7 @@ TEST(StartupTest, ALockedRegisterFileStopsTheStartWithAClearMessage)
 }
 
 // On a server: an unreachable one, and a database that holds no register.
+// JRN-01, SRV-09
 TEST(StartupTest, AServerThatCannotBeReachedOrHoldsNoRegisterIsRefused)
 {
     const auto run = [](const QString &conninfo, QString &err) {
@@ -111,6 +113,7 @@ TEST(StartupTest, AServerThatCannotBeReachedOrHoldsNoRegisterIsRefused)
 // On the files: each reason in Chinese on the first line, English after it. A folder that is not
 // there is a wrong path — no demo register is offered —; a file missing beside the other is named;
 // a file that is no database is not a register of this program.
+// JRN-01
 TEST(StartupTest, AMissingOrForeignRegisterIsToldInChineseFirst)
 {
     QTemporaryDir dir;
@@ -151,6 +154,7 @@ TEST(StartupTest, AMissingOrForeignRegisterIsToldInChineseFirst)
 
 // A password in the connection string is never printed: --create-demo-pg tells where it made the
 // register without it.
+// SRV-05, SRV-16
 TEST(StartupTest, APasswordIsNeverPrinted)
 {
     const QString server = qEnvironmentVariable("HM_PG_CONNINFO");
@@ -185,6 +189,7 @@ TEST(StartupTest, APasswordIsNeverPrinted)
 
 // While the program waits for a server that does not answer, the password it was given on the
 // command line is already stars for anyone who lists the processes.
+// SRV-16
 TEST(StartupTest, OtherUsersSeeNoPasswordWhileTheProgramRuns)
 {
     QTemporaryDir dir;

@@ -7,6 +7,7 @@
 using app::StartupTexts;
 
 // Every reason the program gives for not starting: Chinese on its first line, English after it.
+// JRN-01
 TEST(StartupTexts, ChineseFirstThenEnglish)
 {
     const QString folder = QStringLiteral("/srv/register");
@@ -28,6 +29,7 @@ TEST(StartupTexts, ChineseFirstThenEnglish)
 
 // A folder that is not there is a wrong path: the operator is told to check it, and no demo
 // register is offered in its place, as it once was.
+// JRN-01
 TEST(StartupTexts, AMissingFolderSuggestsCheckingThePathNotADemo)
 {
     const QString text = StartupTexts::missingFolder(QStringLiteral("/srv/register"));
@@ -39,6 +41,7 @@ TEST(StartupTexts, AMissingFolderSuggestsCheckingThePathNotADemo)
 
 // Qt's own dialogs speak Chinese once the program's translation is installed, whatever the
 // locale the test runs under.
+// JRN-02
 TEST(QtTranslations, QtsOwnTextsAreChinese)
 {
     int argc = 1;

@@ -88,6 +88,7 @@ int ageOn(QDate birthday, QDate day)
 
 } // namespace
 
+// MNT-50 (every test of this suite)
 TEST(DemoRegister, SameSeedSameRegisterOtherSeedOtherRegister)
 {
     Demo a(7), b(7), c(8);

@@ -92,6 +92,7 @@ TEST_F(DwLibraryTest, FormsHaveColonCaptionsInTwoColumnsAndFlagTheKey)
 
 // Every form shows its long texts on a whole row, wide enough for thirty Chinese characters,
 // and no field lies over another.
+// RWN-03
 TEST_F(DwLibraryTest, FormsGiveLongTextsAWholeRow)
 {
     for (const host::TableDef &t : host::SchemaCatalogue::tables()) {

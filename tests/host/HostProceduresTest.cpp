@@ -92,6 +92,7 @@ TEST_F(HostProceduresTest, DelRprIsUndoneByTheCallersRollback)
     EXPECT_EQ(count(photosqlca, COMPANY), 2);
 }
 
+// REC-23
 TEST_F(HostProceduresTest, DelRprWithAQuoteInTheKeyTouchesNothingElse)
 {
     DeclaredProcedure tp_delrpr(photosqlca, QStringLiteral("proc_delrpr @s_rprno = :ls_rprno"));
@@ -115,6 +116,7 @@ TEST_F(HostProceduresTest, DelPersonRemovesThePersonAndAllTheirRelatedHistory)
     EXPECT_EQ(count(photosqlca, ELDER), 1);
 }
 
+// REC-22
 TEST_F(HostProceduresTest, JustifyDelPersonRestoresARemovedPersonFromTheLatestSnapshot)
 {
     person(QStringLiteral("P13"), QStringLiteral("R1"), QStringLiteral("2023-05-05 08:00:00"), QStringLiteral("1"));
@@ -194,6 +196,7 @@ TEST_F(HostProceduresTest, DelRprScopeRejectsBadArgumentsAndChangesNothing)
     EXPECT_EQ(count(photosqlca, PERSON), 5);
 }
 
+// REC-22
 TEST_F(HostProceduresTest, JustifyDelPersonTakesTheLaterOfTwoSnapshotsSavedAtTheSameMoment)
 {
     person(QStringLiteral("P15"), QStringLiteral("R1"), QStringLiteral("2025-05-05 08:00:00"), QStringLiteral("1"));
@@ -205,6 +208,7 @@ TEST_F(HostProceduresTest, JustifyDelPersonTakesTheLaterOfTwoSnapshotsSavedAtThe
         << "the snapshot written last (higher hisid) decides";
 }
 
+// SRV-03
 TEST_F(HostProceduresTest, ProceduresLeaveOtherKeysAloneWhateverTheKeyHolds)
 {
     for (const char *key : {"P1' OR '1'='1", "P1; DELETE FROM th_ge_company", "%", ""}) {

@@ -11,6 +11,8 @@
 // on the server it is refused at the start, saying what to run, and opens once that has run.
 using JournalSchemaTest = RegisterFixture;
 
+// SRV-25 (every test of this suite)
+// JRN-09
 TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToRun)
 {
     const bool server = TestRegister::onServer();
@@ -64,6 +66,7 @@ TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToR
 // fails as a conflict (REPEATABLE READ); on the files the other operator's commit cannot pass the
 // counted transaction's read lock and waits, then gives up, while the deletion takes what it
 // counted.
+// JRN-07
 TEST_F(JournalSchemaTest, CountsAndTheProcedureSeeTheSameRows)
 {
     const bool server = TestRegister::onServer();
@@ -113,6 +116,7 @@ TEST_F(JournalSchemaTest, CountsAndTheProcedureSeeTheSameRows)
 // proc_JustifyDelPerson that takes a copy of a replaced state (issave 4) for the person's latest
 // snapshot. It is refused at the start with the script to run; the script makes the register as
 // a new one is made, both the journal and the procedure.
+// JRN-09
 TEST_F(JournalSchemaTest, AnOlderServerRegisterIsUpgradedByTheScriptToWhatANewOneHas)
 {
     if (!TestRegister::onServer())

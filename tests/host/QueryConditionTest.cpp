@@ -92,6 +92,7 @@ protected:
     static inline rt::DwLibrary *library = nullptr;
 };
 
+// GRD-25, GRD-26
 TEST_P(QueryConditionTest, FindsExactlyTheRowsMeant)
 {
     const QueryCase &c = GetParam();
@@ -165,6 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"HexIsNoNumber", {{false, "membercount", Op::Equal, "0x10"}}, "不是数字", true}),
     [](const ::testing::TestParamInfo<QueryCase> &info) { return std::string(info.param.name); });
 
+// GRD-25
 TEST(QueryConditionText, IsWhatTheOperatorChoseInWords)
 {
     rt::DwLibrary library;

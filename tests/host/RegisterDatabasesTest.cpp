@@ -84,6 +84,7 @@ class LockedRegisterTest : public RegisterDatabasesTest, public ::testing::WithP
 {
 };
 
+// FIL-07
 TEST_P(LockedRegisterTest, StartIsRefusedNamingTheLockedFile)
 {
     const bool historyLocked = QString::fromLatin1(GetParam()) == QLatin1String("history.db");
@@ -157,6 +158,7 @@ class ReadOnlyRegisterTest : public ::testing::TestWithParam<bool>
 };
 
 // The file itself, or only its folder (where SQLite keeps its journal), cannot be written.
+// FIL-07
 TEST_P(ReadOnlyRegisterTest, StartIsRefusedAndNothingIsCreated)
 {
     const bool folderOnly = GetParam();
@@ -191,6 +193,7 @@ TEST_P(ReadOnlyRegisterTest, StartIsRefusedAndNothingIsCreated)
 INSTANTIATE_TEST_SUITE_P(Where, ReadOnlyRegisterTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "folder" : "file"; });
 
+// JRN-09
 TEST_F(RegisterDatabasesTest, AnOlderRegisterGetsTheJournalWhenOpened)
 {
     {
@@ -206,6 +209,7 @@ TEST_F(RegisterDatabasesTest, AnOlderRegisterGetsTheJournalWhenOpened)
 }
 
 // A journal made before its entries carried a token gets the column, its entries kept.
+// JRN-09
 TEST_F(RegisterDatabasesTest, AnOlderJournalGetsItsTokenColumnWhenOpened)
 {
     {
@@ -266,6 +270,7 @@ struct WalHolder
 // A register written by an earlier histmaint in WAL mode: switched to the rollback journal when
 // opened (so that a change of both files is atomic), with what the WAL held kept. While another
 // program keeps a file open in WAL mode it cannot be switched: the start is refused, naming it.
+// FIL-02
 TEST_F(RegisterDatabasesTest, AWalRegisterIsSwitchedWhenOpenedOrRefusedWhileAnotherProgramHoldsIt)
 {
     {

@@ -3,7 +3,9 @@
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
 #include "model/CategoryTable.h"
-#include "model/HistoryMaintenance.h"
+#include "model/deletion/HouseholdScope.h"
+#include "model/deletion/PurgeDates.h"
+#include "model/maintenance/HistoryMaintenance.h"
 #include "platform/core/Cursor.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/SqliteConnection.h"
@@ -110,6 +112,7 @@ struct PurgeCase
 
 // The dry run counts what the real run then deletes, table by table, for the plain purge, the
 // purge keeping the newest, and the dedupe; the rows gone are exactly those counted.
+// MNT-02, MNT-14, MNT-15, MNT-19
 TEST_F(HistoryMaintenanceTest, DryRunCountsExactlyWhatTheRunDeletes)
 {
     const QList<PurgeCase> cases{{"个人信息", QDate(2024, 1, 1), 0},
@@ -158,6 +161,7 @@ TEST_F(HistoryMaintenanceTest, DryRunCountsExactlyWhatTheRunDeletes)
     }
 }
 
+// MNT-01, MNT-02
 TEST_F(HistoryMaintenanceTest, KeepLastKeepsExactlyTheNewestOfEachRecord)
 {
     HistoryMaintenance m(sqlca, photosqlca);
@@ -178,6 +182,7 @@ TEST_F(HistoryMaintenanceTest, KeepLastKeepsExactlyTheNewestOfEachRecord)
 }
 
 // A record's snapshots, oldest first, each differing from the one before (or not) as named.
+// MNT-03, MNT-19
 TEST_F(HistoryMaintenanceTest, DedupeKeepsTheOldestOfEachRunAndEveryDifference)
 {
     struct Snapshot
@@ -224,6 +229,7 @@ TEST_F(HistoryMaintenanceTest, DedupeKeepsTheOldestOfEachRunAndEveryDifference)
 // duplicate whose older twin has gone since is the state's only copy now and stays, and a
 // snapshot beyond the newest N stays when the newer ones it was counted behind have gone. A
 // snapshot without its record's key belongs to no record and is neither.
+// MNT-15, MNT-16
 TEST_F(HistoryMaintenanceTest, AChunkDeletesOnlyWhatStillHoldsWhenItsTurnComes)
 {
     for (const char *saveTime : {"2020-01-01 08:00:00", "2020-02-01 08:00:00", "2020-03-01 08:00:00"})
@@ -272,6 +278,7 @@ TEST_F(HistoryMaintenanceTest, AChunkDeletesOnlyWhatStillHoldsWhenItsTurnComes)
 
 // Stopped after its first chunk and run again, a run leaves exactly the rows an uninterrupted
 // run leaves; each chunk wrote one journal entry naming the run.
+// MNT-04
 TEST_F(HistoryMaintenanceTest, InterruptedRunResumedEndsLikeAnUninterruptedOne)
 {
     struct Case
@@ -343,6 +350,7 @@ TEST_F(HistoryMaintenanceTest, InterruptedRunResumedEndsLikeAnUninterruptedOne)
 
 // A chunk failing in its DELETE or its COMMIT: the chunks before it stay done and journalled,
 // that one is told as not done and journalled as failed, and the rows left say the same.
+// MNT-05
 TEST_F(HistoryMaintenanceTest, AFailedChunkLeavesTheChunksBeforeItDone)
 {
     const model::Category &cat = category("个人信息");
@@ -372,6 +380,7 @@ TEST_F(HistoryMaintenanceTest, AFailedChunkLeavesTheChunksBeforeItDone)
 
 // Space is given back only after a run that took more than a tenth of a table, and the words
 // say how.
+// MNT-08
 TEST_F(HistoryMaintenanceTest, CompactAfterMoreThanATenth)
 {
     HistoryMaintenance m(sqlca, photosqlca);
@@ -389,6 +398,7 @@ TEST_F(HistoryMaintenanceTest, CompactAfterMoreThanATenth)
 
 // 户籍信息 with its persons goes through the household procedure: the counts read beforehand
 // are the rows it took, table by table.
+// MNT-06
 TEST_F(HistoryMaintenanceTest, HouseholdsWithPersonsDeleteWhatTheyCounted)
 {
     HistoryMaintenance m(sqlca, photosqlca);
@@ -420,6 +430,7 @@ TEST_F(HistoryMaintenanceTest, HouseholdsWithPersonsDeleteWhatTheyCounted)
     EXPECT_FALSE(refused.error.isEmpty());
 }
 
+// MNT-07
 TEST_F(HistoryMaintenanceTest, StatsAgreeWithDirectCounts)
 {
     HistoryMaintenance m(sqlca, photosqlca);
@@ -462,6 +473,7 @@ TEST_F(HistoryMaintenanceTest, StatsAgreeWithDirectCounts)
 // has the register open, idle, as an operator's program has, keeps it as it is (a VACUUM would
 // make that program's next save wait for minutes and fail); once that program has closed the
 // register, the space is given back.
+// MNT-08
 TEST_F(HistoryMaintenanceTest, CompactRewritesTheFileOnlyWhenNobodyElseHasItOpen)
 {
     if (TestRegister::onServer())
@@ -519,4 +531,59 @@ TEST_F(HistoryMaintenanceTest, CompactRewritesTheFileOnlyWhenNobodyElseHasItOpen
     EXPECT_EQ(result.compactText, QString::fromUtf8("已对历史信息库文件执行 VACUUM，释放的空间已交还。"));
     EXPECT_LT(QFileInfo(history).size(), size);
     EXPECT_EQ(rows(QStringLiteral("th_ge_personinfo")), 0);
+}
+
+// The batch dialog and the command line purge through one engine with their own date rules:
+// the dialog's kinds take the day's 00:00:00 itself, its range both ends' 00:00:00, the command
+// line only what was saved before the day began; the household procedure's predicate takes the
+// same rows as each rule.
+TEST_F(HistoryMaintenanceTest, TheDialogsAndTheCommandLinesDatesTakeTheirOwnRowsThroughOneEngine)
+{
+    HistoryMaintenance m(sqlca, photosqlca);
+    const QDate day(2024, 5, 1);
+    for (const char *table : {"th_sv_elderinfo", "th_ge_rpr"}) {
+        const QString t = rt::sqlIdentifier(QString::fromLatin1(table));
+        ASSERT_NE(photosqlca.execute(QStringLiteral("UPDATE %1 SET SaveTime = ?").arg(t), {rt::Value(rt::DateTime(QDate(2030, 1, 1)))}), -1);
+        ASSERT_EQ(photosqlca.commit(), 0) << photosqlca.SQLErrText().toStdString();
+        const QList<qint64> ids = hisids(QString::fromLatin1(table)).values();
+        ASSERT_GE(ids.size(), 3);
+        const QList<rt::DateTime> times{rt::DateTime(day.addDays(-1), rt::Time(23, 59, 59)), rt::DateTime(day),
+                                        rt::DateTime(day, rt::Time(0, 0, 1))};
+        for (int i = 0; i < 3; ++i)
+            ASSERT_NE(photosqlca.execute(QStringLiteral("UPDATE %1 SET SaveTime = ? WHERE hisid = ?").arg(t),
+                                         {rt::Value(times[i]), rt::Value(std::int64_t(ids[i]))}),
+                      -1);
+        ASSERT_EQ(photosqlca.commit(), 0) << photosqlca.SQLErrText().toStdString();
+    }
+    struct Rule
+    {
+        model::PurgeDates dates;
+        long long rows;
+    };
+    const QList<Rule> rules{{model::PurgeDates::before(day), 1}, {model::PurgeDates::upTo(day), 2},
+                            {model::PurgeDates::between(day, day), 1}, {model::PurgeDates::between(day.addDays(-1), day), 2}};
+    HistoryMaintenance::RunOptions dry;
+    dry.dryRun = true;
+    for (const Rule &r : rules) {
+        SCOPED_TRACE(r.dates.words().toStdString());
+        HistoryMaintenance::RunResult counted;
+        ASSERT_EQ(m.purgeDates(category("老年人信息"), r.dates, false, QString(), dry, counted), 0) << counted.error.toStdString();
+        EXPECT_EQ(counted.deleted.value(0).rows, r.rows);
+        // The procedure's own predicate, as the household scope counts it.
+        const model::HouseholdScope::Table households = model::HouseholdScope::of(photosqlca, r.dates).value(0);
+        ASSERT_EQ(households.table, QStringLiteral("th_ge_rpr"));
+        QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
+        ASSERT_EQ(photosqlca.selectInto(households.countSql(photosqlca), households.params, n), 0) << photosqlca.SQLErrText().toStdString();
+        photosqlca.rollback();
+        EXPECT_EQ(n[0].longValue(), r.rows);
+    }
+    // Run for real, the command line's rule leaves the row of 00:00:00 that the dialog's takes.
+    HistoryMaintenance::RunResult ran;
+    ASSERT_EQ(m.purge(category("老年人信息"), {day, 0, false}, {}, ran), 0) << ran.error.toStdString();
+    EXPECT_EQ(ran.deleted.value(0).rows, 1);
+    ASSERT_EQ(m.purgeDates(category("老年人信息"), model::PurgeDates::upTo(day), false, QString(), {}, ran), 0) << ran.error.toStdString();
+    EXPECT_EQ(ran.deleted.value(0).rows, 1);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM hm_journal WHERE action = ? AND outcome = ?"),
+                     {QString::fromUtf8("批量删除"), QString::fromUtf8("成功")}),
+              2);
 }

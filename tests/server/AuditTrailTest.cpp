@@ -52,6 +52,7 @@ protected:
     }
 };
 
+// SRV-26
 TEST_F(AuditTrailTest, EveryTableOfTheCatalogueIsUnderTheTrail)
 {
     QStringList tables{QStringLiteral("live.register_info"), QStringLiteral("history.register_info")};
@@ -69,6 +70,7 @@ TEST_F(AuditTrailTest, EveryTableOfTheCatalogueIsUnderTheTrail)
               QStringLiteral("0"));
 }
 
+// SRV-26
 TEST_F(AuditTrailTest, EachStatementIsCountedWithItsLoginProgramAndTransaction)
 {
     rt::Transaction t(QStringLiteral("psql"));
@@ -108,6 +110,7 @@ TEST_F(AuditTrailTest, EachStatementIsCountedWithItsLoginProgramAndTransaction)
 // A register made before the trail: no hm_audit, no triggers, a journal without db_user, txid
 // and txat, entries inserted directly. It is refused at the start with the script to run; the
 // script, run once or twice, leaves exactly what a new register is made with.
+// SRV-26
 TEST_F(AuditTrailTest, AnOlderRegisterIsBroughtToWhatANewOneHasAndTheScriptRunsAgain)
 {
     rt::Transaction &owner = host::g().sqlca;

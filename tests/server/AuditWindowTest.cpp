@@ -56,6 +56,7 @@ protected:
     }
 };
 
+// SRV-27
 TEST_F(AuditWindowTest, ChangesNoEntryExplainsAndCountsTheTrailDoesNotBearOutStandOut)
 {
     // The module's deletion: its entry and its audit agree.
@@ -134,6 +135,7 @@ TEST_F(AuditWindowTest, ChangesNoEntryExplainsAndCountsTheTrailDoesNotBearOutSta
 
 // An entry cannot cover a change its action never makes: a 恢复 entry written by hand over a live
 // change of psql's is marked, where the program's own recovery is not.
+// SRV-29
 TEST_F(AuditWindowTest, AnEntryOverAChangeItsActionNeverMakesIsMarked)
 {
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
@@ -160,6 +162,7 @@ TEST_F(AuditWindowTest, AnEntryOverAChangeItsActionNeverMakesIsMarked)
 
 // A register restored into a new cluster numbers its transactions from low values again: a new
 // change that gets an old entry's number is not taken for that entry's, and stands out.
+// SRV-28
 TEST_F(AuditWindowTest, ATransactionNumberUsedAgainAfterARestoreIsNotTakenForTheEntrys)
 {
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 11"));
@@ -188,6 +191,7 @@ TEST_F(AuditWindowTest, ATransactionNumberUsedAgainAfterARestoreIsNotTakenForThe
 }
 
 // On the files there is no trail: the window is as it always was, its export too.
+// SRV-27
 TEST_F(RecoveryFixture, TheJournalWindowOnTheFilesHasNoAuditColumn)
 {
     if (TestRegister::onServer())

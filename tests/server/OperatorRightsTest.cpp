@@ -2,7 +2,7 @@
 
 #include "host/PgSchema.h"
 #include "host/ui/Globals.h"
-#include "model/HistoryMaintenance.h"
+#include "model/maintenance/HistoryMaintenance.h"
 
 #include <QMap>
 
@@ -28,6 +28,8 @@ QMap<QString, long long> counted(const QString &counts)
 
 } // namespace
 
+// SRV-26 (every test of this suite)
+// SRV-24, SRV-25
 TEST_F(OperatorRightsTest, WhatTheModuleNeverDoesIsRefusedWithPermissionDenied)
 {
     // Run again, as after an upgrade: the same rights, no more.
@@ -95,6 +97,7 @@ TEST_F(OperatorRightsTest, WhatTheModuleNeverDoesIsRefusedWithPermissionDenied)
 // The module's own work as the operator: a row deleted in the grid, a person with the related
 // history (proc_delperson), a 批量删除 by dates, a recovery. Each entry is stamped by the server
 // and the trail's rows of its transaction show exactly the history rows it counts.
+// SRV-24, SRV-25
 TEST_F(OperatorRightsTest, TheModulesWorkSucceedsAndItsAuditMatchesEachEntry)
 {
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 11"));
@@ -138,6 +141,7 @@ TEST_F(OperatorRightsTest, TheModulesWorkSucceedsAndItsAuditMatchesEachEntry)
 
 // Giving space back after a large deletion: VACUUM of a table the operator does not own only
 // warns on the server and succeeds, so it is not run and not said done; the words say who can.
+// MNT-08
 TEST_F(OperatorRightsTest, SpaceIsNotSaidGivenBackWhereTheRoleMayNotVacuum)
 {
     model::HistoryMaintenance m(host::g().sqlca, host::g().photosqlca);

@@ -244,6 +244,7 @@ protected:
     }
 };
 
+// FIL-01, JRN-05, REC-04
 TEST_P(AtomicCommitTest, WhollyBeforeOrWhollyAfterAndToldSo)
 {
     const AtomicCase &c = GetParam();

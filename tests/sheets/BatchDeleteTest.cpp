@@ -1,5 +1,6 @@
 #include "BatchDeleteFixture.h"
 
+// BAT-04
 TEST_F(BatchDeleteTest, OpensInRangeModeWithTheFuturePresetAndTheHouseholdBoxOnlyForHouseholds)
 {
     click("p_eldinfo");
@@ -27,6 +28,7 @@ TEST_F(BatchDeleteTest, OpensInRangeModeWithTheFuturePresetAndTheHouseholdBoxOnl
 }
 
 // The statement keeps a row saved during the cut-off day itself; so must the grid.
+// BAT-03
 TEST_F(BatchDeleteTest, AnAgeKindRemovesFromTheGridExactlyWhatTheStatementDeleted)
 {
     const QString cut = day(rt::fn::RelativeDate(rt::fn::Today(), -365));
@@ -52,6 +54,7 @@ TEST_F(BatchDeleteTest, AnAgeKindRemovesFromTheGridExactlyWhatTheStatementDelete
     expectGridIsTable(dw, QStringLiteral("th_sv_elderinfo"));
 }
 
+// BAT-03
 TEST_F(BatchDeleteTest, EqualStartAndEndDeleteOnlyWhatWasSavedAtThatMidnight)
 {
     const QString d = day(rt::fn::RelativeDate(rt::fn::Today(), -100));
@@ -82,6 +85,7 @@ TEST_F(BatchDeleteTest, ARangeDeletesItsRowsAndKeepsTheRest)
 }
 
 // 确定 first asks with the whole count; 否, the default, deletes nothing and writes no entry.
+// BAT-01
 TEST_F(BatchDeleteTest, NoToTheQuestionWithTheCountDeletesNothing)
 {
     click("p_womaninfo");
@@ -110,6 +114,7 @@ TEST_F(BatchDeleteTest, NoToTheQuestionWithTheCountDeletesNothing)
 
 // With the household box and a wide range the count names ten categories: every line of it is on
 // show in the dialog, or scrolled to, and none is cut off or drawn outside the window.
+// BAT-01
 TEST_F(BatchDeleteTest, TheLongestCountLineIsNeverCutOff)
 {
     click("p_rprinfo");
@@ -140,6 +145,7 @@ TEST_F(BatchDeleteTest, TheLongestCountLineIsNeverCutOff)
 
 // Rows saved after the dialog counted (another operator's snapshots) are not deleted on the old
 // count: the deletion is undone and asked about again with the count as it is now.
+// BAT-01
 TEST_F(BatchDeleteTest, RowsSavedSinceTheCountAreAskedAboutAgain)
 {
     click("p_womaninfo");
@@ -177,6 +183,7 @@ TEST_F(BatchDeleteTest, RowsSavedSinceTheCountAreAskedAboutAgain)
 }
 
 // Bad input is told and nothing is deleted.
+// BAT-04, BAT-06, BAT-08
 TEST_F(BatchDeleteTest, RefusedRequestsDeleteNothing)
 {
     click("p_eldinfo");
@@ -231,6 +238,7 @@ TEST_F(BatchDeleteTest, AllRecordsEmptiesTableAndGrid)
 
 // With the household box ticked the procedure also takes the related history, of the persons of
 // the households in scope, that lies in the scope itself.
+// BAT-02
 TEST_F(BatchDeleteTest, TheHouseholdBoxTakesThePersonsRelatedHistoryInScope)
 {
     const QDate from = rt::fn::RelativeDate(rt::fn::Today(), -900), to = rt::fn::RelativeDate(rt::fn::Today(), -300);
@@ -268,6 +276,7 @@ TEST_F(BatchDeleteTest, TheHouseholdBoxTakesThePersonsRelatedHistoryInScope)
     EXPECT_EQ(count(others, {lo, hi}), other) << "other persons' history is kept";
 }
 
+// BAT-02
 TEST_F(BatchDeleteTest, TheHouseholdBoxCountsOnlyForTheHouseholdTableItself)
 {
     const QDate from = rt::fn::RelativeDate(rt::fn::Today(), -900), to = rt::fn::RelativeDate(rt::fn::Today(), -300);
@@ -287,6 +296,7 @@ TEST_F(BatchDeleteTest, TheHouseholdBoxCountsOnlyForTheHouseholdTableItself)
 }
 
 // A database that fails the statement or its commit loses nothing, and the grid stays whole.
+// BAT-04
 TEST_F(BatchDeleteTest, AFailingStatementOrCommitLeavesTableAndGridAsTheyWere)
 {
     click("p_eldinfo");

@@ -75,6 +75,7 @@ protected:
     }
 };
 
+// JRN-05, REC-04 (every test of this suite)
 TEST_P(CommitLostRecoveryTest, AHouseholdRecoveryIsToldAsTheRegisterHoldsIt)
 {
     rt::ui::DataWindowControl *grid = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
@@ -171,6 +172,7 @@ protected:
     }
 };
 
+// JRN-05 (every test of this suite)
 TEST_P(SlowCommitRecoveryTest, ARecoveryWhoseCommitLandsAfterTheBreakIsToldAsDoneOnce)
 {
     rt::ui::DataWindowControl *grid = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
@@ -211,6 +213,7 @@ protected:
     }
 };
 
+// JRN-05, SRV-24 (every test of this suite)
 TEST_P(CommitSwallowedTest, TheSessionLeftWaitingIsEndedAndItsRowsAreFreeAtOnce)
 {
     QList<Value> who{Value::null(rt::ValueType::String)};
@@ -367,6 +370,8 @@ protected:
     }
 };
 
+// JRN-05, REC-04 (every test of this suite)
+// DEL-03
 TEST_P(CommitLostDeletionTest, ARowDeletionIsToldAsTheRegisterHoldsIt)
 {
     click("p_eldinfo");
@@ -569,6 +574,7 @@ protected:
     }
 };
 
+// JRN-05 (every test of this suite)
 TEST_P(SlowCommitDeletionTest, ABatchWhoseCommitLandsAfterTheBreakIsToldAsDoneOnce)
 {
     ASSERT_TRUE(saved());

@@ -36,6 +36,7 @@ TEST_F(DeletionTest, AnyOtherRowAsksTheGenericQuestionAndDeletesThroughTheGrid)
     EXPECT_EQ(n[0].longValue(), 0) << "exactly that snapshot";
 }
 
+// DEL-01, DEL-02
 TEST_F(DeletionTest, HouseholdCancelNoAndYes)
 {
     click("p_rprinfo");
@@ -82,6 +83,7 @@ TEST_F(DeletionTest, HouseholdCancelNoAndYes)
     EXPECT_EQ(historyRows(QStringLiteral("th_ge_rpr")), households - 1);
 }
 
+// DEL-01
 TEST_F(DeletionTest, PersonGoesThroughThePersonQuestionWithItsLineBreak)
 {
     click("p_personinfo");
@@ -136,6 +138,7 @@ TEST_F(DeletionTest, PersonGoesThroughThePersonQuestionWithItsLineBreak)
     }
 }
 
+// DEL-04
 TEST_F(DeletionTest, AFailedWriteRollsBackAndSaysSo)
 {
     click("p_children");
@@ -161,6 +164,7 @@ TEST_F(DeletionTest, AFailedWriteRollsBackAndSaysSo)
 
 // A deletion that fails while the row is still in history (another operator holds the lock)
 // shows the row again in its place, and the next deletion on the grid is not spoilt by it.
+// DEL-04
 TEST_F(DeletionTest, AFailedDeletionOfAnExistingRowShowsItAgainAndLeavesNothingBehind)
 {
     click("p_children");
@@ -225,6 +229,7 @@ class DeletionCommitFailureTest : public ModuleFixture, public ::testing::WithPa
 {
 };
 
+// DEL-03
 TEST_P(DeletionCommitFailureTest, NothingIsDeletedAndTheOperatorIsTold)
 {
     const CommitFailureCase &c = GetParam();
@@ -268,6 +273,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, DeletionCommitFailureTest,
                          });
 
 // A procedure that meets another operator's lock says so under its own message.
+// FIL-08, JRN-12
 TEST_F(DeletionTest, AProcedureMeetingALockSaysWhy)
 {
     click("p_personinfo");

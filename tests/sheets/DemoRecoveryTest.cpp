@@ -2,7 +2,7 @@
 
 #include "host/SchemaCatalogue.h"
 #include "model/CategoryTable.h"
-#include "model/RecoveryPlan.h"
+#include "model/recovery/RecoveryPlan.h"
 #include "record/RecordComparison.h"
 #include "record/w_hisrecovprompt.h"
 #include "record/w_hisreplace.h"
@@ -45,6 +45,8 @@ protected:
     }
 };
 
+// MNT-50 (every test of this suite)
+// REC-01
 TEST_F(DemoRecoveryTest, EveryKindOfRowRecoversLiveOrNot)
 {
     const struct
@@ -125,6 +127,7 @@ TEST_F(DemoRecoveryTest, EveryKindOfRowRecoversLiveOrNot)
 // removed on their own (last snapshot 6): a cancelled household's members all come back with
 // their related records; a live household is replaced, its live members' records come back, and
 // a removed member keeps every row of history, nothing of theirs going live.
+// REC-20
 TEST_F(DemoRecoveryTest, AHouseholdWithItsPersonsBringsBackExactlyItsCancelledMembers)
 {
     makeOwnDemo(80, 23);

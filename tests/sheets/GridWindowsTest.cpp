@@ -103,6 +103,7 @@ protected:
     }
 };
 
+// GRD-24
 TEST_F(GridWindowsTest, DisplayCustomisationHidesAndReordersAndRestoresTheDefaults)
 {
     click("p_rprinfo");
@@ -138,6 +139,7 @@ TEST_F(GridWindowsTest, DisplayCustomisationHidesAndReordersAndRestoresTheDefaul
     EXPECT_EQ(dw->Describe(QStringLiteral("hostname.visible")), QStringLiteral("1"));
 }
 
+// GRD-31
 TEST_F(GridWindowsTest, SortByTwoKeysKeepsTheCurrentRecord)
 {
     click("p_eldinfo");
@@ -175,6 +177,7 @@ TEST_F(GridWindowsTest, SortByTwoKeysKeepsTheCurrentRecord)
     EXPECT_EQ(dw->dataStore().GetSort(), QStringLiteral("personno D, SaveTime A"));
 }
 
+// GRD-25
 TEST_F(GridWindowsTest, QueryFindsAValueWithAQuoteAndRetrieveRestoresTheSheet)
 {
     rt::Transaction &h = host::g().photosqlca;
@@ -231,6 +234,7 @@ TEST_F(GridWindowsTest, QueryFindsAValueWithAQuoteAndRetrieveRestoresTheSheet)
 
 // A grid that cannot be read says so: never an empty grid that looks like no history. A failed
 // 数据检索 keeps the rows shown.
+// GRD-14
 TEST_F(GridWindowsTest, AFailedReadIsToldAndAReRetrieveKeepsTheRows)
 {
     host::g().photosqlca.injectFault(lockedAt("FROM th_sv_children"));
@@ -254,6 +258,7 @@ TEST_F(GridWindowsTest, AFailedReadIsToldAndAReRetrieveKeepsTheRows)
 // 查询 on a date column takes the date as typed or refuses it: a date half typed ("2024-1-5") or
 // typed over part of the field, or a day that does not exist, is told and nothing is queried;
 // the operator is taken back to the field. Keys, as the operator types.
+// GRD-27
 TEST_F(GridWindowsTest, AQueryOnADateTakesTheDateAsTypedOrRefusesIt)
 {
     click("p_rprinfo");
@@ -318,6 +323,7 @@ TEST_F(GridWindowsTest, AQueryOnADateTakesTheDateAsTypedOrRefusesIt)
 // However long the values typed, the query window keeps within its screen with its buttons in
 // reach, of the pointer and of Tab: a value scrolls inside its field, the line of what was found
 // is cut (whole in its tool tip). Counts have the thousands separator.
+// GRD-28
 TEST_F(GridWindowsTest, ALongValueKeepsTheQueryWindowOnScreenAndItsButtonsInReach)
 {
     rt::Transaction &h = host::g().photosqlca;
@@ -362,6 +368,7 @@ TEST_F(GridWindowsTest, ALongValueKeepsTheQueryWindowOnScreenAndItsButtonsInReac
 
 // 数据导出 in the grid's context menu exports the grid it was opened on, through the grid's own
 // save-as dialog, every row as 打印 prints them; the file is its owner's alone.
+// GRD-29, GRD-30
 TEST_F(GridWindowsTest, TheContextMenuExportsTheGridItWasOpenedOn)
 {
     const mode_t was = ::umask(022);

@@ -3,7 +3,7 @@
 
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
-#include "model/HistoryMaintenance.h"
+#include "model/maintenance/HistoryMaintenance.h"
 #include "platform/core/Cursor.h"
 #include "platform/core/Functions.h"
 #include "toolbar/HistoryYearChart.h"
@@ -164,6 +164,7 @@ protected:
     }
 };
 
+// MNT-38, MNT-39
 TEST_F(HistoryStatsTest, TheFiguresAreTheRegistersAndEscCloses)
 {
     bool closed = false;
@@ -199,6 +200,7 @@ TEST_F(HistoryStatsTest, TheFiguresAreTheRegistersAndEscCloses)
     EXPECT_TRUE(closed);
 }
 
+// MNT-40
 TEST_F(HistoryStatsTest, ThePreviewIsTheEnginesDryRunAndDeletesNothing)
 {
     withWindow([&](hm::w_hisstats *w) {
@@ -241,6 +243,7 @@ TEST_F(HistoryStatsTest, ThePreviewIsTheEnginesDryRunAndDeletesNothing)
     });
 }
 
+// MNT-41
 TEST_F(HistoryStatsTest, DedupeAnsweredNoChangesNothingAndYesDeletesExactlyTheDuplicates)
 {
     QMap<QString, long long> rowsBefore, duplicates;
@@ -290,6 +293,7 @@ TEST_F(HistoryStatsTest, DedupeAnsweredNoChangesNothingAndYesDeletesExactlyTheDu
 // Duplicates saved since the figures were read are not deleted on the strength of the old
 // count: with every category chosen, those before the changed one go as confirmed, the changed one
 // and those after it are left as they are and named, and the figures are read again.
+// MNT-41
 TEST_F(HistoryStatsTest, MoreDuplicatesThanConfirmedAreToldNotDeleted)
 {
     const host::TableDef *persons = host::SchemaCatalogue::byTable(QStringLiteral("th_ge_personinfo"));
@@ -332,6 +336,7 @@ TEST_F(HistoryStatsTest, MoreDuplicatesThanConfirmedAreToldNotDeleted)
 // The figures and the preview are read on another thread: the window is painted meanwhile, a
 // progress dialog says what is counted after half a second, a second start is refused, and
 // 停止 (Esc on the dialog) leaves the figures read before, or an empty 预计删除, said so.
+// MNT-42, MNT-44
 TEST_F(HistoryStatsTest, ReadsRunAsideAndAStopShowsNothingHalfRead)
 {
     withWindow([&](hm::w_hisstats *w) {
@@ -355,7 +360,7 @@ TEST_F(HistoryStatsTest, ReadsRunAsideAndAStopShowsNothingHalfRead)
                 QTest::keyClick(w->cb_refresh, Qt::Key_Space); // refused: the first read is at work
                 QTest::keyClick(progress, Qt::Key_Escape);
             });
-        EXPECT_GE(shownAfter, hm::StatsRun::ProgressAfterMs - 20);
+        EXPECT_GE(shownAfter, rt::ui::AsideWait::ProgressAfterMs - 20);
         EXPECT_TRUE(label.startsWith(QString::fromUtf8("正在统计："))) << label.toStdString();
         EXPECT_EQ(status, label);
         EXPECT_EQ(w->st_status->text(), QString::fromUtf8("统计已停止。"));
@@ -394,6 +399,7 @@ TEST_F(HistoryStatsTest, ReadsRunAsideAndAStopShowsNothingHalfRead)
 // 停止 during 去除重复快照 lands between two chunks: the chunk deleted is committed with its
 // journal entry, the rest stays and the operator is told so; a second 去除重复快照 meanwhile
 // starts nothing.
+// MNT-41, MNT-44, MNT-45, MNT-46
 TEST_F(HistoryStatsTest, DedupeStoppedLeavesWholeChunksDoneAndJournalled)
 {
     const QString allRows = QStringList([] {
@@ -461,6 +467,7 @@ TEST_F(HistoryStatsTest, DedupeStoppedLeavesWholeChunksDoneAndJournalled)
 
 // Closing the window while 去除重复快照 runs waits for the run: it goes on to its end, its
 // outcome is told, and then the window closes (without reading the figures again).
+// MNT-46
 TEST_F(HistoryStatsTest, ClosingWhileDedupeRunsWaitsForItsEnd)
 {
     long long all = 0;
@@ -503,6 +510,7 @@ TEST_F(HistoryStatsTest, ClosingWhileDedupeRunsWaitsForItsEnd)
 // select that wait for another session's lock end at once when stopped, and nothing is deleted
 // or journalled. On the server only: SQLite's wait for a lock is not cut short by an interrupt
 // (a read there waits out the busy timeout, 3 s, before it stops).
+// MNT-44, MNT-45
 TEST_F(HistoryStatsTest, AStopCancelsTheStatementThatWaits)
 {
     if (!TestRegister::onServer())

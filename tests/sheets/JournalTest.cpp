@@ -99,6 +99,8 @@ protected:
     }
 };
 
+// SRV-27 (every test of this suite)
+// JRN-03
 TEST_F(JournalTest, EachDeletionWritesOneEntryWithItsRowsPerTable)
 {
     ASSERT_TRUE(entries().isEmpty());
@@ -153,6 +155,7 @@ TEST_F(JournalTest, EachDeletionWritesOneEntryWithItsRowsPerTable)
     EXPECT_TRUE(j[2].detail.contains(from)) << j[2].detail.toStdString();
 }
 
+// JRN-04
 TEST_F(JournalTest, ADeletionWhoseEntryCannotBeWrittenDoesNotHappen)
 {
     click("p_eldinfo");
@@ -187,6 +190,7 @@ TEST_F(JournalTest, ADeletionWhoseEntryCannotBeWrittenDoesNotHappen)
     EXPECT_EQ(entries().size(), 2);
 }
 
+// JRN-04
 TEST_F(JournalTest, ABatchWhoseEntryCannotBeWrittenDeletesNothing)
 {
     click("p_womaninfo");
@@ -202,6 +206,7 @@ TEST_F(JournalTest, ABatchWhoseEntryCannotBeWrittenDeletesNothing)
     EXPECT_EQ(j[0].outcome, QString::fromUtf8("失败"));
 }
 
+// JRN-10
 TEST_F(JournalTest, TheJournalWindowShowsNewestFirstFiltersAndExports)
 {
     click("p_eldinfo");
@@ -253,6 +258,7 @@ TEST_F(JournalTest, TheJournalWindowShowsNewestFirstFiltersAndExports)
 // export too, which is its owner's alone); every column in view at the window's design size; a
 // range running backwards or a date half typed refused with the batch dialog's words, the list
 // as it was and the date at fault focused.
+// JRN-11, GRD-30
 TEST_F(JournalTest, TheJournalWindowShowsCategoriesEveryColumnAndRefusesABadRange)
 {
     rt::Transaction &t = host::g().photosqlca;
@@ -344,6 +350,7 @@ TEST_F(JournalTest, TheJournalWindowShowsCategoriesEveryColumnAndRefusesABadRang
     EXPECT_TRUE(opened);
 }
 
+// JRN-04, REC-03
 TEST_F(JournalTest, ARecoveryWritesItsEntryWithTheLiveChangeOrNotAtAll)
 {
     const auto respond = [](rt::ui::PbWindow *w) {
@@ -402,6 +409,7 @@ TEST_F(JournalTest, ARecoveryWritesItsEntryWithTheLiveChangeOrNotAtAll)
 // With its dependants, a household or a person moves rows out of several history tables and
 // leaves copies of the live states it replaced: the one entry counts, table by table, exactly
 // the rows that left history.
+// JRN-06
 TEST_F(JournalTest, ARecoveryWithItsDependantsCountsTheRowsItMoved)
 {
     for (const char *button : {"p_rprinfo", "p_personinfo"}) {
@@ -429,6 +437,7 @@ TEST_F(JournalTest, ARecoveryWithItsDependantsCountsTheRowsItMoved)
 
 // The household paths, whose deletions run as procedures and whose recovery runs as cascades:
 // when the entry cannot be written, no table changes and one failure entry is written.
+// JRN-04
 TEST_F(JournalTest, HouseholdChangesWhoseEntryCannotBeWrittenDoNotHappen)
 {
     const rt::InjectedFault fault = fullAt("hm_journal");

@@ -142,6 +142,7 @@ protected:
     }
 };
 
+// GRD-06
 TEST_F(LargeGridTest, TheFirstRowsShowAtOnceTheTotalFollowsAndScrollingReadsTheRest)
 {
     for (const char *button : {"p_rprinfo", "p_eldinfo", "p_personinfo"}) {
@@ -170,6 +171,7 @@ TEST_F(LargeGridTest, TheFirstRowsShowAtOnceTheTotalFollowsAndScrollingReadsTheR
     EXPECT_EQ(rowsLine(dw)->text(), QString::fromUtf8("共 %1 条").arg(all));
 }
 
+// BAT-03
 TEST_F(LargeGridTest, DeletingAndPruningLeaveUnreadRowsUnreadAndGone)
 {
     rt::ui::DataWindowControl *dw = paged("p_eldinfo");
@@ -197,6 +199,7 @@ TEST_F(LargeGridTest, DeletingAndPruningLeaveUnreadRowsUnreadAndGone)
     EXPECT_EQ(dw->totalRows(), dw->RowCount());
 }
 
+// GRD-06
 TEST_F(LargeGridTest, TheTotalIsCountedAgainAfterADeletionTookRowsNotRead)
 {
     rt::ui::DataWindowControl *dw = paged("p_womaninfo");
@@ -217,6 +220,7 @@ TEST_F(LargeGridTest, TheTotalIsCountedAgainAfterADeletionTookRowsNotRead)
     EXPECT_TRUE(dw->canRetrieveMore()) << "printing did not read the rows into the grid";
 }
 
+// GRD-10
 TEST_F(LargeGridTest, TheRecordWindowStepsIntoUnreadRowsAndItsLastIsTheTrueLast)
 {
     rt::ui::DataWindowControl *dw = paged("p_rprinfo");
@@ -243,6 +247,7 @@ TEST_F(LargeGridTest, TheRecordWindowStepsIntoUnreadRowsAndItsLastIsTheTrueLast)
     EXPECT_TRUE(opened);
 }
 
+// GRD-09
 TEST_F(LargeGridTest, SortingAGridNotFullyReadSortsInTheDatabase)
 {
     rt::ui::DataWindowControl *dw = paged("p_rprinfo");
@@ -269,6 +274,7 @@ TEST_F(LargeGridTest, SortingAGridNotFullyReadSortsInTheDatabase)
 // 排序 by 姓名 on the demo register, ascending and descending, the grid read a few rows a page
 // (sorted in the database) and then read whole (sorted in memory): the names come by pinyin
 // (阿 before 丁, 张 before 赵) either way, every row once — not by character code, as they once did.
+// GRD-01
 TEST_F(LargeGridTest, SortingByNameInTheDialogOrdersByPinyin)
 {
     rt::ui::DataWindowControl *dw = paged("p_personinfo");
@@ -305,6 +311,7 @@ TEST_F(LargeGridTest, SortingByNameInTheDialogOrdersByPinyin)
 
 // A click on the 姓名 caption sorts by it as 排序 would, in pinyin order, ascending; a second click
 // descending. A press dragged along the caption's edge (a resize) sorts nothing.
+// GRD-02
 TEST_F(LargeGridTest, ClickingACaptionSortsByItsColumnAndAgainTheOtherWay)
 {
     rt::ui::DataWindowControl *dw = paged("p_personinfo");
@@ -330,6 +337,7 @@ TEST_F(LargeGridTest, ClickingACaptionSortsByItsColumnAndAgainTheOtherWay)
     EXPECT_EQ(dw->dataStore().GetSort(), QStringLiteral("personname D"));
 }
 
+// GRD-11
 TEST_F(LargeGridTest, PrintingAndExportGoThroughEveryRowWithoutKeepingThem)
 {
     rt::ui::DataWindowControl *dw = paged("p_personinfo");
@@ -377,6 +385,7 @@ TEST_F(LargeGridTest, PrintingAndExportGoThroughEveryRowWithoutKeepingThem)
 // that waits (here for another session's lock) shows a progress dialog after half a second while
 // the window goes on working, and its 取消 (Escape) stops it and leaves the page shown, with
 // nothing told. Alt+L is 末页 from anywhere in the window.
+// GRD-16, GRD-19
 TEST_F(LargeGridTest, ThePreviewsLastPageIsReadFromTheEndAndALongWaitCanBeCancelled)
 {
     rt::ui::DataWindowControl *dw = paged("p_personinfo");
@@ -467,6 +476,7 @@ TEST_F(LargeGridTest, ThePreviewsLastPageIsReadFromTheEndAndALongWaitCanBeCancel
 // on to the page, and once it has read its end the pages are laid out for the rows the filter
 // leaves (the count had counted them all); 末页 then shows the last of those, where it showed an
 // empty page.
+// GRD-17, GRD-19
 TEST_F(LargeGridTest, PreviewPagesAnywhereAfterASortAndUnderAFilter)
 {
     rt::ui::DataWindowControl *dw = paged("p_personinfo");
@@ -552,6 +562,7 @@ TEST_F(LargeGridTest, PreviewPagesAnywhereAfterASortAndUnderAFilter)
     EXPECT_TRUE(op.boxes.isEmpty());
 }
 
+// GRD-12
 TEST_F(LargeGridTest, APageThatFailsIsToldOnceAndTheRowsReadStay)
 {
     rt::ui::DataWindowControl *dw = paged("p_rprinfo");
@@ -566,6 +577,7 @@ TEST_F(LargeGridTest, APageThatFailsIsToldOnceAndTheRowsReadStay)
     EXPECT_TRUE(dw->model()->canFetchMore(QModelIndex())) << "a retrieve starts afresh";
 }
 
+// REC-05
 TEST_F(LargeGridTest, ARecoveredRowLeavesTheGridWhichKeepsItsPlaceAndItsUnreadRows)
 {
     rt::ui::DataWindowControl *dw = paged("p_eldinfo");

@@ -31,6 +31,8 @@ protected:
     }
 };
 
+// SRV-27 (every test of this suite)
+// GRD-35
 TEST_P(LayoutCheckTest, NothingIsCutOffOrOutOfReach)
 {
     const WindowCase &c = GetParam();
@@ -73,6 +75,7 @@ TEST_P(LayoutCheckTest, NothingIsCutOffOrOutOfReach)
     EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
 }
 
+// MNT-48 (case w_hisstats_rprinfo)
 INSTANTIATE_TEST_SUITE_P(
     Windows, LayoutCheckTest,
     ::testing::Values(WindowCase{"w_histmanage", "p_personinfo", 1}, WindowCase{"w_histmanage", "p_rprinfo", 1},

@@ -27,6 +27,7 @@ protected:
     }
 };
 
+// JRN-08, SRV-10, SRV-24
 TEST_F(LeastPrivilegeTest, TheModuleWorksAsAnOperatorWithTheGrantedRightsAlone)
 {
     QList<Value> who{Value::null(rt::ValueType::String)};

@@ -52,6 +52,7 @@ protected:
     QString readError;
 };
 
+// RWN-05
 TEST_F(RecordComparisonTest, ChangedNullAndUnchangedFieldsAgainstTheLiveRecord)
 {
     // P3: the live row has the name and household, but no sex and birthday; issave differs.
@@ -70,6 +71,7 @@ TEST_F(RecordComparisonTest, ChangedNullAndUnchangedFieldsAgainstTheLiveRecord)
 }
 
 // A live read that fails is told as a failure, never as "当前无此记录".
+// REC-02
 TEST_F(RecordComparisonTest, AFailedLiveReadIsNotAMissingRecord)
 {
     host::g().sqlca.injectFault(lockedAt("FROM ge_personinfo"));
@@ -81,6 +83,7 @@ TEST_F(RecordComparisonTest, AFailedLiveReadIsNotAMissingRecord)
     EXPECT_EQ(hm::ComparisonTable::statusText(false, QString()), QString::fromUtf8("当前无此记录"));
 }
 
+// RWN-05
 TEST_F(RecordComparisonTest, DecimalsAndDatetimesCompareExactly)
 {
     putLive("INSERT INTO sv_elderinfo (personno, health, pension, issave) VALUES ('P1', '良好', '200.75', '5')");
@@ -97,6 +100,7 @@ TEST_F(RecordComparisonTest, DecimalsAndDatetimesCompareExactly)
     EXPECT_FALSE(field("来本地日期")->differs);
 }
 
+// RWN-05
 TEST_F(RecordComparisonTest, TheRecordWindowOpensItReadOnly)
 {
     host::HostWindows::registerWindows();
@@ -126,6 +130,7 @@ TEST_F(RecordComparisonTest, TheRecordWindowOpensItReadOnly)
 // 对比当前 at its design size, with the longest address the register holds on one side: every
 // column, 差异 included, is in view without scrolling sideways, and every value and caption can
 // be read whole; it opens on the first field that differs, and Esc closes it.
+// RWN-06
 TEST_F(RecordComparisonTest, EveryColumnReadsWholeAtTheDesignSizeAndEscCloses)
 {
     host::HostWindows::registerWindows();

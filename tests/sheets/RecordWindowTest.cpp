@@ -79,6 +79,7 @@ TEST_F(RecordWindowTest, ButtonsAtTheFirstAndLastRowAndOnAOneRowGrid)
     openRecord(1, [&](hm::w_hismodify *w) { EXPECT_EQ(states(w), (Buttons{false, false, false, false})); });
 }
 
+// RWN-01
 TEST_F(RecordWindowTest, NavigationMovesTheGridWithTheForm)
 {
     click("p_rprinfo");
@@ -129,6 +130,7 @@ TEST_F(RecordWindowTest, EveryCategorysGridOpensItsForm)
 }
 
 // A value longer than its field can be read whole: the form shows it as the pointer's tip.
+// RWN-03
 TEST_F(RecordWindowTest, AnyValueCanBeReadWhole)
 {
     click("p_rprinfo");
@@ -145,6 +147,7 @@ TEST_F(RecordWindowTest, AnyValueCanBeReadWhole)
     });
 }
 
+// RWN-01
 TEST_F(RecordWindowTest, TheFormAndTheWindowAreSizedToTheLayout)
 {
     click("p_rprinfo");
@@ -207,6 +210,7 @@ TEST_F(RecordWindowTest, TheMenuPrintsTheForm)
     EXPECT_EQ(previewed.data(), form);
 }
 
+// RWN-02
 TEST_F(RecordWindowTest, WithoutAHistorySheetNothingOpens)
 {
     bool opened = false;
@@ -218,6 +222,7 @@ TEST_F(RecordWindowTest, WithoutAHistorySheetNothingOpens)
 }
 
 // The key captions and the save-failure messages of the form, on a form made for them.
+// RWN-04
 TEST(RecordWindowMessages, KeyCaptionsAndSaveFailures)
 {
     hm::w_hismodify w;

@@ -126,6 +126,7 @@ protected:
     }
 };
 
+// REC-03, REC-04
 TEST_P(RecoveryFaultTest, NoRecordIsLostWhateverFails)
 {
     // A clean run first: it must do its work, and it tells how many statements and commits

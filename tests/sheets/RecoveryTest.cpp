@@ -13,6 +13,7 @@ namespace {
 const QString Kept = QString::fromUtf8("以下人员不在现有人口信息中，也不是随本户注销的成员，保留了他们的全部历史信息：\r\n\t");
 }
 
+// REC-16, REC-18
 TEST_F(RecoveryTest, TheHouseholdPromptNamesTheHeadAndTheCancelledMembersOnce)
 {
     rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
@@ -41,6 +42,7 @@ TEST_F(RecoveryTest, TheHouseholdPromptNamesTheHeadAndTheCancelledMembersOnce)
     EXPECT_TRUE(op.boxes.isEmpty());
 }
 
+// REC-16, REC-18
 TEST_F(RecoveryTest, ThePersonPromptListsRelatedHistoryInTableOrder)
 {
     const struct
@@ -58,6 +60,7 @@ TEST_F(RecoveryTest, ThePersonPromptListsRelatedHistoryInTableOrder)
 }
 
 // A related table that cannot be read is not "（无）": the prompt says part of it could not be read.
+// REC-18
 TEST_F(RecoveryTest, APersonPromptDoesNotSayNoneWhenARelatedTableCannotBeRead)
 {
     rt::Transaction &h = host::g().photosqlca;
@@ -72,6 +75,7 @@ TEST_F(RecoveryTest, APersonPromptDoesNotSayNoneWhenARelatedTableCannotBeRead)
 }
 
 // Esc on the prompt is its 取消: it answers "0", and 恢复数据 moves nothing.
+// REC-19
 TEST_F(RecoveryTest, EscOnThePromptIsCancel)
 {
     gridAt("p_personinfo", "PersonNo", QStringLiteral("P1"));
@@ -93,6 +97,7 @@ TEST_F(RecoveryTest, EscOnThePromptIsCancel)
     EXPECT_TRUE(op.boxes.isEmpty() && op.errors.isEmpty()) << "no further question";
 }
 
+// REC-21
 TEST_F(RecoveryTest, AHouseholdAloneMovesItsRowAndNothingElse)
 {
     rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
@@ -111,6 +116,7 @@ TEST_F(RecoveryTest, AHouseholdAloneMovesItsRowAndNothingElse)
 // 5) and come back into the live register, then their related records; P3 is live, so only its
 // related records come back and its person history of the household goes; P4 is neither, and
 // keeps every row of its history, nothing of it going live.
+// REC-15, REC-20
 TEST_F(RecoveryTest, AHouseholdWithItsPersonsBringsBackItsCancelledMembersAndKeepsTheOthersWhole)
 {
     rt::Transaction &h = host::g().photosqlca;
@@ -178,6 +184,7 @@ TEST_F(RecoveryTest, AHouseholdWithItsPersonsBringsBackItsCancelledMembersAndKee
     EXPECT_TRUE(detail[0].string().contains(members)) << detail[0].string().toStdString();
 }
 
+// REC-21
 TEST_F(RecoveryTest, APersonAloneOrWithItsRelatedRecords)
 {
     gridAt("p_personinfo", "PersonNo", QStringLiteral("P1"));
@@ -197,6 +204,7 @@ TEST_F(RecoveryTest, APersonAloneOrWithItsRelatedRecords)
     EXPECT_EQ(history(QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = 'P2'")), 0);
 }
 
+// REC-01
 TEST_F(RecoveryTest, ARelatedRecordAsksFirstAndLeavesTheRestOfTheGridAsItWas)
 {
     rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
@@ -223,6 +231,7 @@ TEST_F(RecoveryTest, ARelatedRecordAsksFirstAndLeavesTheRestOfTheGridAsItWas)
     EXPECT_TRUE(stillThere);
 }
 
+// REC-22
 TEST_F(RecoveryTest, ARemovedPersonComesBackWithARelatedRecordOnlyWhenTheLatestSnapshotSaysSo)
 {
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 13")); // P6, latest 6
@@ -241,6 +250,7 @@ TEST_F(RecoveryTest, ARemovedPersonComesBackWithARelatedRecordOnlyWhenTheLatestS
 
 // A copy of a replaced live state (issave 4) is a state kept, not a snapshot: newer than every
 // snapshot, it is still never what a cascade or proc_JustifyDelPerson takes for the latest.
+// REC-14
 TEST_F(RecoveryTest, ACopyOfAReplacedStateIsNeverTakenForTheLatestSnapshot)
 {
     rt::Transaction &h = host::g().photosqlca;
@@ -271,6 +281,7 @@ TEST_F(RecoveryTest, ACopyOfAReplacedStateIsNeverTakenForTheLatestSnapshot)
 
 // After a recovery the frame's status line says what moved and where, and the row after the
 // recovered one is current (highlighted), ready for the next.
+// REC-06
 TEST_F(RecoveryTest, ARecoveryIsToldInTheStatusLineAndTheNextRowBecomesCurrent)
 {
     rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
@@ -296,6 +307,7 @@ TEST_F(RecoveryTest, ARecoveryIsToldInTheStatusLineAndTheNextRowBecomesCurrent)
     EXPECT_EQ(dw->dataStore().GetItem(dw->GetRow(), "hisid"), before);
 }
 
+// REC-11
 TEST_F(RecoveryTest, ALiveSaveThatFailsKeepsTheHistoryRow)
 {
     rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
@@ -335,6 +347,7 @@ TEST_F(RecoveryTest, AGridWhoseTableHasNoTargetMovesNothing)
 
 // Two operators on one register: while one recovers a household from the grid on the screen,
 // the other purges the same history. Whoever comes second is told, and nothing is lost.
+// REC-24
 TEST_F(RecoveryTest, AnotherOperatorsPurgeMeanwhileLosesNothing)
 {
     rt::Transaction sqlca2(QStringLiteral("sqlca2")), photosqlca2(QStringLiteral("photosqlca2"));
@@ -356,6 +369,7 @@ TEST_F(RecoveryTest, AnotherOperatorsPurgeMeanwhileLosesNothing)
     EXPECT_EQ(dw->DeletedCount(), 0) << "and nothing is left for a later Update to send again";
 }
 
+// FIL-09, REC-24
 TEST_F(RecoveryTest, AnotherOperatorsPurgeInProgressMakesTheRecoveryWaitAndSaySo)
 {
     rt::Transaction sqlca2(QStringLiteral("sqlca2")), photosqlca2(QStringLiteral("photosqlca2"));
@@ -381,6 +395,7 @@ TEST_F(RecoveryTest, AnotherOperatorsPurgeInProgressMakesTheRecoveryWaitAndSaySo
 
 // The prompt's counts of what each answer moves are what the recovery then writes: new rows
 // grow the live table, replacements leave a copy of the replaced state (issave 4) in history.
+// REC-17
 TEST_F(RecoveryTest, ThePromptCountsWhatEachAnswerMoves)
 {
     const auto counts = [&](bool copies) {

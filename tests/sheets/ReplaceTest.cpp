@@ -5,9 +5,9 @@
 #include "host/SchemaCatalogue.h"
 #include "model/CategoryTable.h"
 #include "shell/HistoryRecovery.h"
-#include "shell/LiveReplacement.h"
-#include "shell/RecoveryTransaction.h"
-#include "model/RecoveryPlan.h"
+#include "model/recovery/LiveReplacement.h"
+#include "model/recovery/RecoveryTransaction.h"
+#include "model/recovery/RecoveryPlan.h"
 #include "platform/dw/SyntaxFromSql.h"
 
 #include <QCheckBox>
@@ -60,6 +60,7 @@ protected:
     }
 };
 
+// REC-07
 TEST_F(ReplaceTest, ALiveHouseholdIsReplacedAndItsPresentStateKept)
 {
     // R2 is live as 赵六 without an address; its snapshot has one.
@@ -94,6 +95,7 @@ TEST_F(ReplaceTest, ALiveHouseholdIsReplacedAndItsPresentStateKept)
         << "saved now";
 }
 
+// REC-07
 TEST_F(ReplaceTest, ALivePersonAndALiveRelatedRecord)
 {
     gridAt("p_personinfo", "PersonNo", QStringLiteral("P3"));
@@ -140,6 +142,7 @@ TEST_F(ReplaceTest, ALivePersonAndALiveRelatedRecord)
 
 // The replacement's steps and the history row's deletion are one transaction with the journal's
 // entry: whichever step fails, the live record and the history are as they were.
+// REC-10
 TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
 {
     const QString undone = QString::fromUtf8("\r\n整个恢复已撤销，现有信息和历史信息都未改动。");
@@ -184,6 +187,7 @@ TEST_F(ReplaceTest, AFailureAtEachStepSaysWhichAndLosesNothing)
 
 // A household recovered with its persons: only the persons with a live row lose their person
 // history, and only that of this household; a member who moved on keeps the other household's.
+// REC-21
 TEST_F(ReplaceTest, TheHouseholdCascadeDeletesOnlyThisHouseholdsPersonHistory)
 {
     putHistory("INSERT INTO th_ge_personinfo (PersonNo, RprNo, personname, issave, SaveTime) VALUES "
@@ -228,6 +232,7 @@ TEST_F(ReplaceTest, TheHouseholdCascadeDeletesOnlyThisHouseholdsPersonHistory)
 
 // Several rows saved at the same moment: the live table holds one per person, so one moves
 // (the first) and the others stay in history; the prompt counts one.
+// REC-21
 TEST_F(ReplaceTest, RowsSharingTheLatestSaveTimeMoveOneAtATime)
 {
     // A second row at P1's latest elderly SaveTime, that SaveTime written in another form the
@@ -252,6 +257,7 @@ TEST_F(ReplaceTest, RowsSharingTheLatestSaveTimeMoveOneAtATime)
 
 // The prompt fits its text: the household's members, the related histories and the counts are
 // each readable, none drawn over another.
+// REC-17, REC-18
 TEST_F(ReplaceTest, ThePromptFitsLongTexts)
 {
     QStringList values;
@@ -287,6 +293,7 @@ TEST_F(ReplaceTest, ThePromptFitsLongTexts)
 
 // A live check that fails in the household cascade is told as a failure, and the household
 // stays in history with everything that depends on it.
+// REC-02
 TEST_F(ReplaceTest, AFailedLiveCheckInTheHouseholdCascadeUndoesTheRecovery)
 {
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
@@ -304,6 +311,7 @@ TEST_F(ReplaceTest, AFailedLiveCheckInTheHouseholdCascadeUndoesTheRecovery)
 
 // The record vanished (or could not be read) between the first check and the question: 替换
 // cannot be pressed, and the operator is told why.
+// REC-08
 TEST_F(ReplaceTest, TheQuestionOffersNoReplacementWithoutALiveRecord)
 {
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
@@ -332,6 +340,7 @@ TEST_F(ReplaceTest, TheQuestionOffersNoReplacementWithoutALiveRecord)
 
 // The question says when the snapshot was saved and opens on the first field that differs, even
 // the last one; Esc is 取消.
+// REC-09
 TEST_F(ReplaceTest, TheQuestionShowsWhenTheSnapshotWasSavedAndItsFirstDifference)
 {
     // P3 lives as its snapshot was saved but for 保存标志, the form's last field.
@@ -372,6 +381,7 @@ TEST_F(ReplaceTest, TheQuestionShowsWhenTheSnapshotWasSavedAndItsFirstDifference
 }
 
 // A recovery that meets a record read as gone: the first read failed, nothing is written.
+// REC-02
 TEST_F(ReplaceTest, AFailedLiveReadBeforeTheQuestionRecoversNothing)
 {
     gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 12"));
@@ -386,6 +396,7 @@ TEST_F(ReplaceTest, AFailedLiveReadBeforeTheQuestionRecoversNothing)
 
 // A deletion that failed leaves nothing in the grid's delete buffer, so the next recovery on the
 // grid deletes exactly its own row and says nothing of a failure.
+// DEL-04
 TEST_F(ReplaceTest, AFailedDeletionDoesNotSpoilTheNextRecovery)
 {
     rt::ui::DataWindowControl *dw = gridAtHisid("p_eldinfo", QStringLiteral("th_sv_elderinfo"), QStringLiteral("orderno = 11"));
@@ -407,6 +418,7 @@ TEST_F(ReplaceTest, AFailedDeletionDoesNotSpoilTheNextRecovery)
 // The copy of the present state is made inside the recovery's transaction, of the record as the
 // replacement holds it: another operator's change made while the operator was being asked is the
 // state kept, never lost.
+// REC-12
 TEST_F(ReplaceTest, TheCopyKeepsTheStateTheReplacementOverwrote)
 {
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
@@ -427,6 +439,7 @@ TEST_F(ReplaceTest, TheCopyKeepsTheStateTheReplacementOverwrote)
 
 // The operator agreed to replace the record as the replace question showed it. Another
 // operator's change while the question was open is not overwritten on a comparison nobody saw.
+// REC-13
 TEST_F(ReplaceTest, ARecordChangedWhileTheQuestionWasOpenIsNotReplaced)
 {
     gridAt("p_rprinfo", "RprNo", QStringLiteral("R2"));
@@ -456,13 +469,15 @@ TEST_F(ReplaceTest, ARecordChangedWhileTheQuestionWasOpenIsNotReplaced)
 
 // A dependant's history row that another operator deleted meanwhile ends the recovery; the row
 // the operator chose stays in history and in the grid.
+// REC-24
 TEST_F(ReplaceTest, ADependantsRowGoneMeanwhileUndoesTheRecovery)
 {
     rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
     const long rows = dw->RowCount();
-    hm::RecoveryTransaction tx(host::Journal::Entry{QString::fromUtf8("恢复"), QString::fromUtf8("户籍信息"), QStringLiteral("R'1"),
+    model::RecoveryTransaction tx(host::g().sqlca, host::Journal::Entry{QString::fromUtf8("恢复"), QString::fromUtf8("户籍信息"), QStringLiteral("R'1"),
                                                     {}, QString::fromUtf8("成功"), QString()});
-    ASSERT_TRUE(hm::HistoryRecovery::wf_hisrecovery(dw, nullptr, QStringLiteral("tc_ge_rpr"), 1, 2, tx));
+    ASSERT_TRUE(hm::HistoryRecovery::wf_hisrecovery(dw, nullptr, QStringLiteral("tc_ge_rpr"), hm::RecoverySource::Grid,
+                                                    model::RecoveryWay::Household, tx));
     EXPECT_FALSE(tx.takeFromHistory(QStringLiteral("th_sv_elderinfo"), Value(std::int64_t(987654)), QString::fromUtf8("删除老年人历史信息失败"),
                                     QString::fromUtf8("（老年人信息，人员编号 P1）")));
     EXPECT_FALSE(tx.historyRowGone()) << "only the row the operator chose leaves the grid when it is gone";

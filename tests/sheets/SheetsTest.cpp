@@ -28,6 +28,7 @@ using rt::Value;
 
 using SheetsTest = ModuleFixture;
 
+// MNT-50 (every test of this suite)
 TEST_F(SheetsTest, EveryCategoryButtonShowsItsRetrievedHistory)
 {
     const struct
@@ -57,6 +58,7 @@ TEST_F(SheetsTest, EveryCategoryButtonShowsItsRetrievedHistory)
     EXPECT_TRUE(op.errors.isEmpty()) << op.errors.join(QLatin1Char('\n')).toStdString();
 }
 
+// GRD-22
 TEST_F(SheetsTest, SingleTablePageIsReusedForAnotherSingleTableCategory)
 {
     click("p_rprinfo");
@@ -155,6 +157,7 @@ TEST_F(SheetsTest, LayoutFollowsTheSheetSize)
     EXPECT_NEAR(page->dw_1->Height(), page->UnitsHeight() - 5, Slack);
 }
 
+// GRD-23
 TEST_F(SheetsTest, AnEmptySheetAnswersWithoutAGrid)
 {
     auto *empty = new hm::w_histabsheet;
@@ -302,6 +305,7 @@ TEST_F(SheetsTest, MenuCommandsSendExactlyTheirExpressions)
 
 // The line under a grid ("已读取…/共…") and its bottom edge stay in view whatever category was
 // shown before: a page is never larger than the area its tab control shows.
+// GRD-34
 TEST_F(SheetsTest, TheCountLineStaysInViewWhateverCategoryCameBefore)
 {
     frame->resize(1200, 800);

@@ -3,7 +3,7 @@
 #include "host/SchemaCatalogue.h"
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
-#include "model/HistoryMaintenance.h"
+#include "model/maintenance/HistoryMaintenance.h"
 #include "platform/core/Cursor.h"
 #include "platform/core/SqlQuote.h"
 #include "record/RecordTimeline.h"
@@ -96,6 +96,7 @@ protected:
     }
 };
 
+// RWN-07
 TEST_F(TimelineTest, EveryStateNewestFirstWithItsChangesAgainstTheNewerOne)
 {
     const QString person = busiestPerson();
@@ -125,6 +126,7 @@ TEST_F(TimelineTest, EveryStateNewestFirstWithItsChangesAgainstTheNewerOne)
     }
 }
 
+// RWN-07, RWN-09
 TEST_F(TimelineTest, ANullIsNotAnEmptyTextAndARecordNotLiveIsSaidSo)
 {
     addElder(QStringLiteral("NOBODY-1"), Value(QStringLiteral("good")), QStringLiteral("2020-01-01 08:00:00"));
@@ -172,6 +174,7 @@ TEST_F(TimelineTest, ANullIsNotAnEmptyTextAndARecordNotLiveIsSaidSo)
 
 // A snapshot saved again unchanged says so in its row; one whose only difference is a null
 // against an empty text is another state, and a state is never the same as a newer one.
+// MNT-49
 TEST_F(TimelineTest, ASnapshotEqualToTheOlderOneIsMarkedAndANullAgainstAnEmptyTextIsNot)
 {
     addElder(QStringLiteral("TWICE-1"), Value(QStringLiteral("good")), QStringLiteral("2020-01-01 08:00:00"));
@@ -196,6 +199,7 @@ TEST_F(TimelineTest, ASnapshotEqualToTheOlderOneIsMarkedAndANullAgainstAnEmptyTe
 // The timeline marks exactly the snapshots the dedupe deletes, record by record, on the demo
 // register: with rows of a record numbered (orderno, the live table's own number for some), a
 // snapshot is compared with the older one of the same row, 保存标志 and every stored column.
+// MNT-01, MNT-49
 TEST_F(TimelineTest, ItMarksAsTheSameWhatTheDedupeDeletes)
 {
     // A record's number (orderno) is compared like any column: a snapshot equal to an older one
@@ -244,6 +248,7 @@ TEST_F(TimelineTest, ItMarksAsTheSameWhatTheDedupeDeletes)
     }
 }
 
+// RWN-10
 TEST_F(TimelineTest, TheWindowShowsAPersonsRelatedRecordsFoldsWhatNeverChangesAndRecoversAVersion)
 {
     const QString person = busiestPerson();
@@ -297,6 +302,7 @@ TEST_F(TimelineTest, TheWindowShowsAPersonsRelatedRecordsFoldsWhatNeverChangesAn
         << "the version chosen left history";
 }
 
+// RWN-07
 TEST_F(TimelineTest, TheRecordWindowOpensItAndAHouseholdListsItsMembersSnapshots)
 {
     click("p_rprinfo");
@@ -331,6 +337,7 @@ TEST_F(TimelineTest, TheRecordWindowOpensItAndAHouseholdListsItsMembersSnapshots
     EXPECT_TRUE(shown);
 }
 
+// RWN-10
 TEST_F(TimelineTest, ASnapshotOutsideTheGridsQueryIsToldAndNothingCloses)
 {
     click("p_rprinfo");
@@ -369,6 +376,7 @@ TEST_F(TimelineTest, ASnapshotOutsideTheGridsQueryIsToldAndNothingCloses)
 
 // Opened from the grid's right-click menu and closed — with the mouse on 关闭 or with Alt+C after
 // a click inside it — the timeline stays closed: the menu's choice opens it once.
+// RWN-08
 TEST_F(TimelineTest, OpenedFromTheRightClickMenuItOpensOnceAndClosesForGood)
 {
     click("p_personinfo");

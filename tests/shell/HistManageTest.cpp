@@ -3,7 +3,7 @@
 #include "host/ui/Globals.h"
 #include "host/ui/uo_button.h"
 #include "host/ui/w_main.h"
-#include "model/ModuleWindows.h"
+#include "host/ui/ModuleWindows.h"
 #include "platform/ui/Controls.h"
 
 #include <QLabel>
@@ -88,7 +88,7 @@ TEST_F(HistManageTest, OpensAsDefinedHidingTheHostWindow)
     EXPECT_FALSE(mainWindow->isVisible()) << "the host's main window is hidden";
     EXPECT_EQ(host::g().gs_querystr, QString());
     EXPECT_FALSE(host::g().gs_querystr.isNull());
-    EXPECT_EQ(model::ModuleWindows::w_histmanage(), window.data());
+    EXPECT_EQ(host::ModuleWindows::w_histmanage(), window.data());
     EXPECT_TRUE(window->menuBar()->actions().isEmpty()) << "m_hismain offers nothing";
     // The background sheet fills the MDI client.
     ASSERT_TRUE(rt::ui::IsValid(window->w_hisexplore));
@@ -101,6 +101,7 @@ TEST_F(HistManageTest, OpensAsDefinedHidingTheHostWindow)
 
 // At the window's own size every command of the strip shows whole, with its picture, enabled or
 // greyed out (a command added without a drawing showed its caption alone, half cut off).
+// MNT-37
 TEST_F(HistManageTest, EveryCommandShowsWholeWithItsPicture)
 {
     rt::DwLibrary library;
@@ -215,12 +216,12 @@ TEST_F(HistManageTest, ClosingShowsTheHostWindowAndClearsTheQuery)
     EXPECT_EQ(rt::ui::Windows::Close(window), 1);
     EXPECT_TRUE(mainWindow->isVisible());
     EXPECT_EQ(host::g().gs_querystr, QString());
-    EXPECT_FALSE(rt::ui::IsValid(model::ModuleWindows::w_histmanage()));
+    EXPECT_FALSE(rt::ui::IsValid(host::ModuleWindows::w_histmanage()));
 }
 
 TEST(BackgroundSheet, PictureFollowsTheSizeAndKeepsItsOwnWithoutAFrame)
 {
-    model::ModuleWindows::w_histmanage() = nullptr;
+    host::ModuleWindows::w_histmanage() = nullptr;
     auto *sheet = new hm::w_hisexplore;
     rt::ui::Windows::Open(sheet);
     EXPECT_EQ(sheet->X(), 0);
@@ -293,6 +294,7 @@ TEST(ToolbarDrawing, ElevenButtonsWithCaptionsAndHiddenFrameLines)
 
 // The frame answers the toolbar's keys wherever the focus is in it, and the right mouse button
 // on the category strip lists the commands (批量删除 among them).
+// GRD-32
 TEST_F(HistManageTest, TheFrameAnswersTheToolbarsKeysAndTheStripListsThem)
 {
     for (QAction *a : window->dw_maintoolbar->commandActions())
@@ -344,6 +346,7 @@ public:
 
 // Qt's menu runs the chosen command before it answers which one it was: the command runs once,
 // not again on the answer (删除 twice would delete the row that became current after the first).
+// GRD-33
 TEST_F(HistManageTest, ACommandChosenFromTheMenuRunsOnce)
 {
     KeysAtTheMenu hand;
@@ -362,6 +365,7 @@ TEST_F(HistManageTest, ACommandChosenFromTheMenuRunsOnce)
     rt::ui::OperatorDialogs::install(&op);
 }
 
+// SRV-18
 TEST_F(HistManageTest, TheLinksWarningStaysAtTheStatusLinesEndWhateverIsSaid)
 {
     EXPECT_FALSE(window->st_link->isVisible()) << "a safe link takes no room";

@@ -233,6 +233,7 @@ TEST_F(ToolbarTest, RealMouseOverTheDrawingReachesTheCommands)
 // Every command from the keyboard: its key answers anywhere in the window that holds the
 // toolbar (as the history maintenance window adds the toolbar's actions to itself), each
 // button's tip says it, and the right mouse button lists the commands with their keys.
+// GRD-32
 TEST_F(ToolbarTest, EveryCommandHasAKeyItsTipSaysAndAMenuLists)
 {
     ScriptedOperatorDialogs op;

@@ -1,6 +1,7 @@
 #include "host/ui/BusyWindow.h"
 
 #include "platform/core/Transaction.h"
+#include "platform/ui/AsideWait.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -23,6 +24,7 @@ BusyWindow::BusyWindow(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QString::fromUtf8("请稍候"));
     setWindowModality(Qt::ApplicationModal);
+    rt::ui::AsideWait::markWaitWindow(this);
     m_text = new QLabel(waitingText(), this);
     m_seconds = new QLabel(this);
     m_cancel = new QPushButton(QString::fromUtf8("取消"), this);
@@ -83,7 +85,7 @@ bool BusyWindow::stillWaiting(int waitedMs)
         showWait();
     m_seconds->setText(QString::fromUtf8("已等待 %1 秒").arg(waitedMs / 1000));
     ++m_processing;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    rt::ui::AsideWait::deliverPending();
     --m_processing;
     return m_cancelAsked;
 }

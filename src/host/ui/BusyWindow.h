@@ -19,10 +19,13 @@ namespace host {
 // which has the statement cancelled; the window hides when the answer comes.
 //
 // It is the wait observer of the transactions it watches, and the engine calls it on this
-// thread only (rt::Transaction::setWaitObserver). Shown, it is application-modal and lets the
-// application process its events at every tick, so the windows behind repaint while the
-// operator's input reaches this window alone: no second statement can be started from a window.
-// Before it shows, nothing is processed (a short statement stays as it was: input waits).
+// thread only (rt::Transaction::setWaitObserver), from the statement's own wait: the statement
+// runs on this thread, so this wait cannot be rt::ui::AsideWait's, which runs work aside. It
+// keeps that wait's policy, though: shown, it is application-modal, a wait window
+// (AsideWait::markWaitWindow), and at every tick delivers the events pending that the wait lets
+// through (AsideWait::deliverPending), so the windows behind repaint while the operator's input
+// reaches this window alone: no second statement can be started from a window. Before it
+// shows, nothing is processed (a short statement stays as it was: input waits).
 // A wait that begins while it processes the events of another one (a repaint that reads on the
 // other transaction) is waited untold: it does not process events itself, nor hide the window.
 class BusyWindow final : public QDialog, public rt::DbWaitObserver

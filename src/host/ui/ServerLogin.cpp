@@ -5,11 +5,7 @@
 #include "host/ui/PasswordDialog.h"
 #include "platform/core/PgConninfo.h"
 #include "platform/core/Transaction.h"
-
-#include <QApplication>
-#include <QEventLoop>
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
+#include "platform/ui/AsideWait.h"
 
 namespace host {
 
@@ -18,6 +14,8 @@ namespace {
 constexpr int MaxAsks = 3;
 
 // connectServer on another thread, with the connecting window up and repainting until it ends.
+// The window is the wait's face: no progress dialog, no wait cursor, and nothing to stop (the
+// connection ends by itself within its connect timeout).
 int connectWithWindow(const QString &conninfo, rt::Transaction &sqlca, rt::Transaction &photosqlca, QString &error,
                       bool &passwordWanted)
 {
@@ -26,18 +24,12 @@ int connectWithWindow(const QString &conninfo, rt::Transaction &sqlca, rt::Trans
         database = rt::PgConninfo::setting(conninfo, "user");
     ConnectingWindow window(ServerLogin::serverName(conninfo), database);
     window.show();
-    QFutureWatcher<int> watcher;
-    QEventLoop loop;
-    QObject::connect(&watcher, &QFutureWatcher<int>::finished, &loop, &QEventLoop::quit);
-    // Until the thread ends, only it uses the transactions; error and passwordWanted are read
+    int rc = -1;
+    // Until the work ends, only it uses the transactions; error and passwordWanted are read
     // after it ended.
-    watcher.setFuture(QtConcurrent::run([&]() {
-        return RegisterDatabases::connectServer(conninfo, sqlca, photosqlca, error, &passwordWanted);
-    }));
-    if (!watcher.isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    watcher.waitForFinished();
-    return watcher.result();
+    rt::ui::AsideWait wait({.waitCursor = false});
+    wait.run([&]() { rc = RegisterDatabases::connectServer(conninfo, sqlca, photosqlca, error, &passwordWanted); });
+    return rc;
 }
 
 } // namespace

@@ -11,10 +11,10 @@ class Transaction;
 namespace host {
 
 // Connects the program's two transactions to the register's server as the operator starts it:
-// while the connection is made (on another thread, the transactions used by nothing else
-// meanwhile) a window says so, and when the server wants a password that neither the profile
-// nor ~/.pgpass gives, the operator is asked for it (again when the server refused it, at most
-// three times). The password typed is kept in the transactions' Password only, never in a
+// while the connection is made (on another thread, rt::ui::AsideWait, the transactions used by
+// nothing else meanwhile) a window says so, and when the server wants a password that neither
+// the profile nor ~/.pgpass gives, the operator is asked for it (again when the server refused
+// it, at most three times). The password typed is kept in the transactions' Password only, never in a
 // connection string.
 class ServerLogin
 {

@@ -1,11 +1,8 @@
 #include "DwTotalCounter.h"
+#include "AsideWait.h"
 
 #include "platform/core/Transaction.h"
 
-#include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
-#include <QWidget>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace rt::ui {
@@ -99,19 +96,14 @@ void DwTotalCounter::waitForFinished()
 
 bool DwTotalCounter::waitPainted(const std::function<bool()> &waiting)
 {
+    // A count started again after a stop runs under a future of its own: each is waited for.
     while (m_watcher.isRunning()) {
-        QEventLoop pause;
-        connect(&m_watcher, &QFutureWatcher<Result>::finished, &pause, &QEventLoop::quit);
-        QTimer::singleShot(50, &pause, &QEventLoop::quit);
-        if (!m_watcher.isRunning())
-            break;
-        const QWidget *modal = QApplication::activeModalWidget();
-        pause.exec(modal && modal->inherits("QProgressDialog") ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-        if (m_watcher.isRunning() && waiting && !waiting()) {
-            stop();
-            m_watcher.waitForFinished();
+        AsideWait wait({.waitCursor = false, .look = waiting, .stop = [this] {
+                            stop();
+                            return true;
+                        }});
+        if (!wait.wait(QFuture<void>(m_watcher.future())))
             return false;
-        }
     }
     waitForFinished(); // a count started again after a stop, and the result not yet taken
     return true;

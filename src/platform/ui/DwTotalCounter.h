@@ -33,9 +33,9 @@ public:
     bool isRunning() const { return m_watcher.isRunning(); }
     // Waits for a running count (tests, and closing windows).
     void waitForFinished();
-    // Waits for a running count while the windows stay painted (the operator's input waits, but
-    // for a modal dialog's), calling waiting about every 50 ms; when it answers false the count
-    // is stopped and no signal comes for it. False when stopped.
+    // Waits for a running count while the windows stay painted (AsideWait, without a dialog or a
+    // cursor: the caller shows the wait), calling waiting at every tick; when it answers false the
+    // count is stopped, waited for, and no signal comes for it. False when stopped.
     bool waitPainted(const std::function<bool()> &waiting);
 
 Q_SIGNALS:

@@ -1,15 +1,6 @@
 #include "ReadAside.h"
-#include "AsideWait.h"
 
 #include "platform/core/Transaction.h"
-
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFutureWatcher>
-#include <QProgressDialog>
-#include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace rt::ui {
 
@@ -31,48 +22,28 @@ rt::Transaction *ReadAside::transaction()
 
 bool ReadAside::run(const std::function<bool()> &read, const std::function<bool()> &waiting)
 {
-    bool ok = false, stopped = false;
-    AsideWait::run([&read, &ok] { ok = read(); },
-                   [&] {
-                       if (!stopped && waiting && !waiting()) {
-                           stopped = true;
-                           m_connection->cancel();
-                       }
-                   });
-    return ok && !stopped;
+    bool ok = false;
+    AsideWait wait({.waitCursor = false, .look = waiting, .stop = [this] {
+                        m_connection->cancel();
+                        return true;
+                    }});
+    return wait.run([&read, &ok] { ok = read(); }) && ok;
 }
 
 bool ReadAside::runWithProgress(const std::function<bool()> &read, QWidget *parent, const QString &title,
                                 const QString &label, bool &cancelled)
 {
-    cancelled = false;
-    QElapsedTimer waited;
-    waited.start();
-    std::unique_ptr<QProgressDialog> progress;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool cursor = true;
-    const bool ok = run(read, [&]() {
-        if (!progress && waited.elapsed() >= ProgressAfterMs) {
-            progress = std::make_unique<QProgressDialog>(label, QString::fromUtf8("取消"), 0, 0, parent);
-            progress->setObjectName(QStringLiteral("read_progress"));
-            progress->setWindowTitle(title);
-            progress->setWindowModality(Qt::ApplicationModal);
-            progress->setMinimumDuration(0);
-            progress->setAutoClose(false);
-            progress->setAutoReset(false);
-            QApplication::restoreOverrideCursor(); // the dialog says it is busy; 取消 takes a pointer
-            cursor = false;
-            progress->show();
-        }
-        if (progress && progress->wasCanceled()) {
-            cancelled = true;
-            return false;
-        }
-        return true;
-    });
-    if (cursor)
-        QApplication::restoreOverrideCursor();
-    return ok;
+    bool ok = false;
+    AsideWait wait({.dialog = AsideWait::Dialog{.title = title,
+                                                .label = [label] { return label; },
+                                                .objectName = QStringLiteral("read_progress"),
+                                                .parent = parent},
+                    .stop = [this] {
+                        m_connection->cancel();
+                        return true;
+                    }});
+    cancelled = !wait.run([&read, &ok] { ok = read(); });
+    return ok && !cancelled;
 }
 
 } // namespace rt::ui

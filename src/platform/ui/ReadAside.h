@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/AsideWait.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -19,7 +21,7 @@ namespace rt::ui {
 class ReadAside
 {
 public:
-    static constexpr int ProgressAfterMs = 500;
+    static constexpr int ProgressAfterMs = AsideWait::ProgressAfterMs;
 
     explicit ReadAside(const rt::Transaction &like);
     ~ReadAside();
@@ -28,13 +30,14 @@ public:
     rt::Transaction *transaction();
     const QString &lastError() const { return m_error; }
 
-    // Runs read on another thread and waits for it, the windows painted meanwhile (the
-    // operator's input waits, but for a modal dialog's). waiting is called about every 50 ms;
-    // when it answers false the statement is cancelled (the read then fails) and run waits for
-    // the read to end. read's answer, false once stopped.
+    // Runs read on another thread and waits for it (AsideWait, without a dialog or a cursor: the
+    // caller shows the wait). waiting is called at every tick; when it answers false the
+    // statement is cancelled (the read then fails) and run waits for the read to end. read's
+    // answer, false once stopped.
     bool run(const std::function<bool()> &read, const std::function<bool()> &waiting);
     // run, with a wait cursor, and once the read has taken ProgressAfterMs a progress dialog
-    // (label, 取消) over parent; cancelled tells whether 取消 stopped it.
+    // ("read_progress": title, label, 取消) over parent, gone as 取消 is pressed; cancelled
+    // tells whether 取消 stopped it.
     bool runWithProgress(const std::function<bool()> &read, QWidget *parent, const QString &title, const QString &label,
                          bool &cancelled);
 

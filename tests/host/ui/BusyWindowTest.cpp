@@ -39,6 +39,7 @@ protected:
 // The window itself, told of a wait as the engine tells it: hidden for the first second, then
 // modal with the seconds waited; 取消 by Esc or by Enter on it asks for the cancel, and the window
 // stays until the wait has ended.
+// SRV-21
 TEST(BusyWindow, ShowsAfterASecondAndCancelsByKey)
 {
     host::BusyWindow w;
@@ -77,6 +78,7 @@ TEST(BusyWindow, ShowsAfterASecondAndCancelsByKey)
 
 // A wait that begins while the window processes the events of another (a repaint reading on
 // the other transaction) is waited untold: it processes nothing and does not hide the window.
+// SRV-22
 TEST(BusyWindow, AWaitInsideAnotherIsWaitedUntold)
 {
     host::BusyWindow w;
@@ -98,6 +100,7 @@ TEST(BusyWindow, AWaitInsideAnotherIsWaitedUntold)
 // On the server: a statement held by another session's lock shows the window, the windows
 // behind repaint meanwhile, a grid's next page waits rather than entering the busy connection,
 // and Esc cancels the statement; the session goes on.
+// SRV-21, SRV-22
 TEST(BusyWindow, CancelsAStatementTheServerHoldsAndTheWindowsBehindRepaint)
 {
     TEST_REGISTER_REQUIRED();

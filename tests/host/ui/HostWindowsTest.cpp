@@ -111,6 +111,7 @@ TEST(HostMain, MenuOpensTheModuleAndTheStatusLineNamesTheData)
     rt::ui::Windows::Close(w);
 }
 
+// GRD-15, GRD-30
 TEST(PrintPreview, ShowsThePagesOfTheGridItIsGiven)
 {
     ScriptedOperatorDialogs op;
@@ -181,6 +182,7 @@ int pdfPages(const QString &file)
 // preview's and the grid's own 另存为), on the preview's paper and on another chosen for printing:
 // all lay out the printable area of one page layout by one rule. They once differed, the preview
 // laying out the whole sheet and the others the sheet less the device's margins.
+// GRD-20
 TEST(PrintPreview, PreviewPrintAndPdfCountTheSamePages)
 {
     ScriptedOperatorDialogs op;

@@ -70,6 +70,7 @@ TEST_F(BackendTransactionTest, SqlCodesOfEmbeddedStatements)
 }
 
 // Every statement of an EXECUTE IMMEDIATE runs, a comment before one included.
+// SRV-06
 TEST_F(BackendTransactionTest, EveryStatementOfAnImmediateTextRuns)
 {
     ASSERT_EQ(t.executeImmediate(QStringLiteral("INSERT INTO person (no, n) VALUES ('1', 1); -- and one more\n"
@@ -104,6 +105,7 @@ TEST_F(BackendTransactionTest, APlaceholderOutOfRangeIsAFailedStatement)
 
 // A statement that failed runs again the next time it is called: it does not answer "no row"
 // without running.
+// SRV-06
 TEST_F(BackendTransactionTest, AStatementThatFailedRunsAgain)
 {
     ASSERT_EQ(t.execute(QStringLiteral("INSERT INTO person (no, n) VALUES ('1', 1)")), 0);
@@ -121,6 +123,7 @@ TEST_F(BackendTransactionTest, AStatementThatFailedRunsAgain)
 
 // A value quoted by the one routine selects exactly itself, a backslash included, whatever the
 // server's default for backslashes in strings.
+// SRV-04
 TEST_F(BackendTransactionTest, QuotingHoldsWhateverTheServersDefault)
 {
     if (TestRegister::onServer()) {
@@ -145,6 +148,7 @@ TEST_F(BackendTransactionTest, QuotingHoldsWhateverTheServersDefault)
 
 // A statement the server stops for running too long is told as that, not as another program
 // writing (no "try again when it has finished").
+// SRV-06
 TEST_F(BackendTransactionTest, AStatementStoppedByTheServerIsToldAsSuch)
 {
     if (!TestRegister::onServer())
@@ -239,6 +243,7 @@ TEST_F(BackendTransactionTest, ExactDecimalsAndMicrosecondDatetimesRoundTripAndC
     EXPECT_EQ(n[0].longValue(), 1);
 }
 
+// SRV-08
 TEST_F(BackendTransactionTest, AWriteWaitingForAnotherConnectionFailsClearlyInsteadOfHanging)
 {
     t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('held')"));
@@ -290,6 +295,7 @@ TEST_F(BackendTransactionTest, AProcedureThatFailsLeavesNothingOfItsOwnBehind)
 // The server process behind a connection is known by its number, and still after the connection
 // broke: a process the client lost may go on (committing, or waiting in its transaction), and
 // only by that number can a new connection find it. A file has none.
+// SRV-07
 TEST_F(BackendTransactionTest, TheServerProcessStaysKnownAfterItsConnectionBroke)
 {
     if (!TestRegister::onServer()) {

@@ -141,6 +141,7 @@ protected:
 // Another process that merely has the file open, idle, is seen: no sole use until it closes it.
 // This process holds the file too when it forks, so the child's presence is its own, not the
 // parent's inherited descriptor.
+// MNT-08, MNT-10
 TEST_F(FilePresenceTest, AnotherProcessHavingTheFileOpenIsSeenUntilItClosesIt)
 {
     SqliteConnection mine;
@@ -162,6 +163,7 @@ TEST_F(FilePresenceTest, AnotherProcessHavingTheFileOpenIsSeenUntilItClosesIt)
 }
 
 // The attached file of another process's connection counts as open as well as its main file.
+// MNT-08
 TEST_F(FilePresenceTest, AnAttachedFileIsHeldLikeTheMainOne)
 {
     auto theirs = std::make_shared<SqliteConnection>();
@@ -174,6 +176,7 @@ TEST_F(FilePresenceTest, AnAttachedFileIsHeldLikeTheMainOne)
 
 // Connections of this process are not somebody else; each file keeps one descriptor however many
 // hold it, closed with the last of them. A database in memory or a missing file holds nothing.
+// MNT-09, MNT-10
 TEST_F(FilePresenceTest, ConnectionsOfThisProcessAreNotSomebodyElse)
 {
     SqliteConnection first, second, third;
@@ -206,6 +209,7 @@ TEST_F(FilePresenceTest, ConnectionsOfThisProcessAreNotSomebodyElse)
 
 // A refused sole use leaves this process's own connections seen: a third process finds the file
 // still held by it, and free once it has closed.
+// MNT-09
 TEST_F(FilePresenceTest, ARefusedSoleUseLeavesThisProcessSeen)
 {
     auto mine = std::make_shared<SqliteConnection>();
@@ -229,6 +233,7 @@ TEST_F(FilePresenceTest, ARefusedSoleUseLeavesThisProcessSeen)
 // While another process holds the file sole (rewriting it), an open waits up to its busy timeout
 // and then fails as a lock conflict, with nothing held; one that starts waiting before the sole
 // use ends opens.
+// MNT-11
 TEST_F(FilePresenceTest, AnOpenWaitsForASoleUseThenFailsAsALockConflict)
 {
     FilePresence sole;

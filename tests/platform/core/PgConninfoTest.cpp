@@ -19,6 +19,7 @@ QByteArray valueOf(const PgConninfo::Params &params, const char *key)
 
 // An office server is reached with a bounded connect, keepalives and the program's name, unless
 // the operator's string says otherwise.
+// SRV-08
 TEST(PgConninfo, DefaultsCompleteWhatTheStringLeavesOpen)
 {
     PgConninfo::Params params;
@@ -39,6 +40,7 @@ TEST(PgConninfo, DefaultsCompleteWhatTheStringLeavesOpen)
     EXPECT_FALSE(error.isEmpty());
 }
 
+// SRV-05
 TEST(PgConninfo, APasswordIsNeverShown)
 {
     for (const char *conninfo : {"host=db dbname=register password=s3cret user=clerk", "password='s3 cret' host=db",

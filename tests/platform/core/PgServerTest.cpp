@@ -40,6 +40,7 @@ protected:
     bool stopped = false;
 };
 
+// SRV-08
 TEST_F(PgServerTest, AFrozenServerIsGivenUpWithinTheConnectTimeout)
 {
     freeze();
@@ -56,6 +57,7 @@ TEST_F(PgServerTest, AFrozenServerIsGivenUpWithinTheConnectTimeout)
 
 // The server ends the session (as a restart does): a read connects again and is not troubled, a
 // COMMIT whose answer never came is not a success, and the next operation connects again.
+// JRN-12, SRV-07
 TEST_F(PgServerTest, ALostConnectionIsToldAndTheNextOperationConnectsAgain)
 {
     rt::Transaction t(QStringLiteral("sqlca")), admin(QStringLiteral("admin"));
@@ -99,6 +101,7 @@ TEST_F(PgServerTest, ALostConnectionIsToldAndTheNextOperationConnectsAgain)
 // The server away when a read finds its session ended: the read connects again once, which
 // fails (in the connect timeout) and says so, and the operation after, with the server back,
 // connects.
+// SRV-07
 TEST_F(PgServerTest, AServerStillAwayIsTriedAgainAtEachOperation)
 {
     rt::Transaction t(QStringLiteral("sqlca")), admin(QStringLiteral("admin"));
@@ -128,6 +131,7 @@ TEST_F(PgServerTest, AServerStillAwayIsTriedAgainAtEachOperation)
 // does not hold the window: the answer is awaited the statement timeout and a margin, a cancel
 // two seconds more, and then the connection is given up as lost; the next operation connects
 // again.
+// SRV-08
 TEST_F(PgServerTest, AFrozenSessionIsGivenUpWithinTheStatementTimeout)
 {
     rt::Transaction t(QStringLiteral("sqlca"));

@@ -109,6 +109,7 @@ protected:
     Transaction admin{QStringLiteral("admin")};
 };
 
+// SRV-07
 TEST_F(ServerWaitTest, AReadFindingItsSessionEndedReadsAgainOnANewOne)
 {
     DataStore whole, paged;
@@ -150,6 +151,7 @@ TEST_F(ServerWaitTest, AReadFindingItsSessionEndedReadsAgainOnANewOne)
 
 // A change whose session went is not run again, nor is anything after it until it is ended:
 // its outcome is settled by its caller (a rollback; for a COMMIT, the journal).
+// SRV-07
 TEST_F(ServerWaitTest, AReadInsideAChangeCutShortFailsAsBefore)
 {
     ASSERT_EQ(t.execute(QStringLiteral("UPDATE person SET name = 'changed' WHERE no = 1")), 0);
@@ -166,6 +168,7 @@ TEST_F(ServerWaitTest, AReadInsideAChangeCutShortFailsAsBefore)
 
 // Another session holds what a statement needs: whoever watches the wait cancels it, the
 // statement fails with the server's cancel error within moments, and the session goes on.
+// SRV-21
 TEST_F(ServerWaitTest, AStatementWaitingForALockIsCancelledByItsObserver)
 {
     t.BusyTimeoutMs = 30000; // only the cancel can end this wait in time
@@ -207,6 +210,7 @@ TEST_F(ServerWaitTest, AStatementWaitingForALockIsCancelledByItsObserver)
 
 // The statement timeout still bounds a statement whose observer never cancels, and is told as
 // such; a statement run by another thread (a transaction lent to a batch run) tells nobody.
+// SRV-22, SRV-23
 TEST_F(ServerWaitTest, TheTimeoutStillBoundsAWaitAndOtherThreadsWaitUntold)
 {
     t.StatementTimeoutMs = 1000;
@@ -235,6 +239,7 @@ TEST_F(ServerWaitTest, TheTimeoutStillBoundsAWaitAndOtherThreadsWaitUntold)
 // A session whose server process is stopped (not dead) no longer holds the operator for the
 // whole statement timeout: a cancel unanswered for two seconds gives the connection up, that
 // read is not run again (a new session might wait as long), and the next operation connects.
+// SRV-23
 TEST_F(ServerWaitTest, ACancelOfAStoppedSessionGivesItUpWithinMoments)
 {
     ScriptedWait observer(3);

@@ -22,6 +22,7 @@ class SqlLexerTest : public ::testing::TestWithParam<LexCase>
 
 // What the server backend sends for the SQL the module writes: placeholders numbered, literals,
 // comments and bodies untouched, quoted names folded, one statement at a time.
+// SRV-03
 TEST_P(SqlLexerTest, ReadsTheFirstStatement)
 {
     const LexCase &c = GetParam();
@@ -62,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LexCase> &info) { return std::string(info.param.name); });
 
 // Each statement of a text, one after the other, as EXECUTE IMMEDIATE runs them.
+// SRV-06
 TEST(SqlLexer, EveryStatementOfATextIsFound)
 {
     const QString sql = QStringLiteral("DELETE FROM a; -- the next one\nDELETE FROM b; /* last */ INSERT INTO c VALUES (1);");

@@ -129,6 +129,7 @@ TEST_F(TransactionTest, ManualCommitNothingCommitsByItself)
     EXPECT_FALSE(t.inTransaction());
 }
 
+// FIL-05
 TEST_F(TransactionTest, LockHeldByOneConnectionIsReportedToTheOther)
 {
     Transaction other(QStringLiteral("photosqlca"));
@@ -153,6 +154,7 @@ TEST_F(TransactionTest, LockHeldByOneConnectionIsReportedToTheOther)
 // With a rollback journal a COMMIT waits until no reader is in the file. A reader's long read (a
 // grid's total counted on a large table) is waited out, past the busy timeout that a statement
 // meeting another writer's lock gives up after.
+// FIL-05
 TEST_F(TransactionTest, ACommitWaitsForAReaderLongerThanAStatementWaitsForALock)
 {
     ASSERT_EQ(t.execute(QStringLiteral("INSERT INTO person (no) VALUES ('a'), ('b')")), 0);
@@ -222,6 +224,7 @@ class QuotingTest : public TransactionTest, public ::testing::WithParamInterface
 {
 };
 
+// REC-23
 TEST_P(QuotingTest, HostileKeysSelectExactlyThemselves)
 {
     const QString key = QString::fromUtf8(GetParam());
@@ -385,6 +388,7 @@ TEST_F(TransactionTest, InjectedFaultsFailTheChosenStatementOrCommit)
 // A disk error in the middle of a change makes SQLite roll the whole transaction back by itself.
 // What follows must not run in a new transaction that a COMMIT would report as saved without what
 // went before: later writes fail, the COMMIT fails, and nothing of the change is in the file.
+// FIL-06
 TEST_F(TransactionTest, AChangeTheEngineUndidAfterADiskErrorIsNeverReportedSaved)
 {
     FaultVfs::install();

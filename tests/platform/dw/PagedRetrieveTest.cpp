@@ -108,6 +108,7 @@ protected:
 class PagedOrderTest : public PagedRetrieveTest, public ::testing::WithParamInterface<const char *>
 {};
 
+// GRD-01, GRD-04, GRD-08
 TEST_P(PagedOrderTest, PagesGiveEveryRowOnceInTheOrderOfOneRead)
 {
     const QString sort = QString::fromUtf8(GetParam());
@@ -141,6 +142,7 @@ TEST_P(PagedOrderTest, PagesGiveEveryRowOnceInTheOrderOfOneRead)
 // A print preview's pages far from the rows a grid holds: each read by itself at its place in
 // the order, from whichever end is nearer (the last page first in the reversed order), with
 // nulls, ties and decimals where one read puts them; the grid itself reads nothing more.
+// GRD-16
 TEST_P(PagedOrderTest, PagesFarAheadAreReadAtTheirPlaceWithoutTheRowsBefore)
 {
     const QString sort = QString::fromUtf8(GetParam());
@@ -167,6 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Sorts, PagedOrderTest,
                          ::testing::Values("", "hisid D", "name A", "name D", "amount A, born D", "born A, saved D",
                                            "saved A", "amount D, name A, saved A"));
 
+// GRD-05
 TEST_F(PagedRetrieveTest, RowsChangedBetweenPagesAreReadAsTheyNowAre)
 {
     ds.setRetrievePortion(50);
@@ -185,6 +188,7 @@ TEST_F(PagedRetrieveTest, RowsChangedBetweenPagesAreReadAsTheyNowAre)
     EXPECT_EQ(got.back(), 500);
 }
 
+// GRD-04
 TEST_F(PagedRetrieveTest, NothingStaysOpenBetweenPages)
 {
     // The grid's own session, looked at by its process id (other tests' sessions may be about).
@@ -215,6 +219,7 @@ TEST_F(PagedRetrieveTest, NothingStaysOpenBetweenPages)
     EXPECT_EQ(ds.GetItemString(100, "name").toStdString(), "x");
 }
 
+// GRD-09
 TEST_F(PagedRetrieveTest, SortAndFilterOfAGridNotFullyRead)
 {
     ds.setRetrievePortion(30);
@@ -243,6 +248,7 @@ TEST_F(PagedRetrieveTest, SortAndFilterOfAGridNotFullyRead)
     EXPECT_EQ(t.injectedFaultsPending(), 1);
 }
 
+// GRD-12
 TEST_F(PagedRetrieveTest, AFailedPageKeepsTheRowsAndCanBeReadAgain)
 {
     ds.setRetrievePortion(40);
@@ -260,6 +266,7 @@ TEST_F(PagedRetrieveTest, AFailedPageKeepsTheRowsAndCanBeReadAgain)
     EXPECT_TRUE(ds.canRetrieveMore());
 }
 
+// GRD-07
 TEST_F(PagedRetrieveTest, ARetrieveWithArgumentsReadsEverythingAndPendingChangesStopADatabaseSort)
 {
     ds.setRetrievePortion(7);
@@ -317,6 +324,7 @@ TEST_F(PagedRetrieveTest, AWholeRetrieveKeepsEveryCharacterOfTheText)
 // A preview reads its pages on a connection of its own, through a runner that may run the read
 // elsewhere; a read that fails keeps the rows held before. A filter kept in memory has no place
 // to read at: the grid reads on to the page instead.
+// GRD-17
 TEST_F(PagedRetrieveTest, PageRowsReadOnTheirOwnConnectionAndKeepWhatTheyHeldWhenAReadFails)
 {
     ds.setRetrievePortion(7);
@@ -353,6 +361,7 @@ TEST_F(PagedRetrieveTest, PageRowsReadOnTheirOwnConnectionAndKeepWhatTheyHeldWhe
     EXPECT_EQ(filtered.item(20, 1).longValue(), 21);
 }
 
+// GRD-11
 TEST_F(PagedRetrieveTest, AnOnwardReaderGoesThroughEveryRowAWindowAtATime)
 {
     DataStore whole;
@@ -381,6 +390,7 @@ TEST_F(PagedRetrieveTest, AnOnwardReaderGoesThroughEveryRowAWindowAtATime)
     EXPECT_FALSE(rows.hold(50, 60, error)) << "backwards, past what any window holds";
 }
 
+// GRD-05
 TEST_F(PagedRetrieveTest, DeletionsWrittenBackBeforeTheNextPage)
 {
     ds.setRetrievePortion(25);
@@ -401,6 +411,7 @@ TEST_F(PagedRetrieveTest, DeletionsWrittenBackBeforeTheNextPage)
 class ChineseNamesPaged : public PagedRetrieveTest, public ::testing::WithParamInterface<bool>
 {};
 
+// GRD-01
 TEST_P(ChineseNamesPaged, PagesFollowTheChineseOrderOfTheSortInMemory)
 {
     const bool descending = GetParam();

@@ -53,6 +53,7 @@ class ParseTemporal : public ::testing::TestWithParam<TemporalBytes>
 {
 };
 
+// BAT-06
 TEST_P(ParseTemporal, AcceptsCanonicalTextOnly)
 {
     std::int64_t v = 0;

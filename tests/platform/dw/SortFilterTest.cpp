@@ -74,6 +74,7 @@ class ChineseNames : public ::testing::TestWithParam<bool>
 {
 };
 
+// GRD-01
 TEST_P(ChineseNames, SortByPinyinAndOnlyIdenticalTextsTie)
 {
     const bool descending = GetParam();
@@ -120,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Directions, ChineseNames, ::testing::Values(false, true
 // sorted by): that is sound only while the collator orders them as their bytes, which this checks
 // against the collator itself, over random digit strings and the pairs where a length or a
 // leading zero decides.
+// GRD-01
 TEST(ChineseOrder, DigitsAloneCollateAsTheirBytes)
 {
     std::mt19937 random(7);

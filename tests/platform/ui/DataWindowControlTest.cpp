@@ -249,6 +249,7 @@ TEST_F(ControlTest, PdfOfManyRowsHasSeveralPagesWithTheirNumbers)
 
 // An export tells how far it has come, and stopped halfway it leaves no file, and a file it
 // would have replaced as it was: CSV by rows written a portion at a time, PDF by pages.
+// GRD-29
 TEST_F(ControlTest, AnExportStoppedHalfwayLeavesNothingBehind)
 {
     fill(dw.dataStore(), 9000);
@@ -281,6 +282,7 @@ TEST_F(ControlTest, AnExportStoppedHalfwayLeavesNothingBehind)
 
 // Exports hold personal data: CSV and PDF files are their owner's alone (0600) whatever the
 // umask, also where they replace a file others could read.
+// GRD-30
 TEST_F(ControlTest, ExportsAreReadableByTheirOwnerOnly)
 {
     const auto modeOf = [](const QString &file) {

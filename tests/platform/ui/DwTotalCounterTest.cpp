@@ -31,6 +31,7 @@ protected:
     Transaction t;
 };
 
+// GRD-06
 TEST_F(DwTotalCounterTest, TheLatestCountIsTheOneToldAndAStoppedOneIsNot)
 {
     ui::DwTotalCounter counter;

@@ -63,6 +63,7 @@ TEST(LateBinding, EventsTheTargetLacksAreIgnoredMissingFunctionsAreReported)
     EXPECT_EQ(op.errors.size(), 2);
 }
 
+// REC-16
 TEST(ResponseWindows, AnswerThroughMessageAndTitleBarCloseAnswersNothing)
 {
     ScriptedOperatorDialogs op;
