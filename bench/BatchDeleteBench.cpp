@@ -5,7 +5,7 @@
 //   hm_bench_batch HISTORY.db     (runs offscreen; works on two copies, the file stays as it is)
 #include "host/HostDwLibrary.h"
 #include "host/HostProcedures.h"
-#include "host/Journal.h"
+#include "host/JournalSchema.h"
 #include "host/ui/Globals.h"
 #include "platform/core/Functions.h"
 #include "platform/core/SqliteConnection.h"
@@ -92,7 +92,7 @@ int main(int argc, char **argv)
     }
     host::HostProcedures::registerHistoryProcedures(photosqlca);
     // A register made before the journal gets it, as opening it in the program would.
-    if (photosqlca.executeImmediate(host::Journal::createFilesSql()) == -1 || photosqlca.commit() != 0) {
+    if (photosqlca.executeImmediate(host::JournalSchema::createFilesSql()) == -1 || photosqlca.commit() != 0) {
         std::fprintf(stderr, "hm_bench_batch: %s\n", qPrintable(photosqlca.SQLErrText()));
         return 1;
     }

@@ -10,7 +10,8 @@
 //
 //   hm_bench_reader_wait HISTORY.db     (works on a copy; the file stays as it is)
 #include "host/HostDwLibrary.h"
-#include "host/Journal.h"
+#include "host/JournalSchema.h"
+#include "model/journal/Journal.h"
 #include "platform/core/SqlQuote.h"
 #include "platform/core/Transaction.h"
 #include "platform/dw/DataStore.h"
@@ -96,7 +97,7 @@ int main(int argc, char **argv)
     // The deleting connection, as photosqlca is made (the journal table as opening makes it).
     rt::Transaction writer(QStringLiteral("photosqlca"));
     writer.Database = path;
-    if (writer.connect() != 0 || writer.executeImmediate(host::Journal::createFilesSql()) == -1 || writer.commit() != 0) {
+    if (writer.connect() != 0 || writer.executeImmediate(host::JournalSchema::createFilesSql()) == -1 || writer.commit() != 0) {
         std::fprintf(stderr, "hm_bench_reader_wait: %s\n", qPrintable(writer.SQLErrText()));
         return 1;
     }
@@ -146,10 +147,10 @@ int main(int argc, char **argv)
     const auto deleteStart = Clock::now();
     const int rc = writer.executeImmediate(QStringLiteral("delete from th_ge_personinfo where savetime <= ") + rt::sqlQuote(cut[0].string()));
     const std::int64_t deleted = writer.SQLNRows();
-    host::Journal::Entry entry{QString::fromUtf8("批量删除"), QString::fromUtf8("个人信息"), QString(), {{QStringLiteral("th_ge_personinfo"), deleted}},
+    model::Journal::Entry entry{QString::fromUtf8("批量删除"), QString::fromUtf8("个人信息"), QString(), {{QStringLiteral("th_ge_personinfo"), deleted}},
                                QString::fromUtf8("成功"), QString()};
     const auto commitStart = Clock::now();
-    const bool saved = rc == 0 && host::Journal::append(writer, entry) == 0 && writer.commit() == 0;
+    const bool saved = rc == 0 && model::Journal::append(writer, entry) == 0 && writer.commit() == 0;
     const auto end = Clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     stop.store(true);

@@ -1,6 +1,6 @@
 #include "host/PgSchema.h"
 
-#include "host/Journal.h"
+#include "host/JournalSchema.h"
 #include "host/SchemaCatalogue.h"
 
 #include <QFile>
@@ -157,7 +157,7 @@ QStringList PgSchema::createStatements()
         out << liveTableSql(t) << historyTableSql(t);
         out << historyIndexes(t);
     }
-    out << Journal::createServerSql() << Journal::createServerIndexSql();
+    out << JournalSchema::createServerSql() << JournalSchema::createServerIndexSql();
     out << procedureStatements();
     return out;
 }

@@ -1,7 +1,7 @@
 #include "host/RegisterDatabases.h"
 
 #include "host/HostProcedures.h"
-#include "host/Journal.h"
+#include "host/JournalSchema.h"
 #include "host/PgSchema.h"
 #include "host/SchemaCatalogue.h"
 #include "platform/core/DateTime.h"
@@ -61,7 +61,7 @@ int RegisterDatabases::createFile(const QString &path, const QString &role, QStr
         }
     }
     if (!live)
-        statements << Journal::createFilesSql();
+        statements << JournalSchema::createFilesSql();
     for (const QString &sql : statements) {
         if (t.executeImmediate(sql) == -1) {
             errorText = QStringLiteral("%1: %2").arg(path, t.SQLErrText());
@@ -232,9 +232,9 @@ int RegisterDatabases::connect(const QString &livePath, const QString &historyPa
                                     {}, has)
               == 0;
     if (ok && has[0].longValue() == 0)
-        ok = photosqlca.executeImmediate(Journal::createFilesSql()) != -1 && photosqlca.commit() == 0;
+        ok = photosqlca.executeImmediate(JournalSchema::createFilesSql()) != -1 && photosqlca.commit() == 0;
     else if (ok && has[1].longValue() == 0) {
-        for (const QString &sql : Journal::upgradeFilesSql())
+        for (const QString &sql : JournalSchema::upgradeFilesSql())
             ok = ok && photosqlca.executeImmediate(sql) != -1;
         ok = ok && photosqlca.commit() == 0;
     }

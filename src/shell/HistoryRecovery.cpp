@@ -4,7 +4,7 @@
 
 #include "host/ui/Globals.h"
 #include "model/CategoryTable.h"
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "host/LockHint.h"
 #include "host/SchemaCatalogue.h"
 #include "host/ui/ModuleWindows.h"
@@ -149,13 +149,13 @@ void HistoryRecovery::finish(rt::ui::DataWindowControl *grid, long row, model::R
         tell(note);
 }
 
-host::Journal::Entry HistoryRecovery::journalEntry(const model::Category &category, const QString &key, bool replace,
+model::Journal::Entry HistoryRecovery::journalEntry(const model::Category &category, const QString &key, bool replace,
                                                    bool dependants)
 {
     QString detail = replace ? QString::fromUtf8("替换现有记录") : QString::fromUtf8("新增到现有信息");
     if (dependants)
         detail += QString::fromUtf8("，连同相关信息");
-    return host::Journal::Entry{QString::fromUtf8("恢复"), category.tabText, key, {}, QString::fromUtf8("成功"), detail};
+    return model::Journal::Entry{QString::fromUtf8("恢复"), category.tabText, key, {}, QString::fromUtf8("成功"), detail};
 }
 
 bool HistoryRecovery::wf_hisrecovery(rt::ui::DataWindowControl *adw_datawindow, rt::DataStore *ads_datastore,

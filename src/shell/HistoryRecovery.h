@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "model/recovery/RecoveryMove.h"
 #include "platform/core/Value.h"
 
@@ -59,7 +59,7 @@ private:
     // operator is told the failure or the notes.
     static void finish(rt::ui::DataWindowControl *grid, long row, model::RecoveryTransaction &tx);
     // The journal's entry of a recovery, without counts: they are gathered as the rows move.
-    static host::Journal::Entry journalEntry(const model::Category &category, const QString &key, bool replace,
+    static model::Journal::Entry journalEntry(const model::Category &category, const QString &key, bool replace,
                                              bool dependants);
 };
 

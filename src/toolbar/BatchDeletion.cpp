@@ -401,12 +401,13 @@ QString BatchDeletion::execute(rt::ui::DataWindowControl *grid, const BatchReque
         // chunks before it are saved, and said so.
         const long pruned = pruneDeleted();
         QString told = ran.failure ? ran.failure->failureText(QString::fromUtf8(outcome.failure))
-                                   : QString::fromUtf8(outcome.failure) + QStringLiteral("\r\n") + ran.error;
+                                   : QString::fromUtf8(outcome.failure) + ran.hint + QStringLiteral("\r\n")
+                                         + QString(ran.error).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
         if (deleted > 0)
             told += QString::fromUtf8("\r\n在此之前已删除并保存 %1 条历史记录（%2 块）。").arg(rt::fn::Grouped(deleted), rt::fn::Grouped(ran.chunks));
         busy.done();
         rt::ui::MessageBox(Title, told, rt::ui::MsgIcon::Information, rt::ui::MsgButtons::OK, 1);
-        const QString why = ran.failure ? ran.failure->why : ran.error;
+        const QString why = ran.failure ? ran.failure->why : QString(ran.error).replace(QLatin1Char('\n'), QLatin1Char(' '));
         QString status = ran.failure && ran.failure->unknown() ? QString::fromUtf8("删除的结果不明：%1").arg(why)
                                                                : QString::fromUtf8("删除失败：%1").arg(why);
         if (pruned > 0)

@@ -264,7 +264,7 @@ void w_hisdelprompt::p_ok_clicked()
                                                           : QList<BatchDeletion::CountQuery>();
         bool same = now.size() == m_queries.size();
         for (qsizetype i = 0; same && i < now.size(); ++i)
-            same = now[i].table == m_queries[i].table && now[i].sql == m_queries[i].sql;
+            same = now[i].table == m_queries[i].table && now[i].sql == m_queries[i].sql && now[i].params == m_queries[i].params;
         if (same)
             counted = &m_counted;
     }

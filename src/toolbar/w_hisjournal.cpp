@@ -1,7 +1,7 @@
 #include "toolbar/w_hisjournal.h"
 
 #include "platform/core/Functions.h"
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "host/ui/DateField.h"
 #include "host/ui/Globals.h"
 #include "host/ui/ScreenFit.h"

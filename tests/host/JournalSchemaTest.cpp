@@ -1,7 +1,8 @@
 #include "RegisterFixture.h"
 
 #include "TestRegister.h"
-#include "host/Journal.h"
+#include "host/JournalSchema.h"
+#include "model/journal/Journal.h"
 #include "host/PgSchema.h"
 #include "platform/core/DeclaredProcedure.h"
 
@@ -25,7 +26,7 @@ TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToR
     QString error;
     if (!server) {
         ASSERT_EQ(TestRegister::connect(dir.path(), sqlca, photosqlca, error), 0) << error.toStdString();
-        EXPECT_EQ(count(photosqlca, host::Journal::table()), 0) << "the journal is there again, empty";
+        EXPECT_EQ(count(photosqlca, host::JournalSchema::table()), 0) << "the journal is there again, empty";
         return;
     }
     EXPECT_EQ(TestRegister::connect(dir.path(), sqlca, photosqlca, error), -1);
@@ -52,7 +53,7 @@ TEST_F(JournalSchemaTest, ARegisterWithoutTheJournalIsMendedOrRefusedWithWhatToR
     ASSERT_EQ(TestRegister::connect(dir.path(), sqlca, photosqlca, error), 0) << error.toStdString();
     // The same table as the register's own statement makes.
     ASSERT_EQ(sqlca.executeImmediate(QStringLiteral("DROP TABLE history.hm_journal")), 0);
-    ASSERT_EQ(sqlca.executeImmediate(host::Journal::createServerSql()), 0) << sqlca.SQLErrText().toStdString();
+    ASSERT_EQ(sqlca.executeImmediate(host::JournalSchema::createServerSql()), 0) << sqlca.SQLErrText().toStdString();
     ASSERT_EQ(sqlca.commit(), 0);
     QList<rt::Value> own{rt::Value::null(rt::ValueType::String)};
     ASSERT_EQ(sqlca.selectInto(columnsSql,
@@ -78,8 +79,8 @@ TEST_F(JournalSchemaTest, CountsAndTheProcedureSeeTheSameRows)
     other.BusyTimeoutMs = 300;
     ASSERT_EQ(other.connect(), 0) << other.SQLErrText().toStdString();
 
-    ASSERT_EQ(host::Journal::beginCounted(photosqlca), 0) << photosqlca.SQLErrText().toStdString();
-    const host::Journal::Counts counts = host::Journal::count(
+    ASSERT_EQ(model::Journal::beginCounted(photosqlca), 0) << photosqlca.SQLErrText().toStdString();
+    const model::Journal::Counts counts = model::Journal::count(
         photosqlca, {{QStringLiteral("th_ge_personinfo"), QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE PersonNo = ?")}},
         rt::Value(QStringLiteral("P1")), error);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();

@@ -144,8 +144,9 @@ TEST_F(HistoryMaintenanceTest, DryRunCountsExactlyWhatTheRunDeletes)
         EXPECT_EQ(real.deleted[0].rows, dry.deleted[0].rows);
         EXPECT_EQ(rows(cat.historyTable), before - dry.deleted[0].rows);
         EXPECT_EQ(scalar(later, {cut}), savedLater);
-        if (c.keepLast == 0)
+        if (c.keepLast == 0) {
             EXPECT_EQ(rows(cat.historyTable), savedLater);
+        }
     }
     for (const model::Category &cat : model::CategoryTable::all()) {
         SCOPED_TRACE(cat.tabText.toStdString());

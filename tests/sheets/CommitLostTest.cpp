@@ -2,7 +2,7 @@
 
 #include "LossyWire.h"
 
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "host/RegisterDatabases.h"
 #include "model/CategoryTable.h"
 #include "platform/core/Functions.h"
@@ -250,9 +250,9 @@ TEST_P(CommitSwallowedTest, TheSessionLeftWaitingIsEndedAndItsRowsAreFreeAtOnce)
 TEST_P(CommitSwallowedTest, WhileTheSessionLeftWaitingCannotBeEndedTheOutcomeIsUnknown)
 {
     rt::Transaction &t = host::g().photosqlca;
-    const host::Journal::Entry entry{QString::fromUtf8("删除"), QStringLiteral("test"), QStringLiteral("K"), {},
+    const model::Journal::Entry entry{QString::fromUtf8("删除"), QStringLiteral("test"), QStringLiteral("K"), {},
                                      QString::fromUtf8("成功"), QString()};
-    ASSERT_EQ(host::Journal::append(t, entry), 0) << t.SQLErrText().toStdString();
+    ASSERT_EQ(model::Journal::append(t, entry), 0) << t.SQLErrText().toStdString();
     armFor(t);
     EXPECT_EQ(t.commit(), -1);
     ASSERT_TRUE(t.connectionLost());
@@ -261,15 +261,15 @@ TEST_P(CommitSwallowedTest, WhileTheSessionLeftWaitingCannotBeEndedTheOutcomeIsU
     QString error;
     QElapsedTimer timer;
     timer.start();
-    const host::Journal::Outcome outcome = host::Journal::settle(t, entry, error);
+    const model::Journal::Outcome outcome = model::Journal::settle(t, entry, error);
     const qint64 ms = timer.elapsed();
     ::kill(pid_t(armedPid), SIGCONT);
-    EXPECT_EQ(outcome, host::Journal::Outcome::Unknown);
+    EXPECT_EQ(outcome, model::Journal::Outcome::Unknown);
     EXPECT_TRUE(error.contains(QString::number(armedPid))) << error.toStdString();
     EXPECT_GE(ms, 4000) << "it was given time to end";
     EXPECT_LT(ms, 15000);
     EXPECT_FALSE(t.connectionLost()) << "the register itself was readable";
-    EXPECT_EQ(host::Journal::settle(t, entry, error), host::Journal::Outcome::NotSaved) << error.toStdString();
+    EXPECT_EQ(model::Journal::settle(t, entry, error), model::Journal::Outcome::NotSaved) << error.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Wire, CommitSwallowedTest, ::testing::ValuesIn(Swallowed), wireName);

@@ -1,7 +1,7 @@
 #include "ModuleFixture.h"
 #include "Faults.h"
 
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "host/SchemaCatalogue.h"
 #include "host/ui/DateField.h"
 #include "platform/core/Cursor.h"
@@ -118,7 +118,7 @@ TEST_F(JournalTest, EachDeletionWritesOneEntryWithItsRowsPerTable)
     EXPECT_EQ(j[0].key, elder);
     EXPECT_EQ(j[0].counts, QStringLiteral("th_sv_elderinfo 1"));
     EXPECT_EQ(j[0].outcome, QString::fromUtf8("成功"));
-    EXPECT_EQ(j[0].login, host::Journal::loginName());
+    EXPECT_EQ(j[0].login, model::Journal::loginName());
     EXPECT_FALSE(j[0].operatorName.isEmpty()) << "the login on the files, the session's role on the server";
 
     // A household with its persons, through the procedure: the counts are what it took.
@@ -262,7 +262,7 @@ TEST_F(JournalTest, TheJournalWindowShowsNewestFirstFiltersAndExports)
 TEST_F(JournalTest, TheJournalWindowShowsCategoriesEveryColumnAndRefusesABadRange)
 {
     rt::Transaction &t = host::g().photosqlca;
-    host::Journal::Entry e;
+    model::Journal::Entry e;
     e.action = QString::fromUtf8("删除人员");
     e.category = QString::fromUtf8("个人信息");
     e.key = QStringLiteral("320102000000000001");
@@ -271,7 +271,7 @@ TEST_F(JournalTest, TheJournalWindowShowsCategoriesEveryColumnAndRefusesABadRang
     e.detail = QString::fromUtf8("连同相关信息；").repeated(12);
     for (int i = 0; i < 1001; ++i) {
         e.token = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        ASSERT_EQ(host::Journal::append(t, e), 0) << t.SQLErrText().toStdString();
+        ASSERT_EQ(model::Journal::append(t, e), 0) << t.SQLErrText().toStdString();
     }
     ASSERT_EQ(t.commit(), 0);
     const QString file = QDir(dir->path()).filePath(QStringLiteral("journal.csv"));

@@ -1,7 +1,7 @@
 #include "RecoveryFixture.h"
 #include "Faults.h"
 
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "host/SchemaCatalogue.h"
 #include "model/CategoryTable.h"
 #include "shell/HistoryRecovery.h"
@@ -474,7 +474,7 @@ TEST_F(ReplaceTest, ADependantsRowGoneMeanwhileUndoesTheRecovery)
 {
     rt::ui::DataWindowControl *dw = gridAt("p_rprinfo", "RprNo", QStringLiteral("R'1"));
     const long rows = dw->RowCount();
-    model::RecoveryTransaction tx(host::g().sqlca, host::Journal::Entry{QString::fromUtf8("恢复"), QString::fromUtf8("户籍信息"), QStringLiteral("R'1"),
+    model::RecoveryTransaction tx(host::g().sqlca, model::Journal::Entry{QString::fromUtf8("恢复"), QString::fromUtf8("户籍信息"), QStringLiteral("R'1"),
                                                     {}, QString::fromUtf8("成功"), QString()});
     ASSERT_TRUE(hm::HistoryRecovery::wf_hisrecovery(dw, nullptr, QStringLiteral("tc_ge_rpr"), hm::RecoverySource::Grid,
                                                     model::RecoveryWay::Household, tx));

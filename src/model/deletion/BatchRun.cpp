@@ -16,10 +16,17 @@ void BatchRun::stop()
     int working = Working;
     if (!m_state.compare_exchange_strong(working, Stopping))
         return;
-    // The select or the procedure is cut short; a chunk never is (the engine clears the flag
-    // before it reads the state, so a chunk that begins has seen no stop).
-    if (m_cancellable.load())
+    // The select or the procedure is cut short; a chunk never is, nor the settling of a
+    // failure (the flag is cleared before either, under the same lock).
+    std::lock_guard<std::mutex> lock(m_cancelling);
+    if (m_cancellable)
         m_history.cancel();
+}
+
+void BatchRun::noMoreCancels()
+{
+    std::lock_guard<std::mutex> lock(m_cancelling);
+    m_cancellable = false;
 }
 
 long long BatchRun::deleted() const
@@ -41,14 +48,18 @@ BatchRun::Outcome BatchRun::run()
     options.progress = [this](const HistoryMaintenance::ChunkProgress &p) {
         if (m_work.household)
             return m_state.load() != Stopping;
-        m_cancellable.store(false);
+        noMoreCancels();
         m_done.store(p.deletedSoFar);
         if (p.chunk > 0 && m_work.afterChunk && !m_work.afterChunk(p.deletedSoFar))
             stop();
         return m_state.load() != Stopping;
     };
-    options.stopped = [this] { return m_state.load() == Stopping; };
+    options.stopped = [this] {
+        noMoreCancels(); // what follows settles the failure
+        return m_state.load() == Stopping;
+    };
     options.beforeCommit = [this] {
+        noMoreCancels();
         int working = Working;
         return m_state.compare_exchange_strong(working, Committing);
     };

@@ -6,6 +6,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 namespace rt {
 class Transaction;
@@ -73,7 +74,11 @@ private:
     std::atomic<long long> m_done{0};
     std::atomic<int> m_state{Working};
     // A statement that a stop may cancel is at work: the select, the counts, the procedure.
-    std::atomic<bool> m_cancellable{true};
+    // Cleared under m_cancelling, so that no cancel sent by a stop can reach what comes after
+    // (a chunk, the settling of a failure, the COMMIT).
+    bool m_cancellable = true;
+    std::mutex m_cancelling;
+    void noMoreCancels();
 };
 
 } // namespace model

@@ -1,6 +1,6 @@
 #include "model/deletion/HistoryRowDeletion.h"
 
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "host/SchemaCatalogue.h"
 #include "model/journal/JournalledChange.h"
 #include "platform/core/DeclaredProcedure.h"
@@ -36,7 +36,7 @@ ChangeOutcome HistoryRowDeletion::deleteRows(rt::DataStore &grid, rt::Transactio
 {
     const long deleted = grid.DeletedCount();
     JournalledChange change(history,
-                            host::Journal::Entry{QString::fromUtf8("删除"),
+                            model::Journal::Entry{QString::fromUtf8("删除"),
                                                  category,
                                                  !keyColumn.isEmpty() && deleted > 0
                                                      ? grid.GetItemString(deleted, keyColumn, rt::DwBuffer::Delete)
@@ -63,7 +63,7 @@ bool HistoryRowDeletion::rowGone(rt::Transaction &history, const QString &table,
 
 ChangeOutcome HistoryRowDeletion::deleteByProcedure(rt::Transaction &history, bool household, const QString &key)
 {
-    JournalledChange change(history, host::Journal::Entry{household ? QString::fromUtf8("删除户") : QString::fromUtf8("删除人员"),
+    JournalledChange change(history, model::Journal::Entry{household ? QString::fromUtf8("删除户") : QString::fromUtf8("删除人员"),
                                                           household ? QString::fromUtf8("户籍信息") : QString::fromUtf8("个人信息"),
                                                           key,
                                                           {},
@@ -74,7 +74,7 @@ ChangeOutcome HistoryRowDeletion::deleteByProcedure(rt::Transaction &history, bo
     if (change.beginCounted() != 0)
         return change.fail();
     QString countError;
-    change.entry().counts = host::Journal::count(history, procedureScope(household), rt::Value(key), countError);
+    change.entry().counts = model::Journal::count(history, procedureScope(household), rt::Value(key), countError);
     if (!countError.isEmpty())
         return change.fail(countError);
     rt::DeclaredProcedure procedure(history, household ? QStringLiteral("proc_delrpr @s_rprno = :ls_rprno")

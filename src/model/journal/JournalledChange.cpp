@@ -13,7 +13,7 @@ QString ChangeOutcome::failureText(const QString &message) const
     return text;
 }
 
-JournalledChange::JournalledChange(rt::Transaction &t, host::Journal::Entry entry) : m_t(t), m_entry(std::move(entry))
+JournalledChange::JournalledChange(rt::Transaction &t, model::Journal::Entry entry) : m_t(t), m_entry(std::move(entry))
 {
 }
 
@@ -25,7 +25,7 @@ JournalledChange::~JournalledChange()
 
 int JournalledChange::beginCounted()
 {
-    return host::Journal::beginCounted(m_t);
+    return model::Journal::beginCounted(m_t);
 }
 
 const ChangeOutcome &JournalledChange::commit(const QString &fallback)
@@ -34,7 +34,7 @@ const ChangeOutcome &JournalledChange::commit(const QString &fallback)
         return m_outcome;
     // The entry goes in last, in the change's own transaction: without it the change does not
     // happen, and with it the change can always be found again by its token.
-    if (host::Journal::append(m_t, m_entry) != 0 || m_t.commit() != 0)
+    if (model::Journal::append(m_t, m_entry) != 0 || m_t.commit() != 0)
         return fail(fallback);
     m_ended = true;
     m_outcome = ChangeOutcome{ChangeOutcome::State::Saved, {}, {}, {}};
@@ -46,8 +46,8 @@ const ChangeOutcome &JournalledChange::fail(const QString &fallback)
     if (m_ended)
         return m_outcome;
     QString why = m_t.SQLCode() == -1 ? m_t.SQLErrText().trimmed() : QString();
-    if (why.isEmpty())
-        why = QString(fallback).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    if (why.isEmpty() && !fallback.isEmpty())
+        why = host::LockHint::add(fallback, m_t, true).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     return settle(why);
 }
 
@@ -74,15 +74,15 @@ const ChangeOutcome &JournalledChange::settle(const QString &why)
     m_outcome = ChangeOutcome{ChangeOutcome::State::NotSaved, why, host::LockHint::add(QString(), m_t, true), {}};
     // What the register holds is read before anything is said about it: a COMMIT whose answer
     // was lost may have held.
-    switch (host::Journal::settle(m_t, m_entry, m_outcome.unreadable)) {
-    case host::Journal::Outcome::Saved:
+    switch (model::Journal::settle(m_t, m_entry, m_outcome.unreadable)) {
+    case model::Journal::Outcome::Saved:
         m_outcome.state = ChangeOutcome::State::Saved;
         break;
-    case host::Journal::Outcome::Unknown:
+    case model::Journal::Outcome::Unknown:
         m_outcome.state = ChangeOutcome::State::Unknown;
         break;
-    case host::Journal::Outcome::NotSaved:
-        host::Journal::appendFailure(m_t, m_entry, why);
+    case model::Journal::Outcome::NotSaved:
+        model::Journal::appendFailure(m_t, m_entry, why);
         break;
     }
     return m_outcome;

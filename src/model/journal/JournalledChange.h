@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "model/journal/ChangeOutcome.h"
 
 #include <QString>
@@ -33,14 +33,14 @@ class JournalledChange
 public:
     // entry: the change's action, category, key, counts and detail (the counts may be set as
     // the steps learn them, through entry()).
-    JournalledChange(rt::Transaction &t, host::Journal::Entry entry);
+    JournalledChange(rt::Transaction &t, model::Journal::Entry entry);
     ~JournalledChange();
     JournalledChange(const JournalledChange &) = delete;
     JournalledChange &operator=(const JournalledChange &) = delete;
 
     rt::Transaction &transaction() const { return m_t; }
-    host::Journal::Entry &entry() { return m_entry; }
-    const host::Journal::Entry &entry() const { return m_entry; }
+    model::Journal::Entry &entry() { return m_entry; }
+    const model::Journal::Entry &entry() const { return m_entry; }
 
     // Opens the change's transaction so that counts read next and the change made after them see
     // the same rows (Journal::beginCounted). 0, or -1 with the transaction's error: then call
@@ -67,7 +67,7 @@ private:
     const ChangeOutcome &settle(const QString &why);
 
     rt::Transaction &m_t;
-    host::Journal::Entry m_entry;
+    model::Journal::Entry m_entry;
     ChangeOutcome m_outcome;
     bool m_ended = false;
 };

@@ -1,6 +1,7 @@
 #include "model/maintenance/HistoryMaintenance.h"
 
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
+#include "host/LockHint.h"
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
 #include "model/CategoryTable.h"
@@ -225,11 +226,14 @@ void endRead(rt::Transaction &t)
         t.rollback();
 }
 
-int readIds(rt::Transaction &t, const QString &select, const QList<rt::Value> &params, QList<qint64> &ids, QString &error)
+// hint: the line on another's lock or the lost connection, taken before the read is ended.
+int readIds(rt::Transaction &t, const QString &select, const QList<rt::Value> &params, QList<qint64> &ids, QString &error,
+            QString &hint)
 {
     rt::Cursor cursor(t, select);
     if (cursor.open(params) != 0) {
         error = t.SQLErrText();
+        hint = host::LockHint::add(QString(), t, true);
         endRead(t);
         return -1;
     }
@@ -237,9 +241,11 @@ int readIds(rt::Transaction &t, const QString &select, const QList<rt::Value> &p
     int rc;
     while ((rc = cursor.fetch(row)) == 0)
         ids << row[0].longValue();
-    cursor.close();
-    if (rc == -1)
+    if (rc == -1) {
         error = t.SQLErrText();
+        hint = host::LockHint::add(QString(), t, true);
+    }
+    cursor.close();
     endRead(t);
     return rc == -1 ? -1 : 0;
 }
@@ -418,7 +424,7 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
     rt::Transaction &t = m_history;
     QList<qint64> ids;
     QString error;
-    if (readIds(t, select, params, ids, error) != 0) {
+    if (readIds(t, select, params, ids, error, result.hint) != 0) {
         result.error = failureText("无法找出要删除的历史记录。", error);
         return -1;
     }
@@ -451,7 +457,7 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
     for (long long from = 0; from < total; from += chunkRows) {
         const long long to = std::min<long long>(from + chunkRows, total);
         const int chunk = result.chunks + 1;
-        JournalledChange change(t, host::Journal::Entry{action, category.tabText, QString(), {}, QString::fromUtf8("成功"),
+        JournalledChange change(t, model::Journal::Entry{action, category.tabText, QString(), {}, QString::fromUtf8("成功"),
                                    QString::fromUtf8("%1；运行 %2；第 %3 块%4")
                                        .arg(what, runId)
                                        .arg(chunk)
@@ -526,24 +532,37 @@ int HistoryMaintenance::purgeHouseholds(const Category &category, const PurgeDat
     // so they are read first in its own transaction, with its predicates (HouseholdScope).
     rt::Transaction &t = m_history;
     const QString runId = options.runId.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : options.runId;
-    JournalledChange change(t, host::Journal::Entry{QString::fromUtf8("批量删除"), category.tabText, QString(), {},
+    JournalledChange change(t, model::Journal::Entry{QString::fromUtf8("批量删除"), category.tabText, QString(), {},
                                                     QString::fromUtf8("成功"),
                                                     QString::fromUtf8("%1；连同户中人员；运行 %2；第 1 块%3")
                                                         .arg(what.isEmpty() ? dates.words() : what, runId,
                                                              options.optionsText.isEmpty() ? QString()
                                                                                            : QString::fromUtf8("；") + options.optionsText)});
-    if (!options.dryRun && change.beginCounted() != 0) {
-        result.error = failureText("无法开始删除。", t.SQLErrText());
-        change.abandon();
+    // A failure from here on is the change's: settled, and journalled unless it was a dry run.
+    auto failed = [&](const char *message) {
+        if (options.dryRun) {
+            result.error = failureText(message, t.SQLErrText());
+            change.abandon();
+            return -1;
+        }
+        const bool stopped = options.stopped && options.stopped();
+        const ChangeOutcome &outcome = stopped ? change.stop(QString::fromUtf8("操作员取消")) : change.fail();
+        result.failure = outcome;
+        result.interrupted = stopped;
+        if (stopped)
+            return 0;
+        result.error = outcome.unknown() ? failureText(message, outcome.why + QStringLiteral("\n") + outcome.unreadable)
+                                         : failureText(message, outcome.why);
         return -1;
-    }
+    };
+    if (!options.dryRun && change.beginCounted() != 0)
+        return failed("无法开始删除。");
     long long found = 0;
     for (const HouseholdScope::Table &scope : HouseholdScope::of(t, dates)) {
         QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
         if (t.selectInto(scope.countSql(t), scope.params, n) != 0) {
-            result.error = failureText("无法计算将删除的记录数，未作删除。", t.SQLErrText());
-            change.abandon();
-            return -1;
+            result.deleted.clear();
+            return failed("无法计算将删除的记录数，未作删除。");
         }
         change.entry().counts << std::pair<QString, long long>(scope.table, n[0].longValue());
         result.deleted << TableCount{scope.table, n[0].longValue()};
@@ -566,7 +585,12 @@ int HistoryMaintenance::purgeHouseholds(const Category &category, const PurgeDat
     }
     ChunkProgress progress{&category, 0, found, 0};
     if (options.progress && !options.progress(progress)) {
-        change.abandon();
+        // The operator's stop is journalled as such; an interrupt of the command line before
+        // anything began leaves nothing to say.
+        if (options.stopped && options.stopped())
+            result.failure = change.stop(QString::fromUtf8("操作员取消"));
+        else
+            change.abandon();
         result.interrupted = true;
         nothingDeleted();
         return 0;
@@ -583,9 +607,9 @@ int HistoryMaintenance::purgeHouseholds(const Category &category, const PurgeDat
     procedure.close();
     if (!outcome.saved()) {
         result.failure = outcome;
-        result.interrupted = stopped && !outcome.unknown();
+        result.interrupted = stopped;
         nothingDeleted();
-        if (result.interrupted)
+        if (stopped)
             return 0;
         result.error = outcome.unknown()
                            ? failureText("删除户籍历史信息失败，是否已删除不明。", outcome.why + QStringLiteral("\n") + outcome.unreadable)

@@ -128,6 +128,9 @@ public:
         qint64 lastHisid = -1;
         // On -1 once a chunk's change had begun: what the register holds of that chunk.
         std::optional<ChangeOutcome> failure;
+        // On -1 before any change began (the search for the rows failed): the line on another's
+        // lock or the lost connection, "" or "\r\n" and the line.
+        QString hint;
     };
 
     HistoryMaintenance(rt::Transaction &live, rt::Transaction &history);

@@ -10,7 +10,7 @@
 
 namespace model {
 
-RecoveryTransaction::RecoveryTransaction(rt::Transaction &sqlca, host::Journal::Entry entry)
+RecoveryTransaction::RecoveryTransaction(rt::Transaction &sqlca, model::Journal::Entry entry)
     : m_change(sqlca, std::move(entry))
 {
     m_change.entry().counts.clear();
@@ -62,7 +62,7 @@ void RecoveryTransaction::moved(const QString &historyTable, long long rows)
 {
     if (rows <= 0)
         return;
-    host::Journal::Entry &entry = m_change.entry();
+    model::Journal::Entry &entry = m_change.entry();
     for (auto &[table, n] : entry.counts) {
         if (table == historyTable) {
             n += rows;
@@ -135,7 +135,7 @@ bool RecoveryTransaction::commit()
 QString RecoveryTransaction::summary() const
 {
     QStringList moved;
-    const host::Journal::Entry &entry = m_change.entry();
+    const model::Journal::Entry &entry = m_change.entry();
     for (const auto &[table, rows] : entry.counts) {
         const model::Category *c = model::CategoryTable::byHistoryTable(table.toLower());
         moved << QString::fromUtf8("%1 %2 条").arg(c ? c->tabText : table, rt::fn::Grouped(rows));

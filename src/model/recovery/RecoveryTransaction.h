@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 #include "model/journal/JournalledChange.h"
 
 #include "platform/core/Value.h"
@@ -30,7 +30,7 @@ public:
     // sqlca: the connection that reaches both the live register and the history, the
     // recovery's for its whole life. entry: the recovery's action, category, key and detail; the
     // counts are gathered as rows move.
-    RecoveryTransaction(rt::Transaction &sqlca, host::Journal::Entry entry);
+    RecoveryTransaction(rt::Transaction &sqlca, model::Journal::Entry entry);
     // Rolls back what was neither committed nor failed (a step that returned early).
     ~RecoveryTransaction();
     RecoveryTransaction(const RecoveryTransaction &) = delete;
@@ -83,7 +83,7 @@ public:
     bool historyRowGone() const { return m_historyRowGone; }
     const QString &failureText() const { return m_failureText; }
     const QStringList &notes() const { return m_notes; }
-    const host::Journal::Entry &entry() const { return m_change.entry(); }
+    const model::Journal::Entry &entry() const { return m_change.entry(); }
     // After the commit, what moved and where, in a line ("已恢复 老年人信息 P8：老年人信息 1 条从历史信息
     // 移入现有信息，替换现有记录 1 条（原来的记录另存为历史记录）").
     QString summary() const;

@@ -1,4 +1,4 @@
-#include "host/Journal.h"
+#include "model/journal/Journal.h"
 
 #include "platform/core/DateTime.h"
 #include "platform/core/Transaction.h"
@@ -10,39 +10,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace host {
-
-QString Journal::createFilesSql()
-{
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS hm_journal (id INTEGER PRIMARY KEY AUTOINCREMENT, at DATETIME NOT NULL, "
-                          "operator VARCHAR(64), login VARCHAR(64), action VARCHAR(20) NOT NULL, category VARCHAR(40), "
-                          "reckey VARCHAR(40), counts VARCHAR(2000), outcome VARCHAR(10) NOT NULL, detail VARCHAR(2000), "
-                          "token VARCHAR(40));\n"
-                          "CREATE INDEX IF NOT EXISTS hm_journal_token ON hm_journal (token)");
-}
-
-QStringList Journal::upgradeFilesSql()
-{
-    return {QStringLiteral("ALTER TABLE hm_journal ADD COLUMN token VARCHAR(40)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS hm_journal_token ON hm_journal (token)")};
-}
-
-QString Journal::createServerIndexSql()
-{
-    return QStringLiteral("CREATE INDEX IF NOT EXISTS hm_journal_token ON history.hm_journal (token)");
-}
-
-QString Journal::createServerSql()
-{
-    // The server numbers, dates and signs each entry itself: an operator cannot insert at all
-    // and adds entries through history.hm_journal_add (scripts/journal-upgrade.sql), which
-    // stamps them. The columns in the order that script leaves an older journal in.
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS history.hm_journal (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
-                          "at timestamp(6) NOT NULL DEFAULT localtimestamp, operator varchar(64) NOT NULL DEFAULT current_user, "
-                          "login varchar(64), action varchar(20) NOT NULL, category varchar(40), reckey varchar(40), "
-                          "counts varchar(2000), outcome varchar(10) NOT NULL, detail varchar(2000), token varchar(40), "
-                          "db_user varchar(64), txid bigint, txat timestamptz)");
-}
+namespace model {
 
 QString Journal::loginName()
 {
@@ -217,4 +185,4 @@ Journal::Counts Journal::count(rt::Transaction &t, const QList<std::pair<QString
     return out;
 }
 
-} // namespace host
+} // namespace model

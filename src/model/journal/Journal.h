@@ -10,9 +10,9 @@ class Transaction;
 class Value;
 } // namespace rt
 
-namespace host {
+namespace model {
 
-// The maintenance journal (操作记录): one entry for every change the module makes to history, in
+// The maintenance journal (操作记录; its table: host::JournalSchema): one entry for every change the module makes to history, in
 // the history database's table hm_journal. An entry goes into the transaction of the change it
 // records, so that a change whose entry cannot be written does not happen. Entries are only
 // ever appended: the module never changes or deletes one. On the server the operator role may
@@ -40,13 +40,6 @@ public:
     // What the register holds after a change failed somewhere: the change was saved (its entry
     // is there), not saved (its entry is not), or that could not be read.
     enum class Outcome { Saved, NotSaved, Unknown };
-
-    static QString table() { return QStringLiteral("hm_journal"); }
-    static QString createFilesSql();  // IF NOT EXISTS: also for registers made before the journal
-    static QString createServerSql(); // in the history schema, IF NOT EXISTS
-    // The journal's token column and its index, for a file made before entries carried it.
-    static QStringList upgradeFilesSql();
-    static QString createServerIndexSql();
 
     // Appends the entry in t's present transaction (opening one); 0, or -1 with t's error.
     static int append(rt::Transaction &t, const Entry &entry);
@@ -80,4 +73,4 @@ private:
     static bool awaitEnded(rt::Transaction &t, int backend, QString &error);
 };
 
-} // namespace host
+} // namespace model
