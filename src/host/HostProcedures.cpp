@@ -65,8 +65,8 @@ int justifyDelPerson(Transaction &t, const ProcedureArgs &args, QString &error)
     QList<Value> latest{Value::null(ValueType::Long), Value::null(ValueType::String)};
     // The person's latest snapshot; a copy of a replaced live state (issave 4) is no snapshot.
     const int found = t.selectInto(QStringLiteral("SELECT hisid, issave FROM th_ge_personinfo WHERE PersonNo = ?1 "
-                                                  "AND (issave IS NULL OR issave <> '4') ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
-                                   {personNo}, latest);
+                                                  "AND (issave IS NULL OR issave <> ?2) ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
+                                   {personNo, Value(IsSave::replaced())}, latest);
     if (found == -1) {
         error = t.SQLErrText();
         return -1;

@@ -1,7 +1,9 @@
 #include "host/PgSchema.h"
 
+#include "host/IsSave.h"
 #include "host/JournalSchema.h"
 #include "host/SchemaCatalogue.h"
+#include "platform/core/SqlQuote.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -114,18 +116,19 @@ QStringList PgSchema::procedureStatements()
     QStringList columns, values;
     for (const ColumnDef &c : person->liveColumns) {
         columns << lower(c.name);
-        values << (c.name == QLatin1String("issave") ? QStringLiteral("'0'") : lower(c.name));
+        values << (c.name == QLatin1String("issave") ? rt::sqlQuote(IsSave::live()) : lower(c.name));
     }
     out << QStringLiteral(
                "CREATE OR REPLACE FUNCTION live.proc_justifydelperson(as_personno varchar DEFAULT NULL) RETURNS integer LANGUAGE plpgsql AS $$\n"
                "DECLARE v_hisid bigint; v_issave varchar;\nBEGIN\n"
                "  SELECT hisid, issave INTO v_hisid, v_issave FROM history.th_ge_personinfo WHERE personno = as_personno\n"
-               "    AND (issave IS NULL OR issave <> '4') ORDER BY savetime DESC, hisid DESC LIMIT 1;\n"
-               "  IF NOT FOUND OR v_issave IS NULL OR trim(v_issave) <> '6' THEN RETURN 0; END IF;\n"
+               "    AND (issave IS NULL OR issave <> %3) ORDER BY savetime DESC, hisid DESC LIMIT 1;\n"
+               "  IF NOT FOUND OR v_issave IS NULL OR trim(v_issave) <> %4 THEN RETURN 0; END IF;\n"
                "  IF EXISTS (SELECT 1 FROM live.ge_personinfo WHERE personno = as_personno) THEN RETURN 0; END IF;\n"
                "  INSERT INTO live.ge_personinfo (%1) SELECT %2 FROM history.th_ge_personinfo WHERE hisid = v_hisid;\n"
                "  RETURN 0;\nEND $$")
-               .arg(columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
+               .arg(columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")), rt::sqlQuote(IsSave::replaced()),
+                    rt::sqlQuote(IsSave::removedPerson()));
     return out;
 }
 

@@ -31,13 +31,20 @@ namespace {
 
 const QString Title = QString::fromUtf8("提示");
 
-// Opens the recovery prompt and returns its answer ("" when it was closed without one).
-QString askPrompt(const QString &parm)
+// The recovery prompt's answer. The window returns it as "1"/"2" in Message.StringParm (its
+// contract); here it is a choice.
+enum class PromptAnswer { None, RecordOnly, WithDependants };
+
+// Opens the recovery prompt and returns its answer (None when it was closed without one).
+PromptAnswer askPrompt(const QString &parm)
 {
     rt::ui::Message::instance().StringParm.clear();
     if (rt::ui::Windows::OpenByName(QStringLiteral("w_hisrecovprompt"), parm) != 1)
-        return QString();
-    return rt::ui::Message::instance().StringParm;
+        return PromptAnswer::None;
+    const QString answer = rt::ui::Message::instance().StringParm;
+    return answer == QLatin1String("1")   ? PromptAnswer::RecordOnly
+           : answer == QLatin1String("2") ? PromptAnswer::WithDependants
+                                          : PromptAnswer::None;
 }
 
 // The replace question for the grid's current row; true for 替换. `shown` receives the live
@@ -83,13 +90,13 @@ void HistoryRecovery::recoverCurrentRow(rt::ui::DataWindowControl *grid)
         const QString key = grid->GetItemString(ll_row, household ? "RprNo" : "PersonNo");
         if (!readLiveState(*category, key, live))
             return;
-        const QString answer = askPrompt(key + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
-        if (answer != QLatin1String("1") && answer != QLatin1String("2"))
+        const PromptAnswer answer = askPrompt(key + (household ? QStringLiteral(";1") : QStringLiteral(";2")));
+        if (answer == PromptAnswer::None)
             return;
         QList<rt::Value> shown;
         if (live.present() && !askReplace(grid, *category, key, shown))
             return;
-        const bool dependants = answer == QLatin1String("2");
+        const bool dependants = answer == PromptAnswer::WithDependants;
         model::RecoveryTransaction tx(host::g().sqlca, journalEntry(*category, key, live.present(), dependants));
         // The dependants move only once the record itself has: a record that stays where it is
         // keeps its dependants where they are.
