@@ -1,6 +1,7 @@
-// batch_delete: the batch delete dialog's whole 确定 path — the range statement, its commit and
-// the prune of a grid holding the whole table — against the bare DELETE statement on a copy of
-// the same data, in the same run. Half of the largest history table is deleted.
+// batch_delete: the batch delete dialog's whole 确定 path — the range's rows found, deleted in
+// chunks of 10,000 each committed with its journal entry, and the prune of a grid holding the
+// whole table — against the bare DELETE statement and its one commit on a copy of the same data,
+// in the same run. Half of the largest history table is deleted.
 //
 //   hm_bench_batch HISTORY.db     (runs offscreen; works on two copies, the file stays as it is)
 #include "host/HostDwLibrary.h"

@@ -470,7 +470,12 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
             // hisids beyond every range found.
             QList<rt::Value> bound{rt::Value(std::int64_t(ids[from])), rt::Value(std::int64_t(ids[to - 1]))};
             bound << params;
-            ok = t.execute(QStringLiteral("DELETE FROM %1 WHERE %2 >= ? AND %2 <= ? AND %3").arg(table, hisid, rowTest), bound) != -1;
+            // On the files the planner, offered a range of SaveTime beside the range of hisids
+            // (the dialog's two dates), walks the SaveTime index over the whole range at every
+            // chunk: the hisids' range is the one to take.
+            const QString byKey = onServer(t) ? QString() : QStringLiteral(" NOT INDEXED");
+            ok = t.execute(QStringLiteral("DELETE FROM %1%4 WHERE %2 >= ? AND %2 <= ? AND %3").arg(table, hisid, rowTest, byKey), bound)
+                 != -1;
             if (ok)
                 rows += t.SQLNRows();
         } else if (onServer(t)) {
