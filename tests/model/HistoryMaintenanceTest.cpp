@@ -538,6 +538,7 @@ TEST_F(HistoryMaintenanceTest, CompactRewritesTheFileOnlyWhenNobodyElseHasItOpen
 // the dialog's kinds take the day's 00:00:00 itself, its range both ends' 00:00:00, the command
 // line only what was saved before the day began; the household procedure's predicate takes the
 // same rows as each rule.
+// BAT-10
 TEST_F(HistoryMaintenanceTest, TheDialogsAndTheCommandLinesDatesTakeTheirOwnRowsThroughOneEngine)
 {
     HistoryMaintenance m(sqlca, photosqlca);

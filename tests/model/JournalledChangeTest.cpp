@@ -52,6 +52,7 @@ protected:
     rt::Transaction sqlca{QStringLiteral("sqlca")}, photosqlca{QStringLiteral("photosqlca")};
 };
 
+// JRN-04, JRN-05, JRN-13
 TEST_F(JournalledChangeTest, WhatItSaysIsWhatTheRegisterHolds)
 {
     {

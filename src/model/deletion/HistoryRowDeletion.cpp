@@ -1,7 +1,7 @@
 #include "model/deletion/HistoryRowDeletion.h"
 
+#include "model/deletion/HouseholdScope.h"
 #include "model/journal/Journal.h"
-#include "host/SchemaCatalogue.h"
 #include "model/journal/JournalledChange.h"
 #include "platform/core/DeclaredProcedure.h"
 #include "platform/core/SqlQuote.h"
@@ -9,27 +9,6 @@
 #include "platform/dw/DataStore.h"
 
 namespace model {
-
-namespace {
-
-// The rows a history procedure deletes for a household or a person, table by table, counted as
-// the procedure finds them (before it runs, in the same transaction) for the journal.
-QList<std::pair<QString, QString>> procedureScope(bool household)
-{
-    QList<std::pair<QString, QString>> out;
-    const QString persons = household ? QStringLiteral("SELECT PersonNo FROM th_ge_personinfo WHERE RprNo = ?")
-                                      : QStringLiteral("SELECT ?");
-    for (const host::TableDef *related : host::SchemaCatalogue::relatedTables())
-        out << std::pair(related->historyTable, QStringLiteral("SELECT count(*) FROM %1 WHERE personno IN (%2)")
-                                                    .arg(rt::sqlIdentifier(related->historyTable), persons));
-    out << std::pair(QStringLiteral("th_ge_personinfo"),
-                     QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE %1 = ?").arg(household ? "RprNo" : "PersonNo"));
-    if (household)
-        out << std::pair(QStringLiteral("th_ge_rpr"), QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = ?"));
-    return out;
-}
-
-} // namespace
 
 ChangeOutcome HistoryRowDeletion::deleteRows(rt::DataStore &grid, rt::Transaction &history, const QString &category,
                                              const QString &keyColumn)
@@ -74,7 +53,7 @@ ChangeOutcome HistoryRowDeletion::deleteByProcedure(rt::Transaction &history, bo
     if (change.beginCounted() != 0)
         return change.fail();
     QString countError;
-    change.entry().counts = model::Journal::count(history, procedureScope(household), rt::Value(key), countError);
+    change.entry().counts = model::Journal::count(history, HouseholdScope::ofKey(household), rt::Value(key), countError);
     if (!countError.isEmpty())
         return change.fail(countError);
     rt::DeclaredProcedure procedure(history, household ? QStringLiteral("proc_delrpr @s_rprno = :ls_rprno")

@@ -1,9 +1,11 @@
 #include "model/deletion/HouseholdScope.h"
 
+#include "host/SchemaCatalogue.h"
 #include "host/TableDef.h"
 #include "model/CategoryTable.h"
 #include "model/deletion/HistorySql.h"
 #include "model/deletion/PurgeDates.h"
+#include "platform/core/SqlQuote.h"
 
 namespace model {
 
@@ -28,6 +30,21 @@ QList<HouseholdScope::Table> HouseholdScope::of(const rt::Transaction &t, const 
                          .arg(scope, id("personno"), id("PersonNo"), id("th_ge_personinfo"), id("RprNo"), households),
                      values + values};
     }
+    return out;
+}
+
+QList<std::pair<QString, QString>> HouseholdScope::ofKey(bool household)
+{
+    QList<std::pair<QString, QString>> out;
+    const QString persons = household ? QStringLiteral("SELECT PersonNo FROM th_ge_personinfo WHERE RprNo = ?")
+                                      : QStringLiteral("SELECT ?");
+    for (const host::TableDef *related : host::SchemaCatalogue::relatedTables())
+        out << std::pair(related->historyTable, QStringLiteral("SELECT count(*) FROM %1 WHERE personno IN (%2)")
+                                                    .arg(rt::sqlIdentifier(related->historyTable), persons));
+    out << std::pair(QStringLiteral("th_ge_personinfo"),
+                     QStringLiteral("SELECT count(*) FROM th_ge_personinfo WHERE %1 = ?").arg(household ? "RprNo" : "PersonNo"));
+    if (household)
+        out << std::pair(QStringLiteral("th_ge_rpr"), QStringLiteral("SELECT count(*) FROM th_ge_rpr WHERE RprNo = ?"));
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include "model/recovery/RecoveryMove.h"
 #include "model/recovery/RecoveryTransaction.h"
 
+#include "host/IsSave.h"
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
 #include "model/recovery/RecoveryPlan.h"
@@ -68,7 +69,7 @@ bool LiveReplacement::replace(const rt::DataStore &source, long row, const model
             copy.SetItem(copied, c.name, v);
     }
     copy.SetItem(copied, host::TableDef::saveTimeColumn(), rt::Value(rt::DateTime::currentDateTime()));
-    copy.SetItem(copied, QStringLiteral("issave"), rt::Value(model::RecoveryPlan::replacedCode()));
+    copy.SetItem(copied, QStringLiteral("issave"), rt::Value(host::IsSave::replaced()));
     if (copy.Update() != 1)
         return tx.fail(told("保存现有记录到历史信息时失败，现有记录未被替换", &sqlca, context, copy.lastError()));
     tx.wrote();

@@ -4,6 +4,7 @@
 #include "model/recovery/LiveReplacement.h"
 #include "model/recovery/RecoveryTransaction.h"
 
+#include "host/IsSave.h"
 #include "host/LockHint.h"
 #include "model/CategoryTable.h"
 #include "model/recovery/RecoveryPlan.h"
@@ -80,7 +81,7 @@ bool RecoveryCascades::wf_rprrecovery(const QString &ls_rprno, RecoveryTransacti
         // household. A copy of a replaced state (issave 4) is a state kept on purpose: it stays.
         if (sqlca.execute(QStringLiteral("delete from th_ge_personinfo where personno = ? and rprno = ? "
                                          "and (issave is null or issave <> ?)"),
-                          {m.personno, ls_rprno, model::RecoveryPlan::replacedCode()})
+                          {m.personno, ls_rprno, host::IsSave::replaced()})
             == -1)
             return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("删除个人历史信息失败!"), &sqlca, who));
         tx.moved(person->historyTable, sqlca.SQLNRows());

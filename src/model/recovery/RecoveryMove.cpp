@@ -12,44 +12,43 @@
 
 namespace model {
 
-bool RecoveryMove::move(const rt::DataStore &sourceStore, long ll_row, const QString &as_target, RecoveryWay way,
+bool RecoveryMove::move(const rt::DataStore &source, long ll_row, const QString &as_target, RecoveryWay way,
                         RecoveryTransaction &tx, bool replace, const QList<rt::Value> *shown)
 {
     rt::Transaction &sqlca = tx.sqlca();
-    const rt::DataStore *source = &sourceStore;
     if (as_target.isEmpty() || ll_row < 1)
         return false;
-    const QString historyTable = source->Describe(QStringLiteral("datawindow.Table.UpdateTable"));
+    const QString historyTable = source.Describe(QStringLiteral("datawindow.Table.UpdateTable"));
     if (replace) {
         const Category *category = CategoryTable::byStem(as_target.mid(3));
         if (!category)
             return tx.fail(QString::fromUtf8("保存恢复数据时失败"));
-        if (!LiveReplacement::replace(*source, ll_row, *category, tx, QString(), shown))
+        if (!LiveReplacement::replace(source, ll_row, *category, tx, QString(), shown))
             return false;
     } else {
         rt::DataStore lds_curtable;
         if (lds_curtable.SetDataObject(as_target) != 1)
             return tx.fail(QString::fromUtf8("保存恢复数据时失败\r\n") + lds_curtable.lastError());
         lds_curtable.SetTransObject(&sqlca);
-        if (copyColumns(*source, ll_row, lds_curtable) <= 0)
+        if (copyColumns(source, ll_row, lds_curtable) <= 0)
             return tx.fail(QString::fromUtf8("保存恢复数据时失败"));
         if (lds_curtable.Update() != 1)
             return tx.fail(host::LockHint::add("保存恢复数据时失败", sqlca, true));
         tx.wrote();
     }
     // The history row leaves in the same transaction as the live row arrives.
-    if (!tx.takeFromHistory(historyTable, source->GetItem(ll_row, "hisid"), QString::fromUtf8("删除历史信息失败"), QString(), true))
+    if (!tx.takeFromHistory(historyTable, source.GetItem(ll_row, "hisid"), QString::fromUtf8("删除历史信息失败"), QString(), true))
         return false;
     if (way != RecoveryWay::Related)
         return true;
     // A related record of a person removed from the live register brings the person back. The
     // person's state is that of the latest snapshot (a person has one per save); a copy of a
     // replaced live state (issave 4) is no snapshot.
-    const QString ls_personno = source->GetItemString(ll_row, "personno");
+    const QString ls_personno = source.GetItemString(ll_row, "personno");
     QList<rt::Value> ls_issave{rt::Value::null(rt::ValueType::String)};
     const int found = sqlca.selectInto(QStringLiteral("SELECT issave FROM th_ge_personinfo WHERE personno = ? "
                                                       "AND (issave IS NULL OR issave <> ?) ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
-                                       {ls_personno, RecoveryPlan::replacedCode()}, ls_issave);
+                                       {ls_personno, host::IsSave::replaced()}, ls_issave);
     if (found == -1)
         return tx.fail(RecoveryTransaction::failureText(QString::fromUtf8("读取个人历史信息失败"), &sqlca));
     if (found != 0 || ls_issave[0].isNull() || ls_issave[0].string().trimmed() != host::IsSave::removedPerson())
@@ -71,7 +70,6 @@ bool RecoveryMove::move(const rt::DataStore &sourceStore, long ll_row, const QSt
         tx.addDetail(QString::fromUtf8("人员 %1 按最近的历史记录重新加入现有信息").arg(ls_personno));
     return true;
 }
-
 
 long RecoveryMove::copyColumns(const rt::DataStore &source, long ll_row, rt::DataStore &target, long targetRow)
 {

@@ -54,7 +54,7 @@ bool RecoveryPlan::latestRow(rt::Transaction &history, const Category &category,
     const int rc = history.selectInto(QStringLiteral("SELECT min(hisid) FROM %1 WHERE %2 AND SaveTime = "
                                                      "(SELECT max(SaveTime) FROM %1 WHERE %2)")
                                           .arg(T, snapshot),
-                                      {personno, replacedCode(), personno, replacedCode()}, into);
+                                      {personno, host::IsSave::replaced(), personno, host::IsSave::replaced()}, into);
     if (rc == -1) {
         error = history.SQLErrText();
         return false;
@@ -123,7 +123,7 @@ bool RecoveryPlan::householdMembers(rt::Transaction &history, rt::Transaction &l
         if (found != -1)
             found = history.selectInto(QStringLiteral("SELECT hisid, issave FROM th_ge_personinfo WHERE PersonNo = ? AND RprNo = ? "
                                                       "AND (issave IS NULL OR issave <> ?) ORDER BY SaveTime DESC, hisid DESC LIMIT 1"),
-                                       {personno, rprno, replacedCode()}, snapshot);
+                                       {personno, rprno, host::IsSave::replaced()}, snapshot);
         if (found == -1) {
             error = QStringLiteral("%1：%2").arg(personno, history.SQLErrText());
             return false;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "host/IsSave.h"
 #include "model/Category.h"
 #include "platform/core/Value.h"
 
@@ -88,9 +87,6 @@ public:
     // history is deleted without moving, who keeps everything): the journal entry's detail and
     // the recovery prompt's counts say it alike. Each list holds "姓名（人员编号）".
     static QString membersText(const QStringList &back, const QStringList &live, const QStringList &kept);
-
-    // The issave code of a history row that holds the live state a replacement overwrote.
-    static QString replacedCode() { return host::IsSave::replaced(); }
 };
 
 } // namespace model
