@@ -3,6 +3,7 @@
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
 #include "model/CategoryTable.h"
+#include "model/deletion/BatchRun.h"
 #include "model/deletion/HouseholdScope.h"
 #include "model/deletion/PurgeDates.h"
 #include "model/maintenance/HistoryMaintenance.h"
@@ -588,4 +589,47 @@ TEST_F(HistoryMaintenanceTest, TheDialogsAndTheCommandLinesDatesTakeTheirOwnRows
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM hm_journal WHERE action = ? AND outcome = ?"),
                      {QString::fromUtf8("批量删除"), QString::fromUtf8("成功")}),
               2);
+}
+
+// 批量删除's work without its window, on the demo register: more rows than the operator
+// confirmed deletes nothing and says how many there are; a stop lands after the chunk in
+// progress, the chunks before it saved each with its entry and the rest untouched; let through,
+// the rest goes.
+// BAT-10
+TEST_F(HistoryMaintenanceTest, TheBatchStopsAfterTheChunkAndNeverDeletesMoreThanWasConfirmed)
+{
+    const model::Category &elders = category("老年人信息");
+    const long long all = rows(elders.historyTable);
+    ASSERT_GT(all, 6);
+    model::BatchRun::Work work;
+    work.category = &elders;
+    work.what = QString::fromUtf8("按类型：删除所有记录；全部记录");
+    work.chunkRows = 2;
+    work.confirmed = long(all - 1);
+    model::BatchRun more(sqlca, photosqlca, work);
+    EXPECT_EQ(more.run(), model::BatchRun::Outcome::More);
+    EXPECT_EQ(more.result().found, all);
+    EXPECT_EQ(rows(elders.historyTable), all);
+
+    work.confirmed = long(all);
+    work.afterChunk = [](long long deleted) { return deleted < 4; };
+    model::BatchRun stopped(sqlca, photosqlca, work);
+    EXPECT_EQ(stopped.run(), model::BatchRun::Outcome::Stopped);
+    EXPECT_EQ(stopped.deleted(), 4);
+    EXPECT_EQ(stopped.result().chunks, 2);
+    EXPECT_EQ(rows(elders.historyTable), all - 4);
+    EXPECT_EQ(hisids(elders.historyTable, QStringLiteral("WHERE h.hisid <= %1").arg(stopped.result().lastHisid)).size(), 0)
+        << "every row up to the last chunk's is gone";
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM hm_journal WHERE action = ? AND outcome = ?"),
+                     {QString::fromUtf8("批量删除"), QString::fromUtf8("成功")}),
+              2);
+
+    work.afterChunk = nullptr;
+    model::BatchRun rest(sqlca, photosqlca, work);
+    EXPECT_EQ(rest.run(), model::BatchRun::Outcome::Done);
+    EXPECT_EQ(rest.deleted(), all - 4);
+    EXPECT_EQ(rows(elders.historyTable), 0);
+    model::BatchRun none(sqlca, photosqlca, work);
+    EXPECT_EQ(none.run(), model::BatchRun::Outcome::NothingFound);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM hm_journal WHERE outcome = ?"), {QString::fromUtf8("失败")}), 0);
 }
