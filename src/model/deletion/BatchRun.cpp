@@ -17,7 +17,8 @@ void BatchRun::stop()
     if (!m_state.compare_exchange_strong(working, Stopping))
         return;
     // The select or the procedure is cut short; a chunk never is, nor the settling of a
-    // failure (the flag is cleared before either, under the same lock).
+    // failure (the flag is cleared before either, under the same lock). The cancel is sent with
+    // the lock held: the work does not go on to what no cancel may reach until it has been.
     std::lock_guard<std::mutex> lock(m_cancelling);
     if (m_cancellable)
         m_history.cancel();

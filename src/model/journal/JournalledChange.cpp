@@ -34,8 +34,9 @@ const ChangeOutcome &JournalledChange::commit(const QString &fallback)
         return m_outcome;
     // The entry goes in last, in the change's own transaction: without it the change does not
     // happen, and with it the change can always be found again by its token.
+    // The fallback is the caller's bare message: the failed COMMIT's hint goes with it.
     if (model::Journal::append(m_t, m_entry) != 0 || m_t.commit() != 0)
-        return fail(fallback);
+        return fail(fallback.isEmpty() ? fallback : host::LockHint::add(fallback, m_t, true));
     m_ended = true;
     m_outcome = ChangeOutcome{ChangeOutcome::State::Saved, {}, {}, {}};
     return m_outcome;
@@ -46,8 +47,8 @@ const ChangeOutcome &JournalledChange::fail(const QString &fallback)
     if (m_ended)
         return m_outcome;
     QString why = m_t.SQLCode() == -1 ? m_t.SQLErrText().trimmed() : QString();
-    if (why.isEmpty() && !fallback.isEmpty())
-        why = host::LockHint::add(fallback, m_t, true).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    if (why.isEmpty())
+        why = QString(fallback).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     return settle(why);
 }
 

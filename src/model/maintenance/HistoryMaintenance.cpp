@@ -565,10 +565,8 @@ int HistoryMaintenance::purgeHouseholds(const Category &category, const PurgeDat
     long long found = 0;
     for (const HouseholdScope::Table &scope : HouseholdScope::of(t, dates)) {
         QList<rt::Value> n{rt::Value::null(rt::ValueType::Long)};
-        if (t.selectInto(scope.countSql(t), scope.params, n) != 0) {
-            result.deleted.clear();
+        if (t.selectInto(scope.countSql(t), scope.params, n) != 0)
             return failed("无法计算将删除的记录数，未作删除。");
-        }
         change.entry().counts << std::pair<QString, long long>(scope.table, n[0].longValue());
         result.deleted << TableCount{scope.table, n[0].longValue()};
         found += n[0].longValue();
