@@ -8,7 +8,7 @@
 #include "host/ui/ModuleWindows.h"
 #include "model/CategoryTable.h"
 #include "model/deletion/BatchRun.h"
-#include "model/deletion/HistorySql.h"
+#include "model/HistorySql.h"
 #include "model/deletion/HouseholdScope.h"
 #include "model/deletion/PurgeDates.h"
 #include "platform/core/Functions.h"

@@ -3,7 +3,7 @@
 #include "host/SchemaCatalogue.h"
 #include "host/TableDef.h"
 #include "model/CategoryTable.h"
-#include "model/deletion/HistorySql.h"
+#include "model/HistorySql.h"
 #include "model/deletion/PurgeDates.h"
 #include "platform/core/SqlQuote.h"
 

@@ -1,6 +1,6 @@
 #include "model/maintenance/HistoryCompaction.h"
 
-#include "model/deletion/HistorySql.h"
+#include "model/HistorySql.h"
 #include "platform/core/DbBackend.h"
 #include "platform/core/FilePresence.h"
 #include "platform/core/Transaction.h"
@@ -10,17 +10,6 @@
 namespace model {
 
 namespace {
-
-bool onServer(const rt::Transaction &t)
-{
-    return HistorySql::onServer(t);
-}
-
-void endRead(rt::Transaction &t)
-{
-    if (t.inTransaction())
-        t.rollback();
-}
 
 QString failureText(const char *what, const QString &database)
 {
@@ -42,7 +31,7 @@ int HistoryCompaction::compact(rt::Transaction &t, const QList<std::pair<History
         result.compactText = QString::fromUtf8("删除的记录不到任何一个表的十分之一，未整理空间。");
         return 0;
     }
-    endRead(t);
+    HistorySql::endRead(t);
     if (!t.isConnected() && t.connect() != 0) {
         result.error = failureText("无法连接历史信息库以整理空间。", t.SQLErrText());
         return -1;
@@ -50,7 +39,7 @@ int HistoryCompaction::compact(rt::Transaction &t, const QList<std::pair<History
     // VACUUM cannot run inside a transaction; the connection's own statements would open one.
     rt::DbConnection *db = t.connection();
     rt::DbError error;
-    if (onServer(t)) {
+    if (HistorySql::onServer(t)) {
         // VACUUM of a table the role may not vacuum only warns and succeeds: who may is asked
         // first (its owner, the database's owner or a superuser), so that nothing is said done
         // that was skipped. The operator role owns no table.
@@ -61,7 +50,7 @@ int HistoryCompaction::compact(rt::Transaction &t, const QList<std::pair<History
                                                     version)
                                            == 0
                                        && version[0].longValue() >= 170000;
-        endRead(t);
+        HistorySql::endRead(t);
         for (const QString &table : tables) {
             QList<rt::Value> may{rt::Value::null(rt::ValueType::Long)};
             const int asked = t.selectInto(
@@ -70,7 +59,7 @@ int HistoryCompaction::compact(rt::Transaction &t, const QList<std::pair<History
                                "'USAGE')%1 THEN 1 ELSE 0 END FROM pg_class c WHERE c.oid = to_regclass(?)")
                     .arg(maintainPrivilege ? QStringLiteral(" OR has_table_privilege(c.oid, 'MAINTAIN')") : QString()),
                 {rt::Value(QStringLiteral("history.") + table.toLower())}, may);
-            endRead(t);
+            HistorySql::endRead(t);
             if (asked != 0 || may[0].longValue() != 1) {
                 skipped << table.toLower();
                 continue;
@@ -115,7 +104,7 @@ int HistoryCompaction::compact(rt::Transaction &t, const QList<std::pair<History
     }
     QList<rt::Value> mode{rt::Value::null(rt::ValueType::Long)};
     const bool incremental = t.selectInto(QStringLiteral("PRAGMA auto_vacuum"), {}, mode) == 0 && mode[0].longValue() == 2;
-    endRead(t);
+    HistorySql::endRead(t);
     if (incremental && db->exec(QStringLiteral("PRAGMA incremental_vacuum"), error)) {
         result.compacted = true;
         result.compactText = QString::fromUtf8("历史信息库文件正被其他连接使用，已执行 PRAGMA incremental_vacuum 交还空闲页。");

@@ -5,7 +5,7 @@
 #include "host/SchemaCatalogue.h"
 #include "model/Category.h"
 #include "model/CategoryTable.h"
-#include "model/deletion/HistorySql.h"
+#include "model/HistorySql.h"
 #include "model/deletion/HouseholdScope.h"
 #include "model/deletion/PurgeDates.h"
 #include "model/journal/JournalledChange.h"
@@ -26,16 +26,6 @@ namespace {
 // chunk of any size is several statements in one transaction.
 constexpr int IdsPerStatement = 500;
 
-bool onServer(const rt::Transaction &t)
-{
-    return HistorySql::onServer(t);
-}
-
-QString ident(const rt::Transaction &t, const QString &name)
-{
-    return HistorySql::ident(t, name);
-}
-
 const host::TableDef *tableOf(const Category &category)
 {
     return host::SchemaCatalogue::byTable(category.historyTable);
@@ -47,7 +37,7 @@ const host::TableDef *tableOf(const Category &category)
 // history stays one record's.
 QString recordKey(const rt::Transaction &t, const host::TableDef &def)
 {
-    return ident(t, def.keyColumn);
+    return HistorySql::ident(t, def.keyColumn);
 }
 
 // Before `before` 00:00:00; SaveTime is compared as the databases store it.
@@ -75,9 +65,9 @@ QString sameRecord(const rt::Transaction &t, const host::TableDef &def, const QS
 // Keep-last: at least `keepLast` newer snapshots of its record remain.
 QString keepLastStill(const rt::Transaction &t, const host::TableDef &def)
 {
-    const QString table = ident(t, def.historyTable);
-    const QString hisid = ident(t, host::TableDef::surrogateKey());
-    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
+    const QString table = HistorySql::ident(t, def.historyTable);
+    const QString hisid = HistorySql::ident(t, host::TableDef::surrogateKey());
+    const QString saveTime = HistorySql::ident(t, host::TableDef::saveTimeColumn());
     return QStringLiteral("(SELECT count(*) FROM %1 q WHERE %2 AND q.%3 >= d.%3 AND (q.%3, q.%4) > (d.%3, d.%4)) >= ?")
         .arg(table, sameRecord(t, def, QStringLiteral("q")), saveTime, hisid);
 }
@@ -85,12 +75,12 @@ QString keepLastStill(const rt::Transaction &t, const host::TableDef &def)
 // Dedupe: the snapshot saved just before it for its record is there and equal to it.
 QString dedupeStill(const rt::Transaction &t, const host::TableDef &def, const QStringList &columns)
 {
-    const QString table = ident(t, def.historyTable);
-    const QString hisid = ident(t, host::TableDef::surrogateKey());
-    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
+    const QString table = HistorySql::ident(t, def.historyTable);
+    const QString hisid = HistorySql::ident(t, host::TableDef::surrogateKey());
+    const QString saveTime = HistorySql::ident(t, host::TableDef::saveTimeColumn());
     QStringList equal;
     for (const QString &c : columns)
-        equal << (onServer(t) ? QStringLiteral("p.%1 IS NOT DISTINCT FROM d.%1") : QStringLiteral("p.%1 IS d.%1")).arg(c);
+        equal << (HistorySql::onServer(t) ? QStringLiteral("p.%1 IS NOT DISTINCT FROM d.%1") : QStringLiteral("p.%1 IS d.%1")).arg(c);
     return QStringLiteral("EXISTS (SELECT 1 FROM %1 p WHERE p.%2 = (SELECT q.%2 FROM %1 q WHERE %3 AND q.%4 <= d.%4 AND "
                           "(q.%4, q.%2) < (d.%4, d.%2) ORDER BY q.%4 DESC, q.%2 DESC LIMIT 1) AND %5)")
         .arg(table, hisid, sameRecord(t, def, QStringLiteral("q")), saveTime, equal.join(QStringLiteral(" AND ")));
@@ -99,9 +89,9 @@ QString dedupeStill(const rt::Transaction &t, const host::TableDef &def, const Q
 // `from`: the rows looked at, the table itself when empty (else a derived table, see sourceOf).
 QString purgeSelect(const rt::Transaction &t, const host::TableDef &def, int keepLast, const QString &from = QString())
 {
-    const QString table = from.isEmpty() ? ident(t, def.historyTable) : from;
-    const QString hisid = ident(t, host::TableDef::surrogateKey());
-    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
+    const QString table = from.isEmpty() ? HistorySql::ident(t, def.historyTable) : from;
+    const QString hisid = HistorySql::ident(t, host::TableDef::surrogateKey());
+    const QString saveTime = HistorySql::ident(t, host::TableDef::saveTimeColumn());
     if (keepLast <= 0)
         return QStringLiteral("SELECT %1 FROM %2 WHERE %3 < ?").arg(hisid, table, saveTime);
     return QStringLiteral("SELECT h FROM (SELECT %1 AS h, %3 AS s, row_number() OVER (PARTITION BY %4 ORDER BY %3 DESC, %1 DESC) "
@@ -116,11 +106,11 @@ QStringList comparedColumns(const rt::Transaction &t, const host::TableDef &def)
     const QString key = recordKey(t, def);
     QStringList columns;
     for (const host::ColumnDef &c : def.historyColumns()) {
-        if (c.name != host::TableDef::surrogateKey() && c.name != host::TableDef::saveTimeColumn() && ident(t, c.name) != key)
-            columns << ident(t, c.name);
+        if (c.name != host::TableDef::surrogateKey() && c.name != host::TableDef::saveTimeColumn() && HistorySql::ident(t, c.name) != key)
+            columns << HistorySql::ident(t, c.name);
     }
     if (columns.isEmpty())
-        columns << ident(t, host::TableDef::surrogateKey()); // nothing else to compare: no snapshot equals another
+        columns << HistorySql::ident(t, host::TableDef::surrogateKey()); // nothing else to compare: no snapshot equals another
     return columns;
 }
 
@@ -132,13 +122,13 @@ QStringList comparedColumns(const rt::Transaction &t, const host::TableDef &def)
 // window and is compared whole (IS NOT DISTINCT FROM compares a row's fields null-safely).
 QString dedupeSelect(const rt::Transaction &t, const host::TableDef &def, const QString &from = QString())
 {
-    const QString hisid = ident(t, host::TableDef::surrogateKey());
-    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
-    const QString table = ident(t, def.historyTable);
+    const QString hisid = HistorySql::ident(t, host::TableDef::surrogateKey());
+    const QString saveTime = HistorySql::ident(t, host::TableDef::saveTimeColumn());
+    const QString table = HistorySql::ident(t, def.historyTable);
     const QString source = from.isEmpty() ? table : from;
     const QString key = recordKey(t, def);
     const QStringList columns = comparedColumns(t, def);
-    if (onServer(t)) {
+    if (HistorySql::onServer(t)) {
         // A record's first snapshot has no predecessor: lag gives a null where every row value
         // (a composite, however many of its fields are null) is distinct from it.
         return QStringLiteral("SELECT h FROM (SELECT %1 AS h, ROW(%4) AS r, lag(ROW(%4)) OVER (PARTITION BY %2 ORDER BY %3, %1) AS p "
@@ -164,8 +154,8 @@ QString dedupeSelect(const rt::Transaction &t, const host::TableDef &def, const 
 QString sourceOf(const rt::Transaction &t, const host::TableDef &def, const QList<HistoryMaintenance::Step> &earlier,
                  QList<rt::Value> &params)
 {
-    const QString table = ident(t, def.historyTable);
-    const QString hisid = ident(t, host::TableDef::surrogateKey());
+    const QString table = HistorySql::ident(t, def.historyTable);
+    const QString hisid = HistorySql::ident(t, host::TableDef::surrogateKey());
     QString from, previousAlias;
     for (int i = 0; i < earlier.size(); ++i) {
         const HistoryMaintenance::Step &step = earlier[i];
@@ -209,21 +199,13 @@ QString sourceOf(const rt::Transaction &t, const host::TableDef &def, const QLis
         // What is read so far, under a name of its own: the table, or the derived table before.
         const QString readAlias = from.isEmpty() ? QStringLiteral("t") + QString::number(i) : previousAlias;
         const QString source = from.isEmpty() ? table + QLatin1Char(' ') + readAlias : from;
-        from = onServer(t) ? QStringLiteral("(SELECT * FROM %1 WHERE NOT EXISTS (SELECT 1 FROM (%2) e(id) WHERE e.id = %3.%4)) %5")
+        from = HistorySql::onServer(t) ? QStringLiteral("(SELECT * FROM %1 WHERE NOT EXISTS (SELECT 1 FROM (%2) e(id) WHERE e.id = %3.%4)) %5")
                                  .arg(source, rows, readAlias, hisid, alias)
                            : QStringLiteral("(SELECT * FROM %1 WHERE %2 NOT IN (%3)) %4").arg(source, hisid, rows, alias);
         previousAlias = alias;
         params = outer;
     }
     return from;
-}
-
-// Ends the read transaction a select may have opened, so that no snapshot or lock is held
-// between chunks (another connection's VACUUM or write would wait for it).
-void endRead(rt::Transaction &t)
-{
-    if (t.inTransaction())
-        t.rollback();
 }
 
 // hint: the line on another's lock or the lost connection, taken before the read is ended.
@@ -234,7 +216,7 @@ int readIds(rt::Transaction &t, const QString &select, const QList<rt::Value> &p
     if (cursor.open(params) != 0) {
         error = t.SQLErrText();
         hint = host::LockHint::add(QString(), t, true);
-        endRead(t);
+        HistorySql::endRead(t);
         return -1;
     }
     QList<rt::Value> row{rt::Value::null(rt::ValueType::Long)};
@@ -246,7 +228,7 @@ int readIds(rt::Transaction &t, const QString &select, const QList<rt::Value> &p
         hint = host::LockHint::add(QString(), t, true);
     }
     cursor.close();
-    endRead(t);
+    HistorySql::endRead(t);
     return rc == -1 ? -1 : 0;
 }
 
@@ -283,8 +265,8 @@ int HistoryMaintenance::stats(Stats &out, QString &error)
 {
     out = Stats();
     rt::Transaction &t = m_history;
-    const QString saveTime = ident(t, host::TableDef::saveTimeColumn());
-    const QString year = onServer(t) ? QStringLiteral("CAST(extract(year FROM %1) AS integer)").arg(saveTime)
+    const QString saveTime = HistorySql::ident(t, host::TableDef::saveTimeColumn());
+    const QString year = HistorySql::onServer(t) ? QStringLiteral("CAST(extract(year FROM %1) AS integer)").arg(saveTime)
                                      : QStringLiteral("CAST(substr(%1, 1, 4) AS integer)").arg(saveTime);
     for (const Category &c : CategoryTable::all()) {
         const host::TableDef *def = tableOf(c);
@@ -292,12 +274,12 @@ int HistoryMaintenance::stats(Stats &out, QString &error)
             continue;
         CategoryStats s;
         s.category = &c;
-        const QString table = ident(t, def->historyTable);
+        const QString table = HistorySql::ident(t, def->historyTable);
         QList<rt::Value> row{rt::Value::null(rt::ValueType::Long), rt::Value::null(rt::ValueType::DateTime),
                              rt::Value::null(rt::ValueType::DateTime)};
         if (t.selectInto(QStringLiteral("SELECT count(*), min(%1), max(%1) FROM %2").arg(saveTime, table), {}, row) != 0) {
             error = failureText("无法读取历史信息的统计。", t.SQLErrText());
-            endRead(t);
+            HistorySql::endRead(t);
             return -1;
         }
         s.rows = row[0].longValue();
@@ -308,7 +290,7 @@ int HistoryMaintenance::stats(Stats &out, QString &error)
         rt::Cursor years(t, QStringLiteral("SELECT %1, count(*) FROM %2 GROUP BY %1 ORDER BY 1").arg(year, table));
         if (years.open() != 0) {
             error = failureText("无法读取历史信息的统计。", t.SQLErrText());
-            endRead(t);
+            HistorySql::endRead(t);
             return -1;
         }
         QList<rt::Value> y{rt::Value::null(rt::ValueType::Long), rt::Value::null(rt::ValueType::Long)};
@@ -318,21 +300,21 @@ int HistoryMaintenance::stats(Stats &out, QString &error)
         QList<rt::Value> dup{rt::Value::null(rt::ValueType::Long)};
         if (t.selectInto(QStringLiteral("SELECT count(*) FROM (%1) d").arg(dedupeSelect(t, *def)), {}, dup) != 0) {
             error = failureText("无法计算重复快照。", t.SQLErrText());
-            endRead(t);
+            HistorySql::endRead(t);
             return -1;
         }
         s.duplicates = dup[0].longValue();
         out.categories << s;
     }
     QList<rt::Value> bytes{rt::Value::null(rt::ValueType::Long)};
-    const QString size = onServer(t)
+    const QString size = HistorySql::onServer(t)
                              ? QStringLiteral("SELECT CAST(coalesce(sum(pg_total_relation_size(c.oid)), 0) AS bigint) FROM pg_class c "
                                               "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'history' "
                                               "AND c.relkind IN ('r', 'p')")
                              : QStringLiteral("SELECT p.page_count * s.page_size FROM pragma_page_count() p, pragma_page_size() s");
     if (t.selectInto(size, {}, bytes) == 0)
         out.historyBytes = bytes[0].longValue();
-    endRead(t);
+    HistorySql::endRead(t);
     return 0;
 }
 
@@ -393,10 +375,10 @@ int HistoryMaintenance::purgeDates(const Category &category, const PurgeDates &d
     const QString from = options.dryRun ? sourceOf(m_history, *def, options.earlier, params) : QString();
     params << dates.values();
     // The dates are a test of each row by itself: chunks are deleted as ranges.
-    const QString rowTest = dates.condition(ident(m_history, host::TableDef::saveTimeColumn()));
+    const QString rowTest = dates.condition(HistorySql::ident(m_history, host::TableDef::saveTimeColumn()));
     const QString select = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                               .arg(ident(m_history, host::TableDef::surrogateKey()),
-                                    from.isEmpty() ? ident(m_history, def->historyTable) : from, rowTest);
+                               .arg(HistorySql::ident(m_history, host::TableDef::surrogateKey()),
+                                    from.isEmpty() ? HistorySql::ident(m_history, def->historyTable) : from, rowTest);
     return deleteSelected(category, *def, select, params, rowTest, QString(), {}, QString::fromUtf8("批量删除"),
                           what.isEmpty() ? dates.words() : what, options, result);
 }
@@ -451,8 +433,8 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
         result.interrupted = true;
         return 0;
     }
-    const QString table = ident(t, def.historyTable);
-    const QString hisid = ident(t, host::TableDef::surrogateKey());
+    const QString table = HistorySql::ident(t, def.historyTable);
+    const QString hisid = HistorySql::ident(t, host::TableDef::surrogateKey());
     const QString still = stillTest.isEmpty() ? QString() : QStringLiteral(" AND ") + stillTest;
     for (long long from = 0; from < total; from += chunkRows) {
         const long long to = std::min<long long>(from + chunkRows, total);
@@ -473,12 +455,12 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
             // On the files the planner, offered a range of SaveTime beside the range of hisids
             // (the dialog's two dates), walks the SaveTime index over the whole range at every
             // chunk: the hisids' range is the one to take.
-            const QString byKey = onServer(t) ? QString() : QStringLiteral(" NOT INDEXED");
+            const QString byKey = HistorySql::onServer(t) ? QString() : QStringLiteral(" NOT INDEXED");
             ok = t.execute(QStringLiteral("DELETE FROM %1%4 WHERE %2 >= ? AND %2 <= ? AND %3").arg(table, hisid, rowTest, byKey), bound)
                  != -1;
             if (ok)
                 rows += t.SQLNRows();
-        } else if (onServer(t)) {
+        } else if (HistorySql::onServer(t)) {
             // One statement a chunk, its keys bound as one array: the server's cost is per
             // statement more than per row.
             QStringList keys;
@@ -491,7 +473,7 @@ int HistoryMaintenance::deleteSelected(const Category &category, const host::Tab
             if (ok)
                 rows += t.SQLNRows();
         }
-        for (long long at = from; at < to && ok && rowTest.isEmpty() && !onServer(t); at += IdsPerStatement) {
+        for (long long at = from; at < to && ok && rowTest.isEmpty() && !HistorySql::onServer(t); at += IdsPerStatement) {
             const long long end = std::min<long long>(at + IdsPerStatement, to);
             QStringList marks;
             QList<rt::Value> bound;

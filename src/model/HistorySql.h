@@ -17,6 +17,13 @@ struct HistorySql
     {
         return onServer(t) ? name.toLower() : rt::sqlIdentifier(name);
     }
+    // Ends the read transaction a select may have opened, so that no snapshot or lock is held
+    // between statements (another connection's VACUUM or write would wait for it).
+    static void endRead(rt::Transaction &t)
+    {
+        if (t.inTransaction())
+            t.rollback();
+    }
 };
 
 } // namespace model
